@@ -1,0 +1,45 @@
+# Helpers shared by every module's CMakeLists.txt.
+
+# Adds each immediate sub-folder of DIR that holds a CMakeLists.txt, in name order.
+# Library folders are added before the programs and tests that link them because
+# CMake resolves target names only at generation time.
+function(kyr_add_subdirectories dir)
+  file(GLOB children LIST_DIRECTORIES true "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*")
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY "${child}" AND EXISTS "${child}/CMakeLists.txt")
+      add_subdirectory("${child}")
+    endif()
+  endforeach()
+endfunction()
+
+# Warnings are errors for our own code.
+function(kyr_target_defaults target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                                           -Wno-sign-conversion -Werror)
+endfunction()
+
+# A core library: standard library only, headers reached as "folder/header.h".
+function(kyr_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  kyr_target_defaults(${name})
+endfunction()
+
+# A GoogleTest executable whose cases are registered with CTest one by one.
+function(kyr_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  target_include_directories(${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests")
+  target_compile_definitions(${name} PRIVATE KYR_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+                                             KYR_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  kyr_target_defaults(${name})
+  set(labels quick)
+  if(ARG_LABELS)
+    set(labels ${ARG_LABELS})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${labels}" TIMEOUT 120)
+endfunction()

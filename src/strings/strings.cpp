@@ -1,0 +1,98 @@
+#include "strings/strings.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <span>
+
+#include "strings/table_data.h"
+
+namespace kyr {
+namespace {
+
+using strings_detail::Entry;
+
+Lang g_language = Lang::En;
+
+std::span<const Entry> Entries(StringTable table) {
+  using namespace strings_detail;
+  return table == StringTable::Editor ? std::span<const Entry>(kEditorEntries, kEditorCount)
+                                      : std::span<const Entry>(kToolEntries, kToolCount);
+}
+
+const Entry* Find(StringTable table, int id) {
+  const auto entries = Entries(table);
+  const auto it = std::lower_bound(entries.begin(), entries.end(), id,
+                                   [](const Entry& e, int key) { return e.id < key; });
+  return it != entries.end() && it->id == id ? &*it : nullptr;
+}
+
+}  // namespace
+
+Lang CurrentLanguage() { return g_language; }
+void SetLanguage(Lang lang) { g_language = lang; }
+
+std::optional<Lang> ParseLanguage(std::string_view text) {
+  if (text == "en") return Lang::En;
+  if (text == "ja") return Lang::Ja;
+  return std::nullopt;
+}
+
+Lang LanguageFromEnvironment() {
+  for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') {
+      return std::string_view(value).starts_with("ja") ? Lang::Ja : Lang::En;
+    }
+  }
+  return Lang::En;
+}
+
+std::string_view LoadString(StringTable table, int id, Lang lang) {
+  const Entry* entry = Find(table, id);
+  if (entry == nullptr) return {};
+  return lang == Lang::Ja ? entry->ja : entry->en;
+}
+
+std::string_view LoadString(StringTable table, int id) {
+  return LoadString(table, id, g_language);
+}
+
+bool HasString(StringTable table, int id) { return Find(table, id) != nullptr; }
+
+std::vector<std::string_view> SplitList(std::string_view list) {
+  std::vector<std::string_view> items;
+  std::size_t start = 0;
+  for (std::size_t end; (end = list.find(';', start)) != std::string_view::npos; start = end + 1) {
+    items.push_back(list.substr(start, end - start));
+  }
+  return items;
+}
+
+std::string_view ListItem(StringTable table, int id, unsigned index, Lang lang) {
+  const std::string_view list = LoadString(table, id, lang);
+  std::size_t start = 0;
+  for (unsigned i = 0;; ++i) {
+    const std::size_t end = list.find(';', start);
+    if (end == std::string_view::npos) return {};
+    if (i == index) return list.substr(start, end - start);
+    start = end + 1;
+  }
+}
+
+std::string FormatMessage(std::string_view format, const std::vector<std::string>& args) {
+  std::string out;
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    const bool placeholder =
+        format[i] == '%' && i + 1 < format.size() && (format[i + 1] == 's' || format[i + 1] == 'd');
+    if (placeholder && next < args.size()) {
+      out += args[next++];
+      ++i;
+    } else {
+      out += format[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace kyr

@@ -1,0 +1,43 @@
+#pragma once
+// String resources of both programs, by resource id, in English and Japanese.
+//
+// The editor (tolvane) and the communication tool (ridgemo) number their resources
+// independently, so each has its own table. A process runs in one language, chosen once
+// at start-up from the environment or --lang; functions taking a Lang serve tests and the
+// few places that need a fixed language.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kyr {
+
+enum class Lang { En, Ja };
+enum class StringTable { Editor, Tool };
+
+// The language of the process (English until SetLanguage is called).
+Lang CurrentLanguage();
+void SetLanguage(Lang lang);
+
+// "en" or "ja" (as given to --lang); anything else is no language.
+std::optional<Lang> ParseLanguage(std::string_view text);
+
+// Japanese when the first set one of LANGUAGE, LC_ALL, LC_MESSAGES, LANG starts with "ja".
+Lang LanguageFromEnvironment();
+
+// Text of resource `id`; empty when the table has no text for it in that language.
+std::string_view LoadString(StringTable table, int id, Lang lang);
+std::string_view LoadString(StringTable table, int id);
+bool HasString(StringTable table, int id);
+
+// Items of a choice list: every item ends with ';'. Text after the last ';' is ignored.
+std::vector<std::string_view> SplitList(std::string_view list);
+
+// Item `index` of list resource `id`, or empty when the list has no such item.
+std::string_view ListItem(StringTable table, int id, unsigned index, Lang lang);
+
+// Replaces each "%s" and "%d" in `format` by the next argument, in order. Messages keep
+// their printf-style placeholders in the tables; this fills them without varargs.
+std::string FormatMessage(std::string_view format, const std::vector<std::string>& args);
+
+}  // namespace kyr
