@@ -1,0 +1,58 @@
+#pragma once
+// The communication tool's port to its user.
+//
+// Operations (settings transfers, image reads and writes, the monitor) never touch a window:
+// they ask the user, report progress and let pending window events run through this
+// interface. The Qt window implements it with real widgets, the command line from its
+// options, and tests with a script that answers and records.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kyr::tool {
+
+enum class Icon { None, Information, Exclamation, Error, Question };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Answer { Ok, Cancel, Yes, No };
+
+// A modal message box. `string_id` is the tool's string resource the text came from (0 for
+// composed texts); an empty caption means the box shows the program's title.
+struct Message {
+  int string_id = 0;
+  std::string text;
+  std::string caption;
+  Icon icon = Icon::None;
+  Buttons buttons = Buttons::Ok;
+  Answer default_answer = Answer::Ok;
+};
+
+// One entry of a file dialog's type box, e.g. {"KYR data file ( *.kdta )", "*.kdta"}.
+struct FileFilter {
+  std::string label;
+  std::string pattern;
+};
+
+class ToolHost {
+ public:
+  virtual ~ToolHost() = default;
+
+  virtual Answer ShowMessage(const Message& message) = 0;
+
+  // File dialogs; nullopt or an empty list when the user cancels. The window is disabled
+  // while the dialog is up and given the focus again after it.
+  virtual std::optional<std::string> AskSaveFile(const std::vector<FileFilter>& filters,
+                                                 const std::string& initial_name) = 0;
+  virtual std::optional<std::string> AskOpenFile(const std::vector<FileFilter>& filters,
+                                                 const std::string& initial_name) = 0;
+  virtual std::vector<std::string> AskOpenFiles(const std::vector<FileFilter>& filters) = 0;
+
+  // Progress bar of the main window.
+  virtual void SetProgressRange(int low, int high) = 0;
+  virtual void SetProgressPosition(int position) = 0;
+
+  // Lets at most `count` queued window events run (the Abort button acts through this).
+  virtual void ProcessPendingEvents(int count) = 0;
+};
+
+}  // namespace kyr::tool
