@@ -1,0 +1,18 @@
+#include "link/clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace kyr::link {
+
+std::uint32_t SystemClock::TickCount() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<std::uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+void SystemClock::Sleep(std::uint32_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace kyr::link

@@ -1,0 +1,110 @@
+#include "link/discovery.h"
+
+#include <vector>
+
+namespace kyr::link {
+
+std::string_view SerialOfInstance(std::string_view instance_id) {
+  const auto slash = instance_id.rfind('\\');
+  if (slash == std::string_view::npos) return {};
+  return instance_id.substr(slash + 1);
+}
+
+namespace {
+
+bool HasBackslash(std::string_view id) {
+  return id.find('\\') != std::string_view::npos;
+}
+
+// Serial of the first present head, or empty; false when the enumeration cannot start.
+bool FindFirstKyr(DeviceManager& devices, std::string& serial) {
+  std::vector<std::string> ids;
+  if (!devices.ListPresent(ids)) return false;
+  for (const auto& id : ids) {
+    const std::string_view last = SerialOfInstance(id);
+    if (HasBackslash(id) && last.starts_with(kKyrSerialPrefix)) {
+      serial = std::string(last);
+      return true;
+    }
+  }
+  return true;
+}
+
+// Signed distance so that the deadline test survives the wrap of the 32-bit tick count.
+bool Reached(std::uint32_t now, std::uint32_t deadline) {
+  return static_cast<std::int32_t>(now - deadline) >= 0;
+}
+
+}  // namespace
+
+std::string FirstKyrDevice(DeviceManager& devices) {
+  std::string serial;
+  FindFirstKyr(devices, serial);
+  return serial;
+}
+
+int FindDeviceIndex(UsbBus& bus, std::string_view serial) {
+  std::vector<UsbDeviceInfo> list;
+  if (!bus.ListDevices(list)) return -1;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i].description == kKyrDescription && list[i].serial == serial) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+int WaitForDevice(UsbBus& bus, Clock& clock, std::string_view serial, std::uint32_t milliseconds) {
+  const std::uint32_t deadline = clock.TickCount() + milliseconds;
+  int index = -1;
+  do {
+    if (Reached(clock.TickCount(), deadline)) break;
+    index = FindDeviceIndex(bus, serial);
+    clock.Sleep(1);
+  } while (index < 0);
+  return index;
+}
+
+bool RecoverDevice(DeviceManager& devices, std::string_view serial) {
+  std::vector<std::string> ids;
+  if (!devices.ListPresent(ids)) return false;
+  for (const auto& id : ids) {
+    if (!HasBackslash(id) || SerialOfInstance(id) != serial) continue;
+    // Refusals are not reported: the wait after recovery decides whether the head is back.
+    devices.SetEnabled(id, false);
+    devices.SetEnabled(id, true);
+    return true;
+  }
+  return false;
+}
+
+int OpenUsbDevice(const LinkEnvironment& environment, std::string& device_serial,
+                  std::unique_ptr<ByteChannel>& channel) {
+  channel.reset();
+  if (environment.let_events_run) environment.let_events_run(kEventsBeforeUsbOpen);
+  if (environment.devices == nullptr || environment.usb_bus == nullptr) return kNoKyrDevice;
+  DeviceManager& devices = *environment.devices;
+  UsbBus& bus = *environment.usb_bus;
+  SystemClock system_clock;
+  Clock& clock = environment.clock != nullptr ? *environment.clock : system_clock;
+
+  if (device_serial.empty()) device_serial = FirstKyrDevice(devices);
+  if (device_serial.empty()) return kNoKyrDevice;
+
+  int index = WaitForDevice(bus, clock, device_serial, kFirstWaitMs);
+  if (index < 0) {
+    RecoverDevice(devices, device_serial);
+    index = WaitForDevice(bus, clock, device_serial, kRecoveryWaitMs);
+    if (index < 0) return kNotListed;
+  }
+  // The system list is read once more; a head unit that vanished meanwhile fails here.
+  std::string first;
+  if (!FindFirstKyr(devices, first)) return kNotListed;
+  if (!first.empty()) device_serial = first;
+
+  channel = bus.Open(index);
+  if (!channel) return kOpenFailed;
+  return index;
+}
+
+}  // namespace kyr::link

@@ -1,0 +1,151 @@
+#include "link/link.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "link/discovery.h"
+
+namespace kyr::link {
+
+Link::Link(LinkEnvironment environment) : environment_(std::move(environment)) {}
+
+Link::~Link() {
+  if (channel_) channel_->Close();
+}
+
+int Link::OpenLink(std::string_view port_name, bool handshake) {
+  // A link left open by an earlier command would leak its port and keep it locked.
+  if (channel_) CloseLink(false);
+  if (TransportForPort(port_name) == LinkMode::Usb) return OpenUsb(handshake);
+  return OpenSerial(port_name);
+}
+
+int Link::OpenUsb(bool handshake) {
+  std::unique_ptr<ByteChannel> channel;
+  const int index = OpenUsbDevice(environment_, device_serial_, channel);
+  if (index < 0) return index;
+  Attach(std::move(channel), LinkMode::Usb);
+  if (handshake) return Handshake();
+  return index;
+}
+
+int Link::OpenSerial(std::string_view port_name) {
+  // The mode is serial even when the open fails; the caller's CloseLink resets it.
+  mode_ = LinkMode::Serial;
+  if (environment_.serial_ports == nullptr) return kOpenFailed;
+  auto channel = environment_.serial_ports->Open(SerialDevicePath(port_name));
+  if (!channel) return kOpenFailed;
+  Attach(std::move(channel), LinkMode::Serial);
+  return kOk;
+}
+
+void Link::Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode) {
+  if (channel_) channel_->Close();
+  channel_ = std::move(channel);
+  mode_ = mode;
+  line_dirty_ = false;
+}
+
+int Link::CloseLink(bool closing) {
+  int result = kOk;
+  if (mode_ == LinkMode::Usb && channel_ && closing) result = SendClosingFrame();
+  if (channel_) {
+    channel_->Close();
+    channel_.reset();
+  }
+  device_serial_.clear();
+  mode_ = LinkMode::None;
+  line_dirty_ = false;
+  return result;
+}
+
+void Link::DiscardPending() {
+  if (channel_) channel_->Drain(kDrainQuietMs, kDrainLimitMs);
+  line_dirty_ = false;
+}
+
+void Link::DrainIfNeeded() {
+  if (line_dirty_) DiscardPending();
+}
+
+bool Link::WriteRaw(const std::uint8_t* data, std::size_t count, std::size_t& written) {
+  written = 0;
+  if (!channel_) return false;
+  // Bytes of an answer that came late must not be read as the answer to what we send now.
+  DrainIfNeeded();
+  return channel_->Write(data, count, written);
+}
+
+bool Link::ReadRaw(std::uint8_t* data, std::size_t count, std::size_t& got) {
+  got = 0;
+  if (!channel_) return false;
+  const bool ok = channel_->Read(data, count, got);
+  if (!ok || got < count) line_dirty_ = true;
+  return ok;
+}
+
+int Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {
+  if (count > kMaxFrameBody) return kFrameWriteFailed;
+  std::copy_n(bytes, count, send_buffer_.begin());
+  send_buffer_[count] = Checksum(bytes, count);
+  std::size_t written = 0;
+  if (!WriteRaw(send_buffer_.data(), count + 1, written)) return kFrameWriteFailed;
+  return written == count + 1 ? kFrameSent : kFramePartial;
+}
+
+int Link::ReceiveReply(ReplyWords& words) {
+  std::uint8_t* const reply = reply_buffer_.data();
+  std::size_t got = 0;
+  if (!ReadRaw(reply, 2, got)) return kReplyReadFailed;
+  if (got < 2) return kReplyShortHeader;
+  if (reply[0] != kAck) {
+    line_dirty_ = true;  // the rest of a refusal may still be on its way
+    return kReplyNotAck;
+  }
+  const std::size_t n = reply[1];
+  const std::size_t body = 2 * n + 1;
+  if (!ReadRaw(reply + 2, body, got)) return kReplyReadFailed;
+  if (got < body) return kReplyShortBody;
+  for (std::size_t i = 0; i < n; ++i) {
+    words[i] = static_cast<std::uint16_t>(reply[2 + 2 * i] | (reply[3 + 2 * i] << 8));
+  }
+  if (!SumIsValid(reply, 2 + body)) {
+    line_dirty_ = true;  // a garbled reply may have lost or gained bytes
+    return kReplyBadChecksum;
+  }
+  return static_cast<int>(n);
+}
+
+int Link::Handshake() {
+  std::size_t count = 0;
+  if (!WriteRaw(kHandshakeRequest.data(), kHandshakeRequest.size(), count)) return kWriteFailed;
+  if (count < kHandshakeRequest.size()) return kWritePartial;
+  std::array<std::uint8_t, 2> answer{};
+  if (!ReadRaw(answer.data(), answer.size(), count)) return kHandshakeReadFailed;
+  if (count < answer.size()) return kHandshakeShort;
+  if (answer != kHandshakeReply) {
+    line_dirty_ = true;
+    return kHandshakeBadReply;
+  }
+  return kOk;
+}
+
+int Link::SendClosingFrame() {
+  std::size_t written = 0;
+  if (!WriteRaw(kClosingFrame.data(), kClosingFrame.size(), written)) return kWriteFailed;
+  return written < kClosingFrame.size() ? kWritePartial : kOk;
+}
+
+int Link::QueryHead(int h) {
+  constexpr int kPresenceOffset = 6;  // data byte 6 + h: words 3 and 4, low byte first
+  constexpr int kQueryWords = 5;
+  if (h < 0 || kPresenceOffset + h >= 2 * kQueryWords) return -1;
+  if (SendFrame(kQueryHeadsCommand.data(), kQueryHeadsCommand.size()) != kFrameSent) return -1;
+  ReplyWords words{};
+  if (ReceiveReply(words) != kQueryWords) return -1;
+  const int byte_index = kPresenceOffset + h;
+  const std::uint16_t word = words[static_cast<std::size_t>(byte_index / 2)];
+  return byte_index % 2 == 0 ? (word & 0xFF) : (word >> 8);
+}
+
+}  // namespace kyr::link

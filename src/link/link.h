@@ -1,0 +1,97 @@
+#pragma once
+// The link to one sensor head: opening by port name, the byte primitives, frames and replies.
+//
+// The tool holds one Link for the process and opens it at the start of every command; tests
+// and the simulator make as many as they like. A Link owns its open channel; the platform it
+// opens channels on is given as a LinkEnvironment.
+//
+// Typical use:
+//   Link link(environment);
+//   int r = link.OpenLink(port_text, /*handshake=*/true);
+//   if (r >= 0) { link.SendFrame(cmd.data(), cmd.size()); n = link.ReceiveReply(words); ... }
+//   link.CloseLink(failed);   // on every path, also after a failed OpenLink
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "link/byte_channel.h"
+#include "link/frames.h"
+#include "link/platform.h"
+#include "link/port_name.h"
+#include "link/result_codes.h"
+
+namespace kyr::link {
+
+// How long a line must stay quiet before a drain ends, and the most a drain may take.
+inline constexpr std::uint32_t kDrainQuietMs = 50;
+inline constexpr std::uint32_t kDrainLimitMs = 2000;
+
+class Link {
+ public:
+  explicit Link(LinkEnvironment environment);
+  ~Link();  // closes an open channel, without the closing frame
+  Link(const Link&) = delete;
+  Link& operator=(const Link&) = delete;
+
+  // Opens the transport the port text names. USB: the device index (>= 0), or with
+  // `handshake` the handshake result (0 or -11 to -15); -100, -1 or -2 when the device cannot
+  // be found or opened. Serial: 0, or -2 when the port cannot be opened; no handshake is made
+  // over serial. A link that is still open is closed first (without the closing frame).
+  int OpenLink(std::string_view port_name, bool handshake);
+
+  // Closes the link; with `closing` on USB the closing frame is sent first and its result
+  // (0, -11, -12) returned. Always leaves the mode None and the device serial empty.
+  int CloseLink(bool closing);
+
+  // Byte primitives: false with no link open or when the transport fails; a time-out gives
+  // true with a short count. A short or failed read marks the line for draining.
+  bool WriteRaw(const std::uint8_t* data, std::size_t count, std::size_t& written);
+  bool ReadRaw(std::uint8_t* data, std::size_t count, std::size_t& got);
+
+  // Appends the checksum to `count` bytes (at most 511) and writes them in one WriteRaw:
+  // 0 all written, 1 fewer written, 2 the write failed (also for an oversize body).
+  int SendFrame(const std::uint8_t* bytes, std::size_t count);
+
+  // Reads one reply into `words` (host order): N (0 to 255), or -1 not acknowledged, -2 short
+  // header, -3 bad checksum (words stored all the same), -4 read failure, -20 short body.
+  int ReceiveReply(ReplyWords& words);
+
+  // 55 8C out, 8C 73 back: 0, -11, -12, -13, -14, -15.
+  int Handshake();
+  // FE 8C 73 00 00 00 02 out, no reply read: 0, -11, -12.
+  int SendClosingFrame();
+  // Presence byte of head `h` (0 to 2) from the Query heads reply, or -1.
+  int QueryHead(int h);
+
+  // Discards what is still arriving until the line has been quiet for kDrainQuietMs (also
+  // done automatically before the next write after a failed or short read).
+  void DiscardPending();
+
+  LinkMode Mode() const { return mode_; }
+  bool IsOpen() const { return channel_ != nullptr; }
+  const std::string& DeviceSerial() const { return device_serial_; }
+  // Chooses the head unit for the next USB open (normally found by discovery).
+  void SetDeviceSerial(std::string serial) { device_serial_ = std::move(serial); }
+
+  // Adopts an already open channel as the link in `mode` (embedding and tests).
+  void Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode);
+
+ private:
+  int OpenUsb(bool handshake);
+  int OpenSerial(std::string_view port_name);
+  void DrainIfNeeded();
+
+  LinkEnvironment environment_;
+  LinkMode mode_ = LinkMode::None;
+  std::unique_ptr<ByteChannel> channel_;
+  std::string device_serial_;
+  bool line_dirty_ = false;  // a reply failed or came short: late bytes may still arrive
+  std::array<std::uint8_t, kMaxFrameBody + 1> send_buffer_{};
+  std::array<std::uint8_t, ReplySize(kMaxReplyWords)> reply_buffer_{};
+};
+
+}  // namespace kyr::link
