@@ -1,0 +1,195 @@
+#include "cli.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <set>
+#include <string_view>
+
+#include "settings/conversion.h"
+#include "settings/initial_values.h"
+#include "settings/message_ids.h"
+#include "settings/settings_file.h"
+#include "strings/strings.h"
+
+namespace kyr::tolvane {
+namespace {
+
+using settings::CommentTexts;
+using settings::SettingsImage;
+
+// Arguments of one command: its positional arguments and the options given.
+struct CommandArgs {
+  std::vector<std::string> positional;
+  std::map<std::string, std::string> options;
+  bool Has(const std::string& option) const { return options.count(option) != 0; }
+};
+
+struct Command {
+  std::string_view name;
+  std::size_t min_args;
+  std::size_t max_args;
+  std::set<std::string_view> options;  // options the command accepts besides the shared ones
+  int (*run)(const CommandArgs&);
+  std::string_view usage;
+};
+
+// Options that take a value; every other option is a flag.
+const std::set<std::string_view> kValueOptions = {"--lang", "--screenshot", "-o"};
+const std::set<std::string_view> kSharedOptions = {"--lang", "--help", "--version"};
+
+bool FileExists(const std::string& path) {
+  return ::access(path.c_str(), F_OK) == 0;
+}
+
+// Saves as the editor's Save Settings does: asks before replacing a file.
+int SaveSettings(const std::string& path, const SettingsImage& image, const CommentTexts& comments,
+                 bool yes) {
+  if (FileExists(path) && !AskQuestion(settings::kMsgOverwrite, yes)) return kExitFailed;
+  const int message = settings::WriteSettingsFile(path, image, comments);
+  if (message != 0) {
+    PrintMessage(message);
+    return kExitFailed;
+  }
+  return kExitDone;
+}
+
+int RunInit(const CommandArgs& args) {
+  static SettingsImage image{};
+  static CommentTexts comments{};
+  settings::InitializeSettings(image, comments);
+  return SaveSettings(args.positional[0], image, comments, args.Has("--yes"));
+}
+
+int RunUpgrade(const CommandArgs& args) {
+  static SettingsImage image{};
+  static CommentTexts comments{};
+  settings::InitializeSettings(image, comments);
+  switch (settings::ReadSettingsFile(args.positional[0], image)) {
+    case settings::kReadComplete:
+      break;
+    case settings::kReadShortFile:
+      PrintMessage(settings::kMsgIllegalContents);
+      return kExitFailed;
+    default:
+      PrintMessage(settings::kMsgFailToOpenSettings);
+      return kExitFailed;
+  }
+  const auto outcome = settings::ConvertAfterRead(image, comments, [] { return true; });
+  if (outcome == settings::AfterRead::kForeignModel) {
+    PrintMessage(settings::kMsgNotKyrTc);
+    return kExitFailed;
+  }
+  return SaveSettings(args.positional[1], image, comments, args.Has("--yes"));
+}
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"init", 1, 1, {"--yes"}, RunInit, "init OUT.kdta [--yes]"},
+      {"upgrade", 2, 2, {"--yes"}, RunUpgrade, "upgrade IN.kdta OUT.kdta [--yes]"},
+  };
+  return commands;
+}
+
+const Command* FindCommand(std::string_view name) {
+  for (const Command& command : Commands()) {
+    if (command.name == name) return &command;
+  }
+  return nullptr;
+}
+
+void PrintUsage(std::FILE* out) {
+  std::fputs("usage: tolvane [--lang en|ja] [FILE.kdta] [--screenshot OUT.png]\n", out);
+  for (const Command& command : Commands()) {
+    std::fprintf(out, "       tolvane [--lang en|ja] %.*s\n",
+                 static_cast<int>(command.usage.size()), command.usage.data());
+  }
+  std::fputs("       tolvane --help | --version\n", out);
+}
+
+int UsageError(const std::string& detail) {
+  std::fprintf(stderr, "tolvane: %s\n", detail.c_str());
+  PrintUsage(stderr);
+  return kExitUsage;
+}
+
+}  // namespace
+
+void PrintMessage(int id) {
+  std::cerr << LoadString(StringTable::Editor, id) << '\n';
+}
+
+bool AskQuestion(int id, bool yes_option) {
+  if (yes_option) return true;
+  std::cerr << LoadString(StringTable::Editor, id);
+  if (!::isatty(STDIN_FILENO)) {
+    std::cerr << '\n';
+    return false;
+  }
+  std::cerr << " [y/N] " << std::flush;
+  std::string answer;
+  std::getline(std::cin, answer);
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+CommandLineOutcome RunCommandLine(const std::vector<std::string>& args) {
+  CommandArgs parsed;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.size() < 2 || arg[0] != '-') {
+      parsed.positional.push_back(arg);
+    } else if (kValueOptions.count(arg) != 0) {
+      if (i + 1 == args.size()) return {UsageError(arg + " needs a value"), {}};
+      parsed.options[arg] = args[++i];
+    } else {
+      parsed.options[arg] = "";
+    }
+  }
+
+  SetLanguage(LanguageFromEnvironment());
+  if (parsed.Has("--lang")) {
+    const auto lang = ParseLanguage(parsed.options["--lang"]);
+    if (!lang) return {UsageError("--lang takes en or ja"), {}};
+    SetLanguage(*lang);
+  }
+  if (parsed.Has("--help")) {
+    PrintUsage(stdout);
+    return {kExitDone, {}};
+  }
+  if (parsed.Has("--version")) {
+    std::printf("tolvane %s\n", KYR_VERSION);
+    return {kExitDone, {}};
+  }
+
+  const Command* command = parsed.positional.empty() ? nullptr : FindCommand(parsed.positional[0]);
+  if (command == nullptr) {
+    // No command: the window, optionally with a file to read.
+    for (const auto& [option, value] : parsed.options) {
+      if (kSharedOptions.count(option) == 0 && option != "--screenshot") {
+        return {UsageError("unknown option " + option), {}};
+      }
+    }
+    if (parsed.positional.size() > 1)
+      return {UsageError("unknown command " + parsed.positional[0]), {}};
+    WindowRequest window;
+    if (!parsed.positional.empty()) window.file = parsed.positional[0];
+    if (parsed.Has("--screenshot")) window.screenshot = parsed.options["--screenshot"];
+    return {std::nullopt, window};
+  }
+
+  parsed.positional.erase(parsed.positional.begin());
+  for (const auto& [option, value] : parsed.options) {
+    if (kSharedOptions.count(option) == 0 && command->options.count(option) == 0) {
+      return {UsageError("unknown option " + option + " for " + std::string(command->name)), {}};
+    }
+  }
+  if (parsed.positional.size() < command->min_args ||
+      parsed.positional.size() > command->max_args) {
+    return {UsageError("wrong number of arguments for " + std::string(command->name)), {}};
+  }
+  return {command->run(parsed), {}};
+}
+
+}  // namespace kyr::tolvane

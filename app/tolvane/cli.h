@@ -1,0 +1,37 @@
+#pragma once
+// The editor's command-line mode: commands that run without a window, and the parsing of
+// the options every mode shares (--lang, --help, --version).
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kyr::tolvane {
+
+// What the window needs from the command line when no command was given.
+struct WindowRequest {
+  std::string file;        // a settings file to read at start, or empty
+  std::string screenshot;  // render the window into this PNG and exit, or empty
+};
+
+struct CommandLineOutcome {
+  std::optional<int> exit_status;  // set when the command line was handled without a window
+  WindowRequest window;
+};
+
+// Exit status of commands: 0 done, 1 failed or refused, 2 usage error.
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// Sets the process language (--lang, else the environment) and runs the command named by
+// `args` (the arguments after the program name).
+CommandLineOutcome RunCommandLine(const std::vector<std::string>& args);
+
+// Prints editor string `id` on stderr.
+void PrintMessage(int id);
+
+// A question the window asks in a box: --yes answers Yes; otherwise a terminal is asked; with
+// neither the answer is No.
+bool AskQuestion(int id, bool yes_option);
+
+}  // namespace kyr::tolvane

@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "settings/atomic_file.h"
+#include "settings/test_support.h"
+
+namespace kyr::settings {
+namespace {
+
+std::size_t EntriesIn(const std::filesystem::path& folder) {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
+  return count;
+}
+
+TEST(AtomicFile, ReplacesWholeFilesAndLeavesNothingBehindOnFailure) {
+  testing::TempFolder folder;
+  const std::string path = folder.File("out.txt");
+  ASSERT_TRUE(WriteFileAtomically(path, "first\r\n"));
+  ASSERT_TRUE(WriteFileAtomically(path, "second"));
+  EXPECT_EQ(testing::ReadAll(path), "second");
+  EXPECT_TRUE(WriteFileAtomically(path, ""));
+  EXPECT_EQ(testing::ReadAll(path), "");
+  EXPECT_EQ(EntriesIn(folder.path()), 1u);
+
+  // A relative name lands in the working folder.
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  EXPECT_TRUE(WriteFileAtomically("relative.txt", "x"));
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(testing::ReadAll(folder.File("relative.txt")), "x");
+
+  // Failures: no folder, a folder in the way, an empty name. The temporary file is removed.
+  EXPECT_FALSE(WriteFileAtomically(folder.File("missing/out.txt"), "x"));
+  std::filesystem::create_directory(folder.File("dir"));
+  testing::WriteAll(folder.File("dir/keep"), "kept");
+  EXPECT_FALSE(WriteFileAtomically(folder.File("dir"), "x"));
+  EXPECT_EQ(testing::ReadAll(folder.File("dir/keep")), "kept");
+  EXPECT_FALSE(WriteFileAtomically("", "x"));
+  EXPECT_EQ(EntriesIn(folder.path()), 3u);
+}
+
+}  // namespace
+}  // namespace kyr::settings
