@@ -1,0 +1,21 @@
+#pragma once
+// Small file helpers of the image formats (not part of the module's interface).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+
+namespace kyr::images::detail {
+
+// Reads until `out` is full or the file ends; returns the number of bytes read.
+std::size_t ReadUpTo(std::FILE* file, std::span<std::uint8_t> out);
+
+// True when `path` can be opened for reading.
+bool CanOpenForReading(const std::string& path);
+
+// Writes `data` to a temporary file beside `path`, then renames it over `path`: a failure
+// never leaves a half-written file under that name nor destroys the file that was there.
+bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data);
+
+}  // namespace kyr::images::detail

@@ -1,0 +1,54 @@
+#pragma once
+// The head's raw image and the .kimg file that stores it.
+//
+// A raw image is 256 rows of 256 cells, each cell one 16-bit word holding two 8-bit
+// samples. A .kimg file is exactly those 65536 words, row 0 first, each word low byte
+// first: the head's image memory copied byte for byte, with no header.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace kyr::images {
+
+inline constexpr int kRawRows = 256;
+inline constexpr int kRawColumns = 256;
+inline constexpr std::size_t kRawWords = 65536;
+inline constexpr std::size_t kImageFileBytes = 2 * kRawWords;  // 131072
+
+struct RawImage {
+  std::array<std::uint16_t, kRawWords> words{};  // row-major, row 0 at the top
+
+  std::uint16_t Cell(int row, int column) const {
+    return words[static_cast<std::size_t>(row * kRawColumns + column)];
+  }
+  std::uint16_t& Cell(int row, int column) {
+    return words[static_cast<std::size_t>(row * kRawColumns + column)];
+  }
+};
+
+// Results of the image file readers.
+inline constexpr int kImageFileOk = 0;
+inline constexpr int kCannotOpen = -1;   // the file could not be opened for reading
+inline constexpr int kNotOneImage = -2;  // the file is not exactly one raw image long
+
+// Decodes little-endian words from `bytes` into image words starting at `first_word`.
+// `bytes` holds whole words and must fit: first_word + bytes.size() / 2 <= kRawWords.
+void DecodeImageWords(std::span<const std::uint8_t> bytes, std::size_t first_word, RawImage& image);
+
+// A complete .kimg file held in memory: kImageFileOk, or kNotOneImage when `bytes` is
+// not exactly 131072 bytes long (the image is then left untouched).
+int ParseImageFile(std::span<const std::uint8_t> bytes, RawImage& image);
+
+// The 131072 bytes of the .kimg file of `image`.
+void EncodeImageFile(const RawImage& image, std::span<std::uint8_t, kImageFileBytes> out);
+
+// Reads a .kimg file: kImageFileOk, kCannotOpen, or kNotOneImage for a file that is
+// shorter or longer than one image (a partial image is never passed on as a whole one).
+int ReadImageFile(const std::string& path, RawImage& image);
+
+// Writes `image` as a .kimg file, replacing `path` only once the whole file is written.
+bool WriteImageFile(const std::string& path, const RawImage& image);
+
+}  // namespace kyr::images
