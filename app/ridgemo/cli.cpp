@@ -1,0 +1,150 @@
+#include "cli.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <iostream>
+
+#include "console_host.h"
+#include "strings/strings.h"
+
+#ifndef KYR_VERSION
+#define KYR_VERSION "0.0.0"
+#endif
+
+namespace kyr::ridgemo {
+namespace {
+
+// One row per command; keep them in the order --help lists them.
+constexpr std::array kCommands = {
+    Command{"to-bmp", "IN.kimg OUT.bmp [--yes]", RunToBmp},
+};
+
+const Command* FindCommand(std::string_view name) {
+  const auto it = std::find_if(kCommands.begin(), kCommands.end(),
+                               [name](const Command& c) { return c.name == name; });
+  return it == kCommands.end() ? nullptr : &*it;
+}
+
+void PrintHelp(std::ostream& out) {
+  out << "usage: ridgemo [--port P] [--head 1|2|3] [--simulate] [--lang en|ja] [COMMAND ...]\n"
+         "Without a command the tool window opens.\n\ncommands:\n";
+  for (const Command& command : kCommands) {
+    out << "  ridgemo " << command.name << ' ' << command.usage << '\n';
+  }
+  out << "\n  --help, --version\n"
+         "Exit status: 0 done, 1 the operation failed or was refused, 2 usage error.\n";
+}
+
+struct ParsedLine {
+  GlobalOptions options;
+  std::vector<std::string> rest;
+  bool help = false;
+  bool version = false;
+  std::string error;  // set when the global options are wrong
+};
+
+// Removes every occurrence of `flag`; true when there was one.
+bool TakeAllFlags(std::vector<std::string>& args, std::string_view flag) {
+  bool found = false;
+  while (TakeFlag(args, flag)) found = true;
+  return found;
+}
+
+// Removes every `name VALUE`; the last value counts.
+std::optional<std::string> TakeLastOption(std::vector<std::string>& args, std::string_view name,
+                                          bool& missing) {
+  std::optional<std::string> last;
+  while (auto value = TakeOption(args, name, missing)) last = std::move(value);
+  return last;
+}
+
+// Takes the global options out of the arguments, wherever they stand.
+ParsedLine ParseGlobalOptions(std::vector<std::string> args) {
+  ParsedLine line;
+  bool missing = false;
+  line.help = TakeAllFlags(args, "--help");
+  line.version = TakeAllFlags(args, "--version");
+  line.options.simulate = TakeAllFlags(args, "--simulate");
+  line.options.yes = TakeAllFlags(args, "--yes");
+  if (const auto lang = TakeLastOption(args, "--lang", missing)) {
+    const auto parsed = ParseLanguage(*lang);
+    if (!parsed) line.error = "--lang takes en or ja";
+    SetLanguage(parsed.value_or(CurrentLanguage()));
+  }
+  if (const auto port = TakeLastOption(args, "--port", missing)) line.options.port = *port;
+  if (const auto head = TakeLastOption(args, "--head", missing)) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(head->data(), head->data() + head->size(), value);
+    if (ec != std::errc() || end != head->data() + head->size() || value < 1 || value > 3) {
+      line.error = "--head takes 1, 2 or 3";
+    }
+    line.options.head = value;
+  }
+  if (missing) line.error = "an option is missing its value";
+  line.rest = std::move(args);
+  return line;
+}
+
+}  // namespace
+
+bool TakeFlag(std::vector<std::string>& args, std::string_view flag) {
+  const auto it = std::find(args.begin(), args.end(), flag);
+  if (it == args.end()) return false;
+  args.erase(it);
+  return true;
+}
+
+std::optional<std::string> TakeOption(std::vector<std::string>& args, std::string_view name,
+                                      bool& missing) {
+  const auto it = std::find(args.begin(), args.end(), name);
+  if (it == args.end()) return std::nullopt;
+  if (it + 1 == args.end()) {
+    missing = true;
+    args.erase(it);
+    return std::nullopt;
+  }
+  std::string value = *(it + 1);
+  args.erase(it, it + 2);
+  return value;
+}
+
+int UsageError(const CommandContext& ctx, std::string_view command) {
+  const Command* found = FindCommand(command);
+  ctx.err << "usage: ridgemo " << command << ' ' << (found ? found->usage : "") << '\n';
+  return kExitUsage;
+}
+
+int RunCommandLine(const std::vector<std::string>& arguments, bool& handled) {
+  SetLanguage(LanguageFromEnvironment());
+  ParsedLine line = ParseGlobalOptions(arguments);
+  handled = true;
+  if (!line.error.empty()) {
+    std::cerr << "ridgemo: " << line.error << '\n';
+    return kExitUsage;
+  }
+  if (line.help) {
+    PrintHelp(std::cout);
+    return kExitDone;
+  }
+  if (line.version) {
+    std::cout << "ridgemo " << KYR_VERSION << '\n';
+    return kExitDone;
+  }
+  if (line.rest.empty()) {
+    handled = false;
+    return kExitDone;
+  }
+  const Command* command = FindCommand(line.rest.front());
+  if (command == nullptr) {
+    std::cerr << "ridgemo: unknown command or option \"" << line.rest.front()
+              << "\" (see ridgemo --help)\n";
+    return kExitUsage;
+  }
+  ConsoleHost host(line.options.yes, std::cout, std::cerr);
+  CommandContext ctx{std::vector<std::string>(line.rest.begin() + 1, line.rest.end()), line.options,
+                     host, std::cout, std::cerr};
+  return command->run(ctx);
+}
+
+}  // namespace kyr::ridgemo

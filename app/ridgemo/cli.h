@@ -1,0 +1,62 @@
+#pragma once
+// The command-line mode of ridgemo: global options, then one command from a table.
+//
+// Each command is a function in its own file (cli_<topic>.cpp) and one row of the table in
+// cli.cpp. Global options (--port, --head, --simulate, --lang, --yes, --help, --version)
+// may stand anywhere; what remains is the command name and its own arguments.
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tool/tool_host.h"
+
+namespace kyr::ridgemo {
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;  // the operation failed or was refused
+inline constexpr int kExitUsage = 2;
+
+struct GlobalOptions {
+  std::string port = "USB";
+  int head = 1;  // 1 to 3 as the Target Head box shows it
+  bool simulate = false;
+  bool yes = false;  // answer Yes to every question
+};
+
+struct CommandContext {
+  std::vector<std::string> args;  // after the command name, global options removed
+  GlobalOptions options;
+  tool::ToolHost& host;
+  std::ostream& out;
+  std::ostream& err;
+};
+
+using CommandFunction = int (*)(CommandContext&);
+
+struct Command {
+  std::string_view name;
+  std::string_view usage;  // arguments after the name, for --help
+  CommandFunction run;
+};
+
+// Removes `flag` from `args`; true when it was there.
+bool TakeFlag(std::vector<std::string>& args, std::string_view flag);
+
+// Removes `name VALUE` from `args` and returns VALUE; `missing` is set when the name is
+// the last argument.
+std::optional<std::string> TakeOption(std::vector<std::string>& args, std::string_view name,
+                                      bool& missing);
+
+// Prints "usage: ridgemo NAME USAGE" for `command` to ctx.err and returns kExitUsage.
+int UsageError(const CommandContext& ctx, std::string_view command);
+
+// Runs the command line; false in `handled` when there is no command, so that the caller
+// opens the window.
+int RunCommandLine(const std::vector<std::string>& arguments, bool& handled);
+
+// Commands (one file each).
+int RunToBmp(CommandContext& ctx);
+
+}  // namespace kyr::ridgemo

@@ -1,0 +1,44 @@
+// Image commands of the command line.
+#include <memory>
+#include <ostream>
+
+#include "cli.h"
+#include "images/canvas.h"
+#include "images/raw_image.h"
+#include "images/save_bitmap.h"
+#include "strings/strings.h"
+
+namespace kyr::ridgemo {
+namespace {
+
+constexpr int kCannotOpenImageFileId = 158;
+
+bool LooksLikeOption(const std::string& arg) {
+  return arg.size() > 1 && arg.starts_with("--");
+}
+
+}  // namespace
+
+// to-bmp IN.kimg OUT.bmp: the image file as the window shows it, saved as Save BMP does.
+// Both paths are used exactly as given.
+int RunToBmp(CommandContext& ctx) {
+  if (ctx.args.size() != 2 || LooksLikeOption(ctx.args[0]) || LooksLikeOption(ctx.args[1])) {
+    return UsageError(ctx, "to-bmp");
+  }
+  auto image = std::make_unique<images::RawImage>();
+  auto canvas = std::make_unique<images::Canvas>();
+  if (images::LoadImageFile(ctx.args[0], *image, *canvas) != images::kImageFileOk) {
+    tool::Message message;
+    message.string_id = kCannotOpenImageFileId;
+    message.text = std::string(LoadString(StringTable::Tool, kCannotOpenImageFileId));
+    message.caption = "Error";
+    message.icon = tool::Icon::Error;
+    ctx.host.ShowMessage(message);
+    return kExitFailed;
+  }
+  return images::SaveCanvasBitmapAs(ctx.host, *canvas, ctx.args[1]) == images::kSaveDone
+             ? kExitDone
+             : kExitFailed;
+}
+
+}  // namespace kyr::ridgemo

@@ -1,0 +1,32 @@
+#pragma once
+// The tool's host for the command line: messages go to the terminal, questions are
+// answered by --yes, by asking on a terminal, or else with No.
+#include <iosfwd>
+
+#include "tool/tool_host.h"
+
+namespace kyr::ridgemo {
+
+class ConsoleHost : public tool::ToolHost {
+ public:
+  ConsoleHost(bool answer_yes, std::ostream& out, std::ostream& err);
+
+  tool::Answer ShowMessage(const tool::Message& message) override;
+  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>& filters,
+                                         const std::string& initial_name) override;
+  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>& filters,
+                                         const std::string& initial_name) override;
+  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>& filters) override;
+  void SetProgressRange(int low, int high) override;
+  void SetProgressPosition(int position) override;
+  void ProcessPendingEvents(int count) override;
+
+ private:
+  tool::Answer AskQuestion(const tool::Message& message);
+
+  bool answer_yes_;
+  std::ostream& out_;
+  std::ostream& err_;
+};
+
+}  // namespace kyr::ridgemo

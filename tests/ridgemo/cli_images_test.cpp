@@ -1,0 +1,84 @@
+// The ridgemo executable's image commands, run as a user runs them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class RidgemoImages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("kyr_ridgemo_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::string File(const std::string& name) const { return (folder_ / name).string(); }
+
+  // Exit status of ridgemo with `args`; no terminal, so questions are answered No.
+  int Run(const std::string& args) const {
+    const std::string command = std::string(KYR_BINARY_DIR) + "/app/ridgemo/ridgemo --lang en " +
+                                args + " </dev/null >" + File("out.txt") + " 2>" + File("err.txt");
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string Err() const {
+    std::ifstream in(File("err.txt"));
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  void WriteFile(const std::string& name, std::size_t size, char fill) const {
+    std::ofstream(File(name), std::ios::binary) << std::string(size, fill);
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(RidgemoImages, ToBmpWritesTheCanvasBitmapAndRefusesIncompleteImages) {
+  WriteFile("grey.kimg", 131072, '\x80');
+  ASSERT_EQ(Run("to-bmp " + File("grey.kimg") + " " + File("grey.bmp")), 0) << Err();
+  ASSERT_EQ(fs::file_size(File("grey.bmp")), 391734u);
+  std::ifstream bmp(File("grey.bmp"), std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(bmp)),
+                                std::istreambuf_iterator<char>());
+  // Canvas row 0 is the last file row; its first pixel is grey 96, its pixel 256 black.
+  const std::size_t top = 54 + 271 * 1440;
+  EXPECT_EQ(bytes[top], 96);
+  EXPECT_EQ(bytes[top + 256 * 3], 0);
+
+  WriteFile("short.kimg", 131071, '\x80');
+  EXPECT_EQ(Run("to-bmp " + File("short.kimg") + " " + File("short.bmp")), 1);
+  EXPECT_NE(Err().find("Fail to open the image file."), std::string::npos);
+  EXPECT_FALSE(fs::exists(File("short.bmp")));
+  EXPECT_EQ(Run("to-bmp " + File("absent.kimg") + " " + File("x.bmp")), 1);
+}
+
+TEST_F(RidgemoImages, ExistingBitmapNeedsYesAndUsageErrorsExitWithTwo) {
+  WriteFile("grey.kimg", 131072, '\x80');
+  WriteFile("old.bmp", 3, 'x');
+  EXPECT_EQ(Run("to-bmp " + File("grey.kimg") + " " + File("old.bmp")), 1);
+  EXPECT_EQ(fs::file_size(File("old.bmp")), 3u);
+  EXPECT_EQ(Run("to-bmp --yes " + File("grey.kimg") + " " + File("old.bmp")), 0);
+  EXPECT_EQ(fs::file_size(File("old.bmp")), 391734u);
+
+  EXPECT_EQ(Run("to-bmp " + File("grey.kimg")), 2);
+  EXPECT_EQ(Run("no-such-command"), 2);
+  EXPECT_EQ(Run("--lang fr to-bmp a b"), 2);
+  EXPECT_NE(Err().find("--lang"), std::string::npos);
+  EXPECT_EQ(Run("--head 4 to-bmp a b"), 2);
+  EXPECT_EQ(Run("--help"), 0);
+}
+
+}  // namespace
