@@ -28,6 +28,8 @@ TEST(SysfsDevices, InstanceIdsFromTheTree) {
 
   EXPECT_TRUE(devices.SetEnabled(ids[1], false));
   EXPECT_EQ(FakeSysfs::Read(sys.root / "1-2" / "authorized"), "0");
+  // Some kernels blank the strings of an unauthorized device; it is enabled all the same.
+  FakeSysfs::Write(sys.root / "1-2" / "serial", "n/a (unauthorized)\n");
   EXPECT_TRUE(devices.SetEnabled(ids[1], true));
   EXPECT_EQ(FakeSysfs::Read(sys.root / "1-2" / "authorized"), "1");
   EXPECT_FALSE(devices.SetEnabled("USB\\VID_0403&PID_6001\\NOPE", false));

@@ -65,20 +65,29 @@ bool SysfsDevices::ListPresent(std::vector<std::string>& instance_ids) {
 }
 
 bool SysfsDevices::SetEnabled(const std::string& instance_id, bool enabled) {
-  std::vector<fs::path> folders;
-  if (!DeviceFolders(root_, folders)) return false;
-  for (const auto& folder : folders) {
-    if (InstanceIdOf(folder) != instance_id) continue;
-    // Writing "0" unbinds the device's drivers and "1" makes the kernel probe it afresh,
-    // which is the way back for a device whose driver has lost it. Needs write access to
-    // the attribute (root, or a udev rule); without it the open later simply times out.
-    std::ofstream out(folder / "authorized");
-    if (!out) return false;
-    out << (enabled ? "1" : "0");
-    out.flush();
-    return static_cast<bool>(out);
+  fs::path folder;
+  if (const auto known = disabled_.find(instance_id); enabled && known != disabled_.end()) {
+    folder = known->second;
+    disabled_.erase(known);
+  } else {
+    std::vector<fs::path> folders;
+    if (!DeviceFolders(root_, folders)) return false;
+    for (const auto& candidate : folders) {
+      if (InstanceIdOf(candidate) == instance_id) folder = candidate;
+      if (!folder.empty()) break;
+    }
+    if (folder.empty()) return false;
   }
-  return false;
+  // Writing "0" unbinds the device's drivers and "1" makes the kernel probe it afresh,
+  // which is the way back for a device whose driver has lost it. Needs write access to
+  // the attribute (root, or a udev rule); without it the open later simply times out.
+  std::ofstream out(folder / "authorized");
+  if (!out) return false;
+  out << (enabled ? "1" : "0");
+  out.flush();
+  if (!out) return false;
+  if (!enabled) disabled_[instance_id] = folder;
+  return true;
 }
 
 }  // namespace kyr::link

@@ -1,5 +1,7 @@
 #pragma once
 // Present USB devices from sysfs, and their disabling through the "authorized" attribute.
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,9 @@ class SysfsDevices final : public DeviceManager {
 
  private:
   std::string root_;
+  // Folders of the devices this object disabled: some kernels blank the serial number of an
+  // unauthorized device, and the device must still be found to enable it again.
+  std::map<std::string, std::filesystem::path> disabled_;
 };
 
 }  // namespace kyr::link
