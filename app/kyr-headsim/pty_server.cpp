@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -20,14 +22,22 @@ constexpr int kIdlePollMs = 10;
 constexpr std::size_t kChunk = 4096;
 constexpr int kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
 
+// The terminal pair. The server keeps the tool's side open itself, so that the terminal
+// lives on between the tool's sessions, and watches that side for opens and closes to
+// tell where one session ends.
 struct Pty {
   int master = -1;
+  int slave = -1;
+  int watch = -1;  // inotify descriptor
   std::string slave_name;
+  int clients = 0;  // opens of the tool's side other than our own
 };
 
 void ClosePty(Pty& pty) {
-  if (pty.master >= 0) close(pty.master);
-  pty.master = -1;
+  for (int* fd : {&pty.watch, &pty.slave, &pty.master}) {
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+  }
 }
 
 // A raw terminal from the start, so nothing is echoed or translated before the tool sets
@@ -40,18 +50,52 @@ bool OpenPty(Pty& pty) {
     return false;
   }
   pty.slave_name = ptsname(pty.master);
-  const int slave = open(pty.slave_name.c_str(), O_RDWR | O_NOCTTY);
-  if (slave >= 0) {
-    termios tio{};
-    if (tcgetattr(slave, &tio) == 0) {
-      cfmakeraw(&tio);
-      cfsetispeed(&tio, B115200);
-      cfsetospeed(&tio, B115200);
-      tcsetattr(slave, TCSANOW, &tio);
-    }
-    close(slave);
+  pty.slave = open(pty.slave_name.c_str(), O_RDWR | O_NOCTTY);
+  pty.watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (pty.slave < 0 || pty.watch < 0 ||
+      inotify_add_watch(pty.watch, pty.slave_name.c_str(),
+                        IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    std::perror("kyr-headsim: pseudo-terminal");
+    ClosePty(pty);
+    return false;
+  }
+  termios tio{};
+  if (tcgetattr(pty.slave, &tio) == 0) {
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, B115200);
+    cfsetospeed(&tio, B115200);
+    tcsetattr(pty.slave, TCSANOW, &tio);
   }
   return true;
+}
+
+// A tool opens its port for exclusive use. On a terminal that outlives the tool's close
+// that would lock out its next open, so the server lifts it as soon as it sees it.
+void LiftExclusiveUse(const Pty& pty) {
+  int exclusive = 0;
+  if (ioctl(pty.slave, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+    ioctl(pty.slave, TIOCNXCL);
+  }
+}
+
+// Reads the open and close events of the tool's side; true when the last client closed.
+bool SessionEnded(Pty& pty) {
+  alignas(inotify_event) char buffer[4096];
+  bool ended = false;
+  for (;;) {
+    const ssize_t n = read(pty.watch, buffer, sizeof buffer);
+    if (n <= 0) break;
+    for (ssize_t at = 0; at < n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      if (event->mask & IN_OPEN) ++pty.clients;
+      if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
+        pty.clients = std::max(pty.clients - 1, 0);
+        if (pty.clients == 0) ended = true;
+      }
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+  return ended;
 }
 
 // Points `link` at `target` atomically; refuses to replace anything but a symbolic link.
@@ -125,11 +169,10 @@ int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& optio
   std::array<std::uint8_t, kChunk> in{};
   std::array<std::uint8_t, kChunk> pending{};
   std::size_t pending_len = 0, pending_pos = 0;
-  bool client_seen = false;
   int result = 0;
 
   while (!stop.load()) {
-    std::int64_t now = clock.NowMicros();
+    const std::int64_t now = clock.NowMicros();
     if (pending_pos == pending_len) {
       pending_pos = pending_len = 0;
       if (engine.Ready() == 0) pacer.Idle(now);
@@ -145,36 +188,28 @@ int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& optio
       timeout_ms = static_cast<int>(
           std::min<std::int64_t>((pacer.WaitMicros(now) + 999) / 1000, timeout_ms));
     }
-    pollfd fd{pty.master, static_cast<short>(POLLIN | (pending_pos < pending_len ? POLLOUT : 0)),
-              0};
-    if (poll(&fd, 1, timeout_ms) < 0 && errno != EINTR) {
+    pollfd fds[2] = {
+        {pty.master, static_cast<short>(POLLIN | (pending_pos < pending_len ? POLLOUT : 0)), 0},
+        {pty.watch, POLLIN, 0}};
+    if (poll(fds, 2, timeout_ms) < 0 && errno != EINTR) {
       std::perror("kyr-headsim: poll");
       result = 1;
       break;
     }
-    if (fd.revents & POLLHUP) {
-      if (!client_seen) {  // nobody has the terminal open yet
-        usleep(kIdlePollMs * 1000);
-        continue;
-      }
-      // The tool closed the line: start the next session on a fresh terminal.
-      ClosePty(pty);
+    LiftExclusiveUse(pty);
+    if ((fds[1].revents & POLLIN) && SessionEnded(pty)) {
+      // What the last tool left unread or unsent must not reach the next one; what the
+      // next one may already have sent stays on our side of the line.
+      tcflush(pty.slave, TCIFLUSH);
       engine.ResetLine();
       if (engine.IsLinkDropped()) engine.Reconnect();
       pending_pos = pending_len = 0;
-      client_seen = false;
-      if (!OpenPty(pty) || !PointLink(options.link_path, pty.slave_name)) {
-        result = 1;
-        break;
-      }
-      continue;
     }
-    client_seen = true;
-    if (fd.revents & POLLIN) {
+    if (fds[0].revents & POLLIN) {
       const ssize_t n = read(pty.master, in.data(), in.size());
       if (n > 0) engine.Feed(in.data(), static_cast<std::size_t>(n));
     }
-    if (pending_pos < pending_len && (fd.revents & POLLOUT)) {
+    if (pending_pos < pending_len && (fds[0].revents & POLLOUT)) {
       const ssize_t n = write(pty.master, pending.data() + pending_pos, pending_len - pending_pos);
       if (n > 0) {
         pending_pos += static_cast<std::size_t>(n);

@@ -13,10 +13,10 @@ struct PtyServerOptions {
   long baud = 0;          // 0: send as fast as the terminal takes it
 };
 
-// Runs until `stop` becomes true. Each time the tool closes the terminal a fresh one is
-// made and the link re-pointed, so that settings the tool left on the line (exclusive
-// use in particular) never lock out the next session. Returns 0, or 1 after printing why
-// it could not serve.
+// Runs until `stop` becomes true. The terminal lives for the whole run; when the tool
+// closes it, whatever is still on the line is thrown away, as on a real port, and a
+// dropped link comes back for the next session. Returns 0, or 1 after printing why it
+// could not serve.
 int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& options,
                const std::atomic<bool>& stop);
 

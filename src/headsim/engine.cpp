@@ -303,7 +303,8 @@ bool Engine::MayCarryOut(const FaultDecision& decision) {
     return false;
   }
   if (decision.kind == FaultKind::kDroppedLink) {
-    DropLink();
+    dropped_ = true;
+    in_len_ = 0;
     return false;
   }
   return true;

@@ -71,8 +71,9 @@ class Engine {
   void ResetLine();
 
   // A dropped link stays down (no input read, no output) until reconnected.
+  // Replies already sent before a drop still arrive; nothing after it does.
   bool IsLinkDropped() const { return dropped_; }
-  void DropLink();
+  void DropLink();  // unplugged now: unsent output is lost too
   void Reconnect();
 
   int head_count() const { return head_count_; }
