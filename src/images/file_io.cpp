@@ -1,7 +1,8 @@
 #include "images/file_io.h"
 
-#include <filesystem>
-#include <system_error>
+#include <string_view>
+
+#include "settings/atomic_file.h"
 
 namespace kyr::images::detail {
 
@@ -23,19 +24,8 @@ bool CanOpenForReading(const std::string& path) {
 }
 
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data) {
-  const std::string temporary = path + ".part~";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-  ok = std::fflush(file) == 0 && ok;
-  ok = std::fclose(file) == 0 && ok;
-  std::error_code error;
-  if (ok) std::filesystem::rename(temporary, path, error);
-  if (!ok || error) {
-    std::filesystem::remove(temporary, error);
-    return false;
-  }
-  return true;
+  return settings::WriteFileAtomically(
+      path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 }  // namespace kyr::images::detail

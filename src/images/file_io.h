@@ -14,8 +14,8 @@ std::size_t ReadUpTo(std::FILE* file, std::span<std::uint8_t> out);
 // True when `path` can be opened for reading.
 bool CanOpenForReading(const std::string& path);
 
-// Writes `data` to a temporary file beside `path`, then renames it over `path`: a failure
-// never leaves a half-written file under that name nor destroys the file that was there.
+// Writes binary `data` through the atomic writer: a failure never leaves a half-written
+// file under `path` nor destroys the file that was there.
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data);
 
 }  // namespace kyr::images::detail

@@ -119,6 +119,11 @@ TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
   EXPECT_EQ(host.messages[0].icon, tool::Icon::Exclamation);
   EXPECT_EQ(host.messages[0].text, "Bitmap file already exists. Overwrite?");
 
+  // Nothing else was left in the folder (no temporary files of the writes).
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                          std::filesystem::directory_iterator()),
+            2);
+
   host.messages.clear();
   EXPECT_EQ(SaveCanvasBitmapAs(host, *canvas, folder.File("no/such/dir/x.bmp")), kSaveFailed);
   ASSERT_EQ(host.MessageIds(), (std::vector<int>{142}));
