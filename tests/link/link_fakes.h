@@ -24,7 +24,7 @@ struct ChannelScript {
   std::deque<std::uint8_t> incoming;  // bytes ready to be read
   Bytes late;                         // bytes that arrive only after the next read gave up
   bool fail_write = false;
-  bool fail_read = false;
+  std::size_t good_reads = SIZE_MAX;   // reads that succeed before the transport fails
   std::size_t write_limit = SIZE_MAX;  // most bytes a write takes before "timing out"
   std::vector<Bytes> writes;
   std::vector<std::size_t> read_requests;
@@ -55,7 +55,7 @@ class FakeChannel final : public ByteChannel {
   bool Read(std::uint8_t* data, std::size_t count, std::size_t& got) override {
     got = 0;
     s_->read_requests.push_back(count);
-    if (s_->closed || s_->fail_read) return false;
+    if (s_->closed || s_->read_requests.size() > s_->good_reads) return false;
     while (got < count && !s_->incoming.empty()) {
       data[got++] = s_->incoming.front();
       s_->incoming.pop_front();
@@ -143,12 +143,7 @@ class RecordingDevices final : public DeviceManager {
   explicit RecordingDevices(DeviceManager& inner) : inner_(inner) {}
   std::vector<std::pair<std::string, bool>> changes;
   std::function<void()> on_enable;  // the device comes back, e.g. into the FTDI list
-  int list_calls = 0;
-
-  bool ListPresent(std::vector<std::string>& ids) override {
-    ++list_calls;
-    return inner_.ListPresent(ids);
-  }
+  bool ListPresent(std::vector<std::string>& ids) override { return inner_.ListPresent(ids); }
   bool SetEnabled(const std::string& id, bool enabled) override {
     changes.emplace_back(id, enabled);
     const bool ok = inner_.SetEnabled(id, enabled);
@@ -170,8 +165,6 @@ class FakeSysfs {
     std::filesystem::create_directories(root);
   }
   ~FakeSysfs() { std::filesystem::remove_all(root); }
-  FakeSysfs(const FakeSysfs&) = delete;
-  FakeSysfs& operator=(const FakeSysfs&) = delete;
 
   // A device folder with its attributes (sysfs ends each with a line feed).
   std::filesystem::path AddDevice(const std::string& name, const std::string& vendor,
