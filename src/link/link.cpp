@@ -15,7 +15,7 @@ Link::~Link() {
 
 int Link::OpenLink(std::string_view port_name, bool handshake) {
   // A link left open by an earlier command would leak its port and keep it locked.
-  if (channel_) CloseLink(false);
+  if (channel_ || mode_ != LinkMode::None) CloseLink(false);
   if (TransportForPort(port_name) == LinkMode::Usb) return OpenUsb(handshake);
   return OpenSerial(port_name);
 }

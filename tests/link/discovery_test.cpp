@@ -215,6 +215,7 @@ TEST(OpenSerial, NoHandshakeAndFailedOpens) {
   Link no_ports{LinkEnvironment{}};
   EXPECT_EQ(no_ports.OpenLink("COM1", false), kOpenFailed);
   EXPECT_EQ(no_ports.OpenLink("USB", false), kNoKyrDevice);
+  EXPECT_EQ(no_ports.Mode(), LinkMode::None);  // not left on serial by the failed open before
 }
 
 TEST(CloseLink, EveryMode) {
