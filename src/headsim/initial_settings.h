@@ -7,11 +7,12 @@
 
 namespace kyr::headsim {
 
-// A freshly initialised settings memory with the given model code and settings version.
+// The settings memory of a freshly initialised settings file, with the given model code
+// and settings version in its version word.
 void InitialSettings(std::uint8_t model, std::uint8_t version, SettingsWords& words);
 
-// Reads a settings file (512 lines of 16 hexadecimal words). Returns false and a reason
-// when the file cannot be opened or has fewer than 512 lines.
+// Reads a settings file. Returns false and a reason when the file cannot be opened or
+// ends before its 512 lines.
 bool LoadSettingsFile(const std::string& path, SettingsWords& words, std::string& error);
 
 }  // namespace kyr::headsim

@@ -40,6 +40,23 @@ TEST(HeadSession, HandshakeQueryAndClosingFrame) {
   }
 }
 
+TEST(SettingsMemory, StartsFromTheEditorsInitialValues) {
+  EngineOptions options = Heads(3);
+  options.version = 2;
+  HeadExchange head(options);
+  for (int h = 0; h < 3; ++h) {
+    const SettingsWords& words = head.engine().Head(h).settings;
+    EXPECT_EQ(words[kVersionWord], 0x0201);
+    for (int b = 0; b < 32; ++b) {
+      EXPECT_NE(words[192 * b + kBankRegistrationWord] & 0x8000, 0) << "bank " << b;
+    }
+    // Bank comments as a fresh settings file has them: the two leading blanks stand as 0,
+    // then dashes.
+    EXPECT_EQ(words[192 * 5 + 18], 0);
+    EXPECT_EQ(words[192 * 5 + 19], 0x2D2D);
+  }
+}
+
 TEST(SettingsMemory, ReadsBlocksWordsAndSeveralReplies) {
   EngineOptions options = Heads(2);
   options.model = 1;
@@ -88,10 +105,11 @@ TEST(SettingsMemory, WriteThenFinishAndRefusedFrames) {
   EXPECT_EQ(head.engine().Stats().finishes, 1);
 
   // A data frame with a wrong checksum is refused and nothing is stored.
+  const std::uint16_t before = head.engine().Head(0).settings[0];
   Bytes bad = Join(Command({0x14, 0x00, 0x00, 0x00, 0x40, 0x00}), DataFrame(words));
   ++bad.back();
   EXPECT_EQ(head.Send(bad), (Bytes{0x15, 0x00, 0xEA}));
-  EXPECT_EQ(head.engine().Head(0).settings[0], 0);
+  EXPECT_EQ(head.engine().Head(0).settings[0], before);
 
   // So is a command frame with a wrong checksum; the head carries out nothing.
   Bytes bad_read = Command({0x10, 0x00, 0x00, 0x00, 0x80, 0x00});
