@@ -10,6 +10,7 @@ namespace kyr::images {
 
 void DecodeImageWords(std::span<const std::uint8_t> bytes, std::size_t first_word,
                       RawImage& image) {
+  if (first_word >= kRawWords) return;
   const std::size_t count = std::min(bytes.size() / 2, kRawWords - first_word);
   for (std::size_t i = 0; i < count; ++i) {
     image.words[first_word + i] =

@@ -33,8 +33,8 @@ inline constexpr int kImageFileOk = 0;
 inline constexpr int kCannotOpen = -1;   // the file could not be opened for reading
 inline constexpr int kNotOneImage = -2;  // the file is not exactly one raw image long
 
-// Decodes little-endian words from `bytes` into image words starting at `first_word`.
-// `bytes` holds whole words and must fit: first_word + bytes.size() / 2 <= kRawWords.
+// Decodes little-endian words from `bytes` into image words starting at `first_word`;
+// words beyond the end of the image and a trailing odd byte are ignored.
 void DecodeImageWords(std::span<const std::uint8_t> bytes, std::size_t first_word, RawImage& image);
 
 // A complete .kimg file held in memory: kImageFileOk, or kNotOneImage when `bytes` is
