@@ -49,6 +49,8 @@ void MatchPermissions(int fd, const std::string& path) {
 
 bool WriteFileAtomically(const std::string& path, std::string_view content) {
   if (path.empty()) return false;
+  // Renaming would replace a write-protected file that a plain write could not open.
+  if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) return false;
   std::string pattern = TemporaryPattern(path);
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');

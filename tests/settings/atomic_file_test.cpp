@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "settings/atomic_file.h"
@@ -39,6 +41,13 @@ TEST(AtomicFile, ReplacesWholeFilesAndLeavesNothingBehindOnFailure) {
   EXPECT_EQ(testing::ReadAll(folder.File("dir/keep")), "kept");
   EXPECT_FALSE(WriteFileAtomically("", "x"));
   EXPECT_EQ(EntriesIn(folder.path()), 3u);
+
+  // A write-protected file stays (the superuser may write anything, so only as a user).
+  if (::geteuid() != 0) {
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    EXPECT_FALSE(WriteFileAtomically(path, "third"));
+    EXPECT_EQ(testing::ReadAll(path), "");
+  }
 }
 
 }  // namespace

@@ -137,6 +137,9 @@ TEST(FieldTable, LookupPicksThePlaceOfTheVersion) {
   EXPECT_EQ(ReadFieldValue(image, *FindField(kImageRegistration, 3), 4, 0), 1);
   WriteFieldValue(image, *FindField(kInspectHeight, 3), 4, 9, 200);
   EXPECT_EQ(image[WindowWord(4, 9, 1)], 0xC864);
+  // A value wider than the field does not spill into its neighbours.
+  WriteFieldValue(image, *FindField(kSorting, 3), 4, 0, 0xF);
+  EXPECT_EQ(image[BankWord(4, 5)], 0xF001);
 }
 
 std::size_t Items(int id, Lang lang) {

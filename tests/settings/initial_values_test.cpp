@@ -80,22 +80,5 @@ TEST(InitialValues, FreshImageIsAnUnregisteredVersion3File) {
             "001C 0000 0000 0000 0000 000A 0000 0000 0001 8000 0000 0000 0000 0000 0000 0000 \r\n");
 }
 
-TEST(FieldAccess, WritesOnlyTheFieldsBits) {
-  SettingsImage image{};
-  image[BankWord(0, 5)] = 0x8001;
-  WriteField(image, BankWord(0, 5), 12, 0x7, 5);  // "Sorting"
-  EXPECT_EQ(image[BankWord(0, 5)], 0xD001);
-  EXPECT_EQ(ReadField(image, BankWord(0, 5), 12, 0x7), 5);
-  WriteField(image, BankWord(0, 5), 12, 0x7, 0);
-  EXPECT_EQ(image[BankWord(0, 5)], 0x8001);
-  // A value wider than the field does not spill into its neighbours.
-  WriteField(image, BankWord(0, 5), 12, 0x7, 0xF);
-  EXPECT_EQ(image[BankWord(0, 5)], 0xF001);
-  WriteField(image, CommonWord(9), 0, 0xFFFF, 33);
-  EXPECT_EQ(image[8137], 33);
-  EXPECT_EQ(WindowWord(31, 15, 9), 6143);  // the last word of the bank area
-  EXPECT_EQ(WindowWord(1, 2, 3), 192 + 32 + 20 + 3);
-}
-
 }  // namespace
 }  // namespace kyr::settings
