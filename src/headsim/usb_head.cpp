@@ -1,0 +1,244 @@
+#include "headsim/usb_head.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <thread>
+
+namespace kyr::headsim {
+
+std::uint32_t SimulatedTime::TickCount() {
+  return static_cast<std::uint32_t>(NowMicros() / 1000);  // wraps like a 32-bit tick count
+}
+
+void SimulatedTime::Sleep(std::uint32_t milliseconds) {
+  if (mode_ == Mode::kManual) {
+    manual_.AdvanceMillis(milliseconds);
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
+}
+
+std::int64_t SimulatedTime::NowMicros() const {
+  return mode_ == Mode::kManual ? manual_.NowMicros() : steady_.NowMicros();
+}
+
+namespace {
+
+// Milliseconds to sleep for `micros`, at least 1 so that every wait makes progress.
+std::uint32_t SleepMillis(std::int64_t micros) {
+  return static_cast<std::uint32_t>(std::max<std::int64_t>((micros + 999) / 1000, 1));
+}
+
+}  // namespace
+
+// The FTDI device list: the unit, when it is plugged in, enabled and not stuck.
+class SimulatedUsbHead::SimBus final : public link::UsbBus {
+ public:
+  explicit SimBus(SimulatedUsbHead& unit) : unit_(unit) {}
+  bool ListDevices(std::vector<link::UsbDeviceInfo>& devices) override {
+    devices.clear();
+    if (unit_.Listed()) devices.push_back({unit_.options_.serial, unit_.options_.description});
+    return true;
+  }
+  std::unique_ptr<link::ByteChannel> Open(int index) override {
+    if (index != 0 || !unit_.Listed()) return nullptr;
+    return unit_.Open();
+  }
+
+ private:
+  SimulatedUsbHead& unit_;
+};
+
+// The system's present devices: the unit while it is plugged in, stuck or not.
+class SimulatedUsbHead::SimDeviceList final : public link::DeviceManager {
+ public:
+  explicit SimDeviceList(SimulatedUsbHead& unit) : unit_(unit) {}
+  bool ListPresent(std::vector<std::string>& instance_ids) override {
+    instance_ids.clear();
+    unit_.ReplugWhenDue();
+    if (unit_.plugged()) instance_ids.push_back(unit_.InstanceId());
+    return true;
+  }
+  bool SetEnabled(const std::string& instance_id, bool enabled) override {
+    unit_.ReplugWhenDue();
+    if (!unit_.plugged() || instance_id != unit_.InstanceId()) return false;
+    if (!enabled) {
+      // Disabling closes every handle on the device.
+      unit_.disabled_ = true;
+      ++unit_.generation_;
+      unit_.channel_open_ = false;
+      unit_.engine_->ResetLine();
+    } else if (unit_.disabled_) {
+      unit_.disabled_ = false;
+      unit_.stuck_ = false;  // a driver restart clears the stuck state
+      ++unit_.recoveries_;
+    }
+    return true;
+  }
+
+ private:
+  SimulatedUsbHead& unit_;
+};
+
+// An opened device: reads and writes with the device's time-out, on the shared clock.
+class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
+ public:
+  explicit SimChannel(SimulatedUsbHead& unit) : unit_(unit), generation_(unit.generation_) {}
+  ~SimChannel() override { Close(); }
+
+  bool Write(const std::uint8_t* data, std::size_t count, std::size_t& written) override {
+    written = 0;
+    if (!Usable()) return false;
+    unit_.engine_->Feed(data, count);
+    written = count;
+    return true;
+  }
+
+  bool Read(std::uint8_t* data, std::size_t count, std::size_t& got) override {
+    got = 0;
+    if (closed_ || unit_.generation_ != generation_) return false;
+    const std::int64_t deadline =
+        unit_.time_.NowMicros() + static_cast<std::int64_t>(unit_.options_.timeout_ms) * 1000;
+    for (;;) {
+      // Replies sent before a drop are still delivered; after them the device is gone.
+      got += unit_.engine_->Take(data + got, count - got);
+      if (got == count) return true;
+      if (!Usable()) return false;
+      const std::int64_t now = unit_.time_.NowMicros();
+      if (now >= deadline) return true;
+      std::int64_t wait = deadline - now;
+      if (const auto release = unit_.engine_->NextReleaseMicros()) {
+        wait = std::min(wait, *release - now);
+      }
+      unit_.time_.Sleep(SleepMillis(wait));
+    }
+  }
+
+  std::size_t Drain(std::uint32_t quiet_ms, std::uint32_t limit_ms) override {
+    std::size_t discarded = 0;
+    std::array<std::uint8_t, 4096> scratch{};
+    const std::int64_t start = unit_.time_.NowMicros();
+    std::int64_t last_byte = start;
+    if (closed_ || unit_.generation_ != generation_) return 0;
+    for (;;) {
+      std::size_t taken = 0, n = 0;
+      while ((n = unit_.engine_->Take(scratch.data(), scratch.size())) > 0) taken += n;
+      discarded += taken;
+      const std::int64_t now = unit_.time_.NowMicros();
+      if (taken > 0) last_byte = now;
+      const std::int64_t quiet_end = last_byte + static_cast<std::int64_t>(quiet_ms) * 1000;
+      const std::int64_t limit_end = start + static_cast<std::int64_t>(limit_ms) * 1000;
+      if (now >= quiet_end || now >= limit_end || !Usable()) break;
+      std::int64_t wake = std::min(quiet_end, limit_end);
+      if (const auto release = unit_.engine_->NextReleaseMicros()) {
+        wake = std::min(wake, *release);
+      }
+      unit_.time_.Sleep(SleepMillis(wake - now));
+    }
+    return discarded;
+  }
+
+  void Close() override {
+    if (closed_) return;
+    closed_ = true;
+    if (unit_.generation_ == generation_) unit_.channel_open_ = false;
+  }
+
+ private:
+  bool Usable() {
+    unit_.ReplugWhenDue();
+    return !closed_ && unit_.generation_ == generation_ && unit_.plugged() && !unit_.disabled_;
+  }
+
+  SimulatedUsbHead& unit_;
+  int generation_;
+  bool closed_ = false;
+};
+
+SimulatedUsbHead::SimulatedUsbHead(const UsbHeadOptions& options, SimulatedTime& time)
+    : options_(options),
+      time_(time),
+      engine_(std::make_unique<Engine>(options.engine, time)),
+      bus_(std::make_unique<SimBus>(*this)),
+      devices_(std::make_unique<SimDeviceList>(*this)),
+      stuck_(options.stuck) {}
+
+SimulatedUsbHead::~SimulatedUsbHead() = default;
+
+link::LinkEnvironment SimulatedUsbHead::Environment() {
+  link::LinkEnvironment environment;
+  environment.usb_bus = bus_.get();
+  environment.devices = devices_.get();
+  environment.clock = &time_;
+  return environment;
+}
+
+link::UsbBus& SimulatedUsbHead::Bus() {
+  return *bus_;
+}
+link::DeviceManager& SimulatedUsbHead::Devices() {
+  return *devices_;
+}
+
+std::string SimulatedUsbHead::InstanceId() const {
+  return "USB\\" + options_.vendor_product + "\\" + options_.serial;
+}
+
+bool SimulatedUsbHead::plugged() const {
+  // A link dropped by the engine (an injected fault) is an unplugged unit.
+  return !unplugged_ && !engine_->IsLinkDropped();
+}
+
+void SimulatedUsbHead::Unplug() {
+  engine_->DropLink();
+  unplugged_ = true;
+  unplugged_at_ = time_.NowMicros();
+  ++generation_;
+  channel_open_ = false;
+}
+
+void SimulatedUsbHead::Replug() {
+  unplugged_ = false;
+  ++generation_;  // handles from before the unplug stay dead
+  channel_open_ = false;
+  engine_->Reconnect();
+}
+
+void SimulatedUsbHead::ReplugWhenDue() {
+  if (!unplugged_ && engine_->IsLinkDropped()) {
+    unplugged_ = true;  // note when the fault struck, for the automatic replug
+    unplugged_at_ = time_.NowMicros();
+  }
+  if (unplugged_ && options_.replug_after_ms >= 0 &&
+      time_.NowMicros() - unplugged_at_ >= options_.replug_after_ms * 1000) {
+    Replug();
+  }
+}
+
+bool SimulatedUsbHead::Listed() {
+  ReplugWhenDue();
+  return plugged() && !stuck_ && !disabled_;
+}
+
+std::unique_ptr<link::ByteChannel> SimulatedUsbHead::Open() {
+  if (channel_open_) return nullptr;  // one handle at a time, as the driver allows
+  channel_open_ = true;
+  ++opens_;
+  engine_->ResetLine();  // a fresh open starts with empty buffers
+  return std::make_unique<SimChannel>(*this);
+}
+
+SimulatedUsbHead& DefaultSimulatedHead() {
+  static SimulatedTime time(SimulatedTime::Mode::kReal);
+  static SimulatedUsbHead unit(
+      [] {
+        UsbHeadOptions options;
+        options.replug_after_ms = 2000;
+        return options;
+      }(),
+      time);
+  return unit;
+}
+
+}  // namespace kyr::headsim

@@ -1,0 +1,113 @@
+#pragma once
+// The simulated head unit as a USB device: an FTDI device list entry, a system device
+// list entry and a byte channel over the protocol engine, plugged into the link's
+// platform interfaces so that the tool talks to the simulator exactly as to hardware.
+//
+// Time is shared: the same clock drives the link's waits and the engine. On the manual
+// clock a read that waits for a missing reply advances simulated time instead of
+// sleeping, so tests of time-outs and late replies run in no time.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "headsim/clock.h"
+#include "headsim/engine.h"
+#include "link/byte_channel.h"
+#include "link/clock.h"
+#include "link/platform.h"
+
+namespace kyr::headsim {
+
+// One time base for the link and the engine.
+class SimulatedTime final : public link::Clock, public headsim::Clock {
+ public:
+  enum class Mode { kReal, kManual };
+  explicit SimulatedTime(Mode mode) : mode_(mode) {}
+
+  std::uint32_t TickCount() override;
+  void Sleep(std::uint32_t milliseconds) override;
+  std::int64_t NowMicros() const override;
+
+  // Manual mode only: moves time on.
+  void Advance(std::int64_t micros) { manual_.Advance(micros); }
+  Mode mode() const { return mode_; }
+
+ private:
+  Mode mode_;
+  ManualClock manual_;
+  SteadyClock steady_;
+};
+
+struct UsbHeadOptions {
+  EngineOptions engine;
+  std::string serial = "KYRD0001";
+  std::string description = "KYR Vision Sensor";
+  std::string vendor_product = "VID_0403&PID_6001";  // an FTDI serial converter
+  bool stuck = false;  // listed by the system but not by the FTDI list until cycled
+  // After a dropped link the unit comes back by itself after this long; negative: only
+  // when Replug is called.
+  std::int64_t replug_after_ms = -1;
+  std::uint32_t timeout_ms = 500;  // read and write time-out of an opened device
+};
+
+class SimulatedUsbHead {
+ public:
+  SimulatedUsbHead(const UsbHeadOptions& options, SimulatedTime& time);
+  ~SimulatedUsbHead();
+  SimulatedUsbHead(const SimulatedUsbHead&) = delete;
+  SimulatedUsbHead& operator=(const SimulatedUsbHead&) = delete;
+
+  // The platform pieces for OpenLink: USB bus, device manager and clock. Serial ports and
+  // the window-event callback are left for the caller.
+  link::LinkEnvironment Environment();
+  link::UsbBus& Bus();
+  link::DeviceManager& Devices();
+
+  Engine& engine() { return *engine_; }
+  SimulatedTime& time() { return time_; }
+  std::string InstanceId() const;
+
+  // The unit disappears from both device lists and open channels fail, until replugged.
+  void Unplug();
+  void Replug();
+  bool plugged() const;
+  void SetStuck(bool stuck) { stuck_ = stuck; }
+  bool stuck() const { return stuck_; }
+
+  // How often the device was opened, and disabled then enabled again.
+  int opens() const { return opens_; }
+  int recoveries() const { return recoveries_; }
+
+ private:
+  class SimBus;
+  class SimDeviceList;
+  class SimChannel;
+  friend class SimBus;
+  friend class SimDeviceList;
+  friend class SimChannel;
+
+  void ReplugWhenDue();
+  bool Listed();
+  std::unique_ptr<link::ByteChannel> Open();
+
+  UsbHeadOptions options_;
+  SimulatedTime& time_;
+  std::unique_ptr<Engine> engine_;
+  std::unique_ptr<SimBus> bus_;
+  std::unique_ptr<SimDeviceList> devices_;
+  bool unplugged_ = false;
+  std::int64_t unplugged_at_ = 0;
+  bool stuck_ = false;
+  bool disabled_ = false;
+  bool channel_open_ = false;
+  int generation_ = 0;  // changes at every unplug, so old channels stay dead
+  int opens_ = 0;
+  int recoveries_ = 0;
+};
+
+// The head unit behind the tool's simulate mode: one head on real time, back by itself
+// two seconds after a dropped link. Created on first use and kept until exit.
+SimulatedUsbHead& DefaultSimulatedHead();
+
+}  // namespace kyr::headsim

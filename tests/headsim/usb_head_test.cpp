@@ -1,0 +1,171 @@
+// The simulated head as a USB head unit, reached through the link exactly as the tool
+// reaches hardware, on simulated time.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "headsim/usb_head.h"
+#include "link/link.h"
+
+namespace kyr::headsim {
+namespace {
+
+using link::Link;
+
+struct Rig {
+  explicit Rig(UsbHeadOptions options = {}) : unit(options, time) {}
+  std::int64_t ElapsedMs() const { return time.NowMicros() / 1000; }
+  SimulatedTime time{SimulatedTime::Mode::kManual};
+  SimulatedUsbHead unit;
+};
+
+const std::uint8_t kReadBlock5[6] = {0x10, 0x00, 0x05, 0x00, 0x80, 0x00};
+
+FaultRule Rule(FaultKind kind, int command, int block) {
+  FaultRule rule;
+  rule.kind = kind;
+  rule.command = command;
+  rule.block = block;
+  return rule;
+}
+
+TEST(UsbHead, OpenQueryReadAndCloseThroughTheLink) {
+  UsbHeadOptions options;
+  options.engine.heads = 2;
+  Rig rig(options);
+  Link link(rig.unit.Environment());
+  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  EXPECT_EQ(link.DeviceSerial(), "KYRD0001");
+  EXPECT_GT(link.QueryHead(0), 0);
+  EXPECT_GT(link.QueryHead(1), 0);
+  EXPECT_EQ(link.QueryHead(2), 0);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
+  link::ReplyWords words{};
+  ASSERT_EQ(link.ReceiveReply(words), 128);
+  EXPECT_EQ(words[0], rig.unit.engine().Head(0).settings[5 * 128]);
+  EXPECT_EQ(link.CloseLink(true), 0);
+  EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
+  EXPECT_EQ(rig.unit.engine().Stats().handshakes, 1);
+  EXPECT_EQ(rig.unit.recoveries(), 0);
+  EXPECT_LT(rig.ElapsedMs(), 300);  // found at once: no recovery wait
+  // The device can be opened again after the close.
+  EXPECT_EQ(link.OpenLink("U", true), 0);
+  EXPECT_EQ(rig.unit.opens(), 2);
+}
+
+TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
+  UsbHeadOptions options;
+  options.stuck = true;
+  Rig rig(options);
+  std::vector<link::UsbDeviceInfo> listed;
+  ASSERT_TRUE(rig.unit.Bus().ListDevices(listed));
+  EXPECT_TRUE(listed.empty());
+  std::vector<std::string> present;
+  ASSERT_TRUE(rig.unit.Devices().ListPresent(present));
+  EXPECT_EQ(present, (std::vector<std::string>{"USB\\VID_0403&PID_6001\\KYRD0001"}));
+
+  Link link(rig.unit.Environment());
+  const auto real_start = std::chrono::steady_clock::now();
+  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  EXPECT_EQ(rig.unit.recoveries(), 1);
+  EXPECT_GE(rig.ElapsedMs(), 300);  // the first wait ran out on simulated time
+  EXPECT_LT(std::chrono::steady_clock::now() - real_start, std::chrono::seconds(2));
+  ASSERT_TRUE(rig.unit.Bus().ListDevices(listed));
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].description, "KYR Vision Sensor");
+}
+
+TEST(UsbHead, UnpluggedUnitIsNotFoundAndOpenChannelsFail) {
+  Rig rig;
+  Link link(rig.unit.Environment());
+  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  rig.unit.Unplug();
+  EXPECT_NE(link.SendFrame(kReadBlock5, 6), 0);
+  link.CloseLink(false);
+  const std::int64_t before = rig.ElapsedMs();
+  EXPECT_EQ(link.OpenLink("USB", true), -100);
+  EXPECT_EQ(rig.ElapsedMs(), before);  // no device: no waiting
+  link.CloseLink(false);
+  rig.unit.Replug();
+  EXPECT_EQ(link.OpenLink("USB", true), 0);
+}
+
+TEST(UsbHead, MissingAndLateRepliesCostSimulatedTimeOnly) {
+  Rig rig;
+  rig.unit.engine().Faults().Add(Rule(FaultKind::kMissingReply, 0x10, 5));
+  FaultRule late = Rule(FaultKind::kLateReply, 0x10, 6);
+  late.delay_ms = 300;
+  rig.unit.engine().Faults().Add(late);
+  Link link(rig.unit.Environment());
+  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  const auto real_start = std::chrono::steady_clock::now();
+  link::ReplyWords words{};
+
+  std::int64_t start = rig.ElapsedMs();
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
+  EXPECT_EQ(link.ReceiveReply(words), -2);  // nothing came within the 500 ms read
+  EXPECT_GE(rig.ElapsedMs() - start, 500);
+
+  const std::uint8_t read6[6] = {0x10, 0x00, 0x06, 0x00, 0x80, 0x00};
+  start = rig.ElapsedMs();
+  ASSERT_EQ(link.SendFrame(read6, 6), 0);
+  EXPECT_EQ(link.ReceiveReply(words), 128);  // 300 ms late is still within the read
+  EXPECT_GE(rig.ElapsedMs() - start, 300);
+  EXPECT_LT(rig.ElapsedMs() - start, 500);
+  EXPECT_LT(std::chrono::steady_clock::now() - real_start, std::chrono::seconds(1));
+}
+
+TEST(UsbHead, DroppedLinkFailsTheReadAndTheUnitReturnsLater) {
+  UsbHeadOptions options;
+  options.replug_after_ms = 2000;
+  Rig rig(options);
+  rig.unit.engine().Faults().Add(Rule(FaultKind::kDroppedLink, 0x10, 5));
+  Link link(rig.unit.Environment());
+  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
+  link::ReplyWords words{};
+  EXPECT_EQ(link.ReceiveReply(words), -4);
+  EXPECT_FALSE(rig.unit.plugged());
+  link.CloseLink(false);
+  EXPECT_EQ(link.OpenLink("USB", true), -100);
+  link.CloseLink(false);
+  rig.time.Advance(2000 * 1000);
+  EXPECT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
+  EXPECT_EQ(link.ReceiveReply(words), 128);
+}
+
+TEST(UsbHead, ChannelTimeOutsDrainAndSingleHandle) {
+  Rig rig;
+  auto channel = rig.unit.Bus().Open(0);
+  ASSERT_NE(channel, nullptr);
+  EXPECT_EQ(rig.unit.Bus().Open(0), nullptr);  // the device is in use
+  EXPECT_EQ(rig.unit.Bus().Open(1), nullptr);
+
+  std::uint8_t buffer[300];
+  std::size_t n = 0;
+  ASSERT_TRUE(channel->Read(buffer, 2, n));
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(rig.ElapsedMs(), 500);
+
+  const std::uint8_t handshake[2] = {0x55, 0x8C};
+  ASSERT_TRUE(channel->Write(handshake, 2, n));
+  EXPECT_EQ(n, 2u);
+  ASSERT_TRUE(channel->Read(buffer, 300, n));
+  EXPECT_EQ(n, 2u);  // a short count after the time-out, not a failure
+
+  // Drain throws away a late answer that arrives within the quiet window.
+  FaultRule late = Rule(FaultKind::kLateReply, kHandshakeCommand, kAny);
+  late.delay_ms = 30;
+  rig.unit.engine().Faults().Add(late);
+  ASSERT_TRUE(channel->Write(handshake, 2, n));
+  EXPECT_EQ(channel->Drain(50, 2000), 2u);
+
+  channel->Close();
+  EXPECT_FALSE(channel->Write(handshake, 2, n));
+  EXPECT_FALSE(channel->Read(buffer, 2, n));
+  EXPECT_NE(rig.unit.Bus().Open(0), nullptr);
+}
+
+}  // namespace
+}  // namespace kyr::headsim
