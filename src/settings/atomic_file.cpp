@@ -57,7 +57,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view content) {
   const int fd = ::mkstemp(name.data());
   if (fd < 0) return false;
   MatchPermissions(fd, path);
-  bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, content) && ::fdatasync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   ok = ok && ::rename(name.data(), path.c_str()) == 0;
   if (!ok) ::unlink(name.data());
