@@ -1,0 +1,553 @@
+#include "editor/editor.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "editor/text_ids.h"
+#include "settings/conversion.h"
+#include "settings/initial_values.h"
+#include "settings/settings_file.h"
+#include "strings/strings.h"
+
+namespace kyr::editor {
+namespace {
+
+using settings::Field;
+using settings::FieldId;
+using settings::Kind;
+using settings::Place;
+
+std::string_view Text(int id) {
+  return LoadString(StringTable::Editor, id);
+}
+
+std::vector<FileFilter> KdtaFilters() {
+  return {{kKdtaFilterLabel, kKdtaFilterPattern}, {kAllFilesFilterLabel, kAllFilesFilterPattern}};
+}
+
+bool FileExists(const std::string& path) {
+  return std::ifstream(path).is_open();
+}
+
+// "set1.kdta" -> "set1.csv"; the dialog's extension rule guarantees the ".kdta".
+std::string CsvPathOf(const std::string& kdta_path) {
+  return kdta_path.substr(0, kdta_path.size() - 5) + ".csv";
+}
+
+char MarkOf(Place place) {
+  switch (place) {
+    case Place::kBank:
+      return '*';
+    case Place::kWindow:
+      return '#';
+    case Place::kCommon:
+      break;
+  }
+  return 0;
+}
+
+// The bank numbers "0".."31" that precede list 167 in "Bank Selection".
+const std::array<std::string, settings::kBankCount>& BankNumberItems() {
+  static const auto items = [] {
+    std::array<std::string, settings::kBankCount> numbers;
+    for (int b = 0; b < settings::kBankCount; ++b)
+      numbers[static_cast<std::size_t>(b)] = std::to_string(b);
+    return numbers;
+  }();
+  return items;
+}
+
+// At most `limit` bytes of `text`, not cutting a UTF-8 sequence in two.
+std::size_t CommentLength(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text.size();
+  std::size_t length = limit;
+  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return length;
+}
+
+}  // namespace
+
+Editor::Editor(EditorHost& host) : host_(host) {}
+
+// ---- Start-up and state ---------------------------------------------------------------
+
+void Editor::Start() {
+  window_.bank_selection = 0;
+  window_.window_selection = 0;
+  window_.checked_page = kCameraLightingPage;
+  current_page_ = kCameraLightingPage;
+  settings::InitializeSettings(image_, comments_);
+  current_bank_ = kNoBank;
+  RefreshMainWindow();
+  file_name_.clear();
+  changes_.bank_selector = changes_.window_selector = changes_.page_buttons = true;
+}
+
+Changes Editor::TakeChanges() {
+  Changes taken = changes_;
+  changes_ = Changes{};
+  return taken;
+}
+
+// ---- User input ----------------------------------------------------------------------
+
+void Editor::TypeEditText(int edit_id, std::string_view text) {
+  const auto control = FindRowControl(edit_id);
+  if (!control || control->part != RowPart::Edit) return;
+  window_.rows[static_cast<std::size_t>(control->row)].edit_text = text;
+}
+
+void Editor::TypeComment(std::string_view text) {
+  window_.comment = text;
+}
+
+void Editor::SelectComboItem(int combo_id, int index) {
+  const auto control = FindRowControl(combo_id);
+  if (!control || control->part != RowPart::Combo) return;
+  RowState& row = window_.rows[static_cast<std::size_t>(control->row)];
+  const int count = static_cast<int>(row.items.size());
+  row.selection = index >= 0 && index < count ? index : -1;
+  const bool rebuilds =
+      std::find(kReshowCombos.begin(), kReshowCombos.end(), combo_id) != kReshowCombos.end();
+  if (rebuilds && window_.checked_page == kSearchInspectionPage) ShowSearchInspectionPage();
+}
+
+void Editor::SelectBank(int bank) {
+  window_.bank_selection = std::clamp(bank, 0, settings::kBankCount - 1);
+  changes_.bank_selector = true;
+  RefreshMainWindow();
+}
+
+void Editor::SelectWindow(int window) {
+  window_.window_selection = std::clamp(window, 0, settings::kWindowCount - 1);
+  changes_.window_selector = true;
+  RefreshMainWindow();
+}
+
+void Editor::ClickPageButton(int page) {
+  if (page < 1 || page > kPageCount) return;
+  window_.checked_page = page;
+  changes_.page_buttons = true;
+  ShowPage(page, true);
+}
+
+ButtonResult Editor::ClickButton(int control_id) {
+  if (const int page = PageOfButton(control_id); page != 0) {
+    ClickPageButton(page);
+    return ButtonResult::kHandled;
+  }
+  switch (control_id) {
+    case kBankDown:
+      BankDown();
+      break;
+    case kBankUp:
+      BankUp();
+      break;
+    case kWindowDown:
+      WindowDown();
+      break;
+    case kWindowUp:
+      WindowUp();
+      break;
+    case kReadSettings:
+      ReadSettings();
+      break;
+    case kSaveSettings:
+      SaveSettings();
+      break;
+    case kInitialize:
+      Initialize();
+      break;
+    case kGenerateCsv:
+      GenerateCsv();
+      break;
+    case kExit:
+      // Closes at once: nothing is stored or asked.
+      return ButtonResult::kCloseWindow;
+    default:
+      return ButtonResult::kUnknownControl;
+  }
+  return ButtonResult::kHandled;
+}
+
+void Editor::BankDown() {
+  if (current_bank_ == kNoBank || current_bank_ <= 0) return;
+  SelectBank(current_bank_ - 1);
+}
+
+void Editor::BankUp() {
+  if (current_bank_ == kNoBank || current_bank_ >= settings::kBankCount - 1) return;
+  SelectBank(current_bank_ + 1);
+}
+
+void Editor::WindowDown() {
+  if (current_window_ <= 0) return;
+  SelectWindow(current_window_ - 1);
+}
+
+void Editor::WindowUp() {
+  if (current_window_ >= settings::kWindowCount - 1) return;
+  SelectWindow(current_window_ + 1);
+}
+
+// ---- Refresh and page showing ----------------------------------------------------------
+
+int Editor::RefreshMainWindow() {
+  if (StorePageValues() != 0) return 1;
+  // The page was just stored: its show operation must not store it a second time, since
+  // a second pass would read the screen with the layout and unit that the first pass
+  // may just have changed.
+  ShowPage(window_.checked_page, false);
+  SetCommentEdit();
+  return 0;
+}
+
+void Editor::ShowPage(int page, bool store_first) {
+  if (store_first && StorePageValues() != 0) return;
+  current_page_ = page;
+  ClearRows();
+  current_bank_ = window_.bank_selection;
+  current_window_ = window_.window_selection;
+
+  const PageDef& def = PageDefinition(page);
+  window_.left_caption = Text(def.left_caption);
+  window_.right_caption = Text(def.right_caption);
+  changes_.captions = true;
+
+  const int version = settings::SettingsVersion(image_);
+  const unsigned function = FieldValue(*settings::FindField(FieldId::kInspectFunction, version));
+  const bool window_used = FieldValue(*settings::FindField(FieldId::kWindowUsing, version)) != 0;
+  shown_unit_ = static_cast<int>(FieldValue(*settings::FindField(FieldId::kUnitSelector, version)));
+
+  store_count_ = 0;
+  const bool color_function = IsColorFunction(static_cast<int>(function));
+  for (const RowDef& row : def.rows) {
+    FillRow(row, version, row.enable == EnableRule::kColorFunction ? color_function : true);
+  }
+  if (page == kSearchInspectionPage) {
+    // The judgment rows of the shown function, then the function itself: storing it last
+    // keeps every value typed for the old layout before the new layout is shown.
+    for (const RowDef& row : JudgmentRows(static_cast<int>(function))) {
+      FillRow(row, version, window_used);
+    }
+    FillRow(InspectFunctionRow(), version, window_used);
+  }
+}
+
+void Editor::ClearRows() {
+  for (int row = 0; row < kRowCount; ++row) FillBlankRow(row);
+}
+
+void Editor::FillBlankRow(int row) {
+  RowState& state = window_.rows[static_cast<std::size_t>(row)];
+  state.label.clear();
+  state.label_enabled = false;
+  state.items.clear();
+  state.selection = -1;
+  state.combo_enabled = false;
+  state.edit_text.clear();
+  state.edit_enabled = false;
+  shown_[static_cast<std::size_t>(row)] = ShownRow{};
+  MarkRow(row);
+}
+
+void Editor::SetLabel(RowState& row, const RowDef& def, const Field& field) {
+  row.label = Text(def.label != 0 ? def.label : field.label);
+  const char mark = def.mark != 0 ? def.mark : MarkOf(field.place);
+  if (mark != 0) row.label.push_back(mark);
+}
+
+void Editor::FillItems(RowState& row, const RowDef& def, const Field& field) {
+  if (field.kind == Kind::kBankChoice) {
+    for (const std::string& number : BankNumberItems()) row.items.push_back(number);
+  }
+  const auto items = SplitList(Text(field.list));
+  const std::size_t count = def.item_limit > 0
+                                ? std::min(items.size(), static_cast<std::size_t>(def.item_limit))
+                                : items.size();
+  for (std::size_t i = 0; i < count; ++i) row.items.emplace_back(items[i]);
+}
+
+// `condition` is what the row's enable rule asks for (window used, colour function).
+void Editor::FillRow(const RowDef& def, int version, bool condition) {
+  const Field* field = settings::FindField(def.field, version);
+  const bool in_version = (def.versions & settings::VersionBit(version)) != 0;
+  if (field == nullptr || !in_version) return;  // left blank, and not stored
+
+  RowState& row = window_.rows[static_cast<std::size_t>(def.row)];
+  const bool enabled = def.enable == EnableRule::kAlways || condition;
+  const unsigned value = FieldValue(*field);
+  SetLabel(row, def, *field);
+
+  ShownRow shown{RowKind::kChoice, field};
+  switch (field->kind) {
+    case Kind::kNumber:
+      shown.kind = RowKind::kInteger;
+      row.edit_text = IntegerText(value, field->offset);
+      break;
+    case Kind::kTenths:
+      shown.kind = RowKind::kTenths;
+      row.edit_text = TenthsText(value);
+      break;
+    case Kind::kAngle:
+      shown.kind = RowKind::kAngle;
+      row.edit_text = AngleText(value);
+      break;
+    case Kind::kThreshold:
+      shown.kind = RowKind::kThreshold;
+      row.edit_text = ThresholdText(value, shown_unit_);
+      break;
+    default:
+      FillItems(row, def, *field);
+      if (value < row.items.size()) row.selection = static_cast<int>(value);
+      break;
+  }
+  if (shown.kind == RowKind::kChoice) {
+    row.combo_enabled = enabled;
+    row.label_enabled = enabled;
+  } else {
+    row.edit_enabled = enabled;
+    // A judgment row's number label stays enabled; colour rows disable the label as well.
+    row.label_enabled = enabled || def.enable == EnableRule::kWindowUsed;
+  }
+  shown_[static_cast<std::size_t>(def.row)] = shown;
+  store_order_[static_cast<std::size_t>(store_count_++)] = def.row;
+}
+
+void Editor::SetCommentEdit() {
+  const auto& text = comments_[static_cast<std::size_t>(current_bank_)];
+  window_.comment.assign(text.data(), std::find(text.begin(), text.end(), '\0'));
+  changes_.comment = true;
+}
+
+void Editor::CopyCommentEdit() {
+  auto& text = comments_[static_cast<std::size_t>(current_bank_)];
+  const std::size_t length = CommentLength(window_.comment, settings::kCommentChars);
+  std::copy_n(window_.comment.begin(), length, text.begin());
+  text[length] = '\0';
+}
+
+// ---- Storing -------------------------------------------------------------------------
+
+int Editor::StorePageValues() {
+  if (current_bank_ == kNoBank) return 0;
+  CopyCommentEdit();
+  for (int i = 0; i < store_count_; ++i) {
+    if (StoreRow(store_order_[static_cast<std::size_t>(i)]) != 0) return 1;
+  }
+  return 0;
+}
+
+int Editor::StoreRow(int row) {
+  const ShownRow& shown = shown_[static_cast<std::size_t>(row)];
+  const Field& f = *shown.field;
+  const RowControlIds& ids = kRowControls[static_cast<std::size_t>(row)];
+  const int word = FieldWordOf(f);
+  switch (shown.kind) {
+    case RowKind::kChoice:
+      StoreComboIndex(ids.combo, word, f.shift, f.mask);
+      return 0;
+    case RowKind::kInteger:
+      return StoreIntegerEdit(ids.edit, word, f.shift, f.mask, f.max, f.offset);
+    case RowKind::kTenths:
+      return StoreTenthsEdit(ids.edit, word, f.shift, f.mask, f.max, f.offset, 0);
+    case RowKind::kThreshold:
+      // Read in the unit the thresholds were shown in.
+      return StoreTenthsEdit(ids.edit, word, f.shift, f.mask, f.max, f.offset, shown_unit_);
+    case RowKind::kAngle:
+      return StoreAngleEdit(ids.edit, word, f.shift, f.mask, f.max, f.offset);
+    case RowKind::kBlank:
+      break;
+  }
+  return 0;
+}
+
+void Editor::StoreComboIndex(int combo_id, int word, int shift, std::uint16_t mask) {
+  const auto control = FindRowControl(combo_id);
+  if (!control) return;
+  const int index = window_.rows[static_cast<std::size_t>(control->row)].selection;
+  if (index < 0) return;  // nothing selected: the field keeps a value beyond its list
+  settings::WriteField(image_, word, shift, mask, static_cast<unsigned>(index) & mask);
+}
+
+int Editor::StoreIntegerEdit(int edit_id, int word, int shift, std::uint16_t mask, int max,
+                             int offset) {
+  const auto stored = StoredFromInteger(EditText(edit_id), max, offset);
+  if (!stored) return Reject(edit_id, NumberFormat::kInteger, max, offset);
+  settings::WriteField(image_, word, shift, mask, *stored);
+  return 0;
+}
+
+int Editor::StoreTenthsEdit(int edit_id, int word, int shift, std::uint16_t mask, int max,
+                            int offset, int unit) {
+  const auto stored = StoredFromTenths(EditText(edit_id), max, offset, unit);
+  if (!stored) return Reject(edit_id, NumberFormat::kTenths, max, offset);
+  settings::WriteField(image_, word, shift, mask, *stored);
+  return 0;
+}
+
+int Editor::StoreAngleEdit(int edit_id, int word, int shift, std::uint16_t mask, int max,
+                           int offset) {
+  const auto stored = StoredFromAngle(EditText(edit_id), max, offset);
+  if (!stored) return Reject(edit_id, NumberFormat::kAngle, max, offset);
+  settings::WriteField(image_, word, shift, mask, *stored);
+  return 0;
+}
+
+// The range message, then the user is put back where the store started: selectors and
+// page buttons on the shown bank, window and page, the focus on the refused edit.
+int Editor::Reject(int edit_id, NumberFormat format, int max, int offset) {
+  Message message;
+  message.string_id = kMsgIllegalValue;
+  message.text = std::string(Text(kMsgIllegalValue)) + RangeText(format, max, offset);
+  message.caption = Text(settings::kCaptionError);
+  message.icon = Icon::Error;
+  host_.ShowMessage(message);
+
+  window_.bank_selection = current_bank_;
+  window_.window_selection = current_window_;
+  window_.checked_page = current_page_;
+  changes_.bank_selector = changes_.window_selector = changes_.page_buttons = true;
+  host_.FocusControl(edit_id);
+  return 1;
+}
+
+int Editor::FieldWordOf(const Field& field) const {
+  return settings::FieldWord(field, current_bank_, current_window_);
+}
+
+unsigned Editor::FieldValue(const Field& field) const {
+  return settings::ReadFieldValue(image_, field, current_bank_, current_window_);
+}
+
+const std::string& Editor::EditText(int edit_id) const {
+  static const std::string kEmpty;
+  const auto control = FindRowControl(edit_id);
+  if (!control) return kEmpty;
+  return window_.rows[static_cast<std::size_t>(control->row)].edit_text;
+}
+
+// ---- File commands -------------------------------------------------------------------
+
+Answer Editor::Ask(int message_id, Buttons buttons, Answer default_answer) {
+  Message message;
+  message.string_id = message_id;
+  message.text = Text(message_id);
+  message.caption = Text(settings::kCaptionWarning);
+  message.icon = Icon::Exclamation;
+  message.buttons = buttons;
+  message.default_answer = default_answer;
+  return host_.ShowMessage(message);
+}
+
+void Editor::Tell(int message_id, int caption_id, Icon icon) {
+  Message message;
+  message.string_id = message_id;
+  message.text = Text(message_id);
+  message.caption = Text(caption_id);
+  message.icon = icon;
+  host_.ShowMessage(message);
+}
+
+// After the image was replaced: show it without storing the old screen over it.
+void Editor::ShowNewImage() {
+  current_bank_ = kNoBank;
+  RefreshMainWindow();
+}
+
+void Editor::ReadSettings() {
+  const auto chosen = host_.AskOpenFile(KdtaFilters(), file_name_);
+  if (!chosen) return;
+  ReadSettingsPath(settings::WithKdtaExtension(*chosen));
+}
+
+void Editor::ReadSettingsPath(const std::string& path) {
+  file_name_ = path;
+  switch (settings::ReadSettingsFile(path, image_)) {
+    case settings::kReadComplete:
+      break;
+    case settings::kReadOpenFailed:
+      Tell(settings::kMsgFailToOpenSettings, settings::kCaptionError, Icon::Error);
+      return;
+    default:
+      Tell(settings::kMsgIllegalContents, settings::kCaptionError, Icon::Error);
+      return;
+  }
+  const auto outcome = settings::ConvertAfterRead(image_, comments_, [this] {
+    return Ask(settings::kMsgConvertToLatest, Buttons::YesNo, Answer::Yes) == Answer::Yes;
+  });
+  if (outcome == settings::AfterRead::kForeignModel) {
+    Tell(settings::kMsgNotKyrTc, settings::kCaptionError, Icon::Error);
+  }
+  ShowNewImage();
+}
+
+void Editor::SaveSettings() {
+  if (RefreshMainWindow() != 0) return;
+  const auto chosen = host_.AskSaveFile(KdtaFilters(), file_name_);
+  if (!chosen) return;
+  file_name_ = settings::WithKdtaExtension(*chosen);
+  if (FileExists(file_name_) &&
+      Ask(settings::kMsgOverwrite, Buttons::YesNo, Answer::Yes) != Answer::Yes) {
+    return;
+  }
+  if (settings::WriteSettingsFile(file_name_, image_, comments_) != 0) {
+    Tell(settings::kMsgFailToCreate, settings::kCaptionError, Icon::Error);
+  }
+}
+
+void Editor::Initialize() {
+  if (RefreshMainWindow() != 0) return;
+  // Each question is asked whatever the earlier answers; Cancel ends the sequence and
+  // keeps the resets already done.
+  Answer answer = Ask(settings::kMsgResetBank, Buttons::YesNoCancel, Answer::Cancel);
+  if (answer == Answer::Yes) {
+    settings::ResetBank(image_, comments_, current_bank_ == kNoBank ? 0 : current_bank_);
+  }
+  if (answer != Answer::Cancel) {
+    answer = Ask(settings::kMsgResetAllBanks, Buttons::YesNoCancel, Answer::Cancel);
+    if (answer == Answer::Yes) {
+      for (int bank = 0; bank < settings::kBankCount; ++bank) {
+        settings::ResetBank(image_, comments_, bank);
+      }
+    }
+  }
+  if (answer != Answer::Cancel &&
+      Ask(settings::kMsgResetCommon, Buttons::YesNoCancel, Answer::Cancel) == Answer::Yes) {
+    settings::ResetCommon(image_);
+  }
+  ShowNewImage();
+}
+
+void Editor::GenerateCsv() {
+  const auto chosen = host_.AskOpenFile(KdtaFilters(), file_name_);
+  if (!chosen) return;
+  const std::string kdta_path = settings::WithKdtaExtension(*chosen);
+  file_name_ = kdta_path;
+  // The listing reads the file into an image of its own: the settings being edited stay
+  // as they are.
+  settings::SettingsImage listed{};
+  switch (settings::ReadSettingsFile(kdta_path, listed)) {
+    case settings::kReadComplete:
+      break;
+    case settings::kReadOpenFailed:
+      Tell(settings::kMsgFailToOpenSettings, settings::kCaptionError, Icon::Error);
+      return;
+    default:
+      Tell(settings::kMsgIllegalContents, settings::kCaptionError, Icon::Error);
+      return;
+  }
+  file_name_ = CsvPathOf(kdta_path);
+  if (FileExists(file_name_) &&
+      Ask(settings::kMsgOverwrite, Buttons::YesNo, Answer::Yes) != Answer::Yes) {
+    return;
+  }
+  const int result = csv_writer_ ? csv_writer_(listed, file_name_) : settings::kMsgFailToCreate;
+  if (result != 0) {
+    Tell(settings::kMsgFailToCreate, settings::kCaptionError, Icon::Error);
+    return;
+  }
+  Tell(kMsgCsvComplete, settings::kCaptionFinish, Icon::Information);
+}
+
+}  // namespace kyr::editor

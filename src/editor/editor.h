@@ -1,0 +1,158 @@
+#pragma once
+// The settings editor: one settings image, the 32 bank comment texts, the editor state
+// (page, bank, window, file name) and the model of the window's controls.
+//
+// The window is a view. User input arrives through the action calls (typing, choosing an
+// item, clicking a button); the editor runs the command, talks to the user through its
+// EditorHost, fills the controls' state, and the view applies what TakeChanges reports.
+//
+// Nothing typed reaches the settings image until the shown page is stored
+// (StorePageValues), which every change of page, bank or window and every save or
+// initialise does first; a refused value stops the command and leaves the user on the
+// same page, bank and window with the typed text in place.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "editor/control_ids.h"
+#include "editor/editor_host.h"
+#include "editor/page_table.h"
+#include "editor/value_entry.h"
+#include "editor/window_model.h"
+#include "settings/field_table.h"
+#include "settings/settings_image.h"
+
+namespace kyr::editor {
+
+// The current bank while nothing is shown: the next refresh stores nothing.
+constexpr int kNoBank = 255;
+
+enum class ButtonResult { kHandled, kCloseWindow, kUnknownControl };
+
+// Writes the listing of a settings file that was read into `image`; returns 0, or the
+// message id to show when the listing file could not be written (132).
+using CsvListingWriter =
+    std::function<int(const settings::SettingsImage& image, const std::string& csv_path)>;
+
+class Editor {
+ public:
+  explicit Editor(EditorHost& host);
+
+  // Start-up: every bank and the common block at initial values, bank 0, window 1,
+  // page 1 shown, no file name.
+  void Start();
+
+  // ---- User input --------------------------------------------------------------------
+  // Text typed into a row's edit box; stored only when the page is stored.
+  void TypeEditText(int edit_id, std::string_view text);
+  // Text typed into the bank comment edit.
+  void TypeComment(std::string_view text);
+  // An item chosen in a row's combo (-1: no selection). On the Search / Inspection window
+  // page, "Window Using", "Inspect Functn" and the unit selector rebuild the page.
+  void SelectComboItem(int combo_id, int index);
+  // A new selection in the bank (0..31) or window (0..15) selector.
+  void SelectBank(int bank);
+  void SelectWindow(int window);
+  // A page button (1..5) was clicked.
+  void ClickPageButton(int page);
+  // Any push button or page button by control id: bank and window "<" ">", Read Settings,
+  // Save Settings, Initialize, Generate CSV, EXIT (which asks the view to close).
+  ButtonResult ClickButton(int control_id);
+
+  // ---- Commands ----------------------------------------------------------------------
+  // Stores the shown page, then shows the checked page for the selected bank and window.
+  // Returns 1 when a typed value was refused (nothing changes), else 0.
+  int RefreshMainWindow();
+  // Stores the shown page field by field; 1 at the first refused value, else 0.
+  int StorePageValues();
+  // The page show operations: store the shown page, then fill the rows of the page.
+  void ShowCameraLightingPage() { ShowPage(kCameraLightingPage, true); }
+  void ShowInputPage() { ShowPage(kInputPage, true); }
+  void ShowOutputOtherPage() { ShowPage(kOutputOtherPage, true); }
+  void ShowSearchInspectionPage() { ShowPage(kSearchInspectionPage, true); }
+  void ShowWindowColorPositionPage() { ShowPage(kWindowColorPositionPage, true); }
+
+  void BankDown();
+  void BankUp();
+  void WindowDown();
+  void WindowUp();
+  void ReadSettings();  // open dialog, then ReadSettingsPath
+  // Reads `path` as the Read Settings command does after its dialog: messages 129 / 130,
+  // model check 305, silent 1-to-2 conversion, question 319, then the page is shown anew.
+  void ReadSettingsPath(const std::string& path);
+  void SaveSettings();
+  void Initialize();
+  void GenerateCsv();
+
+  // ---- Field stores (used by StorePageValues; `word` is an image word index) ---------
+  // The combo's selected index, masked to the field; no selection leaves the word as is.
+  void StoreComboIndex(int combo_id, int word, int shift, std::uint16_t mask);
+  int StoreIntegerEdit(int edit_id, int word, int shift, std::uint16_t mask, int max, int offset);
+  int StoreTenthsEdit(int edit_id, int word, int shift, std::uint16_t mask, int max, int offset,
+                      int unit);
+  int StoreAngleEdit(int edit_id, int word, int shift, std::uint16_t mask, int max, int offset);
+
+  // ---- State -------------------------------------------------------------------------
+  const WindowState& Window() const { return window_; }
+  // What changed in Window() since the last call.
+  Changes TakeChanges();
+
+  int CurrentPage() const { return current_page_; }
+  int CurrentBank() const { return current_bank_; }
+  int CurrentWindow() const { return current_window_; }
+  const settings::SettingsImage& Image() const { return image_; }
+  settings::SettingsImage& Image() { return image_; }
+  const settings::CommentTexts& Comments() const { return comments_; }
+  // The path last chosen in a file dialog (after a listing, the listing's path).
+  const std::string& FileName() const { return file_name_; }
+
+  // The listing written by Generate CSV.
+  void SetCsvListingWriter(CsvListingWriter writer) { csv_writer_ = std::move(writer); }
+
+ private:
+  // A row as the shown page filled it: what StorePageValues stores from it.
+  enum class RowKind : std::uint8_t { kBlank, kChoice, kInteger, kTenths, kAngle, kThreshold };
+  struct ShownRow {
+    RowKind kind = RowKind::kBlank;
+    const settings::Field* field = nullptr;
+  };
+
+  void ShowPage(int page, bool store_first);
+  void ClearRows();
+  void FillRow(const RowDef& def, int version, bool condition_met);
+  void FillBlankRow(int row);
+  void SetLabel(RowState& row, const RowDef& def, const settings::Field& field);
+  void FillItems(RowState& row, const RowDef& def, const settings::Field& field);
+  int StoreRow(int row);
+  int Reject(int edit_id, NumberFormat format, int max, int offset);
+  void SetCommentEdit();
+  void CopyCommentEdit();
+  int FieldWordOf(const settings::Field& field) const;
+  unsigned FieldValue(const settings::Field& field) const;
+  const std::string& EditText(int edit_id) const;
+  Answer Ask(int message_id, Buttons buttons, Answer default_answer);
+  void Tell(int message_id, int caption_id, Icon icon);
+  void ShowNewImage();
+  void MarkRow(int row) { changes_.rows.set(static_cast<std::size_t>(row)); }
+
+  EditorHost& host_;
+  settings::SettingsImage image_{};
+  settings::CommentTexts comments_{};
+  int current_page_ = kCameraLightingPage;
+  int current_bank_ = kNoBank;
+  int current_window_ = 0;
+  std::string file_name_;
+  WindowState window_;
+  Changes changes_;
+
+  // The shown page's rows in store order, and the unit its thresholds were shown in.
+  std::array<ShownRow, kRowCount> shown_{};
+  std::array<int, kRowCount> store_order_{};
+  int store_count_ = 0;
+  int shown_unit_ = 0;
+
+  CsvListingWriter csv_writer_;
+};
+
+}  // namespace kyr::editor
