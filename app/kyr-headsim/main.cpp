@@ -188,5 +188,11 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   kyr::headsim::PtyServerOptions server_options{options.link, options.baud};
-  return kyr::headsim::ServeOnPty(engine, clock, server_options, g_stop);
+  const int status = kyr::headsim::ServeOnPty(engine, clock, server_options, g_stop);
+  const kyr::headsim::EngineStats& stats = engine.Stats();
+  std::printf(
+      "kyr-headsim: %d handshakes, %d commands, %d refused frames, %d closing frames, "
+      "%d monitor requests\n",
+      stats.handshakes, stats.commands, stats.naks, stats.closes, stats.monitor_requests);
+  return status;
 }

@@ -235,7 +235,7 @@ void Engine::WriteImage(HeadMemory& head, const std::uint8_t* frame, const std::
     const ImageWordRef ref = ImageRefAt(kWriteImage, head, (address + 2u * i) & 0xFFFFFF);
     head.WriteImageWord(ref, static_cast<std::uint16_t>(data[2 * i] | (data[2 * i + 1] << 8)));
   }
-  head.NoteImageWrite(static_cast<int>(address >> 16));
+  head.NoteImageWrite();
   ReplyAs(decision, nullptr, 0);
 }
 
@@ -256,7 +256,6 @@ void Engine::Status(HeadMemory& head, const std::uint8_t* frame) {
 void Engine::QueryHeads(const std::uint8_t* frame) {
   ++stats_.commands;
   std::fill(words_.begin(), words_.begin() + 5, 0);
-  words_[0] = static_cast<std::uint16_t>(head_count_);
   // Bytes 6, 7 and 8 of the reply data (words 3 and 4, low byte first) flag heads 1 to 3.
   words_[3] = static_cast<std::uint16_t>((head_count_ > 0 ? 1 : 0) | (head_count_ > 1 ? 0x100 : 0));
   words_[4] = static_cast<std::uint16_t>(head_count_ > 2 ? 1 : 0);

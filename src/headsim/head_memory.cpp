@@ -169,11 +169,9 @@ int HeadMemory::NgRecordOfNumber(int ng_number) const {
   return ((NgRingPosition() - ng_number - 1) % kNgRecords + kNgRecords) % kNgRecords;
 }
 
-void HeadMemory::NoteImageWrite(int unit) {
+void HeadMemory::NoteImageWrite() {
   write_seen_ = true;
   polls_since_write_ = 0;
-  last_unit_written_ = unit;
-  ++blocks_since_poll_;
 }
 
 std::array<std::uint16_t, 5> HeadMemory::NextPollAnswer() {
@@ -181,10 +179,7 @@ std::array<std::uint16_t, 5> HeadMemory::NextPollAnswer() {
   if (write_seen_ && polls_since_write_ < poll_busy_answers.size()) {
     state = poll_busy_answers[polls_since_write_++];
   }
-  std::array<std::uint16_t, 5> answer{state, static_cast<std::uint16_t>(last_unit_written_),
-                                      static_cast<std::uint16_t>(blocks_since_poll_), 0, 0};
-  blocks_since_poll_ = 0;
-  return answer;
+  return {state, 0, 0, 0, 0};
 }
 
 }  // namespace kyr::headsim

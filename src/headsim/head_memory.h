@@ -47,7 +47,7 @@ class HeadMemory {
   // non-zero S3 when the shot was taken on a trigger.
   std::array<std::uint16_t, 4> shoot_status{0, 0, 0, 1};
   // First words of the answers to the polls that follow an image write, in order; once
-  // they are used up the head answers 0 (idle).
+  // they are used up the head answers 0 (idle). The other four words are always 0.
   std::vector<std::uint16_t> poll_busy_answers{15, 5};
 
   std::uint16_t SettingsWord(std::uint32_t byte_address) const;
@@ -69,7 +69,7 @@ class HeadMemory {
   int NgRecordOfNumber(int ng_number) const;
 
   // Image writes and polls.
-  void NoteImageWrite(int unit);
+  void NoteImageWrite();
   std::array<std::uint16_t, 5> NextPollAnswer();
 
  private:
@@ -85,8 +85,6 @@ class HeadMemory {
   std::array<std::uint16_t, kNgTableWords> ng_table_{};
   std::size_t polls_since_write_ = 0;
   bool write_seen_ = false;
-  int last_unit_written_ = 0;
-  int blocks_since_poll_ = 0;
 };
 
 // Raw image cell for a colour: the sensor's two-row colour coding, as produced when a
