@@ -17,6 +17,13 @@ namespace {
 
 // One row per command; keep them in the order --help lists them.
 constexpr std::array kCommands = {
+    Command{"read-settings", "OUT.kdta [--yes]", RunReadSettings},
+    Command{"write-settings",
+            "IN.kdta [--start B] [--end B] [--to B] [--no-common] [--no-alphabet]\n"
+            "          [--no-dictionary] [--verify]",
+            RunWriteSettings,
+            "banks B are 0 to 31; --start also moves --to unless given; --verify reads the\n"
+            "    written blocks back and reports the first difference (exit status 1)"},
     Command{"to-bmp", "IN.kimg OUT.bmp [--yes]", RunToBmp},
 };
 
@@ -31,6 +38,7 @@ void PrintHelp(std::ostream& out) {
          "Without a command the tool window opens.\n\ncommands:\n";
   for (const Command& command : kCommands) {
     out << "  ridgemo " << command.name << ' ' << command.usage << '\n';
+    if (!command.detail.empty()) out << "    " << command.detail << '\n';
   }
   out << "\n  --help, --version\n"
          "Exit status: 0 done, 1 the operation failed or was refused, 2 usage error.\n";

@@ -39,6 +39,7 @@ struct Command {
   std::string_view name;
   std::string_view usage;  // arguments after the name, for --help
   CommandFunction run;
+  std::string_view detail = {};  // a further line for --help, if the options need one
 };
 
 // Removes `flag` from `args`; true when it was there.
@@ -58,5 +59,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled);
 
 // Commands (one file each).
 int RunToBmp(CommandContext& ctx);
+int RunReadSettings(CommandContext& ctx);
+int RunWriteSettings(CommandContext& ctx);
 
 }  // namespace kyr::ridgemo

@@ -2,15 +2,36 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 
 namespace kyr::ridgemo {
 
+namespace {
+
+constexpr int kBarWidth = 40;
+
+}  // namespace
+
 ConsoleHost::ConsoleHost(bool answer_yes, std::ostream& out, std::ostream& err)
-    : answer_yes_(answer_yes), out_(out), err_(err) {}
+    : answer_yes_(answer_yes),
+      out_(out),
+      err_(err),
+      progress_on_terminal_(&err == &std::cerr && isatty(STDERR_FILENO) != 0) {}
+
+ConsoleHost::~ConsoleHost() {
+  EndProgressLine();
+}
+
+void ConsoleHost::EndProgressLine() {
+  if (!bar_shown_) return;
+  err_ << '\n' << std::flush;
+  bar_shown_ = false;
+}
 
 tool::Answer ConsoleHost::ShowMessage(const tool::Message& message) {
+  EndProgressLine();
   if (message.buttons == tool::Buttons::YesNo || message.buttons == tool::Buttons::YesNoCancel ||
       message.buttons == tool::Buttons::OkCancel) {
     return AskQuestion(message);
@@ -56,8 +77,21 @@ std::vector<std::string> ConsoleHost::AskOpenFiles(const std::vector<tool::FileF
   return {};
 }
 
-void ConsoleHost::SetProgressRange(int, int) {}
-void ConsoleHost::SetProgressPosition(int) {}
+void ConsoleHost::SetProgressRange(int low, int high) {
+  progress_low_ = low;
+  progress_high_ = high;
+}
+
+void ConsoleHost::SetProgressPosition(int position) {
+  if (!progress_on_terminal_ || progress_high_ <= progress_low_) return;
+  const int span = progress_high_ - progress_low_;
+  const int done = std::clamp(position - progress_low_, 0, span);
+  const int filled = done * kBarWidth / span;
+  err_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+       << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] " << done << '/'
+       << span << std::flush;
+  bar_shown_ = true;
+}
 void ConsoleHost::ProcessPendingEvents(int) {}
 
 }  // namespace kyr::ridgemo

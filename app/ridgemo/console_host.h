@@ -10,6 +10,7 @@ namespace kyr::ridgemo {
 class ConsoleHost : public tool::ToolHost {
  public:
   ConsoleHost(bool answer_yes, std::ostream& out, std::ostream& err);
+  ~ConsoleHost() override;
 
   tool::Answer ShowMessage(const tool::Message& message) override;
   std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>& filters,
@@ -23,10 +24,17 @@ class ConsoleHost : public tool::ToolHost {
 
  private:
   tool::Answer AskQuestion(const tool::Message& message);
+  // Ends the progress bar's line so that the next text starts on a line of its own.
+  void EndProgressLine();
 
   bool answer_yes_;
   std::ostream& out_;
   std::ostream& err_;
+  // The progress bar is drawn on stderr only when that is a terminal.
+  bool progress_on_terminal_;
+  int progress_low_ = 0;
+  int progress_high_ = 0;
+  bool bar_shown_ = false;
 };
 
 }  // namespace kyr::ridgemo

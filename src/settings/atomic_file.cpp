@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace kyr::settings {
@@ -48,20 +49,57 @@ void MatchPermissions(int fd, const std::string& path) {
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, std::string_view content) {
-  if (path.empty()) return false;
+  AtomicFileWriter writer(path);
+  return writer.Open() && writer.Append(content) && writer.Commit();
+}
+
+AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  Abandon();
+}
+
+bool AtomicFileWriter::Open() {
+  Abandon();
+  if (path_.empty()) return false;
   // Renaming would replace a write-protected file that a plain write could not open.
-  if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) return false;
-  std::string pattern = TemporaryPattern(path);
+  if (::access(path_.c_str(), F_OK) == 0 && ::access(path_.c_str(), W_OK) != 0) return false;
+  std::string pattern = TemporaryPattern(path_);
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
-  MatchPermissions(fd, path);
-  bool ok = WriteAll(fd, content) && ::fdatasync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(name.data(), path.c_str()) == 0;
-  if (!ok) ::unlink(name.data());
+  fd_ = ::mkstemp(name.data());
+  if (fd_ < 0) return false;
+  temporary_.assign(name.data());
+  MatchPermissions(fd_, path_);
+  ok_ = true;
+  return true;
+}
+
+bool AtomicFileWriter::Append(std::string_view content) {
+  if (fd_ < 0 || !ok_) return false;
+  ok_ = WriteAll(fd_, content);
+  return ok_;
+}
+
+bool AtomicFileWriter::Commit() {
+  if (fd_ < 0) return false;
+  bool ok = ok_ && ::fdatasync(fd_) == 0;
+  ok = (::close(fd_) == 0) && ok;
+  fd_ = -1;
+  ok = ok && ::rename(temporary_.c_str(), path_.c_str()) == 0;
+  if (!ok) ::unlink(temporary_.c_str());
+  temporary_.clear();
+  ok_ = false;
   return ok;
+}
+
+void AtomicFileWriter::Abandon() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  ::unlink(temporary_.c_str());
+  temporary_.clear();
+  ok_ = false;
 }
 
 }  // namespace kyr::settings

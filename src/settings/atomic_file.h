@@ -10,4 +10,30 @@ namespace kyr::settings {
 // left as it was, and the result is false. A file the user may not write is not replaced.
 bool WriteFileAtomically(const std::string& path, std::string_view content);
 
+// The same guarantee for a file written piece by piece: Open creates the temporary file in
+// the target's folder, Append adds to it, Commit flushes it and renames it over the target.
+// A writer abandoned, or destroyed before Commit, removes its temporary file and leaves a
+// file already at the target as it was.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(std::string path);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // False when the temporary file cannot be created, or the target is write-protected.
+  bool Open();
+  // False when nothing is open or the write failed; a failed writer can only be abandoned.
+  bool Append(std::string_view content);
+  // False when any step failed; the temporary file is then gone.
+  bool Commit();
+  void Abandon();
+
+ private:
+  std::string path_;
+  std::string temporary_;
+  int fd_ = -1;
+  bool ok_ = false;
+};
+
 }  // namespace kyr::settings

@@ -182,6 +182,26 @@ int ReadToolSettingsFile(const std::string& path, SettingsImage& image) {
   return ParseToolSettingsText(text, image);
 }
 
+int ReadToolSettingsFile(const std::string& path, SettingsImage& image,
+                         int& first_incomplete_line) {
+  std::string text;
+  first_incomplete_line = -1;
+  if (!ReadFilePrefix(path, kMostBytesNeeded, text)) return -1;
+  first_incomplete_line = FirstIncompleteToolLine(text);
+  return ParseToolSettingsText(text, image);
+}
+
+int FirstIncompleteToolLine(std::string_view text) {
+  LineReader reader(text);
+  std::string_view line;
+  for (int n = 0; n < kFileLines; ++n) {
+    if (!reader.Next(kToolLineChars, line)) return n;
+    if (line.ends_with('\n')) line.remove_suffix(1);
+    if (static_cast<int>(line.size()) < kMinToolLineChars) return n;
+  }
+  return -1;
+}
+
 std::string FormatSettingsText(const SettingsImage& image, const CommentTexts& comments) {
   return Format(image, &comments);
 }

@@ -39,6 +39,13 @@ ReadResult ReadSettingsFile(const std::string& path, SettingsImage& image);
 int ParseToolSettingsText(std::string_view text, SettingsImage& image);
 // As above from a file; -1 when the file cannot be opened or read.
 int ReadToolSettingsFile(const std::string& path, SettingsImage& image);
+// As above, and `first_incomplete_line` gets the number (0 to 511) of the first line the
+// reader finds missing or too short to hold 16 four-digit fields (kMinToolLineChars before
+// the line end), or -1 when every line is complete. A writer must not act on such a file:
+// the missing fields would read as 0.
+constexpr int kMinToolLineChars = kFieldWidth * (kWordsPerLine - 1) + 4;
+int ReadToolSettingsFile(const std::string& path, SettingsImage& image, int& first_incomplete_line);
+int FirstIncompleteToolLine(std::string_view text);
 
 // A field as the reader takes it: white space skipped, optional sign and "0x", hex digits
 // of either case up to the first other character (or the end of `text`), negative values

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tool/write_choices.h"
+
 namespace kyr::tool {
 
 enum class Icon { None, Information, Exclamation, Error, Question };
@@ -53,6 +55,14 @@ class ToolHost {
 
   // Lets at most `count` queued window events run (the Abort button acts through this).
   virtual void ProcessPendingEvents(int count) = 0;
+
+  // The settings write dialog, opened on `choices`. True when the user pressed WRITE; the
+  // dialog's choices are then in `choices`. Otherwise `choices` is untouched. A host without
+  // the dialog never accepts it, so nothing is written through it.
+  virtual bool AskWriteChoices(WriteChoices& choices) {
+    static_cast<void>(choices);
+    return false;
+  }
 };
 
 }  // namespace kyr::tool

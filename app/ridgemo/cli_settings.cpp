@@ -1,0 +1,96 @@
+// Settings transfer commands of the command line: read-settings and write-settings.
+#include <charconv>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "cli.h"
+#include "link/link.h"
+#include "link/system_environment.h"
+#include "tool/tool_state.h"
+#include "tool/write_choices.h"
+#include "transfer/transfer.h"
+
+namespace kyr::ridgemo {
+namespace {
+
+bool LooksLikeOption(const std::string& arg) {
+  return arg.size() > 1 && arg.starts_with("--");
+}
+
+int ExitStatus(int transfer_result) {
+  return transfer_result == transfer::kTransferDone ? kExitDone : kExitFailed;
+}
+
+// A bank number 0 to 31; nullopt when the text is not one.
+std::optional<int> ParseBank(const std::string& text) {
+  int bank = -1;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), bank);
+  if (ec != std::errc() || end != text.data() + text.size() || bank < 0 || bank > tool::kLastBank) {
+    return std::nullopt;
+  }
+  return bank;
+}
+
+// Takes `name B` out of the arguments into `bank`; false on a missing or bad value.
+bool TakeBank(std::vector<std::string>& args, std::string_view name, std::optional<int>& bank) {
+  bool missing = false;
+  const auto value = TakeOption(args, name, missing);
+  if (missing) return false;
+  if (!value) return true;
+  bank = ParseBank(*value);
+  return bank.has_value();
+}
+
+// Runs `operation` on a link to the head the global options name.
+template <typename Operation>
+int WithTransferContext(CommandContext& ctx, Operation&& operation) {
+  link::Link link(link::SystemLinkEnvironment());
+  tool::ToolState state;
+  transfer::TransferContext transfer_ctx{ctx.host, link, state, ctx.options.port,
+                                         ctx.options.head - 1};
+  return ExitStatus(operation(transfer_ctx));
+}
+
+}  // namespace
+
+// read-settings OUT.kdta: the whole settings memory of the head into OUT, used as given.
+int RunReadSettings(CommandContext& ctx) {
+  if (ctx.args.size() != 1 || LooksLikeOption(ctx.args[0])) {
+    return UsageError(ctx, "read-settings");
+  }
+  const std::string path = ctx.args[0];
+  return WithTransferContext(ctx, [&](transfer::TransferContext& transfer_ctx) {
+    return transfer::ReadAllSettingsTo(transfer_ctx, path);
+  });
+}
+
+// write-settings IN.kdta with the write dialog's choices as options, starting from the
+// dialog's initial choices (all banks onto themselves, every part ticked).
+int RunWriteSettings(CommandContext& ctx) {
+  std::vector<std::string>& args = ctx.args;
+  std::optional<int> start;
+  std::optional<int> end;
+  std::optional<int> target;
+  const bool banks_ok = TakeBank(args, "--start", start) && TakeBank(args, "--end", end) &&
+                        TakeBank(args, "--to", target);
+  tool::WriteDialogModel dialog{tool::WriteChoices{}};
+  if (start) dialog.ChooseStartBank(*start);
+  if (end) dialog.ChooseEndBank(*end);
+  if (target) dialog.ChooseTargetBank(*target);
+  if (TakeFlag(args, "--no-common")) dialog.SetCommon(false);
+  if (TakeFlag(args, "--no-alphabet")) dialog.SetAlphabet(false);
+  if (TakeFlag(args, "--no-dictionary")) dialog.SetDictionary(false);
+  transfer::WriteOptions options;
+  options.verify = TakeFlag(args, "--verify");
+  if (!banks_ok || args.size() != 1 || LooksLikeOption(args[0])) {
+    if (!banks_ok) ctx.err << "ridgemo: banks are numbers from 0 to 31\n";
+    return UsageError(ctx, "write-settings");
+  }
+  const std::string path = args[0];
+  return WithTransferContext(ctx, [&](transfer::TransferContext& transfer_ctx) {
+    return transfer::WriteSettingsFrom(transfer_ctx, path, dialog.Shown(), options);
+  });
+}
+
+}  // namespace kyr::ridgemo

@@ -1,0 +1,129 @@
+// Read All Settings: the head's 8,192 settings words, 64 blocks of 128 words, into a
+// settings file of 512 lines.
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdio>
+
+#include "link/result_codes.h"
+#include "settings/atomic_file.h"
+#include "settings/settings_file.h"
+#include "transfer/block_io.h"
+#include "transfer/messages.h"
+#include "transfer/transfer.h"
+#include "transfer/transfer_common.h"
+
+namespace kyr::transfer {
+namespace {
+
+constexpr int kReadBlocks = 64;
+constexpr std::uint8_t kReadBlockWords = 128;
+constexpr int kLinesPerBlock = kReadBlockWords / settings::kWordsPerLine;
+constexpr std::size_t kLineBytes = settings::kWordsPerLine * settings::kFieldWidth + 2;
+
+using BlockText = std::array<char, kLinesPerBlock * kLineBytes>;
+
+// Eight file lines of "%04X " fields, each ended by CR LF.
+std::string_view FormatBlock(const link::ReplyWords& words, BlockText& text) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  std::size_t at = 0;
+  for (int i = 0; i < kReadBlockWords; ++i) {
+    const unsigned word = words[static_cast<std::size_t>(i)];
+    for (int shift = 12; shift >= 0; shift -= 4) text[at++] = kHex[(word >> shift) & 0xF];
+    text[at++] = ' ';
+    if (i % settings::kWordsPerLine == settings::kWordsPerLine - 1) {
+      text[at++] = '\r';
+      text[at++] = '\n';
+    }
+  }
+  return std::string_view(text.data(), at);
+}
+
+bool CanOpenForReading(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+// A folder at `path` cannot be replaced by the file; found out now rather than after the
+// whole read.
+bool FolderInTheWay(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Reads the blocks into the open file; false after a failure (already shown).
+bool ReadBlocks(TransferContext& ctx, settings::AtomicFileWriter& file) {
+  link::ReplyWords words{};
+  BlockText text{};
+  for (int block = 0; block < kReadBlocks; ++block) {
+    const auto address = static_cast<std::uint32_t>(block) * 2u * kReadBlockWords;
+    switch (ReadMemoryBlock(ctx.link, ctx.head, address, kReadBlockWords, words)) {
+      case BlockOutcome::kSendFailed:
+        ctx.host.ShowMessage(TitleErrorBox(kMsgWriteUsbFailed));
+        return false;
+      case BlockOutcome::kNoGoodReply:
+        ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+        return false;
+      case BlockOutcome::kDone:
+        break;
+    }
+    if (!file.Append(FormatBlock(words, text))) {
+      ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+      return false;
+    }
+    ctx.host.SetProgressPosition(block);
+  }
+  return true;
+}
+
+// From the overwrite question on.
+int ReadIntoFile(TransferContext& ctx, const std::string& path) {
+  if (CanOpenForReading(path) && ctx.host.ShowMessage(OverwriteQuestion()) != tool::Answer::Yes) {
+    return kTransferNotWanted;
+  }
+  // The blocks go to a temporary file beside the target, which replaces it only when all
+  // of them arrived: a failed read never leaves a partial settings file behind.
+  settings::AtomicFileWriter file(path);
+  if (FolderInTheWay(path) || !file.Open()) {
+    ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+    return Fail(ctx);
+  }
+  if (!OpenLinkAndFindHead(ctx)) return Fail(ctx);
+  ctx.state.failed = !ReadBlocks(ctx, file);
+  if (!ctx.state.failed && !file.Commit()) {
+    ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+    ctx.state.failed = true;
+  }
+  if (!ctx.state.failed) {
+    ctx.host.SetProgressPosition(kReadBlocks);
+    ctx.host.ShowMessage(FinishBox(kMsgReadComplete));
+  }
+  file.Abandon();
+  return CloseLinkAfterTransfer(ctx);
+}
+
+void Begin(TransferContext& ctx) {
+  ctx.state.failed = false;
+  ctx.host.SetProgressRange(0, kReadBlocks);
+  ctx.host.SetProgressPosition(0);
+}
+
+}  // namespace
+
+int ReadAllSettings(TransferContext& ctx) {
+  Begin(ctx);
+  const auto chosen = ctx.host.AskSaveFile(KdtaFilters(), "");
+  if (!chosen || chosen->empty()) return kTransferNotWanted;
+  const std::string path = settings::WithKdtaExtension(*chosen);
+  ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
+  return ReadIntoFile(ctx, path);
+}
+
+int ReadAllSettingsTo(TransferContext& ctx, const std::string& path) {
+  Begin(ctx);
+  return ReadIntoFile(ctx, path);
+}
+
+}  // namespace kyr::transfer

@@ -1,0 +1,222 @@
+// Write Settings: a settings file, or the chosen parts of it, into a head of the same model,
+// converted to the head's settings version.
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "link/frames.h"
+#include "link/result_codes.h"
+#include "settings/settings_file.h"
+#include "strings/strings.h"
+#include "transfer/block_io.h"
+#include "transfer/messages.h"
+#include "transfer/transfer.h"
+#include "transfer/transfer_common.h"
+#include "transfer/version_check.h"
+#include "transfer/write_plan.h"
+
+namespace kyr::transfer {
+namespace {
+
+constexpr std::uint32_t kVersionWordAddress = 2u * settings::kCommonBase;
+constexpr std::uint32_t kFinishArgument = 0x006AFF;  // bytes FF 6A 00
+
+using BlockBytes = std::array<std::uint8_t, 2 * kWriteBlockWords>;
+
+void Begin(TransferContext& ctx) {
+  ctx.state.failed = false;
+  ctx.host.SetProgressRange(0, kWriteBlocks);
+  ctx.host.SetProgressPosition(0);
+}
+
+const std::uint16_t* BlockWords(const settings::SettingsImage& image, int block) {
+  return image.data() + static_cast<std::size_t>(block) * kWriteBlockWords;
+}
+
+// The block's 64 words, low byte first.
+void PackBlock(const settings::SettingsImage& image, int block, BlockBytes& bytes) {
+  const std::uint16_t* words = BlockWords(image, block);
+  for (std::size_t i = 0; i < kWriteBlockWords; ++i) {
+    bytes[2 * i] = static_cast<std::uint8_t>(words[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<std::uint8_t>(words[i] >> 8);
+  }
+}
+
+std::string Hex4(unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFFu);
+  return text;
+}
+
+// Reads the file and makes sure it holds a whole image. kTransferDone when it does.
+int LoadSettingsFile(TransferContext& ctx, const std::string& path,
+                     settings::SettingsImage& image) {
+  int first_incomplete = -1;
+  if (settings::ReadToolSettingsFile(path, image, first_incomplete) < 0) {
+    ctx.host.ShowMessage(ErrorBox(kMsgCannotOpen));
+    return Fail(ctx);
+  }
+  // Missing fields would read as 0 and be written into the head as settings.
+  if (first_incomplete >= 0) {
+    const std::string text =
+        FormatMessage(ToolText(kMsgIncompleteFile), {std::to_string(first_incomplete + 1)});
+    ctx.host.ShowMessage(ErrorBox(kMsgIncompleteFile, text));
+    return Fail(ctx, kTransferRefused);
+  }
+  return kTransferDone;
+}
+
+// The head's version word; false after a failure (shown).
+bool ReadHeadWord(TransferContext& ctx, std::uint16_t& head_word) {
+  const auto command =
+      link::MakeCommand(HeadCommand(kReadMemory, ctx.head), kVersionWordAddress, 1, 0);
+  if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
+    ctx.host.ShowMessage(ErrorBox(kMsgWriteUsbFailed));
+    return false;
+  }
+  link::ReplyWords words{};
+  if (ctx.link.ReceiveReply(words) != 1) {
+    ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+    return false;
+  }
+  head_word = words[0];
+  return true;
+}
+
+// Sends one block until the head acknowledges it; false after a failure (shown).
+bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockBytes& data) {
+  const auto command = link::MakeCommand(HeadCommand(kWriteMemory, ctx.head),
+                                         WriteBlockAddress(destination), kWriteBlockWords, 0);
+  link::ReplyWords reply{};
+  for (int failed = 0;;) {
+    if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
+      ctx.host.ShowMessage(TitleErrorBox(kMsgWriteUsbFailed));
+      return false;
+    }
+    // The data frame follows at once; a fault in it shows in the acknowledge.
+    ctx.link.SendFrame(data.data(), data.size());
+    ctx.host.SetProgressPosition(block);
+    if (ctx.link.ReceiveReply(reply) == 0) return true;
+    if (++failed == kMaxFailedReplies) {
+      ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+      return false;
+    }
+  }
+}
+
+bool WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
+                 const tool::WriteChoices& choices, int head_model) {
+  BlockBytes data{};
+  for (int block = 0; block < kWriteBlocks; ++block) {
+    const int destination = DestinationBlock(block, choices, head_model);
+    if (destination == kNotWritten) continue;
+    PackBlock(image, block, data);
+    if (!WriteBlock(ctx, block, destination, data)) return false;
+  }
+  return true;
+}
+
+// The finish command, not retried; false after a failure (shown).
+bool FinishWrite(TransferContext& ctx) {
+  const auto command =
+      link::MakeCommand(HeadCommand(kFinishSettingsWrite, ctx.head), kFinishArgument, 0, 0);
+  if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
+    ctx.host.ShowMessage(TitleErrorBox(kMsgWriteUsbFailed));
+    return false;
+  }
+  link::ReplyWords reply{};
+  if (ctx.link.ReceiveReply(reply) != 0) {
+    ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+    return false;
+  }
+  return true;
+}
+
+// Reads every written block back and compares it word by word; false after a failure or
+// at the first difference (shown with its head block, word, written and read value).
+bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
+                  const tool::WriteChoices& choices, int head_model) {
+  link::ReplyWords read{};
+  for (int block = 0; block < kWriteBlocks; ++block) {
+    const int destination = DestinationBlock(block, choices, head_model);
+    if (destination == kNotWritten) continue;
+    switch (ReadMemoryBlock(ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords,
+                            read)) {
+      case BlockOutcome::kSendFailed:
+        ctx.host.ShowMessage(TitleErrorBox(kMsgWriteUsbFailed));
+        return false;
+      case BlockOutcome::kNoGoodReply:
+        ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+        return false;
+      case BlockOutcome::kDone:
+        break;
+    }
+    const std::uint16_t* written = BlockWords(image, block);
+    for (std::size_t k = 0; k < kWriteBlockWords; ++k) {
+      if (written[k] == read[k]) continue;
+      const std::string text = FormatMessage(
+          ToolText(kMsgVerifyDifference),
+          {std::to_string(destination), std::to_string(k), Hex4(written[k]), Hex4(read[k])});
+      ctx.host.ShowMessage(ErrorBox(kMsgVerifyDifference, text));
+      return false;
+    }
+  }
+  return true;
+}
+
+// From the check of the choices on, with the file chosen and the dialog accepted.
+int WriteFromFile(TransferContext& ctx, const std::string& path, const tool::WriteChoices& choices,
+                  const WriteOptions& options) {
+  // A bank moved beyond bank 31 would land in the head's memory past the bank area.
+  if (!BankRangeFits(choices)) {
+    ctx.host.ShowMessage(ErrorBox(kMsgBanksPastEnd));
+    return Fail(ctx, kTransferRefused);
+  }
+  settings::SettingsImage image{};
+  if (const int loaded = LoadSettingsFile(ctx, path, image); loaded != kTransferDone) {
+    return loaded;
+  }
+  if (!OpenLinkAndFindHead(ctx)) return Fail(ctx);
+  std::uint16_t head_word = 0;
+  if (!ReadHeadWord(ctx, head_word)) {
+    ctx.link.CloseLink(false);
+    return Fail(ctx);
+  }
+  if (const int refusal = CheckAndConvert(head_word, image); refusal != 0) {
+    ctx.host.ShowMessage(ErrorBox(refusal));
+    ctx.link.CloseLink(false);
+    return Fail(ctx, kTransferRefused);
+  }
+  const int head_model = head_word & 0xFF;
+  ctx.state.failed = !WriteBlocks(ctx, image, choices, head_model) || !FinishWrite(ctx);
+  if (!ctx.state.failed && options.verify) {
+    ctx.state.failed = !VerifyBlocks(ctx, image, choices, head_model);
+  }
+  if (!ctx.state.failed) {
+    ctx.host.SetProgressPosition(kWriteBlocks);
+    ctx.host.ShowMessage(FinishBox(kMsgWriteComplete));
+  }
+  return CloseLinkAfterTransfer(ctx);
+}
+
+}  // namespace
+
+int WriteSettings(TransferContext& ctx) {
+  Begin(ctx);
+  const auto chosen = ctx.host.AskOpenFile(KdtaFilters(), "");
+  if (!chosen || chosen->empty()) return kTransferNotWanted;
+  const std::string path = settings::WithKdtaExtension(*chosen);
+  ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
+  tool::WriteChoices choices = ctx.state.write_choices;
+  if (!ctx.host.AskWriteChoices(choices)) return kTransferNotWanted;
+  ctx.state.write_choices = choices;
+  return WriteFromFile(ctx, path, choices, {});
+}
+
+int WriteSettingsFrom(TransferContext& ctx, const std::string& path,
+                      const tool::WriteChoices& choices, const WriteOptions& options) {
+  Begin(ctx);
+  return WriteFromFile(ctx, path, choices, options);
+}
+
+}  // namespace kyr::transfer
