@@ -70,7 +70,7 @@ TEST(WriteSettings, ChosenBanksLandFromTheTargetBankAndNothingElseIsTouched) {
 }
 
 TEST(WriteSettings, OnlyHeadsOfModelCodeTwoReceiveTheAlphabetTableAndDictionary) {
-  for (std::uint16_t word : {0x0301, 0x0302, 0x0303}) {
+  for (std::uint16_t word : {std::uint16_t{0x0301}, std::uint16_t{0x0302}, std::uint16_t{0x0303}}) {
     SCOPED_TRACE(word);
     Rig rig(word);
     rig.FillHead(0, 7);
