@@ -20,13 +20,6 @@ namespace {
 using settings::CommentTexts;
 using settings::SettingsImage;
 
-// Arguments of one command: its positional arguments and the options given.
-struct CommandArgs {
-  std::vector<std::string> positional;
-  std::map<std::string, std::string> options;
-  bool Has(const std::string& option) const { return options.count(option) != 0; }
-};
-
 struct Command {
   std::string_view name;
   std::size_t min_args;
@@ -89,6 +82,7 @@ const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"init", 1, 1, {"--yes"}, RunInit, "init OUT.kdta [--yes]"},
       {"upgrade", 2, 2, {"--yes"}, RunUpgrade, "upgrade IN.kdta OUT.kdta [--yes]"},
+      {"csv", 1, 1, {"-o", "--yes"}, RunCsv, "csv IN.kdta [-o OUT.csv] [--yes]"},
   };
   return commands;
 }
@@ -99,6 +93,14 @@ const Command* FindCommand(std::string_view name) {
   }
   return nullptr;
 }
+
+// Shown by --help after the usage lines.
+constexpr const char* kHelpNotes =
+    "\n"
+    "csv lists IN.kdta as comma-separated text (UTF-8, CR LF line ends) in OUT.csv, by\n"
+    "default IN with its .kdta replaced by .csv. The lines \"Window Calc.\",\n"
+    "\"CoordLimit X±\" and \"CoordLimit Y±\" of a bank's section show the values of\n"
+    "the bank's window 1, where those settings are kept.\n";
 
 void PrintUsage(std::FILE* out) {
   std::fputs("usage: tolvane [--lang en|ja] [FILE.kdta] [--screenshot OUT.png]\n", out);
@@ -156,6 +158,7 @@ CommandLineOutcome RunCommandLine(const std::vector<std::string>& args) {
   }
   if (parsed.Has("--help")) {
     PrintUsage(stdout);
+    std::fputs(kHelpNotes, stdout);
     return {kExitDone, {}};
   }
   if (parsed.Has("--version")) {

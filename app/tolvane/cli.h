@@ -1,6 +1,7 @@
 #pragma once
 // The editor's command-line mode: commands that run without a window, and the parsing of
 // the options every mode shares (--lang, --help, --version).
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,13 @@ struct CommandLineOutcome {
   WindowRequest window;
 };
 
+// Arguments of one command: its positional arguments and the options given.
+struct CommandArgs {
+  std::vector<std::string> positional;
+  std::map<std::string, std::string> options;
+  bool Has(const std::string& option) const { return options.count(option) != 0; }
+};
+
 // Exit status of commands: 0 done, 1 failed or refused, 2 usage error.
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
@@ -33,5 +41,8 @@ void PrintMessage(int id);
 // A question the window asks in a box: --yes answers Yes; otherwise a terminal is asked; with
 // neither the answer is No.
 bool AskQuestion(int id, bool yes_option);
+
+// Commands kept in files of their own.
+int RunCsv(const CommandArgs& args);  // cli_csv.cpp
 
 }  // namespace kyr::tolvane

@@ -1,0 +1,28 @@
+// tolvane csv IN.kdta [-o OUT.csv] [--yes]: the Generate CSV command without the window.
+#include <iostream>
+
+#include "cli.h"
+#include "csv/export_csv.h"
+#include "settings/message_ids.h"
+#include "strings/strings.h"
+
+namespace kyr::tolvane {
+
+int RunCsv(const CommandArgs& args) {
+  const std::string& in = args.positional[0];
+  const auto out_option = args.options.find("-o");
+  const std::string out =
+      out_option != args.options.end() ? out_option->second : csv::CsvPathFor(in);
+  const bool yes = args.Has("--yes");
+  const csv::ExportResult result = csv::ExportCsv(
+      in, out, CurrentLanguage(), [yes] { return AskQuestion(settings::kMsgOverwrite, yes); });
+  if (result == csv::kExportDone) {
+    std::cout << LoadString(StringTable::Editor, csv::kMsgCsvComplete) << '\n';
+    return kExitDone;
+  }
+  const int message = csv::MessageFor(result).text;
+  if (message != 0) PrintMessage(message);
+  return kExitFailed;
+}
+
+}  // namespace kyr::tolvane

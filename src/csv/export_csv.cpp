@@ -1,0 +1,60 @@
+#include "csv/export_csv.h"
+
+#include <unistd.h>
+
+#include "csv/listing.h"
+#include "settings/atomic_file.h"
+#include "settings/message_ids.h"
+#include "settings/settings_file.h"
+
+namespace kyr::csv {
+namespace {
+
+bool PathExists(const std::string& path) {
+  return ::access(path.c_str(), F_OK) == 0;
+}
+
+}  // namespace
+
+ExportMessage MessageFor(ExportResult result) {
+  switch (result) {
+    case kExportDone:
+      return {kMsgCsvComplete, settings::kCaptionFinish};
+    case kExportOpenFailed:
+      return {settings::kMsgFailToOpenSettings, settings::kCaptionError};
+    case kExportShortFile:
+      return {settings::kMsgIllegalContents, settings::kCaptionError};
+    case kExportCreateFailed:
+      return {settings::kMsgFailToCreate, settings::kCaptionError};
+    case kExportDeclined:
+      break;
+  }
+  return {0, 0};
+}
+
+std::string CsvPathFor(std::string_view settings_path) {
+  constexpr std::string_view kSettingsExtension = ".kdta";
+  if (settings_path.ends_with(kSettingsExtension)) {
+    settings_path.remove_suffix(kSettingsExtension.size());
+  }
+  return std::string(settings_path) + ".csv";
+}
+
+ExportResult ExportCsv(const std::string& settings_path, const std::string& csv_path, Lang lang,
+                       const std::function<bool()>& confirm_overwrite) {
+  // The listing's own image: the settings being edited stay as they are.
+  settings::SettingsImage image{};
+  switch (settings::ReadSettingsFile(settings_path, image)) {
+    case settings::kReadComplete:
+      break;
+    case settings::kReadShortFile:
+      return kExportShortFile;
+    default:
+      return kExportOpenFailed;
+  }
+  if (PathExists(csv_path) && !confirm_overwrite()) return kExportDeclined;
+  const std::string listing = FormatCsvListing(image, lang);
+  return settings::WriteFileAtomically(csv_path, listing) ? kExportDone : kExportCreateFailed;
+}
+
+}  // namespace kyr::csv

@@ -1,0 +1,38 @@
+#pragma once
+// The Generate CSV operation: reads a settings file into an image of its own (the settings
+// being edited are never touched) and writes its listing beside it.
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "strings/strings.h"
+
+namespace kyr::csv {
+
+enum ExportResult : int {
+  kExportDone = 0,
+  kExportDeclined = 1,      // the CSV file exists and the user chose not to replace it
+  kExportOpenFailed = 2,    // the settings file cannot be opened
+  kExportShortFile = 3,     // the settings file has fewer than 512 lines
+  kExportCreateFailed = 4,  // the CSV file could not be written completely
+};
+
+constexpr int kMsgCsvComplete = 136;  // "Complete to generate CSV file."
+
+// The message a result is reported with, and its caption; text 0 for none.
+struct ExportMessage {
+  int text;
+  int caption;
+};
+ExportMessage MessageFor(ExportResult result);
+
+// The listing's path: a trailing ".kdta" replaced by ".csv", else ".csv" appended.
+std::string CsvPathFor(std::string_view settings_path);
+
+// Reads `settings_path`; when `csv_path` exists asks `confirm_overwrite` (question 131) and
+// stops on false; then writes the listing in `lang` through the atomic writer, so that a
+// failed write leaves no partial file and keeps the file that was there.
+ExportResult ExportCsv(const std::string& settings_path, const std::string& csv_path, Lang lang,
+                       const std::function<bool()>& confirm_overwrite);
+
+}  // namespace kyr::csv
