@@ -1,7 +1,8 @@
 #include "csv/listing.h"
 
+#include <array>
 #include <charconv>
-#include <span>
+#include <iterator>
 #include <string_view>
 
 #include "csv/value_text.h"
@@ -18,59 +19,92 @@ using settings::SettingsImage;
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kModelName = "KYR-TC";
-constexpr std::size_t kListingReserve = 512 * 1024;  // a full file lists about 400 KiB
+constexpr std::size_t kListingReserve = 256 * 1024;  // a full file lists about 190 KB
 
 // Common settings after "Bank Selection", in listing order.
 constexpr FieldId kCommonLines[] = {
-    FieldId::kBankInputStart,      FieldId::kBankInputWidth,     FieldId::kTriggerMode,
-    FieldId::kTriggerInput,        FieldId::kForceTriggerIn,     FieldId::kForceOutputOff,
-    FieldId::kExtTeachIn,          FieldId::kAutoShutter,        FieldId::kAutoContour,
-    FieldId::kAutoThreshold,       FieldId::kAutoColorExtraction, FieldId::kHeadVerify,
-    FieldId::kOneshotOkNg,         FieldId::kOffDelayTimer,      FieldId::kOnDelayTimer,
-    FieldId::kRunOutputStart,      FieldId::kRunOutputWidth,     FieldId::kBusyOutStart,
-    FieldId::kBusyOutEnable,       FieldId::kTargetWindow,       FieldId::kXPosStart,
-    FieldId::kXPosWidth,           FieldId::kYPosStart,          FieldId::kYPosWidth,
-    FieldId::kAngleOutStart,       FieldId::kAngleOutWidth,      FieldId::kWindowResultStart,
-    FieldId::kWindowResultWidth,   FieldId::kWindowResult2Or,    FieldId::kLightControl,
-    FieldId::kLightControlPolarity, FieldId::kContinueLight,     FieldId::kDisplayProcessImage,
-    FieldId::kSaveNgImage,         FieldId::kNoOfSaveImages,     FieldId::kGreenGain,
-    FieldId::kRedGain,             FieldId::kBlueGain,           FieldId::kWindowFrame,
-    FieldId::kSearchFrame,         FieldId::kLanguage,           FieldId::kSelectedBankNo,
+    FieldId::kBankInputStart,
+    FieldId::kBankInputWidth,
+    FieldId::kTriggerMode,
+    FieldId::kTriggerInput,
+    FieldId::kForceTriggerIn,
+    FieldId::kForceOutputOff,
+    FieldId::kExtTeachIn,
+    FieldId::kAutoShutter,
+    FieldId::kAutoContour,
+    FieldId::kAutoThreshold,
+    FieldId::kAutoColorExtraction,
+    FieldId::kHeadVerify,
+    FieldId::kOneshotOkNg,
+    FieldId::kOffDelayTimer,
+    FieldId::kOnDelayTimer,
+    FieldId::kRunOutputStart,
+    FieldId::kRunOutputWidth,
+    FieldId::kBusyOutStart,
+    FieldId::kBusyOutEnable,
+    FieldId::kTargetWindow,
+    FieldId::kXPosStart,
+    FieldId::kXPosWidth,
+    FieldId::kYPosStart,
+    FieldId::kYPosWidth,
+    FieldId::kAngleOutStart,
+    FieldId::kAngleOutWidth,
+    FieldId::kWindowResultStart,
+    FieldId::kWindowResultWidth,
+    FieldId::kWindowResult2Or,
+    FieldId::kLightControl,
+    FieldId::kLightControlPolarity,
+    FieldId::kContinueLight,
+    FieldId::kDisplayProcessImage,
+    FieldId::kSaveNgImage,
+    FieldId::kNoOfSaveImages,
+    FieldId::kGreenGain,
+    FieldId::kRedGain,
+    FieldId::kBlueGain,
+    FieldId::kWindowFrame,
+    FieldId::kSearchFrame,
+    FieldId::kLanguage,
+    FieldId::kSelectedBankNo,
 };
 
 // Bank settings after the comment. The window fields among them show window 1.
 constexpr FieldId kBankLines[] = {
-    FieldId::kShutterSpeed,       FieldId::kShutterDirect,       FieldId::kTargetBrightness,
-    FieldId::kImageDirection,     FieldId::kColorMode,           FieldId::kContourRegistration,
-    FieldId::kVariableShutter,    FieldId::kContinuousShots,     FieldId::kCheckBrightness,
-    FieldId::kXCcdPosition,       FieldId::kYCcdPosition,        FieldId::kLight1Bright,
-    FieldId::kLight2Bright,       FieldId::kLight3Bright,        FieldId::kLightOutputs,
-    FieldId::kContinueLight,      FieldId::kTriggerDelay,        FieldId::kTargetWindow,
-    FieldId::kSearchFunction,     FieldId::kSearchImage,         FieldId::kSearchAccuracy,
-    FieldId::kSearchDiffCut,      FieldId::kCorrelationLimit,    FieldId::kSearchAngle,
-    FieldId::kAngleStep,          FieldId::kMagnifyRetry,        FieldId::kProcessTimeLimit,
-    FieldId::kProcessConstant,    FieldId::kSorting,             FieldId::kWindowCalc,
-    FieldId::kCoordLimitX,        FieldId::kCoordLimitY,         FieldId::kAngleTargetWindow1,
-    FieldId::kAngleTargetWindow2, FieldId::kAngleLimit,          FieldId::kOutputPolarity,
-    FieldId::kThresholdAccuracy,  FieldId::kErrorContour,        FieldId::kShutterTargetBrightness,
-    FieldId::kSaturateLimit,      FieldId::kShutterLimit,        FieldId::kSearchXPos,
-    FieldId::kSearchWidth,        FieldId::kSearchYPos,          FieldId::kSearchHeight,
+    FieldId::kShutterSpeed,       FieldId::kShutterDirect,    FieldId::kTargetBrightness,
+    FieldId::kImageDirection,     FieldId::kColorMode,        FieldId::kContourRegistration,
+    FieldId::kVariableShutter,    FieldId::kContinuousShots,  FieldId::kCheckBrightness,
+    FieldId::kXCcdPosition,       FieldId::kYCcdPosition,     FieldId::kLight1Bright,
+    FieldId::kLight2Bright,       FieldId::kLight3Bright,     FieldId::kLightOutputs,
+    FieldId::kContinueLight,      FieldId::kTriggerDelay,     FieldId::kTargetWindow,
+    FieldId::kSearchFunction,     FieldId::kSearchImage,      FieldId::kSearchAccuracy,
+    FieldId::kSearchDiffCut,      FieldId::kCorrelationLimit, FieldId::kSearchAngle,
+    FieldId::kAngleStep,          FieldId::kMagnifyRetry,     FieldId::kProcessTimeLimit,
+    FieldId::kProcessConstant,    FieldId::kSorting,          FieldId::kWindowCalc,
+    FieldId::kCoordLimitX,        FieldId::kCoordLimitY,      FieldId::kAngleTargetWindow1,
+    FieldId::kAngleTargetWindow2, FieldId::kAngleLimit,       FieldId::kOutputPolarity,
+    FieldId::kThresholdAccuracy,  FieldId::kErrorContour,     FieldId::kShutterTargetBrightness,
+    FieldId::kSaturateLimit,      FieldId::kShutterLimit,     FieldId::kSearchXPos,
+    FieldId::kSearchWidth,        FieldId::kSearchYPos,       FieldId::kSearchHeight,
     FieldId::kSearchXRange,       FieldId::kSearchYRange,
 };
 
 // Window settings after the heading; each is listed for the inspection functions its table
 // row names, so that the thresholds take the label of the window's function.
 constexpr FieldId kWindowLines[] = {
-    FieldId::kInspectFunction,  FieldId::kContourThreshold,  FieldId::kDiffThreshold,
-    FieldId::kLowerAreaThreshold, FieldId::kDiffCutoff,      FieldId::kNoiseFilter,
-    FieldId::kStainThreshold,   FieldId::kUpperAreaThreshold, FieldId::kContourExpansion,
-    FieldId::kContourJudgment,  FieldId::kBlindBandWidth,    FieldId::kColorAdjust,
-    FieldId::kDarkCompensation, FieldId::kColorExtractionAccuracy, FieldId::kBlueLower,
-    FieldId::kBlueUpper,        FieldId::kRedLower,          FieldId::kRedUpper,
-    FieldId::kGreenLower,       FieldId::kGreenUpper,        FieldId::kColorSelectionNo,
-    FieldId::kJudgmentPolarity, FieldId::kUnitSelector,      FieldId::kEllipseMask,
-    FieldId::kPositionAdjust,   FieldId::kInspectXPos,       FieldId::kInspectWidth,
-    FieldId::kInspectYPos,      FieldId::kInspectHeight,
+    FieldId::kInspectFunction,  FieldId::kContourThreshold,
+    FieldId::kDiffThreshold,    FieldId::kLowerAreaThreshold,
+    FieldId::kDiffCutoff,       FieldId::kNoiseFilter,
+    FieldId::kStainThreshold,   FieldId::kUpperAreaThreshold,
+    FieldId::kContourExpansion, FieldId::kContourJudgment,
+    FieldId::kBlindBandWidth,   FieldId::kColorAdjust,
+    FieldId::kDarkCompensation, FieldId::kColorExtractionAccuracy,
+    FieldId::kBlueLower,        FieldId::kBlueUpper,
+    FieldId::kRedLower,         FieldId::kRedUpper,
+    FieldId::kGreenLower,       FieldId::kGreenUpper,
+    FieldId::kColorSelectionNo, FieldId::kJudgmentPolarity,
+    FieldId::kUnitSelector,     FieldId::kEllipseMask,
+    FieldId::kPositionAdjust,   FieldId::kInspectXPos,
+    FieldId::kInspectWidth,     FieldId::kInspectYPos,
+    FieldId::kInspectHeight,
 };
 
 // A decimal number as text, without allocating.
@@ -86,50 +120,64 @@ class Number {
   std::size_t size_;
 };
 
+// The rows of a section's fields for one settings version, resolved once per listing.
+template <std::size_t N>
+std::array<const Field*, N> ResolveRows(const FieldId (&ids)[N], int version) {
+  std::array<const Field*, N> rows{};
+  for (std::size_t i = 0; i < N; ++i) rows[i] = settings::FindField(ids[i], version);
+  return rows;
+}
+
 class Listing {
  public:
   Listing(const SettingsImage& image, Lang lang)
-      : image_(image), lang_(lang), version_(settings::SettingsVersion(image)) {
+      : image_(image),
+        lang_(lang),
+        version_(settings::SettingsVersion(image)),
+        common_rows_(ResolveRows(kCommonLines, version_)),
+        bank_rows_(ResolveRows(kBankLines, version_)),
+        window_rows_(ResolveRows(kWindowLines, version_)),
+        registration_(Find(FieldId::kImageRegistration)),
+        window_using_(Find(FieldId::kWindowUsing)),
+        function_(Find(FieldId::kInspectFunction)),
+        unit_(Find(FieldId::kUnitSelector)) {
     out_.reserve(kListingReserve);
   }
 
   std::string Take() { return std::move(out_); }
 
   void Common() {
-    const Field* model = Find(FieldId::kModelCode);
     const bool kyr_tc = settings::ModelCode(image_) == settings::kModelKyrTc;
-    Line(Text(model->label), kyr_tc ? kModelName : Text(kStrUndefinedType));
+    Line(Text(Find(FieldId::kModelCode)->label), kyr_tc ? kModelName : Text(kStrUndefinedType));
     TextLine(kStrCommonHeading);
     Line(Text(Find(FieldId::kSettingsVersion)->label), Number(version_));
     BankSelection();
-    for (const FieldId id : kCommonLines) {
-      const Field* field = Find(id);
+    // Fields that the file's version keeps in a bank (or not at all) are left out here.
+    for (const Field* field : common_rows_) {
       if (field != nullptr && field->place == Place::kCommon) Setting(*field, 0, 0);
     }
   }
 
   void Bank(int bank) {
     BankHeading(bank);
-    if (Value(FieldId::kImageRegistration, bank, 0) != 0) {
+    if (Read(*registration_, bank, 0) != 0) {
       TextLine(kStrUnregisteredBank);
       return;
     }
     Line(Text(Find(FieldId::kBankComment)->label), BankCommentText(image_, bank));
-    for (const FieldId id : kBankLines) {
-      const Field* field = Find(id);
+    for (const Field* field : bank_rows_) {
       if (field != nullptr && field->place != Place::kCommon) Setting(*field, bank, 0);
     }
     for (int window = 0; window < settings::kWindowCount; ++window) {
-      if (Value(FieldId::kWindowUsing, bank, window) != 0) Window(bank, window);
+      if (Read(*window_using_, bank, window) != 0) Window(bank, window);
     }
   }
 
  private:
   void Window(int bank, int window) {
     WindowHeading(bank, window);
-    const unsigned function = Value(FieldId::kInspectFunction, bank, window);
-    for (const FieldId id : kWindowLines) {
-      const Field* field = Find(id);
+    const unsigned function = Read(*function_, bank, window);
+    for (const Field* field : window_rows_) {
       if (field != nullptr && ((field->functions >> function) & 1u) != 0) {
         Setting(*field, bank, window);
       }
@@ -139,7 +187,7 @@ class Listing {
   // Fixed banks 0 to 31 are numbers; 32 and up are items of the list, by the low byte.
   void BankSelection() {
     const Field& field = *Find(FieldId::kBankSelection);
-    const unsigned stored = settings::ReadFieldValue(image_, field, 0, 0);
+    const unsigned stored = Read(field, 0, 0);
     if (stored < settings::kBankCount) {
       Line(Text(field.label), Number(static_cast<int>(stored)));
     } else {
@@ -149,7 +197,7 @@ class Listing {
   }
 
   void Setting(const Field& field, int bank, int window) {
-    const unsigned stored = settings::ReadFieldValue(image_, field, bank, window);
+    const unsigned stored = Read(field, bank, window);
     switch (field.kind) {
       case Kind::kList:
         // The shutter speed is a whole-word field; the listing takes its low byte.
@@ -164,8 +212,7 @@ class Listing {
         Line(Text(field.label), FormatAngle(stored));
         return;
       case Kind::kThreshold:
-        Line(Text(field.label),
-             FormatThreshold(Value(FieldId::kUnitSelector, bank, window), stored));
+        Line(Text(field.label), FormatThreshold(Read(*unit_, bank, window), stored));
         return;
       default:
         Line(Text(field.label), Number(settings::ShownValue(field, stored)));
@@ -182,6 +229,7 @@ class Listing {
     TextLine(kStrHeadingEnd);
   }
 
+  // Two blanks stand between the bank number and the window part.
   void WindowHeading(int bank, int window) {
     out_ += kLineEnd;
     out_ += Text(kStrBankHeading);
@@ -202,27 +250,32 @@ class Listing {
     out_ += kLineEnd;
   }
 
-  std::string_view Text(int id) const {
-    return id == 0 ? std::string_view() : LoadString(StringTable::Editor, id, lang_);
-  }
-
-  // A string resource as a line of its own, or as the end of the current line.
+  // A string resource that ends the current line.
   void TextLine(int id) {
     out_ += Text(id);
     out_ += kLineEnd;
   }
 
-  const Field* Find(FieldId id) const { return settings::FindField(id, version_); }
-
-  unsigned Value(FieldId id, int bank, int window) const {
-    const Field* field = Find(id);
-    return field == nullptr ? 0 : settings::ReadFieldValue(image_, *field, bank, window);
+  std::string_view Text(int id) const {
+    return id == 0 ? std::string_view() : LoadString(StringTable::Editor, id, lang_);
   }
 
+  const Field* Find(FieldId id) const { return settings::FindField(id, version_); }
+
+  unsigned Read(const Field& field, int bank, int window) const {
+    return settings::ReadFieldValue(image_, field, bank, window);
+  }
 
   const SettingsImage& image_;
   Lang lang_;
   int version_;
+  std::array<const Field*, std::size(kCommonLines)> common_rows_;
+  std::array<const Field*, std::size(kBankLines)> bank_rows_;
+  std::array<const Field*, std::size(kWindowLines)> window_rows_;
+  const Field* registration_;
+  const Field* window_using_;
+  const Field* function_;
+  const Field* unit_;
   std::string out_;
 };
 

@@ -83,7 +83,8 @@ std::string BankCommentText(const settings::SettingsImage& image, int bank) {
   using settings::BankWord;
   std::string text;
   for (int k = 0; k < settings::kCommentWordCount; ++k) {
-    const std::uint16_t word = image[static_cast<std::size_t>(BankWord(bank, settings::kCommentFirstWord + k))];
+    const std::uint16_t word =
+        image[static_cast<std::size_t>(BankWord(bank, settings::kCommentFirstWord + k))];
     char pair[2] = {static_cast<char>(word & 0xFF), static_cast<char>(word >> 8)};
     if (k == 0 && word == 0) pair[0] = pair[1] = ' ';
     for (char c : pair) {
