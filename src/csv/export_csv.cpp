@@ -32,6 +32,12 @@ ExportMessage MessageFor(ExportResult result) {
   return {0, 0};
 }
 
+int WriteCsvListing(const settings::SettingsImage& image, const std::string& csv_path, Lang lang) {
+  return settings::WriteFileAtomically(csv_path, FormatCsvListing(image, lang))
+             ? 0
+             : settings::kMsgFailToCreate;
+}
+
 std::string CsvPathFor(std::string_view settings_path) {
   constexpr std::string_view kSettingsExtension = ".kdta";
   if (settings_path.ends_with(kSettingsExtension)) {
@@ -53,8 +59,7 @@ ExportResult ExportCsv(const std::string& settings_path, const std::string& csv_
       return kExportOpenFailed;
   }
   if (PathExists(csv_path) && !confirm_overwrite()) return kExportDeclined;
-  const std::string listing = FormatCsvListing(image, lang);
-  return settings::WriteFileAtomically(csv_path, listing) ? kExportDone : kExportCreateFailed;
+  return WriteCsvListing(image, csv_path, lang) == 0 ? kExportDone : kExportCreateFailed;
 }
 
 }  // namespace kyr::csv

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "settings/settings_image.h"
 #include "strings/strings.h"
 
 namespace kyr::csv {
@@ -25,6 +26,11 @@ struct ExportMessage {
   int caption;
 };
 ExportMessage MessageFor(ExportResult result);
+
+// Writes the listing of `image` in `lang` to `csv_path` through the atomic writer. Returns 0,
+// or 132 ("Fail to create the file.") when the file could not be written completely; a
+// file already there is then left as it was. This is the editor's Generate CSV writer.
+int WriteCsvListing(const settings::SettingsImage& image, const std::string& csv_path, Lang lang);
 
 // The listing's path: a trailing ".kdta" replaced by ".csv", else ".csv" appended.
 std::string CsvPathFor(std::string_view settings_path);

@@ -105,6 +105,11 @@ TEST(ExportCsv, ReportsUnreadableShortAndUnwritableFilesLeavingNothingBehind) {
   EXPECT_EQ(ExportCsv(good_path, folder.File("no/such/folder.csv"), Lang::En, never_asked),
             kExportCreateFailed);
   EXPECT_EQ(MessageFor(kExportCreateFailed).text, settings::kMsgFailToCreate);
+  EXPECT_EQ(WriteCsvListing(testing::FreshImage(), folder.File("no/such.csv"), Lang::En),
+            settings::kMsgFailToCreate);
+  EXPECT_EQ(WriteCsvListing(testing::FreshImage(), csv_path, Lang::En), 0);
+  EXPECT_EQ(ReadAll(csv_path), FormatCsvListing(testing::FreshImage(), Lang::En));
+  std::filesystem::remove(csv_path);
   EXPECT_EQ(MessageFor(kExportCreateFailed).caption, settings::kCaptionError);
 
   // A folder in the listing's place: asked, then refused by the file system, and the folder
