@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "csv/export_csv.h"
 #include "editor/text_ids.h"
 #include "settings/conversion.h"
 #include "settings/initial_values.h"
@@ -27,11 +28,6 @@ std::vector<FileFilter> KdtaFilters() {
 
 bool FileExists(const std::string& path) {
   return std::ifstream(path).is_open();
-}
-
-// "set1.kdta" -> "set1.csv"; the dialog's extension rule guarantees the ".kdta".
-std::string CsvPathOf(const std::string& kdta_path) {
-  return kdta_path.substr(0, kdta_path.size() - 5) + ".csv";
 }
 
 char MarkOf(Place place) {
@@ -537,17 +533,16 @@ void Editor::GenerateCsv() {
       Tell(settings::kMsgIllegalContents, settings::kCaptionError, Icon::Error);
       return;
   }
-  file_name_ = CsvPathOf(kdta_path);
+  file_name_ = csv::CsvPathFor(kdta_path);
   if (FileExists(file_name_) &&
       Ask(settings::kMsgOverwrite, Buttons::YesNo, Answer::Yes) != Answer::Yes) {
     return;
   }
-  const int result = csv_writer_ ? csv_writer_(listed, file_name_) : settings::kMsgFailToCreate;
-  if (result != 0) {
+  if (csv::WriteCsvListing(listed, file_name_, CurrentLanguage()) != 0) {
     Tell(settings::kMsgFailToCreate, settings::kCaptionError, Icon::Error);
     return;
   }
-  Tell(kMsgCsvComplete, settings::kCaptionFinish, Icon::Information);
+  Tell(csv::kMsgCsvComplete, settings::kCaptionFinish, Icon::Information);
 }
 
 }  // namespace kyr::editor

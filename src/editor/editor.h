@@ -11,7 +11,6 @@
 // initialise does first; a refused value stops the command and leaves the user on the
 // same page, bank and window with the typed text in place.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,11 +28,6 @@ namespace kyr::editor {
 constexpr int kNoBank = 255;
 
 enum class ButtonResult { kHandled, kCloseWindow, kUnknownControl };
-
-// Writes the listing of a settings file that was read into `image`; returns 0, or the
-// message id to show when the listing file could not be written (132).
-using CsvListingWriter =
-    std::function<int(const settings::SettingsImage& image, const std::string& csv_path)>;
 
 class Editor {
  public:
@@ -107,9 +101,6 @@ class Editor {
   // The path last chosen in a file dialog (after a listing, the listing's path).
   const std::string& FileName() const { return file_name_; }
 
-  // The listing written by Generate CSV.
-  void SetCsvListingWriter(CsvListingWriter writer) { csv_writer_ = std::move(writer); }
-
  private:
   // A row as the shown page filled it: what StorePageValues stores from it.
   enum class RowKind : std::uint8_t { kBlank, kChoice, kInteger, kTenths, kAngle, kThreshold };
@@ -151,8 +142,6 @@ class Editor {
   std::array<int, kRowCount> store_order_{};
   int store_count_ = 0;
   int shown_unit_ = 0;
-
-  CsvListingWriter csv_writer_;
 };
 
 }  // namespace kyr::editor

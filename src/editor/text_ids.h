@@ -7,7 +7,6 @@
 
 namespace kyr::editor {
 
-constexpr int kMsgCsvComplete = 136;   // "Complete to generate CSV file."
 constexpr int kMsgIllegalValue = 299;  // the range message; the range text follows it
 
 constexpr int kBankSelectionList = 167;  // "EXTINPUT;SELECT;COMMUNIC;" after the 32 banks

@@ -168,5 +168,37 @@ TEST_F(EditorTest, SaveSettingsStoresFirstAndAsksBeforeReplacing) {
   EXPECT_EQ(host.messages[0].caption, "Error");
 }
 
+TEST_F(EditorTest, GenerateCsvListsTheChosenFileBesideIt) {
+  Type(LeftRow(2), "4096");  // neither stored nor checked by the listing
+  auto image = Fresh(3);
+  image[settings::CommonWord(9)] = 5;
+  settings::CommentTexts comments;
+  settings::RebuildCommentTexts(image, comments);
+  WriteAll(folder.File("set1.kdta"), settings::FormatSettingsText(image, comments));
+  const auto before = editor.Image();
+
+  host.files = {folder.File("set1")};
+  editor.ClickButton(kGenerateCsv);
+  EXPECT_EQ(host.MessageIds(), std::vector<int>{136});
+  EXPECT_EQ(host.messages[0].caption, "Finish");
+  EXPECT_EQ(host.messages[0].icon, Icon::Information);
+  EXPECT_EQ(editor.FileName(), folder.File("set1.csv"));
+  EXPECT_EQ(editor.Image(), before);
+  const std::string listing = ReadAll(folder.File("set1.csv"));
+  EXPECT_TRUE(listing.starts_with("Type,KYR-TC\r\n")) << listing.substr(0, 40);
+  EXPECT_NE(listing.find("Bank Selection,5\r\n"), std::string::npos);
+
+  // The listing exists now: No leaves it; a missing settings file gives 129.
+  host.Clear();
+  WriteAll(folder.File("set1.csv"), "old");
+  host.files = {folder.File("set1.kdta"), folder.File("none.kdta")};
+  host.answers = {Answer::No};
+  editor.ClickButton(kGenerateCsv);
+  editor.ClickButton(kGenerateCsv);
+  EXPECT_EQ(host.MessageIds(), (std::vector<int>{131, 129}));
+  EXPECT_EQ(ReadAll(folder.File("set1.csv")), "old");
+  EXPECT_EQ(host.initial_names[1], folder.File("set1.csv"));
+}
+
 }  // namespace
 }  // namespace kyr::editor
