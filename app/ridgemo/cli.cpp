@@ -6,6 +6,8 @@
 #include <iostream>
 
 #include "console_host.h"
+#include "headsim/usb_head.h"
+#include "link/system_environment.h"
 #include "strings/strings.h"
 
 #ifndef KYR_VERSION
@@ -115,6 +117,14 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, std::strin
   std::string value = *(it + 1);
   args.erase(it, it + 2);
   return value;
+}
+
+link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
+  link::LinkEnvironment system = link::SystemLinkEnvironment();
+  if (!options.simulate) return system;
+  link::LinkEnvironment simulated = headsim::DefaultSimulatedHead().Environment();
+  simulated.serial_ports = system.serial_ports;
+  return simulated;
 }
 
 int UsageError(const CommandContext& ctx, std::string_view command) {

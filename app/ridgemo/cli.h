@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/platform.h"
 #include "tool/tool_host.h"
 
 namespace kyr::ridgemo {
@@ -52,6 +53,10 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, std::strin
 
 // Prints "usage: ridgemo NAME USAGE" for `command` to ctx.err and returns kExitUsage.
 int UsageError(const CommandContext& ctx, std::string_view command);
+
+// The platform a command's link opens on: the real one, or with --simulate the built-in
+// simulated head unit in place of USB devices (serial ports stay real).
+link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options);
 
 // Runs the command line; false in `handled` when there is no command, so that the caller
 // opens the window.

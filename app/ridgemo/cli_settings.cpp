@@ -6,7 +6,6 @@
 
 #include "cli.h"
 #include "link/link.h"
-#include "link/system_environment.h"
 #include "tool/tool_state.h"
 #include "tool/write_choices.h"
 #include "transfer/transfer.h"
@@ -45,7 +44,7 @@ bool TakeBank(std::vector<std::string>& args, std::string_view name, std::option
 // Runs `operation` on a link to the head the global options name.
 template <typename Operation>
 int WithTransferContext(CommandContext& ctx, Operation&& operation) {
-  link::Link link(link::SystemLinkEnvironment());
+  link::Link link(LinkEnvironmentFor(ctx.options));
   tool::ToolState state;
   transfer::TransferContext transfer_ctx{ctx.host, link, state, ctx.options.port,
                                          ctx.options.head - 1};
