@@ -190,10 +190,9 @@ void Editor::WindowUp() {
 
 int Editor::RefreshMainWindow() {
   if (StorePageValues() != 0) return 1;
-  // The page was just stored: its show operation must not store it a second time, since
-  // a second pass would read the screen with the layout and unit that the first pass
-  // may just have changed.
-  ShowPage(window_.checked_page, false);
+  // The show operation stores the page once more; storing by the shown layout makes the
+  // second pass write the same values.
+  ShowPage(window_.checked_page, true);
   SetCommentEdit();
   return 0;
 }

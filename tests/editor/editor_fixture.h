@@ -12,7 +12,10 @@
 
 namespace kyr::editor {
 
-constexpr const char* kTilde = "\xEF\xBD\x9E";  // U+FF5E
+// The range text of the range message: " lo ～ hi)".
+inline std::string Range(const std::string& lo, const std::string& hi) {
+  return " " + lo + " \xEF\xBD\x9E " + hi + ")";
+}
 
 class EditorTest : public ::testing::Test {
  protected:

@@ -8,37 +8,23 @@ TEST_F(EditorTest, StartUpShowsPageOneOfAFreshImageAndStoresNothing) {
   ScriptedHost other_host;
   Editor fresh(other_host);
   fresh.TypeEditText(kRowControls[LeftRow(2)].edit, "99999");  // junk before the first show
-  fresh.TypeComment("junk");
   fresh.Start();
   EXPECT_TRUE(other_host.messages.empty());
-  settings::SettingsImage initial{};
-  settings::CommentTexts comments{};
-  settings::InitializeSettings(initial, comments);
-  EXPECT_EQ(fresh.Image(), initial);
-  EXPECT_EQ(fresh.Comments(), comments);
+  EXPECT_EQ(fresh.Image(), Fresh(3));
 
   EXPECT_EQ(editor.CurrentPage(), 1);
   EXPECT_EQ(editor.CurrentBank(), 0);
   EXPECT_EQ(editor.CurrentWindow(), 0);
-  EXPECT_EQ(settings::SettingsVersion(editor.Image()), 3);
-  const WindowState& w = editor.Window();
-  EXPECT_EQ(w.checked_page, 1);
-  EXPECT_EQ(w.left_caption, "Camera Settings");
-  EXPECT_EQ(w.right_caption, "Light Settings");
-  EXPECT_EQ(w.comment, "  ------------------");
+  EXPECT_EQ(editor.Window().left_caption, "Camera Settings");
+  EXPECT_EQ(editor.Window().comment, "  ------------------");
   EXPECT_EQ(Row(LeftRow(1)).label, "Shutter Speed*");
-  ASSERT_EQ(Row(LeftRow(1)).items.size(), 24u);
-  EXPECT_EQ(Row(LeftRow(1)).items[1], " 1/7");
+  EXPECT_EQ(Row(LeftRow(1)).items.at(9), " 1/120");
   EXPECT_EQ(Row(LeftRow(1)).selection, 9);
   EXPECT_EQ(Row(LeftRow(6)).label, "ContourJudgmnt*");
-  EXPECT_EQ(Row(LeftRow(6)).edit_text, "20");
   EXPECT_EQ(Row(LeftRow(10)).label, "Green Gain");
   EXPECT_EQ(Row(LeftRow(10)).edit_text, "0");
   EXPECT_EQ(Row(RightRow(7)).label, "Continue Light");
-  EXPECT_EQ(Row(LeftRow(15)).label, "");
-  EXPECT_FALSE(Row(LeftRow(15)).combo_enabled || Row(LeftRow(15)).edit_enabled);
   EXPECT_TRUE(editor.TakeChanges().rows.all());
-  EXPECT_FALSE(editor.TakeChanges().Any());
 }
 
 TEST_F(EditorTest, RefusedValueStopsNavigationAndKeepsEarlierFields) {
@@ -51,42 +37,34 @@ TEST_F(EditorTest, RefusedValueStopsNavigationAndKeepsEarlierFields) {
   ASSERT_EQ(host.messages.size(), 1u);
   const Message& m = host.messages[0];
   EXPECT_EQ(m.string_id, 299);
-  EXPECT_EQ(m.text, std::string("Found the illegal setting value. (range :  -3 ") + kTilde + " 4)");
+  EXPECT_EQ(m.text, "Found the illegal setting value. (range : " + Range("-3", "4"));
   EXPECT_EQ(m.caption, "Error");
   EXPECT_EQ(m.icon, Icon::Error);
-  EXPECT_EQ(m.buttons, Buttons::Ok);
   EXPECT_EQ(host.focused, std::vector<int>{1046});
   EXPECT_EQ(editor.CurrentPage(), 1);
   EXPECT_EQ(editor.Window().checked_page, 1);
   EXPECT_EQ(Row(LeftRow(10)).edit_text, "5");
-  EXPECT_EQ(Row(LeftRow(1)).label, "Shutter Speed*");
   EXPECT_EQ(BankWord(0), 3);    // stored before the refused row
   EXPECT_EQ(BankWord(1), 100);  // likewise
   EXPECT_EQ(BankWord(2), 128);  // after it: not stored
 
-  // A bank change is refused the same way and the selector goes back.
-  editor.SelectBank(5);
+  editor.SelectBank(5);  // refused the same way; the selector goes back
   EXPECT_EQ(host.messages.size(), 2u);
   EXPECT_EQ(editor.Window().bank_selection, 0);
-  EXPECT_EQ(editor.CurrentBank(), 0);
   EXPECT_TRUE(editor.TakeChanges().bank_selector);
 
-  // Corrected, the change goes through and shows the new bank.
   Type(LeftRow(10), "4");
   editor.SelectBank(5);
-  EXPECT_EQ(host.messages.size(), 2u);
   EXPECT_EQ(editor.CurrentBank(), 5);
   EXPECT_EQ(Bits(CommonWord(6), 0, 15), 7u);
   EXPECT_EQ(editor.Image()[settings::BankWord(0, 2)], 7);
   EXPECT_EQ(Row(LeftRow(2)).edit_text, "228");
-  EXPECT_EQ(Row(LeftRow(10)).edit_text, "4");  // common: the same in every bank
 }
 
 TEST_F(EditorTest, SelectorButtonsStopAtTheEnds) {
   editor.ClickButton(kBankDown);
   editor.ClickButton(kWindowDown);
-  EXPECT_EQ(editor.CurrentBank(), 0);
-  EXPECT_EQ(editor.CurrentWindow(), 0);
+  EXPECT_EQ(editor.CurrentBank() + editor.CurrentWindow(), 0);
   editor.SelectBank(31);
   editor.SelectWindow(15);
   editor.ClickButton(kBankUp);
@@ -94,75 +72,53 @@ TEST_F(EditorTest, SelectorButtonsStopAtTheEnds) {
   EXPECT_EQ(editor.CurrentBank(), 31);
   EXPECT_EQ(editor.CurrentWindow(), 15);
   editor.ClickButton(kBankDown);
-  editor.ClickButton(kWindowDown);
-  EXPECT_EQ(editor.CurrentBank(), 30);
-  EXPECT_EQ(editor.CurrentWindow(), 14);
   EXPECT_EQ(editor.Window().bank_selection, 30);
   EXPECT_EQ(editor.ClickButton(kExit), ButtonResult::kCloseWindow);
-  EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(EditorTest, ChoicesAreMaskedAndValuesBeyondTheListAreLeftAlone) {
-  // "SHIFT" in the one-bit "Continue Light" stores 0.
   editor.ClickPageButton(kInputPage);
   CommonWord(16) |= 0x1000;
+  BankWord(0) = 30;  // no such shutter item
   editor.ClickPageButton(kCameraLightingPage);
   EXPECT_EQ(Row(RightRow(7)).selection, 1);
-  Choose(RightRow(7), 2);
-  editor.ClickPageButton(kCameraLightingPage);
-  EXPECT_EQ(Bits(CommonWord(16), 12, 1), 0u);
-  EXPECT_EQ(Bits(CommonWord(16), 0, 0xFFF), 0x01Cu);
-
-  // A shutter value beyond the list selects nothing and survives leaving the page.
-  editor.ClickPageButton(kInputPage);
-  BankWord(0) = 30;
-  editor.ClickPageButton(kCameraLightingPage);
   EXPECT_EQ(Row(LeftRow(1)).selection, -1);
-  editor.ClickPageButton(kInputPage);
+  Choose(RightRow(7), 2);  // "SHIFT" in a one-bit field
+  editor.ClickPageButton(kOutputOtherPage);
+  EXPECT_EQ(CommonWord(16), 0x001C);
   EXPECT_EQ(BankWord(0), 30);
 
   // "RunOutputWidth" offers three items for a two-bit field.
+  editor.ClickPageButton(kInputPage);
   CommonWord(12) |= 3 << 6;
   editor.ClickPageButton(kOutputOtherPage);
   EXPECT_EQ(Row(LeftRow(6)).items.size(), 3u);
   EXPECT_EQ(Row(LeftRow(6)).selection, -1);
-  EXPECT_EQ(Row(LeftRow(11)).items.size(), 12u);
   EXPECT_EQ(Row(LeftRow(13)).items.size(), 11u);
-  EXPECT_EQ(Row(LeftRow(17)).items.size(), 17u);
-  editor.ClickPageButton(kInputPage);
+  editor.ClickPageButton(kSearchInspectionPage);
   EXPECT_EQ(Bits(CommonWord(12), 6, 3), 3u);
 
-  // "Sorting" keeps "Image registration" and "Color Mode" in the same word.
-  editor.ClickPageButton(kSearchInspectionPage);
-  Choose(LeftRow(11), 5);
+  Choose(LeftRow(11), 5);  // "Sorting" keeps "Image registration" and "Color Mode"
   editor.ClickPageButton(kInputPage);
   EXPECT_EQ(BankWord(5), 0x8001 | (5 << 12));
 }
 
 TEST_F(EditorTest, InputPageBankSelectionAndLimits) {
   editor.ClickPageButton(kInputPage);
-  const RowState& bank_selection = Row(LeftRow(1));
-  ASSERT_EQ(bank_selection.items.size(), 35u);
-  EXPECT_EQ(bank_selection.items[33], "SELECT");
-  EXPECT_EQ(bank_selection.selection, 33);
-  Choose(LeftRow(1), 5);
-  editor.ClickPageButton(kInputPage);
-  EXPECT_EQ(CommonWord(9), 5);
+  ASSERT_EQ(Row(LeftRow(1)).items.size(), 35u);
+  EXPECT_EQ(Row(LeftRow(1)).items[33], "SELECT");
+  EXPECT_EQ(Row(LeftRow(1)).selection, 33);
   Choose(LeftRow(1), 32);
-  editor.ClickPageButton(kInputPage);
-  EXPECT_EQ(CommonWord(9), 32);
-
   Type(LeftRow(6), "20000");
   Type(RightRow(5), "100");  // "Saturate Limit", bits 8-14 of bank word 14
   BankWord(14) |= 0x8000;
   editor.ClickPageButton(kInputPage);
+  EXPECT_EQ(CommonWord(9), 32);
   EXPECT_EQ(BankWord(16), 20000);
   EXPECT_EQ(BankWord(14), 0x8000 | (100 << 8) | 50);
   Type(LeftRow(6), "20001");
   editor.ClickPageButton(kCameraLightingPage);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_TRUE(host.messages[0].text.ends_with(std::string(" 0 ") + kTilde + " 20000)"));
-  EXPECT_EQ(editor.CurrentPage(), kInputPage);
+  EXPECT_TRUE(host.messages.at(0).text.ends_with(Range("0", "20000")));
 }
 
 TEST_F(EditorTest, OutputPageTargetWindowAndVersionRows) {
@@ -173,16 +129,12 @@ TEST_F(EditorTest, OutputPageTargetWindowAndVersionRows) {
   editor.SelectBank(1);  // version 3: a value per bank
   EXPECT_EQ(editor.Image()[settings::BankWord(0, 13)] >> 12, 15);
   EXPECT_EQ(Row(LeftRow(9)).edit_text, "1");
-  for (const char* refused : {"0", "17"}) {
-    Type(LeftRow(9), refused);
-    editor.SelectBank(2);
-    EXPECT_TRUE(host.messages.back().text.ends_with(std::string(" 1 ") + kTilde + " 16)"));
-    EXPECT_EQ(editor.CurrentBank(), 1);
-  }
+  Type(LeftRow(9), "17");
+  editor.SelectBank(0);
+  EXPECT_TRUE(host.messages.at(0).text.ends_with(Range("1", "16")));
   Type(LeftRow(9), "1");
   editor.SelectBank(0);
-  EXPECT_EQ(Row(LeftRow(18)).label, "");  // Japanese-only label, common: no mark
-  EXPECT_TRUE(Row(LeftRow(18)).label_enabled);
+  EXPECT_EQ(Row(LeftRow(18)).label, "");  // Japanese-only label of a common field
   EXPECT_TRUE(Row(LeftRow(18)).items.empty());
 
   // Version 2: three rows blank, "Target Window" common, "Output Polarty" one bit.
@@ -190,7 +142,6 @@ TEST_F(EditorTest, OutputPageTargetWindowAndVersionRows) {
   image[settings::CommonWord(20)] = 0x0123;
   image[settings::CommonWord(15)] = 0xE000;
   Load(image);
-  EXPECT_EQ(settings::SettingsVersion(editor.Image()), 2);
   for (int n : {14, 15, 18}) {
     EXPECT_EQ(Row(LeftRow(n)).label, "");
     EXPECT_FALSE(Row(LeftRow(n)).label_enabled || Row(LeftRow(n)).combo_enabled);
@@ -211,42 +162,32 @@ TEST_F(EditorTest, VersionOneMovesContinueLightAndPositionAdjust) {
   BankWord(3) |= 0x1000;
   editor.ClickPageButton(kCameraLightingPage);
   EXPECT_EQ(Row(RightRow(7)).label, "Continue Light*");
-  EXPECT_EQ(Row(RightRow(7)).selection, 1);
   Choose(RightRow(7), 0);
   CommonWord(16) |= 0x1000;
-  editor.ClickPageButton(kCameraLightingPage);
+  UseWindow(1);
   EXPECT_EQ(BankWord(3) & 0x1000, 0);
   EXPECT_EQ(CommonWord(16) & 0x1000, 0x1000);
-
-  UseWindow(1);
-  EXPECT_EQ(Row(RightRow(10)).label, "PositionAdjust#");
-  Type(RightRow(10), "8");  // 0 to 7 in version 1
+  Type(RightRow(10), "8");  // "PositionAdjust": 0 to 7 in version 1
   editor.ClickPageButton(kCameraLightingPage);
-  EXPECT_TRUE(host.messages.back().text.ends_with(std::string(" 0 ") + kTilde + " 7)"));
+  EXPECT_TRUE(host.messages.at(0).text.ends_with(Range("0", "7")));
 }
 
 TEST_F(EditorTest, SearchPageRowsFollowUseFlagAndFunction) {
   editor.ClickPageButton(kSearchInspectionPage);
-  // A fresh window: not used, STAIN.
-  EXPECT_EQ(Row(RightRow(1)).selection, 0);
-  EXPECT_TRUE(Row(RightRow(1)).combo_enabled);
+  // A fresh window: not used, STAIN; fields shown but disabled.
   EXPECT_FALSE(Row(RightRow(2)).combo_enabled || Row(RightRow(2)).label_enabled);
   EXPECT_EQ(Row(RightRow(3)).label, "LowerAreaThrsh#");
   EXPECT_EQ(Row(RightRow(3)).edit_text, "  2.0%");
   EXPECT_FALSE(Row(RightRow(3)).edit_enabled);
-  EXPECT_TRUE(Row(RightRow(3)).label_enabled);  // a number row's label stays enabled
-  EXPECT_EQ(Row(RightRow(4)).edit_text, "100.0%");
-  EXPECT_EQ(Row(RightRow(5)).label, "StainBinarized#");
+  EXPECT_TRUE(Row(RightRow(3)).label_enabled);   // a number row's label stays enabled
   EXPECT_FALSE(Row(RightRow(6)).label_enabled);  // a choice row's label follows its combo
-  EXPECT_EQ(Row(RightRow(8)).label, "");
-  // Storing the unused window writes its shown values back unchanged.
+  EXPECT_EQ(Row(RightRow(5)).label, "StainBinarized#");
   const auto before = editor.Image();
   editor.ClickPageButton(kSearchInspectionPage);
   EXPECT_EQ(editor.Image(), before);
 
   UseWindow(1);  // CONTOUR
   EXPECT_TRUE(Row(RightRow(2)).combo_enabled);
-  EXPECT_EQ(Row(RightRow(3)).label, "ContourThrshld#");
   EXPECT_EQ(Row(RightRow(9)).label, "#");  // the unit selector has no English text
   EXPECT_EQ(Row(RightRow(10)).label, "PositionAdjust#");
   EXPECT_TRUE(Row(RightRow(10)).edit_enabled);
@@ -266,17 +207,14 @@ TEST_F(EditorTest, SearchPageRowsFollowUseFlagAndFunction) {
                                "PositionAdjust#",
                                ""};
   for (int n = 3; n <= 9; ++n) EXPECT_EQ(Row(RightRow(n)).label, diff_labels[n - 3]);
-  EXPECT_EQ(Row(RightRow(3)).edit_text, " 30.0%");
 
   // A refused value keeps the old function in the image and the old layout on screen.
   Type(RightRow(4), "16");  // "Diff. Cutoff" 0 to 15
   Choose(RightRow(2), 4);
   EXPECT_EQ(Bits(WindowWord(2), 4, 7), 2u);
   EXPECT_EQ(Row(RightRow(4)).label, "Diff. Cutoff#");
-  EXPECT_EQ(Row(RightRow(2)).selection, 4);
   Type(RightRow(4), "15");
   editor.SelectWindow(1);
-  EXPECT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(editor.Image()[settings::WindowWord(0, 0, 2)] >> 4 & 7, 4);
 
   // Functions without an item: no judgment rows, and the function survives a store.
@@ -307,7 +245,6 @@ TEST_F(EditorTest, ThresholdsFollowTheUnitSelectorWhichOutranksWindowCalc) {
   Choose(LeftRow(12), 2);
   editor.ClickPageButton(kSearchInspectionPage);
   EXPECT_EQ(Bits(WindowWord(5), 12, 3), 0u);
-  EXPECT_EQ(Row(LeftRow(12)).selection, 0);
 
   // A unit change refused by another row, then a bank change: the thresholds on screen
   // are still read in the unit they were shown in.
@@ -315,7 +252,6 @@ TEST_F(EditorTest, ThresholdsFollowTheUnitSelectorWhichOutranksWindowCalc) {
   Type(RightRow(6), "99");  // "ContourJudgmnt" 0 to 63
   Choose(RightRow(9), 1);
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(Row(RightRow(3)).edit_text, "50.0");
   Type(RightRow(6), "20");
   Choose(LeftRow(12), 1);  // and "Window Calc." moved the shared bits meanwhile
   editor.SelectBank(1);
@@ -326,24 +262,22 @@ TEST_F(EditorTest, ThresholdsFollowTheUnitSelectorWhichOutranksWindowCalc) {
 
 TEST_F(EditorTest, TenthsAndAngleRowsOfTheSearchPage) {
   editor.ClickPageButton(kSearchInspectionPage);
-  EXPECT_EQ(Row(LeftRow(5)).edit_text, "0.0");
   EXPECT_EQ(Row(LeftRow(17)).label, "Angle Limit \xC2\xB1*");
-  EXPECT_EQ(Row(LeftRow(17)).edit_text, "0.00");
   Type(LeftRow(5), "85.5");
-  Type(LeftRow(17), "10");
-  editor.ClickPageButton(kSearchInspectionPage);
-  EXPECT_EQ(BankWord(7) >> 6, 855);
-  EXPECT_EQ(BankWord(4), (57 << 8) | 128);
   Type(LeftRow(17), "44.82");
   editor.ClickPageButton(kSearchInspectionPage);
+  EXPECT_EQ(BankWord(7) >> 6, 855);
+  EXPECT_EQ(BankWord(4), (255 << 8) | 128);
+  EXPECT_EQ(Row(LeftRow(5)).edit_text, "85.5");
   EXPECT_EQ(Row(LeftRow(17)).edit_text, "44.82");
   Type(LeftRow(5), "100.1");
-  editor.ClickPageButton(kInputPage);
-  EXPECT_TRUE(host.messages.back().text.ends_with(std::string(" 0.0 ") + kTilde + " 100.0)"));
-  Type(LeftRow(5), "1");
   Type(LeftRow(17), "44.92");
   editor.ClickPageButton(kInputPage);
-  EXPECT_TRUE(host.messages.back().text.ends_with(std::string(" 0.00 ") + kTilde + " 44.82)"));
+  Type(LeftRow(5), "1");
+  editor.ClickPageButton(kInputPage);
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_TRUE(host.messages[0].text.ends_with(Range("0.0", "100.0")));
+  EXPECT_TRUE(host.messages[1].text.ends_with(Range("0.00", "44.82")));
   EXPECT_EQ(host.focused.back(), EditId(LeftRow(17)));
 
   // Version 2: the version 3 rows are blank and the accuracy has two bits.
@@ -357,21 +291,17 @@ TEST_F(EditorTest, TenthsAndAngleRowsOfTheSearchPage) {
 
 TEST_F(EditorTest, WindowColorPageFollowsTheColourRule) {
   editor.ClickPageButton(kWindowColorPositionPage);
-  // A fresh STAIN window: colour rows filled but disabled.
+  // A STAIN window: colour rows filled but disabled.
   EXPECT_EQ(Row(LeftRow(1)).edit_text, "0");
   EXPECT_FALSE(Row(LeftRow(1)).edit_enabled || Row(LeftRow(1)).label_enabled);
-  EXPECT_FALSE(Row(LeftRow(3)).combo_enabled);
   EXPECT_EQ(Row(RightRow(1)).label, "#");
-  EXPECT_EQ(Row(RightRow(3)).label, "#");
   EXPECT_EQ(Row(RightRow(3)).items.size(), 2u);
-  EXPECT_EQ(Row(RightRow(2)).label, "Ellips mask#");
   EXPECT_TRUE(Row(RightRow(2)).edit_enabled);
   EXPECT_FALSE(Row(RightRow(2)).combo_enabled);
 
   UseWindow(4);  // COLRAREA
   editor.ClickPageButton(kWindowColorPositionPage);
   EXPECT_TRUE(Row(LeftRow(1)).edit_enabled && Row(LeftRow(1)).label_enabled);
-  EXPECT_TRUE(Row(LeftRow(3)).combo_enabled);
   Type(LeftRow(1), "-10");
   Choose(RightRow(1), 2);  // "SHIFT" in a one-bit field
   Type(RightRow(2), "100");
@@ -379,28 +309,24 @@ TEST_F(EditorTest, WindowColorPageFollowsTheColourRule) {
   Type(RightRow(13), "200");  // "Inspect Height", window word 1 high byte
   editor.SelectBank(3);
   auto word = [&](int index) { return editor.Image()[static_cast<std::size_t>(index)]; };
-  EXPECT_EQ(word(settings::WindowWord(0, 0, 9)) & 31, 0);
+  EXPECT_EQ(word(settings::WindowWord(0, 0, 9)), (100 << 9) | (2 << 5));
   EXPECT_EQ(word(settings::WindowWord(0, 0, 2)) >> 15, 0);
-  EXPECT_EQ(word(settings::WindowWord(0, 0, 9)) >> 9, 100);
   EXPECT_EQ(word(settings::BankWord(0, 30)), (200 << 8) | 50);
   EXPECT_EQ(word(settings::WindowWord(0, 0, 1)), (200 << 8) | 100);
   EXPECT_EQ(word(settings::BankWord(3, 30)), (40 << 8) | 50);
 
   editor.SelectBank(0);
-  Type(LeftRow(1), "10");
-  editor.ClickPageButton(kWindowColorPositionPage);
-  EXPECT_EQ(WindowWord(9) & 31, 20);
-  for (const char* refused : {"11", "-11"}) {
-    Type(LeftRow(1), refused);
-    editor.ClickPageButton(kWindowColorPositionPage);
-    EXPECT_TRUE(host.messages.back().text.ends_with(std::string(" -10 ") + kTilde + " 10)"));
-  }
-  Type(LeftRow(1), "0");
+  Type(LeftRow(1), "11");
   Type(RightRow(2), "101");
   editor.ClickPageButton(kWindowColorPositionPage);
+  Type(LeftRow(1), "10");
+  editor.ClickPageButton(kWindowColorPositionPage);
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_TRUE(host.messages[0].text.ends_with(Range("-10", "10")));
   EXPECT_EQ(host.focused.back(), EditId(RightRow(2)));
   Type(RightRow(2), "0");
   editor.ClickPageButton(kCameraLightingPage);
+  EXPECT_EQ(WindowWord(9) & 31, 20);
   WindowWord(9) |= 31;
   editor.ClickPageButton(kWindowColorPositionPage);
   EXPECT_EQ(Row(LeftRow(1)).edit_text, "21");
@@ -409,24 +335,20 @@ TEST_F(EditorTest, WindowColorPageFollowsTheColourRule) {
   Load(Fresh(2));
   editor.ClickPageButton(kWindowColorPositionPage);
   EXPECT_TRUE(Row(RightRow(2)).combo_enabled);
-  EXPECT_FALSE(Row(RightRow(2)).edit_enabled);
   Choose(RightRow(2), 5);
   editor.ClickPageButton(kCameraLightingPage);
   EXPECT_EQ(WindowWord(4) >> 12, 5);
 }
 
-TEST_F(EditorTest, JapaneseListsAndLabels) {
+TEST_F(EditorTest, JapaneseListsAndMessages) {
   SetLanguage(Lang::Ja);
-  editor.ClickPageButton(kCameraLightingPage);
-  EXPECT_EQ(Row(RightRow(7)).items.size(), 2u);
-  EXPECT_EQ(editor.Window().left_caption, "カメラ設定");
   editor.ClickPageButton(kOutputOtherPage);
+  EXPECT_EQ(Row(LeftRow(8)).items.size(), 2u);  // list 146 has two Japanese items
   EXPECT_EQ(Row(LeftRow(18)).label, "ウィンドウ出力合成");
-  EXPECT_EQ(Row(LeftRow(18)).items.size(), 7u);
   Type(LeftRow(3), "5001");
   editor.ClickPageButton(kCameraLightingPage);
-  EXPECT_EQ(host.messages.back().text,
-            std::string("編集した設定値範囲が異常です。(範囲 :  0 ") + kTilde + " 5000)");
+  EXPECT_EQ(host.messages.at(0).text,
+            "編集した設定値範囲が異常です。(範囲 : " + Range("0", "5000"));
 }
 
 }  // namespace
