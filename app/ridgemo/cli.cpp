@@ -26,6 +26,9 @@ constexpr std::array kCommands = {
             RunWriteSettings,
             "banks B are 0 to 31; --start also moves --to unless given; --verify reads the\n"
             "    written blocks back and reports the first difference (exit status 1)"},
+    Command{"read-images", "--type bank|memory|shoot|ng OUT.kimg [--only 0,3,5] [--yes]",
+            RunReadImages},
+    Command{"write-images", "--type bank|memory FILE... [--number K] [--yes]", RunWriteImages},
     Command{"to-bmp", "IN.kimg OUT.bmp [--yes]", RunToBmp},
 };
 

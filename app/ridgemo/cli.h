@@ -66,5 +66,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled);
 int RunToBmp(CommandContext& ctx);
 int RunReadSettings(CommandContext& ctx);
 int RunWriteSettings(CommandContext& ctx);
+int RunReadImages(CommandContext& ctx);
+int RunWriteImages(CommandContext& ctx);
 
 }  // namespace kyr::ridgemo

@@ -94,4 +94,12 @@ void ConsoleHost::SetProgressPosition(int position) {
 }
 void ConsoleHost::ProcessPendingEvents(int) {}
 
+bool ConsoleHost::AskImageSelection(const tool::ImageSelectionDialog&, std::uint64_t&) {
+  return true;
+}
+
+bool ConsoleHost::AskImageNumber(int, int&) {
+  return true;
+}
+
 }  // namespace kyr::ridgemo

@@ -1,6 +1,7 @@
 #pragma once
 // The tool's host for the command line: messages go to the terminal, questions are
 // answered by --yes, by asking on a terminal, or else with No.
+#include <cstdint>
 #include <iosfwd>
 
 #include "tool/tool_host.h"
@@ -21,6 +22,10 @@ class ConsoleHost : public tool::ToolHost {
   void SetProgressRange(int low, int high) override;
   void SetProgressPosition(int position) override;
   void ProcessPendingEvents(int count) override;
+  // The image dialogs are answered as offered, as if GO was pressed at once; commands that
+  // take choices from their arguments answer them in a host of their own.
+  bool AskImageSelection(const tool::ImageSelectionDialog& dialog, std::uint64_t& mask) override;
+  bool AskImageNumber(int count, int& number) override;
 
  private:
   tool::Answer AskQuestion(const tool::Message& message);

@@ -35,6 +35,13 @@ struct FileFilter {
   std::string pattern;
 };
 
+// One of the image selection dialogs of an image read.
+struct ImageSelectionDialog {
+  int dialog_id = 0;  // 136 bank, 135 memory, 138 taken, 137 NG images
+  std::string title;  // in the process language
+  int boxes = 0;      // check boxes "No.0" to "No.<boxes - 1>"
+};
+
 class ToolHost {
  public:
   virtual ~ToolHost() = default;
@@ -63,6 +70,39 @@ class ToolHost {
     static_cast<void>(choices);
     return false;
   }
+
+  // Image selection dialog (one check box per image, GO, Cancel and Clear). On opening, box
+  // k is checked exactly when bit k of `mask` is set. GO returns true with bit k of `mask`
+  // set to the state of box k for every box; Cancel or closing returns false and leaves
+  // `mask` alone. A host without the dialog cancels.
+  virtual bool AskImageSelection(const ImageSelectionDialog& dialog, std::uint64_t& mask) {
+    static_cast<void>(dialog);
+    static_cast<void>(mask);
+    return false;
+  }
+
+  // Image number dialog for a write: a list of "0" to count - 1 with `number` selected
+  // (the caller keeps it below `count`). GO returns true with the chosen number in
+  // `number`; Cancel or closing returns false. A host without the dialog cancels.
+  virtual bool AskImageNumber(int count, int& number) {
+    static_cast<void>(count);
+    static_cast<void>(number);
+    return false;
+  }
+
+  // The "No." field of the main window.
+  virtual void ShowImageNumber(int number) { static_cast<void>(number); }
+  // Paints the display canvas again (after it was loaded from a file).
+  virtual void PaintCanvas() {}
+
+  // The Abort button's request: read after each received block of an image read, cleared
+  // when a read starts.
+  virtual bool AbortRequested() { return false; }
+  virtual void ClearAbortRequest() {}
+  virtual void EnableAbort(bool enabled) { static_cast<void>(enabled); }
+  // The buttons and boxes that start commands (Image Monitor, Save BMP, Exit, both settings
+  // transfers, Read Image, Write Image, Target Head, Image Type), off while a transfer runs.
+  virtual void EnableCommands(bool enabled) { static_cast<void>(enabled); }
 };
 
 }  // namespace kyr::tool

@@ -1,0 +1,66 @@
+#pragma once
+// Image transfers of the communication tool: reading bank, memory, taken and NG images from
+// a head into .kimg files, and writing image files or bitmaps into a head's bank or memory
+// images.
+//
+// Both operations talk to the user only through the tool's host and to the head only
+// through the link; each opens the link at its start and closes it before it returns.
+//
+// Typical use (the window's button handlers):
+//   auto state = std::make_unique<ImageState>();          // one for the whole run
+//   ImageOpsContext ctx{host, link, *state, port_text, head_index, image_type_index};
+//   ReadImages(ctx);    // presence, selection, file name, transfer
+//   WriteImages(ctx);   // file choice, image number, confirmation, transfer
+#include <cstdint>
+#include <string>
+
+#include "images/canvas.h"
+#include "images/image_names.h"
+#include "images/raw_image.h"
+#include "link/link.h"
+#include "tool/tool_host.h"
+
+namespace kyr::images {
+
+// Results of the operations.
+inline constexpr int kImagesDone = 0;
+inline constexpr int kImagesNotWanted = 1;  // a dialog cancelled or a question answered No
+inline constexpr int kImagesRefused = 2;    // the type, a file name or a file is not usable
+inline constexpr int kImagesFailed = 3;     // the link, the head or a file failed
+inline constexpr int kImagesAborted = 4;    // the user pressed Abort
+
+// What the image commands keep for the whole run (about 650 KB: allocate it, do not put it
+// on the stack).
+struct ImageState {
+  RawImage image;               // the image being read or written
+  Canvas canvas;                // what the picture area shows
+  std::string file_name;        // the current image file name, rewritten for every image read
+  std::uint64_t selection = 0;  // bit k: image k of the chosen type
+  int write_number = 0;         // the image number a single-file write offers next
+  NgRecords ng_records{};       // the NG table of the last NG presence phase
+  int ng_ring_position = 0;
+  // Cleared at the start of a command, set by any failed exchange; the link is closed with
+  // the closing frame only when it is clear.
+  bool failed = false;
+};
+
+// The main window's boxes as an operation reads them, and what it works with.
+struct ImageOpsContext {
+  tool::ToolHost& host;
+  link::Link& link;
+  ImageState& state;
+  std::string port;  // the port box text
+  int head = 0;      // Target Head index 0 to 2
+  int type = 0;      // Image Type index: 0 Bank, 1 Memory, 2 Shoot, anything else NG Save
+};
+
+// Read Image: asks the head which images of the type exist, lets the user choose them and a
+// file name, then reads each chosen image into its own file. A file appears under its name
+// only once all of its blocks arrived.
+int ReadImages(ImageOpsContext& ctx);
+
+// Write Image: asks for one or several image files or bitmaps and writes each into the bank
+// or memory image its name (or the image number dialog) gives.
+int WriteImages(ImageOpsContext& ctx);
+
+}  // namespace kyr::images

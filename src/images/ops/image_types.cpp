@@ -1,0 +1,72 @@
+#include "images/ops/image_types.h"
+
+#include <cctype>
+
+#include "link/frames.h"
+
+namespace kyr::images {
+namespace {
+
+// Box index of the Image Type box: Bank, Memory, Shoot, NG Save.
+constexpr std::array<ImageTypeInfo, 4> kImageTypes = {{
+    {ImageType::Bank, 32, 16, 80, 0x18, true, false, 32, 136, "Bank Images Selection",
+     "登録(バンク)画像の選択", 32, 2},
+    {ImageType::Memory, 20, 80, 120, 0x18, true, false, 32, 135, "Memory Images Selection",
+     "メモリ画像の選択", 20, 2},
+    {ImageType::Shoot, 6, 0, 12, 0x20, true, true, 1, 138, "Taken Images Selection",
+     "撮影(連写)画像の選択", 6, 1},
+    {ImageType::Ng, 63, 2, 128, 0xF8, false, false, 32, 137, "NG Images Selection", "NG画像の選択",
+     63, 4},
+}};
+
+}  // namespace
+
+const ImageTypeInfo& ImageTypeOf(int type_index) {
+  return type_index >= 0 && type_index <= 2 ? kImageTypes[static_cast<std::size_t>(type_index)]
+                                            : kImageTypes[3];
+}
+
+int ImageUnit(const ImageTypeInfo& info, int number) {
+  return info.first_unit + 2 * number;
+}
+
+std::array<std::uint8_t, 6> BlockReadCommand(const ImageTypeInfo& info, int head, int unit,
+                                             int block, int replies) {
+  const auto code = static_cast<std::uint8_t>(info.block_code + (info.head_bits ? head : 0));
+  const std::uint32_t step = info.word_addressed ? 128u : 256u;
+  const std::uint32_t address =
+      (static_cast<std::uint32_t>(unit) << 16) + step * static_cast<std::uint32_t>(block);
+  return link::MakeCommand(code, address & 0xFFFFFF, kWordsPerBlock,
+                           static_cast<std::uint8_t>(replies - 1));
+}
+
+std::array<std::uint8_t, 6> BlockWriteCommand(int head, int unit, int block) {
+  const std::uint32_t address =
+      (static_cast<std::uint32_t>(unit) << 16) + 256u * static_cast<std::uint32_t>(block);
+  return link::MakeCommand(static_cast<std::uint8_t>(0x1C + head), address & 0xFFFFFF,
+                           kWordsPerBlock, 0);
+}
+
+tool::ImageSelectionDialog SelectionDialogOf(const ImageTypeInfo& info, Lang lang) {
+  return {info.dialog_id, lang == Lang::Ja ? info.title_ja : info.title_en, info.boxes};
+}
+
+std::uint64_t MaskAfterGo(const ImageTypeInfo& info, std::uint64_t before, std::uint64_t boxes) {
+  const std::uint64_t covered = info.mask_words >= 4 ? ~0ULL : (1ULL << (16 * info.mask_words)) - 1;
+  const std::uint64_t box_bits = info.boxes >= 64 ? ~0ULL : (1ULL << info.boxes) - 1;
+  return (before & ~covered) | (boxes & box_bits);
+}
+
+std::optional<int> NumberInFileName(const std::string& name) {
+  const std::size_t n = name.size();
+  if (n < 8 || !name.ends_with(".kimg") || name[n - 8] != '.') return std::nullopt;
+  const char tens = name[n - 7];
+  const char ones = name[n - 6];
+  if (!std::isdigit(static_cast<unsigned char>(tens)) ||
+      !std::isdigit(static_cast<unsigned char>(ones))) {
+    return std::nullopt;
+  }
+  return (tens - '0') * 10 + (ones - '0');
+}
+
+}  // namespace kyr::images

@@ -1,0 +1,219 @@
+// Read Image: images of one type from one head into .kimg files.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "images/file_io.h"
+#include "images/ops/exchange.h"
+#include "images/ops/image_ops.h"
+#include "images/ops/image_types.h"
+#include "images/ops/messages.h"
+#include "strings/strings.h"
+
+namespace kyr::images {
+namespace {
+
+using detail::Exchange;
+
+// Window events let through after the file dialog, before the transfer starts.
+constexpr int kEventsBeforeTransfer = 20;
+// A block request answered wrongly this many times in a row gives up.
+constexpr int kWrongRepliesAllowed = 5;
+
+bool Selected(const ImageState& state, int number) {
+  return ((state.selection >> number) & 1) != 0;
+}
+
+void NameImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
+  MakeImageFileName(ctx.state.file_name, info.type, number, ctx.state.ng_ring_position,
+                    ctx.state.ng_records, LanguageMark());
+}
+
+// Opens the link with the handshake; shows the failure and leaves the link closed when that
+// fails.
+bool OpenLinkForImages(ImageOpsContext& ctx) {
+  const int opened = ctx.link.OpenLink(ctx.port, true);
+  if (opened >= 0) return true;
+  ShowLinkFailure(ctx.host, opened);
+  ctx.link.CloseLink(false);
+  return false;
+}
+
+// Closes the link, with the closing frame unless something failed.
+void CloseLinkAfterImages(ImageOpsContext& ctx) {
+  ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+}
+
+// The presence phase on its own link session: true with the selection mask set.
+bool FindImages(ImageOpsContext& ctx, int head) {
+  if (!OpenLinkForImages(ctx)) return false;
+  if (head != 0) {
+    const int present = ctx.link.QueryHead(head);
+    if (present <= 0) {
+      ctx.host.ShowMessage(ErrorBox(present == 0 ? kMsgHeadAbsent : kMsgCommunicationError));
+      ctx.link.CloseLink(false);
+      return false;
+    }
+  }
+  const bool found = detail::RunPresencePhase(ctx, head);
+  CloseLinkAfterImages(ctx);
+  return found && !ctx.state.failed;
+}
+
+// The selection dialog of the type on the mask; false when cancelled.
+bool ChooseImages(ImageOpsContext& ctx, const ImageTypeInfo& info) {
+  std::uint64_t boxes = ctx.state.selection;
+  if (!ctx.host.AskImageSelection(SelectionDialogOf(info, CurrentLanguage()), boxes)) return false;
+  ctx.state.selection = MaskAfterGo(info, ctx.state.selection, boxes);
+  return true;
+}
+
+bool ChooseFileName(ImageOpsContext& ctx) {
+  const std::vector<tool::FileFilter> filters = {{"KYR image file ( *.kimg )", "*.kimg"},
+                                                 {"All files(*.*)", "*.*"}};
+  const std::optional<std::string> chosen = ctx.host.AskSaveFile(filters, "");
+  if (!chosen || chosen->empty()) return false;
+  ctx.state.file_name = *chosen;
+  if (!ctx.state.file_name.ends_with(".kimg")) ctx.state.file_name += ".kimg";
+  return true;
+}
+
+// One question at most: the first chosen image whose file exists asks; Yes overwrites that
+// one and all later ones.
+bool MayOverwrite(ImageOpsContext& ctx, const ImageTypeInfo& info) {
+  for (int number = 0; number < info.count; ++number) {
+    ctx.host.ShowImageNumber(number);
+    if (!Selected(ctx.state, number)) continue;
+    NameImage(ctx, info, number);
+    if (detail::CanOpenForReading(ctx.state.file_name)) {
+      return ctx.host.ShowMessage(WarningQuestion(kMsgFileExists)) == tool::Answer::Yes;
+    }
+  }
+  return true;
+}
+
+enum class ImageRead { kDone, kFailed, kAborted };
+
+// Stores a received block into the image being read.
+void StoreBlock(RawImage& image, int block, const link::ReplyWords& words) {
+  std::copy_n(words.begin(), kWordsPerBlock,
+              image.words.begin() + static_cast<std::ptrdiff_t>(block) * kWordsPerBlock);
+}
+
+// Reads the 512 blocks of image `number` into ctx.state.image, 32 blocks a request until a
+// reply goes wrong, then one block a request for the rest of the image. A request that went
+// wrong is asked again from its first block; its blocks are simply received again.
+ImageRead ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head, int number) {
+  const int unit = ImageUnit(info, number);
+  int replies = info.replies_per_request;
+  int wrong = 0;
+  link::ReplyWords words{};
+  for (int block = 0; block < kBlocksPerImage;) {
+    const auto command = BlockReadCommand(info, head, unit, block, replies);
+    if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
+      detail::ReportNotSent(ctx);
+      return ImageRead::kFailed;
+    }
+    int received = 0;
+    for (; received < replies; ++received) {
+      if (detail::ReceiveExpected(ctx.link, kWordsPerBlock, words) != Exchange::kGood) break;
+      StoreBlock(ctx.state.image, block + received, words);
+      wrong = 0;
+      ctx.host.SetProgressPosition(block + received);
+      ctx.host.ProcessPendingEvents(1);
+      if (ctx.host.AbortRequested()) {
+        tool::Message message = ErrorBox(kMsgAborted);
+        ctx.host.ShowMessage(message);
+        return ImageRead::kAborted;
+      }
+    }
+    if (received == replies) {
+      block += replies;
+      continue;
+    }
+    if (++wrong >= kWrongRepliesAllowed) {
+      detail::ReportCommunicationError(ctx);
+      return ImageRead::kFailed;
+    }
+    replies = 1;
+  }
+  return ImageRead::kDone;
+}
+
+enum class Transfer { kDone, kStopped, kFailed, kAborted };
+
+// Reads one image into its file and shows it. The file appears under its name only once
+// the whole image is in.
+Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head, int number) {
+  ctx.host.ShowImageNumber(number);
+  NameImage(ctx, info, number);
+  switch (ReceiveImage(ctx, info, head, number)) {
+    case ImageRead::kDone:
+      break;
+    case ImageRead::kFailed:
+      return Transfer::kFailed;
+    case ImageRead::kAborted:
+      return Transfer::kAborted;
+  }
+  if (!WriteImageFile(ctx.state.file_name, ctx.state.image)) {
+    ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+    return Transfer::kStopped;
+  }
+  if (LoadImageFile(ctx.state.file_name, ctx.state.image, ctx.state.canvas) != kImageFileOk) {
+    ctx.host.ShowMessage(ErrorBox(kMsgCannotReload));
+  }
+  ctx.host.PaintCanvas();
+  return Transfer::kDone;
+}
+
+// The transfer on its own link session, with the commands disabled and Abort enabled.
+int TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
+  ctx.host.EnableAbort(true);
+  ctx.host.EnableCommands(false);
+  ctx.host.ClearAbortRequest();
+  int result = kImagesDone;
+  if (OpenLinkForImages(ctx)) {
+    for (int number = 0; number < info.count && result == kImagesDone; ++number) {
+      if (!Selected(ctx.state, number)) continue;
+      switch (ReadOneImage(ctx, info, head, number)) {
+        case Transfer::kDone:
+          break;
+        case Transfer::kStopped:
+        case Transfer::kFailed:
+          result = kImagesFailed;
+          break;
+        case Transfer::kAborted:
+          result = kImagesAborted;
+          break;
+      }
+    }
+    CloseLinkAfterImages(ctx);
+    if (ctx.state.failed) result = kImagesFailed;
+    if (result == kImagesDone) ctx.host.ShowMessage(FinishBox(kMsgReadComplete));
+  } else {
+    result = kImagesFailed;
+  }
+  ctx.host.EnableAbort(false);
+  ctx.host.EnableCommands(true);
+  return result;
+}
+
+}  // namespace
+
+int ReadImages(ImageOpsContext& ctx) {
+  ctx.state.failed = false;
+  ctx.host.ClearAbortRequest();
+  ctx.host.SetProgressRange(0, kBlocksPerImage);
+  ctx.host.SetProgressPosition(0);
+  const ImageTypeInfo& info = ImageTypeOf(ctx.type);
+  // NG images always come from the first head.
+  const int head = info.head_bits ? ctx.head : 0;
+  if (!FindImages(ctx, head)) return kImagesFailed;
+  if (!ChooseImages(ctx, info) || !ChooseFileName(ctx)) return kImagesNotWanted;
+  ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
+  if (!MayOverwrite(ctx, info)) return kImagesNotWanted;
+  return TransferImages(ctx, info, head);
+}
+
+}  // namespace kyr::images

@@ -1,0 +1,274 @@
+// Write Image: image files or bitmaps into a head's bank or memory images.
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "images/bitmap.h"
+#include "images/ops/exchange.h"
+#include "images/ops/image_ops.h"
+#include "images/ops/image_types.h"
+#include "images/ops/messages.h"
+
+namespace kyr::images {
+namespace {
+
+using detail::Exchange;
+
+constexpr int kEventsBeforeTransfer = 20;
+// A block answered wrongly this many times in a row gives up.
+constexpr int kWrongAcknowledgesAllowed = 5;
+// Poll replies of the wrong length allowed in a row; the next one gives up.
+constexpr int kBadPollRepliesAllowed = 20;
+constexpr int kPollWords = 5;
+// First poll words of a head still busy with the image.
+constexpr std::uint16_t kBusy = 5;
+constexpr std::uint16_t kBusyStoring = 15;
+
+bool IsBitmapName(const std::string& path) {
+  return path.ends_with(".bmp");
+}
+
+bool IsImageFileName(const std::string& path) {
+  return path.ends_with(".kimg");
+}
+
+// Checks the chosen names: the extension of each, and with several files the image number
+// each name must carry. False (after the message) when the command ends.
+bool NamesAreUsable(ImageOpsContext& ctx, const ImageTypeInfo& info,
+                    const std::vector<std::string>& paths) {
+  const bool several = paths.size() > 1;
+  for (const std::string& path : paths) {
+    if (!IsImageFileName(path) && !IsBitmapName(path)) {
+      ctx.host.ShowMessage(ErrorBox(kMsgBadExtension));
+      return false;
+    }
+    if (!several) continue;
+    const std::optional<int> number = NumberInFileName(path);
+    if (!number) {
+      ctx.host.ShowMessage(ErrorBox(kMsgNameWithoutNumber));
+      return false;
+    }
+    if (*number >= info.count) {
+      ctx.host.ShowMessage(ErrorBox(kMsgNumberTooLarge));
+      return false;
+    }
+  }
+  return true;
+}
+
+// One file: the number its name carries, or else the one used last, is offered in the
+// image number dialog. False when the dialog is cancelled.
+bool ChooseImageNumber(ImageOpsContext& ctx, const ImageTypeInfo& info, const std::string& path) {
+  int& current = ctx.state.write_number;
+  if (const std::optional<int> number = NumberInFileName(path)) current = *number;
+  // The dialog can only offer numbers of this type: a number kept from another type, or one
+  // that comes back out of range, is brought into it.
+  current = std::clamp(current, 0, info.count - 1);
+  int chosen = current;
+  if (!ctx.host.AskImageNumber(info.count, chosen)) return false;
+  current = std::clamp(chosen, 0, info.count - 1);
+  return true;
+}
+
+// Loads an image file into the canvas and paints it; false (after message 158) when the
+// file cannot be opened or is not one whole image.
+bool ShowImageFile(ImageOpsContext& ctx, const std::string& path) {
+  if (LoadImageFile(path, ctx.state.image, ctx.state.canvas) != kImageFileOk) {
+    ctx.host.ShowMessage(ErrorBox(kMsgCannotOpenImage));
+    return false;
+  }
+  ctx.host.PaintCanvas();
+  return true;
+}
+
+// Every image file of a multi-file write must be whole before anything is sent, so that a
+// short file never ends a write half-way or sends made-up words.
+bool ImageFilesAreWhole(ImageOpsContext& ctx, const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (!IsImageFileName(path)) continue;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || size != kImageFileBytes) {
+      ctx.host.ShowMessage(ErrorBox(kMsgCannotOpenImage));
+      return false;
+    }
+  }
+  return true;
+}
+
+// Reads the source of one image into ctx.state.image; false after its message.
+bool LoadSource(ImageOpsContext& ctx, const std::string& path) {
+  const int result = IsBitmapName(path) ? ReadBitmapFile(path, ctx.state.image)
+                                        : ReadImageFile(path, ctx.state.image);
+  if (result == kCannotOpen) {
+    ctx.host.ShowMessage(ErrorBox(kMsgCannotOpenFile));
+    return false;
+  }
+  if (result != kImageFileOk) {
+    ctx.host.ShowMessage(ErrorBox(IsBitmapName(path) ? kMsgBadBitmap : kMsgCannotOpenImage));
+    return false;
+  }
+  return true;
+}
+
+// Sends block `block` with its data and waits for the acknowledge, again after a wrong one.
+bool WriteBlock(ImageOpsContext& ctx, int head, int unit, int block) {
+  const auto command = BlockWriteCommand(head, unit, block);
+  std::array<std::uint8_t, 2 * kWordsPerBlock> data{};
+  const auto first = static_cast<std::size_t>(block) * kWordsPerBlock;
+  for (std::size_t i = 0; i < kWordsPerBlock; ++i) {
+    const std::uint16_t word = ctx.state.image.words[first + i];
+    data[2 * i] = static_cast<std::uint8_t>(word & 0xFF);
+    data[2 * i + 1] = static_cast<std::uint8_t>(word >> 8);
+  }
+  link::ReplyWords words{};
+  for (int wrong = 0;;) {
+    if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent ||
+        ctx.link.SendFrame(data.data(), data.size()) != link::kFrameSent) {
+      detail::ReportNotSent(ctx);
+      return false;
+    }
+    if (detail::ReceiveExpected(ctx.link, 0, words) == Exchange::kGood) return true;
+    if (++wrong >= kWrongAcknowledgesAllowed) {
+      detail::ReportCommunicationError(ctx);
+      return false;
+    }
+  }
+}
+
+// Polls until the head is no longer busy with the image.
+bool WaitUntilStored(ImageOpsContext& ctx, int head) {
+  const std::array<std::uint8_t, 6> poll = {
+      static_cast<std::uint8_t>(0x28 + head), 0x12, 0, 0, kPollWords, 0};
+  link::ReplyWords words{};
+  for (int bad = 0;;) {
+    switch (detail::Ask(ctx.link, poll, kPollWords, words)) {
+      case Exchange::kNotSent:
+        detail::ReportNotSent(ctx);
+        return false;
+      case Exchange::kWrong:
+        if (++bad > kBadPollRepliesAllowed) {
+          detail::ReportCommunicationError(ctx);
+          return false;
+        }
+        break;
+      case Exchange::kGood:
+        if (words[0] != kBusy && words[0] != kBusyStoring) return true;
+        bad = 0;
+        break;
+    }
+  }
+}
+
+// Writes ctx.state.image into image `number`, then waits for the head and empties the line.
+bool SendImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
+  const int unit = ImageUnit(info, number);
+  for (int block = 0; block < kBlocksPerImage; ++block) {
+    if (!WriteBlock(ctx, ctx.head, unit, block)) return false;
+    ctx.host.SetProgressPosition(block);
+  }
+  if (!WaitUntilStored(ctx, ctx.head)) return false;
+  // Whatever the head still sends belongs to no request; the drain ends once the line is
+  // quiet.
+  ctx.link.DiscardPending();
+  return true;
+}
+
+enum class Step { kDone, kSourceRefused, kFailed };
+
+// Writes every chosen file into its image.
+Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
+                const std::vector<std::string>& paths) {
+  const bool several = paths.size() > 1;
+  for (const std::string& path : paths) {
+    if (several) {
+      ctx.state.write_number = NumberInFileName(path).value_or(0);
+      ctx.host.ShowImageNumber(ctx.state.write_number);
+      if (IsImageFileName(path) && !ShowImageFile(ctx, path)) return Step::kSourceRefused;
+    }
+    if (!LoadSource(ctx, path)) return Step::kSourceRefused;
+    if (!SendImage(ctx, info, ctx.state.write_number)) return Step::kFailed;
+  }
+  return Step::kDone;
+}
+
+// The transfer on one link session, with the commands disabled (a write cannot be aborted).
+int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
+                  const std::vector<std::string>& paths) {
+  const int opened = ctx.link.OpenLink(ctx.port, true);
+  if (opened < 0) {
+    ShowLinkFailure(ctx.host, opened);
+    ctx.link.CloseLink(false);
+    return kImagesFailed;
+  }
+  const int present = ctx.link.QueryHead(ctx.head);
+  if (present <= 0) {
+    ctx.host.ShowMessage(ErrorBox(present == 0 ? kMsgHeadAbsent : kMsgCommunicationError));
+    ctx.link.CloseLink(false);
+    return kImagesFailed;
+  }
+  ctx.host.EnableCommands(false);
+  int result = kImagesDone;
+  switch (WriteFiles(ctx, info, paths)) {
+    case Step::kDone:
+      ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+      if (!ctx.state.failed) {
+        ctx.host.ShowMessage(FinishBox(kMsgWriteComplete));
+      } else {
+        result = kImagesFailed;
+      }
+      break;
+    case Step::kSourceRefused:
+      ctx.state.failed = true;
+      ctx.link.CloseLink(false);
+      result = kImagesRefused;
+      break;
+    case Step::kFailed:
+      ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+      result = kImagesFailed;
+      break;
+  }
+  ctx.host.EnableCommands(true);
+  return result;
+}
+
+}  // namespace
+
+int WriteImages(ImageOpsContext& ctx) {
+  ctx.state.failed = false;
+  ctx.host.SetProgressRange(0, kBlocksPerImage);
+  ctx.host.SetProgressPosition(0);
+  const ImageTypeInfo& info = ImageTypeOf(ctx.type);
+  if (info.type != ImageType::Bank && info.type != ImageType::Memory) {
+    ctx.host.ShowMessage(ErrorBox(kMsgOnlyBankAndMemory));
+    return kImagesRefused;
+  }
+  const std::vector<tool::FileFilter> filters = {
+      {"All image files ( *.kimg, *.bmp )", "*.kimg;*.bmp"},
+      {"KYR image files ( *.kimg )", "*.kimg"},
+      {"Bitmap files ( *.bmp )", "*.bmp"},
+      {"All files( *.* )", "*.*"}};
+  const std::vector<std::string> paths = ctx.host.AskOpenFiles(filters);
+  if (paths.empty()) return kImagesNotWanted;
+  if (!NamesAreUsable(ctx, info, paths)) return kImagesRefused;
+  if (paths.size() == 1 && !ChooseImageNumber(ctx, info, paths.front())) return kImagesNotWanted;
+  ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
+  const std::string& first = paths.front();
+  if (IsImageFileName(first) && !ShowImageFile(ctx, first)) return kImagesRefused;
+  if (paths.size() > 1) {
+    if (!ImageFilesAreWhole(ctx, paths)) return kImagesRefused;
+    ctx.state.write_number = NumberInFileName(first).value_or(0);
+  }
+  ctx.host.ShowImageNumber(ctx.state.write_number);
+  const int question = IsBitmapName(first) ? kMsgColoursChange : kMsgOverwriteImage;
+  if (ctx.host.ShowMessage(WarningQuestion(question)) != tool::Answer::Yes) {
+    return kImagesNotWanted;
+  }
+  return TransferFiles(ctx, info, paths);
+}
+
+}  // namespace kyr::images
