@@ -111,7 +111,7 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
     EXPECT_EQ(ReadImages(ctx), kImagesFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
-    EXPECT_EQ(rig.host.offered_masks.size(), 1u);  // no dialog after a failure
+    EXPECT_EQ(rig.host.offered_masks.size(), 1u);    // no dialog after a failure
     EXPECT_EQ(rig.unit.engine().Stats().closes, 1);  // failed: no closing frame
   }
   {
@@ -169,8 +169,10 @@ TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
 
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{143, 153}));
   EXPECT_EQ(rig.host.messages[1].caption, "Finish");
-  EXPECT_EQ(ReadBytes(folder.File("bank.01.kimg")), FileBytesOf(rig.Head(1).Image(ImageKind::kBank, 1)));
-  EXPECT_EQ(ReadBytes(folder.File("bank.04.kimg")), FileBytesOf(rig.Head(1).Image(ImageKind::kBank, 4)));
+  EXPECT_EQ(ReadBytes(folder.File("bank.01.kimg")),
+            FileBytesOf(rig.Head(1).Image(ImageKind::kBank, 1)));
+  EXPECT_EQ(ReadBytes(folder.File("bank.04.kimg")),
+            FileBytesOf(rig.Head(1).Image(ImageKind::kBank, 4)));
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"bank.01.kimg", "bank.04.kimg"}));
   // 16 requests of 32 blocks per image, to head 2 (code 0x19); image 4 at unit 24.
   const auto requests = rig.FramesStarting(0x19);
@@ -180,9 +182,8 @@ TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
   EXPECT_EQ(rig.host.blocks, 1024);
   // The image number shows 0 to 31 during the check, then each image read.
   ASSERT_EQ(rig.host.shown_numbers.size(), 2u + 2u);
-  EXPECT_EQ(rig.host.calls, (std::vector<std::string>{"selection dialog", "save dialog",
-                                                      "abort on", "commands off", "abort off",
-                                                      "commands on"}));
+  EXPECT_EQ(rig.host.calls, (std::vector<std::string>{"selection dialog", "save dialog", "abort on",
+                                                      "commands off", "abort off", "commands on"}));
   // The canvas shows the last image read.
   RawImage last;
   Canvas expected;
@@ -212,7 +213,8 @@ TEST(ReadImagesTransfer, FailedReplyFallsBackToOneBlockPerRequest) {
   rig.Faults().Add(Fault(FaultKind::kShortReply, 0x18, 40));
   auto ctx = rig.Context(kMemory);
   ASSERT_EQ(ReadImages(ctx), kImagesDone);
-  EXPECT_EQ(ReadBytes(folder.File("m.00.kimg")), FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0)));
+  EXPECT_EQ(ReadBytes(folder.File("m.00.kimg")),
+            FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0)));
   const auto requests = rig.FramesStarting(0x18);
   // Two requests of 32, then blocks 32 to 511 one by one.
   ASSERT_EQ(requests.size(), 2u + 480u);
@@ -236,7 +238,8 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
     EXPECT_EQ(rig.host.messages[0].text, "aborted");
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"s.00.kimg"});
-    EXPECT_EQ(ReadBytes(folder.File("s.00.kimg")), FileBytesOf(rig.Head().Image(ImageKind::kShoot, 0)));
+    EXPECT_EQ(ReadBytes(folder.File("s.00.kimg")),
+              FileBytesOf(rig.Head().Image(ImageKind::kShoot, 0)));
     // Taken images come one block per request, word-addressed: block 1 of image 1.
     EXPECT_EQ(rig.FramesStarting(0x20).at(513), (Bytes{0x20, 0x80, 0x00, 2, 0x80, 0, 0xDD}));
     EXPECT_EQ(rig.host.calls.back(), "commands on");

@@ -1,1 +1,216 @@
+// Write Image against the simulated head: file choices and numbers, confirmations, the
+// blocks on the wire, acknowledges, polls, and files refused before anything is sent.
+#include <gtest/gtest.h>
 
+#include "image_ops_rig.h"
+
+namespace kyr::images::testing {
+namespace {
+
+using headsim::FaultKind;
+using headsim::ImageKind;
+
+constexpr int kBank = 0, kMemory = 1, kNg = 3;
+
+// A 24-bit bitmap of `width` by `height` pixels, every pixel (blue, green, red).
+Bytes Bitmap(int width, int height, std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+  Bytes bytes(54, 0);
+  auto put32 = [&](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  };
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<std::uint32_t>(width));
+  put32(22, static_cast<std::uint32_t>(height));
+  bytes[26] = 1;
+  bytes[28] = 24;
+  for (int i = 0; i < width * height; ++i) {
+    bytes.insert(bytes.end(), {blue, green, red});
+  }
+  return bytes;
+}
+
+// The raw image of a file of PatternFile(seed), as the head should hold it.
+headsim::RawImage PatternImage(std::uint16_t seed) {
+  headsim::RawImage image{};
+  for (std::uint32_t n = 0; n < 65536; ++n) image[n] = static_cast<std::uint16_t>(seed + n);
+  return image;
+}
+
+TEST(WriteImagesChoice, NamesNumbersAndTypesDecideBeforeTheLinkOpens) {
+  ScratchFolder folder;
+  WriteBytes(folder.File("bank.03.kimg"), PatternFile(3));
+  WriteBytes(folder.File("bank.09.kimg"), PatternFile(9));
+  WriteBytes(folder.File("bank.25.kimg"), PatternFile(25));
+  WriteBytes(folder.File("bank.45.kimg"), PatternFile(45));
+  WriteBytes(folder.File("photo.bmp"), Bitmap(256, 256, 0, 0, 0));
+  WriteBytes(folder.File("short.07.kimg"), Bytes(1000, 0));
+  struct Case {
+    int type;
+    std::vector<std::string> files;
+    int message;
+  };
+  const Case refused[] = {
+      {kNg, {"bank.03.kimg"}, 157},
+      {kBank, {"bank.03.kimg", "photo.bmp"}, 149},
+      {kMemory, {"bank.03.kimg", "bank.25.kimg"}, 150},
+      {kBank, {"photo.png"}, 162},
+      {kBank, {"bank.03.kimg", "short.07.kimg"}, 158},  // refused before anything is sent
+      {kBank, {"short.07.kimg"}, 158},
+  };
+  for (const Case& c : refused) {
+    Rig rig;
+    for (const auto& name : c.files) rig.host.open_files.push_back(folder.File(name));
+    auto ctx = rig.Context(c.type);
+    EXPECT_EQ(WriteImages(ctx), kImagesRefused) << c.message;
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{c.message});
+    EXPECT_EQ(rig.host.messages.at(0).caption, "Error");
+    EXPECT_EQ(rig.unit.opens(), 0) << c.message;
+  }
+  {
+    // NG Save is refused before any dialog.
+    Rig rig;
+    auto ctx = rig.Context(kNg);
+    WriteImages(ctx);
+    EXPECT_TRUE(rig.host.calls.empty());
+  }
+  // One file: the number its name carries, lowered below the count, or the one used last.
+  Rig rig;
+  auto bank = rig.Context(kBank);
+  auto memory = rig.Context(kMemory);
+  rig.host.open_files = {folder.File("bank.45.kimg")};
+  WriteImages(bank);  // question answered No
+  rig.host.open_files = {folder.File("photo.bmp")};
+  WriteImages(bank);
+  rig.host.number_choice = 25;
+  rig.host.open_files = {folder.File("bank.25.kimg")};
+  WriteImages(bank);
+  rig.host.number_choice.reset();
+  rig.host.open_files = {folder.File("photo.bmp")};
+  WriteImages(memory);
+  rig.host.number_choice = 40;  // a dialog that answers out of range
+  WriteImages(memory);
+  EXPECT_EQ(rig.host.offered_numbers,
+            (std::vector<std::pair<int, int>>{{32, 31}, {32, 31}, {32, 25}, {20, 19}, {20, 19}}));
+  EXPECT_EQ(rig.state->write_number, 19);
+  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 164, 159, 164, 164}));
+  EXPECT_EQ(rig.host.messages[0].caption, "Warning");
+  EXPECT_EQ(rig.host.open_filters.size(), 4u);
+  EXPECT_EQ(rig.unit.opens(), 0);
+}
+
+TEST(WriteImagesTransfer, SeveralFilesGoToTheNumbersInTheirNames) {
+  ScratchFolder folder;
+  WriteBytes(folder.File("bank.03.kimg"), PatternFile(3));
+  WriteBytes(folder.File("bank.09.kimg"), PatternFile(9));
+  Rig rig(2);
+  rig.Head(1).poll_busy_answers = {15, 15, 15};
+  rig.host.open_files = {folder.File("bank.03.kimg"), folder.File("bank.09.kimg")};
+  rig.host.answers = {tool::Answer::Yes};
+  auto ctx = rig.Context(kBank, 1);
+  ASSERT_EQ(WriteImages(ctx), kImagesDone);
+  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 160}));
+  EXPECT_EQ(rig.host.messages[1].text, "Complet to write the image.");
+  EXPECT_EQ(rig.host.messages[1].caption, "Finish");
+  EXPECT_TRUE(rig.host.offered_numbers.empty());
+  EXPECT_TRUE(rig.Head(1).Image(ImageKind::kBank, 3) == PatternImage(3));
+  EXPECT_TRUE(rig.Head(1).Image(ImageKind::kBank, 9) == PatternImage(9));
+  EXPECT_FALSE(rig.Head(0).IsImageStored(ImageKind::kBank, 3));
+  // The head is asked for even when it is not the first; 512 blocks per image; each image
+  // polled four times (15 three times, then idle).
+  EXPECT_EQ(rig.FramesStarting(0xFB).size(), 1u);
+  const auto blocks = rig.FramesStarting(0x1D);
+  ASSERT_EQ(blocks.size(), 1024u);
+  EXPECT_EQ(blocks[512], (Bytes{0x1D, 0x00, 0x00, 16 + 18, 0x80, 0x00, 0x40}));
+  EXPECT_EQ(rig.FramesStarting(0x29).size(), 8u);
+  EXPECT_EQ(rig.host.shown_numbers, (std::vector<int>{3, 3, 9}));
+  EXPECT_EQ(rig.host.calls,
+            (std::vector<std::string>{"open dialog", "commands off", "commands on"}));
+  EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
+}
+
+TEST(WriteImagesTransfer, BitmapToMemoryImageAndItsFirstBlock) {
+  ScratchFolder folder;
+  WriteBytes(folder.File("white.bmp"), Bitmap(512, 256, 255, 255, 255));
+  WriteBytes(folder.File("vga.bmp"), Bitmap(640, 480, 1, 2, 3));
+  Rig rig;
+  rig.host.open_files = {folder.File("white.bmp")};
+  rig.host.number_choice = 2;
+  rig.host.answers = {tool::Answer::Yes, tool::Answer::Yes};
+  auto ctx = rig.Context(kMemory);
+  ASSERT_EQ(WriteImages(ctx), kImagesDone);
+  const auto& image = rig.Head().Image(ImageKind::kMemory, 2);
+  EXPECT_TRUE(std::all_of(image.begin(), image.end(), [](std::uint16_t w) { return w == 0xFFFF; }));
+  // The first frame after the head query: Memory image 2 is unit 84.
+  const auto blocks = rig.FramesStarting(0x1C);
+  ASSERT_FALSE(blocks.empty());
+  EXPECT_EQ(blocks[0], (Bytes{0x1C, 0x00, 0x00, 0x54, 0x80, 0x00, 0x0F}));
+  EXPECT_EQ(rig.FramesStarting(0x28).size(), 3u);  // the head's default: 15, 5, then idle
+
+  // A 640 x 480 bitmap is refused after the confirmation, before any block.
+  rig.frames.clear();
+  rig.host.messages.clear();
+  rig.host.open_files = {folder.File("vga.bmp")};
+  EXPECT_EQ(WriteImages(ctx), kImagesRefused);
+  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{164, 163}));
+  EXPECT_TRUE(rig.FramesStarting(0x1C).empty());
+  EXPECT_EQ(rig.host.calls.back(), "commands on");
+}
+
+TEST(WriteImagesTransfer, AcknowledgesAndPollsAreRetriedThenGiveUp) {
+  ScratchFolder folder;
+  WriteBytes(folder.File("m.04.kimg"), PatternFile(4));
+  headsim::FaultRule nak;
+  nak.kind = FaultKind::kNak;
+  nak.command = 0x1C;
+  nak.block = 100;
+  nak.times = 4;
+  {
+    // Four refusals of block 100 are sent again; the image arrives whole.
+    Rig rig;
+    rig.Faults().Add(nak);
+    rig.host.open_files = {folder.File("m.04.kimg")};
+    rig.host.answers = {tool::Answer::Yes};
+    auto ctx = rig.Context(kMemory);
+    ASSERT_EQ(WriteImages(ctx), kImagesDone);
+    EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u + 4u);
+    EXPECT_TRUE(rig.Head().Image(ImageKind::kMemory, 4) == PatternImage(4));
+  }
+  {
+    // The fifth in a row: 147, no completion, no closing frame.
+    Rig rig;
+    nak.times = 5;
+    rig.Faults().Add(nak);
+    rig.host.open_files = {folder.File("m.04.kimg")};
+    rig.host.answers = {tool::Answer::Yes};
+    auto ctx = rig.Context(kMemory);
+    EXPECT_EQ(WriteImages(ctx), kImagesFailed);
+    EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 147}));
+    EXPECT_EQ(rig.FramesStarting(0x1C).size(), 100u + 5u);
+    EXPECT_EQ(rig.unit.engine().Stats().closes, 0);
+    EXPECT_EQ(rig.host.calls.back(), "commands on");
+  }
+  {
+    // Twenty bad poll replies in a row are asked again; the twenty-first gives up.
+    Rig rig;
+    headsim::FaultRule poll;
+    poll.kind = FaultKind::kBadChecksum;
+    poll.command = 0x28;
+    poll.times = 20;
+    rig.Faults().Add(poll);
+    rig.host.open_files = {folder.File("m.04.kimg")};
+    rig.host.answers = {tool::Answer::Yes, tool::Answer::Yes};
+    auto ctx = rig.Context(kMemory);
+    ASSERT_EQ(WriteImages(ctx), kImagesDone);
+    EXPECT_EQ(rig.FramesStarting(0x28).size(), 20u + 1u);  // the busy answers went by garbled
+    poll.times = 21;
+    rig.Faults().Add(poll);
+    EXPECT_EQ(WriteImages(ctx), kImagesFailed);
+    EXPECT_EQ(rig.host.MessageIds().back(), 147);
+  }
+}
+
+}  // namespace
+}  // namespace kyr::images::testing
