@@ -30,7 +30,10 @@ struct Command {
 };
 
 // Options that take a value; every other option is a flag.
-const std::set<std::string_view> kValueOptions = {"--lang", "--screenshot", "-o"};
+const std::set<std::string_view> kValueOptions = {"--lang", "--screenshot", "-o",
+                                                  "--page", "--bank",       "--window"};
+// Options of the window mode besides the shared ones.
+const std::set<std::string_view> kWindowOptions = {"--screenshot", "--page", "--bank", "--window"};
 const std::set<std::string_view> kSharedOptions = {"--lang", "--help", "--version"};
 
 bool FileExists(const std::string& path) {
@@ -103,12 +106,27 @@ constexpr const char* kHelpNotes =
     "the bank's window 1, where those settings are kept.\n";
 
 void PrintUsage(std::FILE* out) {
-  std::fputs("usage: tolvane [--lang en|ja] [FILE.kdta] [--screenshot OUT.png]\n", out);
+  std::fputs(
+      "usage: tolvane [--lang en|ja] [FILE.kdta] [--screenshot OUT.png] [--page 1-5]\n"
+      "               [--bank 0-31] [--window 1-16]\n",
+      out);
   for (const Command& command : Commands()) {
     std::fprintf(out, "       tolvane [--lang en|ja] %.*s\n",
                  static_cast<int>(command.usage.size()), command.usage.data());
   }
   std::fputs("       tolvane --help | --version\n", out);
+}
+
+// A whole decimal number from `low` to `high`, or nothing.
+std::optional<int> NumberIn(const std::string& text, int low, int high) {
+  if (text.empty() || text.size() > 3) return std::nullopt;
+  int value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < low || value > high) return std::nullopt;
+  return value;
 }
 
 int UsageError(const std::string& detail) {
@@ -170,7 +188,7 @@ CommandLineOutcome RunCommandLine(const std::vector<std::string>& args) {
   if (command == nullptr) {
     // No command: the window, optionally with a file to read.
     for (const auto& [option, value] : parsed.options) {
-      if (kSharedOptions.count(option) == 0 && option != "--screenshot") {
+      if (kSharedOptions.count(option) == 0 && kWindowOptions.count(option) == 0) {
         return {UsageError("unknown option " + option), {}};
       }
     }
@@ -179,6 +197,23 @@ CommandLineOutcome RunCommandLine(const std::vector<std::string>& args) {
     WindowRequest window;
     if (!parsed.positional.empty()) window.file = parsed.positional[0];
     if (parsed.Has("--screenshot")) window.screenshot = parsed.options["--screenshot"];
+    struct Ranged {
+      const char* option;
+      int low;
+      int high;
+      std::optional<int>* target;
+    };
+    for (const Ranged& ranged :
+         {Ranged{"--page", 1, 5, &window.page}, Ranged{"--bank", 0, 31, &window.bank},
+          Ranged{"--window", 1, 16, &window.window}}) {
+      if (!parsed.Has(ranged.option)) continue;
+      *ranged.target = NumberIn(parsed.options[ranged.option], ranged.low, ranged.high);
+      if (!*ranged.target) {
+        return {UsageError(std::string(ranged.option) + " takes a number from " +
+                           std::to_string(ranged.low) + " to " + std::to_string(ranged.high)),
+                {}};
+      }
+    }
     return {std::nullopt, window};
   }
 

@@ -10,8 +10,11 @@ namespace kyr::tolvane {
 
 // What the window needs from the command line when no command was given.
 struct WindowRequest {
-  std::string file;        // a settings file to read at start, or empty
-  std::string screenshot;  // render the window into this PNG and exit, or empty
+  std::string file;           // a settings file to read at start, or empty
+  std::string screenshot;     // render the window into this PNG and exit, or empty
+  std::optional<int> page;    // page 1..5 to show after start-up
+  std::optional<int> bank;    // bank 0..31
+  std::optional<int> window;  // window as shown, 1..16
 };
 
 struct CommandLineOutcome {

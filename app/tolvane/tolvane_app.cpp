@@ -1,0 +1,123 @@
+#include "tolvane_app.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QStyleFactory>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "csv/export_csv.h"
+#include "strings/strings.h"
+
+namespace kyr::tolvane {
+namespace {
+
+bool HasDisplay() {
+  auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+// Without a person to ask, messages go to stderr and every question is answered No.
+editor::Answer AnswerUnattended(const editor::Message& message) {
+  std::cerr << message.text << '\n';
+  return message.buttons == editor::Buttons::Ok ? editor::Answer::Ok : editor::Answer::No;
+}
+
+// The offscreen platform warns about window-manager matters it has no use for; those two
+// notes would only hide real messages of a screenshot run.
+void QuietOffscreenNotes(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtWarningMsg && (text.contains(QStringLiteral("propagateSizeHints")) ||
+                               text.contains(QStringLiteral("XDG_RUNTIME_DIR")))) {
+    return;
+  }
+  std::fputs(qFormatLogMessage(type, context, text).toLocal8Bit().constData(), stderr);
+  std::fputc('\n', stderr);
+}
+
+void SetUpLook(QApplication& app) {
+  if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(style);
+  app.setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.svg")));
+  // One face for the whole window in Japanese, so that kana, kanji and the Latin item texts
+  // share a baseline; the platform's face otherwise.
+  QFont font = app.font();
+  if (CurrentLanguage() == Lang::Ja) {
+    const QString japanese = QStringLiteral("Noto Sans CJK JP");
+    if (QFontDatabase::hasFamily(japanese)) font.setFamilies({japanese});
+  }
+  font.setPointSize(9);
+  app.setFont(font);
+}
+
+}  // namespace
+
+CTolvaneApp::CTolvaneApp() {
+  host_.SetWindow(&dialog_);
+  editor_.SetCsvListingWriter([](const settings::SettingsImage& image, const std::string& path) {
+    return csv::WriteCsvListing(image, path, CurrentLanguage());
+  });
+}
+
+void CTolvaneApp::Prepare(const WindowRequest& request) {
+  dialog_.StartUp();
+  if (!request.file.empty()) dialog_.ReadFile(request.file);
+  if (request.page) editor_.ClickPageButton(*request.page);
+  if (request.bank) editor_.SelectBank(*request.bank);
+  if (request.window) editor_.SelectWindow(*request.window - 1);  // shown as 1..16
+  dialog_.ApplyModel();
+}
+
+int CTolvaneApp::Run(const WindowRequest& request) {
+  const bool unattended = !request.screenshot.empty();
+  if (unattended) {
+    host_.SetMessageAnswerer(AnswerUnattended);
+    host_.SetFileAnswerer([](FileDialogKind, const std::vector<editor::FileFilter>&,
+                             const std::string&) { return std::optional<std::string>(); });
+  } else {
+    dialog_.show();  // the messages of reading a named file appear over the window
+  }
+  Prepare(request);
+  if (unattended) return SaveScreenshot(request.screenshot);
+  dialog_.exec();
+  return kExitDone;
+}
+
+int CTolvaneApp::SaveScreenshot(const std::string& path) {
+  dialog_.show();
+  QApplication::processEvents();
+  const QPixmap picture = dialog_.grab();
+  dialog_.hide();
+  if (picture.isNull() || !picture.save(QString::fromStdString(path), "PNG")) {
+    std::fprintf(stderr, "tolvane: cannot write the screenshot %s\n", path.c_str());
+    return kExitFailed;
+  }
+  return kExitDone;
+}
+
+int RunWindow(int& argc, char** argv, const WindowRequest& request) {
+  if (!HasDisplay()) {
+    if (request.screenshot.empty()) {
+      std::fputs(
+          "tolvane: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not "
+          "set).\nUse tolvane --screenshot OUT.png to render the window into a file, or a "
+          "command (tolvane --help).\n",
+          stderr);
+      return kExitFailed;
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    qInstallMessageHandler(QuietOffscreenNotes);
+  }
+  QApplication app(argc, argv);
+  SetUpLook(app);
+  CTolvaneApp editor_app;
+  return editor_app.Run(request);
+}
+
+}  // namespace kyr::tolvane

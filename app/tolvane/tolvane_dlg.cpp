@@ -1,0 +1,368 @@
+#include "tolvane_dlg.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSpacerItem>
+#include <QVBoxLayout>
+#include <QValidator>
+
+#include "editor/text_ids.h"
+#include "strings/strings.h"
+
+namespace kyr::tolvane {
+namespace {
+
+using editor::kRowControls;
+
+// The bank comment holds 20 bytes in the settings file; longer text would be cut there.
+constexpr int kCommentBytes = 20;
+
+QString Text(int id) {
+  const std::string_view text = LoadString(StringTable::Editor, id);
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString FromModel(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString IdName(int control_id) {
+  return QString::number(control_id);
+}
+
+// Accepts a comment only while it fits the file's 20 bytes, so that what is typed is what
+// gets saved.
+class CommentValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int& /*pos*/) const override {
+    return input.toUtf8().size() <= kCommentBytes ? Acceptable : Invalid;
+  }
+};
+
+// Widths of the row controls, wide enough for the longest list item and number text.
+int ComboWidth(const QFontMetrics& metrics) {
+  return metrics.horizontalAdvance(QStringLiteral("UNREGISTERED")) + 36;
+}
+int EditWidth(const QFontMetrics& metrics) {
+  return metrics.horizontalAdvance(QStringLiteral("000000.00")) + 12;
+}
+int LabelWidth(const QFontMetrics& metrics) {
+  return metrics.horizontalAdvance(QStringLiteral("Color Selection No.#")) + 8;
+}
+
+}  // namespace
+
+CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
+    : QDialog(parent), editor_(editor) {
+  setObjectName("CTolvaneDlg");
+  setWindowTitle(Text(editor::kTextTitle));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+
+  auto* columns = new QHBoxLayout;
+  columns->setSpacing(10);
+  left_group_ = BuildColumn(editor::kLeftGroupBox, 0, editor::kLeftRows);
+  right_group_ = BuildColumn(editor::kRightGroupBox, editor::kLeftRows, editor::kRightRows);
+  columns->addWidget(left_group_);
+  columns->addWidget(right_group_);
+  // Both columns end on the same line; the right one's spare rows leave space at its foot.
+  right_group_->setMinimumHeight(left_group_->sizeHint().height());
+
+  auto* main_column = new QVBoxLayout;
+  main_column->setSpacing(8);
+  main_column->addLayout(BuildPageButtons());
+  main_column->addLayout(BuildSelectors());
+  main_column->addLayout(columns);
+
+  auto* outer = new QHBoxLayout(this);
+  outer->setContentsMargins(12, 10, 12, 12);
+  outer->setSpacing(14);
+  outer->addLayout(main_column);
+  outer->addLayout(BuildCommandButtons());
+  outer->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+CTolvaneDlg::~CTolvaneDlg() = default;
+
+// ---- Building ---------------------------------------------------------------------------
+
+QLayout* CTolvaneDlg::BuildPageButtons() {
+  auto* line = new QHBoxLayout;
+  line->setSpacing(16);
+  page_group_ = new QButtonGroup(this);
+  page_group_->setExclusive(true);
+  for (int page = 1; page <= editor::kPageCount; ++page) {
+    const int id = editor::kPageButtons[static_cast<std::size_t>(page - 1)];
+    // The texts keep "&&" for a shown "&", as button texts do.
+    auto* button =
+        new QRadioButton(Text(editor::kTextPageButtons[static_cast<std::size_t>(page - 1)]));
+    button->setObjectName(IdName(id));
+    page_group_->addButton(button, page);
+    page_buttons_[static_cast<std::size_t>(page - 1)] = button;
+    line->addWidget(button);
+    connect(button, &QRadioButton::clicked, this, [this, id] { OnButton(id); });
+  }
+  line->addStretch(1);
+  return line;
+}
+
+QComboBox* CTolvaneDlg::MakeSelector(int control_id, int first_number) {
+  auto* selector = new QComboBox;
+  selector->setObjectName(IdName(control_id));
+  const int count =
+      control_id == editor::kBankSelector ? settings::kBankCount : settings::kWindowCount;
+  for (int i = 0; i < count; ++i) selector->addItem(QString::number(first_number + i));
+  selector->setMaxVisibleItems(16);
+  selector->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00")) + 40);
+  return selector;
+}
+
+QPushButton* CTolvaneDlg::MakeButton(int control_id, int text_id) {
+  auto* button = new QPushButton(text_id != 0 ? Text(text_id) : QString());
+  button->setObjectName(IdName(control_id));
+  // Enter is the window's business: a button never takes it as the default action.
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  connect(button, &QPushButton::clicked, this, [this, control_id] { OnButton(control_id); });
+  return button;
+}
+
+QLayout* CTolvaneDlg::BuildSelectors() {
+  auto* line = new QHBoxLayout;
+  line->setSpacing(4);
+
+  auto arrow = [this](int id, const char* text) {
+    QPushButton* button = MakeButton(id, 0);
+    button->setText(QString::fromLatin1(text));
+    button->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("<")) + 22);
+    return button;
+  };
+
+  bank_selector_ = MakeSelector(editor::kBankSelector, 0);
+  connect(bank_selector_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index < 0) return;
+    editor_.SelectBank(index);
+    ApplyModel();
+  });
+  window_selector_ = MakeSelector(editor::kWindowSelector, 1);
+  connect(window_selector_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index < 0) return;
+    editor_.SelectWindow(index);
+    ApplyModel();
+  });
+
+  line->addWidget(new QLabel(Text(editor::kTextBankNo)));
+  line->addWidget(bank_selector_);
+  line->addWidget(arrow(editor::kBankDown, "<"));
+  line->addWidget(arrow(editor::kBankUp, ">"));
+  line->addSpacing(18);
+  line->addWidget(new QLabel(Text(editor::kTextWindowNo)));
+  line->addWidget(window_selector_);
+  line->addWidget(arrow(editor::kWindowDown, "<"));
+  line->addWidget(arrow(editor::kWindowUp, ">"));
+  line->addSpacing(18);
+
+  comment_ = new QLineEdit;
+  comment_->setObjectName(IdName(editor::kBankComment));
+  comment_->setMaxLength(kCommentBytes);
+  comment_->setValidator(new CommentValidator(comment_));
+  comment_->setMinimumWidth(fontMetrics().horizontalAdvance(QString(kCommentBytes, QChar('M'))) +
+                            12);
+  connect(comment_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { editor_.TypeComment(text.toStdString()); });
+  line->addWidget(new QLabel(Text(editor::kBankCommentLabel)));
+  line->addWidget(comment_, 1);
+  return line;
+}
+
+QLayout* CTolvaneDlg::BuildCommandButtons() {
+  auto* column = new QVBoxLayout;
+  column->setSpacing(8);
+  const int width = fontMetrics().horizontalAdvance(QStringLiteral("Initialize")) + 40;
+  const int height = fontMetrics().lineSpacing() * 2 + 16;
+  auto add = [&](int id, int text_id) {
+    QPushButton* button = MakeButton(id, text_id);
+    button->setMinimumSize(width, height);
+    column->addWidget(button);
+  };
+  add(editor::kReadSettings, editor::kTextReadSettings);
+  add(editor::kSaveSettings, editor::kTextSaveSettings);
+  add(editor::kGenerateCsv, editor::kTextGenerateCsv);
+  column->addSpacing(16);
+  add(editor::kInitialize, editor::kTextInitialize);
+  column->addStretch(1);
+  add(editor::kExit, editor::kTextExit);
+  return column;
+}
+
+QGroupBox* CTolvaneDlg::BuildColumn(int control_id, int first_row, int row_count) {
+  auto* group = new QGroupBox;
+  group->setObjectName(IdName(control_id));
+  auto* grid = new QGridLayout(group);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(3);
+  grid->setContentsMargins(10, 8, 10, 8);
+  const QFontMetrics metrics = fontMetrics();
+  grid->setColumnMinimumWidth(0, LabelWidth(metrics));
+  grid->setColumnStretch(0, 1);
+
+  for (int i = 0; i < row_count; ++i) {
+    const int row = first_row + i;
+    const editor::RowControlIds& ids = kRowControls[static_cast<std::size_t>(row)];
+    RowWidgets& widgets = rows_[static_cast<std::size_t>(row)];
+
+    widgets.label = new QLabel;
+    widgets.label->setObjectName(IdName(ids.label));
+    widgets.label->setTextFormat(Qt::PlainText);
+
+    widgets.combo = new QComboBox;
+    widgets.combo->setObjectName(IdName(ids.combo));
+    widgets.combo->setFixedWidth(ComboWidth(metrics));
+    widgets.combo->setMaxVisibleItems(18);
+    connect(widgets.combo, &QComboBox::currentIndexChanged, this,
+            [this, id = ids.combo](int index) {
+              editor_.SelectComboItem(id, index);
+              ApplyModel();
+            });
+
+    widgets.edit = new QLineEdit;
+    widgets.edit->setObjectName(IdName(ids.edit));
+    widgets.edit->setFixedWidth(EditWidth(metrics));
+    widgets.edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(widgets.edit, &QLineEdit::textChanged, this,
+            [this, id = ids.edit](const QString& text) {
+              editor_.TypeEditText(id, text.toStdString());
+            });
+
+    grid->addWidget(widgets.label, i, 0);
+    grid->addWidget(widgets.combo, i, 1);
+    grid->addWidget(widgets.edit, i, 2);
+  }
+  // The right column has fewer rows: the space below them takes the difference in height,
+  // so both columns keep the same row pitch.
+  grid->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), row_count, 0);
+  grid->setRowStretch(row_count, 1);
+  return group;
+}
+
+// ---- Model to widgets -----------------------------------------------------------------------
+
+void CTolvaneDlg::StartUp() {
+  editor_.Start();
+  ApplyModel();
+}
+
+void CTolvaneDlg::ReadFile(const std::string& path) {
+  editor_.ReadSettingsPath(path);
+  ApplyModel();
+}
+
+void CTolvaneDlg::ApplyModel() {
+  const editor::Changes changes = editor_.TakeChanges();
+  const editor::WindowState& state = editor_.Window();
+  for (int row = 0; row < editor::kRowCount; ++row) {
+    if (changes.rows.test(static_cast<std::size_t>(row))) {
+      ApplyRow(row, state.rows[static_cast<std::size_t>(row)]);
+    }
+  }
+  if (changes.captions) {
+    left_group_->setTitle(FromModel(state.left_caption));
+    right_group_->setTitle(FromModel(state.right_caption));
+  }
+  if (changes.bank_selector || changes.window_selector) ApplySelectors();
+  if (changes.page_buttons) ApplyPageButtons();
+  if (changes.comment) ApplyComment();
+}
+
+void CTolvaneDlg::ApplyRow(int row, const editor::RowState& state) {
+  RowWidgets& widgets = rows_[static_cast<std::size_t>(row)];
+  widgets.label->setText(FromModel(state.label));
+  widgets.label->setEnabled(state.label_enabled);
+
+  {
+    const QSignalBlocker blocker(widgets.combo);
+    if (widgets.items != state.items) {
+      widgets.combo->clear();
+      QStringList items;
+      items.reserve(static_cast<qsizetype>(state.items.size()));
+      for (const std::string& item : state.items) items << FromModel(item);
+      widgets.combo->addItems(items);
+      widgets.items = state.items;
+    }
+    widgets.combo->setCurrentIndex(state.selection);
+    widgets.combo->setEnabled(state.combo_enabled);
+  }
+  {
+    const QSignalBlocker blocker(widgets.edit);
+    const QString text = FromModel(state.edit_text);
+    if (widgets.edit->text() != text) widgets.edit->setText(text);
+    widgets.edit->setEnabled(state.edit_enabled);
+  }
+}
+
+void CTolvaneDlg::ApplySelectors() {
+  const editor::WindowState& state = editor_.Window();
+  const QSignalBlocker bank_blocker(bank_selector_);
+  const QSignalBlocker window_blocker(window_selector_);
+  bank_selector_->setCurrentIndex(state.bank_selection);
+  window_selector_->setCurrentIndex(state.window_selection);
+}
+
+void CTolvaneDlg::ApplyPageButtons() {
+  const int page = editor_.Window().checked_page;
+  if (page < 1 || page > editor::kPageCount) return;
+  const QSignalBlocker blocker(page_group_);
+  page_buttons_[static_cast<std::size_t>(page - 1)]->setChecked(true);
+}
+
+void CTolvaneDlg::ApplyComment() {
+  const QSignalBlocker blocker(comment_);
+  comment_->setText(FromModel(editor_.Window().comment));
+}
+
+QWidget* CTolvaneDlg::Control(int control_id) const {
+  return findChild<QWidget*>(IdName(control_id));
+}
+
+// ---- Widgets to model ---------------------------------------------------------------------
+
+void CTolvaneDlg::OnButton(int control_id) {
+  if (editor_.ClickButton(control_id) == editor::ButtonResult::kCloseWindow) {
+    done(QDialog::Accepted);
+    return;
+  }
+  ApplyModel();
+}
+
+void CTolvaneDlg::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+      QWidget* focused = focusWidget();
+      auto* button = qobject_cast<QAbstractButton*>(focused);
+      bool has_id = false;
+      if (button != nullptr) button->objectName().toInt(&has_id);
+      if (has_id && button->isEnabled()) button->click();
+      event->accept();
+      return;
+    }
+    case Qt::Key_Escape:
+      event->accept();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+}  // namespace kyr::tolvane

@@ -1,0 +1,84 @@
+#pragma once
+// The editor's main window: a view of the editor model.
+//
+// Every widget carries its control id as its object name. User input goes to the model
+// (typing, choosing, clicking); after each call the window copies what the model reports
+// as changed back into the widgets, with their signals blocked so that nothing echoes.
+// No editing rule lives here.
+#include <QDialog>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "editor/editor.h"
+
+class QButtonGroup;
+class QComboBox;
+class QGridLayout;
+class QKeyEvent;
+class QGroupBox;
+class QLabel;
+class QLayout;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace kyr::tolvane {
+
+class CTolvaneDlg : public QDialog {
+ public:
+  explicit CTolvaneDlg(editor::Editor& editor, QWidget* parent = nullptr);
+  ~CTolvaneDlg() override;
+  CTolvaneDlg(const CTolvaneDlg&) = delete;
+  CTolvaneDlg& operator=(const CTolvaneDlg&) = delete;
+
+  // Dialog initialisation: the editor's start-up, then every control filled.
+  void StartUp();
+  // Reads `path` as Read Settings does after its dialog (a file named at start).
+  void ReadFile(const std::string& path);
+  // Copies what the model changed into the widgets.
+  void ApplyModel();
+
+  // The widget of a control id, or nullptr.
+  QWidget* Control(int control_id) const;
+
+ protected:
+  // Enter clicks the focused button and goes no further; Escape never closes the window.
+  // Controls pass both keys on to the window (buttons do not take Enter themselves).
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  struct RowWidgets {
+    QLabel* label = nullptr;
+    QComboBox* combo = nullptr;
+    QLineEdit* edit = nullptr;
+    std::vector<std::string> items;  // what the combo holds, to refill it only on change
+  };
+
+  QLayout* BuildPageButtons();
+  QLayout* BuildSelectors();
+  QLayout* BuildCommandButtons();
+  QGroupBox* BuildColumn(int control_id, int first_row, int row_count);
+  QPushButton* MakeButton(int control_id, int text_id);
+  QComboBox* MakeSelector(int control_id, int first_number);
+
+  void ApplyRow(int row, const editor::RowState& state);
+  void ApplySelectors();
+  void ApplyPageButtons();
+  void ApplyComment();
+
+  // Forwards a button to the model; EXIT closes the window at once.
+  void OnButton(int control_id);
+
+  editor::Editor& editor_;
+  std::array<QRadioButton*, editor::kPageCount> page_buttons_{};
+  QButtonGroup* page_group_ = nullptr;
+  QComboBox* bank_selector_ = nullptr;
+  QComboBox* window_selector_ = nullptr;
+  QLineEdit* comment_ = nullptr;
+  QGroupBox* left_group_ = nullptr;
+  QGroupBox* right_group_ = nullptr;
+  std::array<RowWidgets, editor::kRowCount> rows_{};
+};
+
+}  // namespace kyr::tolvane
