@@ -81,4 +81,38 @@ TEST_F(RidgemoImages, ExistingBitmapNeedsYesAndUsageErrorsExitWithTwo) {
   EXPECT_EQ(Run("--help"), 0);
 }
 
+TEST_F(RidgemoImages, ImageTransfersAgainstTheSimulatedHead) {
+  // NG pictures of the built-in head land in files named after their records.
+  ASSERT_EQ(Run("--simulate read-images --type ng " + File("ng.kimg")), 0) << Err();
+  std::vector<std::string> ng_files;
+  for (const auto& entry : fs::directory_iterator(folder_)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("ng.")) {
+      ng_files.push_back(name);
+      EXPECT_EQ(entry.file_size(), 131072u) << name;
+    }
+  }
+  EXPECT_FALSE(ng_files.empty());
+  ASSERT_EQ(Run("--simulate read-images --type bank " + File("b.kimg") + " --only 2,5"), 0)
+      << Err();
+  EXPECT_TRUE(fs::exists(File("b.02.kimg")));
+  EXPECT_TRUE(fs::exists(File("b.05.kimg")));
+  // Writing asks for confirmation: No without --yes.
+  EXPECT_EQ(Run("--simulate write-images --type memory " + File("b.02.kimg")), 1);
+  EXPECT_EQ(Run("--simulate --yes write-images --type memory " + File("b.02.kimg") + " " +
+                File("b.05.kimg")),
+            0)
+      << Err();
+  EXPECT_EQ(Run("--simulate --yes write-images --type shoot " + File("b.02.kimg")), 1);
+  EXPECT_NE(Err().find("The target are only Bank and Memory."), std::string::npos);
+
+  // Usage errors: a name without .kimg, numbers out of range, a file without a number.
+  EXPECT_EQ(Run("--simulate read-images --type bank " + File("b.bin")), 2);
+  EXPECT_EQ(Run("--simulate read-images --type shoot " + File("s.kimg") + " --only 6"), 2);
+  EXPECT_EQ(Run("--simulate read-images " + File("s.kimg")), 2);
+  WriteFile("plain.kimg", 131072, 0);
+  EXPECT_EQ(Run("--simulate write-images --type bank " + File("plain.kimg")), 2);
+  EXPECT_EQ(Run("--simulate write-images --type memory " + File("plain.kimg") + " --number 20"), 2);
+}
+
 }  // namespace
