@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "csv/export_csv.h"
 #include "strings/strings.h"
 
 namespace kyr::tolvane {
@@ -60,9 +59,6 @@ void SetUpLook(QApplication& app) {
 
 CTolvaneApp::CTolvaneApp() {
   host_.SetWindow(&dialog_);
-  editor_.SetCsvListingWriter([](const settings::SettingsImage& image, const std::string& path) {
-    return csv::WriteCsvListing(image, path, CurrentLanguage());
-  });
 }
 
 void CTolvaneApp::Prepare(const WindowRequest& request) {
