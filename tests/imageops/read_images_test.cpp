@@ -269,6 +269,7 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
     auto ctx = rig.Context(kBank);
     EXPECT_EQ(ReadImages(ctx), kImagesFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{142});
+    EXPECT_TRUE(rig.FramesStarting(0x18).empty());  // found out before any block is asked
   }
 }
 

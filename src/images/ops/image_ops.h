@@ -11,6 +11,7 @@
 //   ImageOpsContext ctx{host, link, *state, port_text, head_index, image_type_index};
 //   ReadImages(ctx);    // presence, selection, file name, transfer
 //   WriteImages(ctx);   // file choice, image number, confirmation, transfer
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -37,7 +38,9 @@ struct ImageState {
   std::string file_name;        // the current image file name, rewritten for every image read
   std::uint64_t selection = 0;  // bit k: image k of the chosen type
   int write_number = 0;         // the image number a single-file write offers next
-  NgRecords ng_records{};       // the NG table of the last NG presence phase
+  // The blocks of one read request as they go to the file, each word low byte first.
+  std::array<char, 2 * 32 * 128> request_bytes{};
+  NgRecords ng_records{};  // the NG table of the last NG presence phase
   int ng_ring_position = 0;
   // Cleared at the start of a command, set by any failed exchange; the link is closed with
   // the closing frame only when it is clear.

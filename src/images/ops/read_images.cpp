@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "images/file_io.h"
 #include "images/ops/exchange.h"
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
 #include "images/ops/messages.h"
+#include "settings/atomic_file.h"
 #include "strings/strings.h"
 
 namespace kyr::images {
@@ -93,7 +95,7 @@ bool MayOverwrite(ImageOpsContext& ctx, const ImageTypeInfo& info) {
   return true;
 }
 
-enum class ImageRead { kDone, kFailed, kAborted };
+enum class Transfer { kDone, kStopped, kFailed, kAborted };
 
 // Stores a received block into the image being read.
 void StoreBlock(RawImage& image, int block, const link::ReplyWords& words) {
@@ -101,10 +103,23 @@ void StoreBlock(RawImage& image, int block, const link::ReplyWords& words) {
               image.words.begin() + static_cast<std::ptrdiff_t>(block) * kWordsPerBlock);
 }
 
-// Reads the 512 blocks of image `number` into ctx.state.image, 32 blocks a request until a
-// reply goes wrong, then one block a request for the rest of the image. A request that went
-// wrong is asked again from its first block; its blocks are simply received again.
-ImageRead ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head, int number) {
+// Adds blocks `first` to `first + count - 1` of the image being read to the file.
+bool AppendBlocks(ImageState& state, settings::AtomicFileWriter& file, int first, int count) {
+  const auto begin = static_cast<std::size_t>(first) * kWordsPerBlock;
+  const auto words = static_cast<std::size_t>(count) * kWordsPerBlock;
+  for (std::size_t i = 0; i < words; ++i) {
+    const std::uint16_t word = state.image.words[begin + i];
+    state.request_bytes[2 * i] = static_cast<char>(word & 0xFF);
+    state.request_bytes[2 * i + 1] = static_cast<char>(word >> 8);
+  }
+  return file.Append(std::string_view(state.request_bytes.data(), 2 * words));
+}
+
+// Reads the 512 blocks of image `number` into `file`: 32 blocks a request until a reply goes
+// wrong, then one block a request for the rest of the image. A request goes to the file only
+// when all its replies arrived, so a request asked again writes nothing twice.
+Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head, int number,
+                      settings::AtomicFileWriter& file) {
   const int unit = ImageUnit(info, number);
   int replies = info.replies_per_request;
   int wrong = 0;
@@ -113,7 +128,7 @@ ImageRead ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head
     const auto command = BlockReadCommand(info, head, unit, block, replies);
     if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
       detail::ReportNotSent(ctx);
-      return ImageRead::kFailed;
+      return Transfer::kFailed;
     }
     int received = 0;
     for (; received < replies; ++received) {
@@ -123,40 +138,40 @@ ImageRead ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head
       ctx.host.SetProgressPosition(block + received);
       ctx.host.ProcessPendingEvents(1);
       if (ctx.host.AbortRequested()) {
-        tool::Message message = ErrorBox(kMsgAborted);
-        ctx.host.ShowMessage(message);
-        return ImageRead::kAborted;
+        ctx.host.ShowMessage(ErrorBox(kMsgAborted));
+        return Transfer::kAborted;
       }
     }
     if (received == replies) {
+      if (!AppendBlocks(ctx.state, file, block, replies)) {
+        ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+        return Transfer::kStopped;
+      }
       block += replies;
       continue;
     }
     if (++wrong >= kWrongRepliesAllowed) {
       detail::ReportCommunicationError(ctx);
-      return ImageRead::kFailed;
+      return Transfer::kFailed;
     }
     replies = 1;
   }
-  return ImageRead::kDone;
+  return Transfer::kDone;
 }
 
-enum class Transfer { kDone, kStopped, kFailed, kAborted };
-
-// Reads one image into its file and shows it. The file appears under its name only once
-// the whole image is in.
+// Reads one image into its file and shows it. The file is written beside its name and put
+// in place only once the whole image is in; a failure or abort leaves no part of it.
 Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head, int number) {
   ctx.host.ShowImageNumber(number);
   NameImage(ctx, info, number);
-  switch (ReceiveImage(ctx, info, head, number)) {
-    case ImageRead::kDone:
-      break;
-    case ImageRead::kFailed:
-      return Transfer::kFailed;
-    case ImageRead::kAborted:
-      return Transfer::kAborted;
+  settings::AtomicFileWriter file(ctx.state.file_name);
+  if (!file.Open()) {
+    ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+    return Transfer::kStopped;
   }
-  if (!WriteImageFile(ctx.state.file_name, ctx.state.image)) {
+  const Transfer received = ReceiveImage(ctx, info, head, number, file);
+  if (received != Transfer::kDone) return received;
+  if (!file.Commit()) {
     ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
     return Transfer::kStopped;
   }
