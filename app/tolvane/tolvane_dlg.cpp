@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,6 +68,7 @@ CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
     : QDialog(parent), editor_(editor) {
   setObjectName("CTolvaneDlg");
   setWindowTitle(Text(editor::kTextTitle));
+  setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.svg")));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setWindowFlag(Qt::WindowMinimizeButtonHint, true);
 

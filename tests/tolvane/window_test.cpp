@@ -1,0 +1,418 @@
+// The editor window driven through its real widgets on the offscreen platform.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "editor/control_ids.h"
+#include "settings/initial_values.h"
+#include "settings/settings_file.h"
+#include "settings/settings_image.h"
+#include "settings/test_support.h"
+#include "tolvane_app.h"
+
+namespace kyr::tolvane {
+namespace {
+
+using editor::Answer;
+using editor::Message;
+using settings::testing::TempFolder;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "tolvane_window_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return new QApplication(argc, argv);
+  }();
+  return *app;
+}
+
+struct FileRequest {
+  FileDialogKind kind;
+  std::vector<editor::FileFilter> filters;
+  std::string initial_name;
+  bool window_enabled;
+};
+
+// The window with scripted dialogs: boxes answered from `answers` (else OK / No), file
+// dialogs from `files` (else Cancel); every request recorded.
+class Window {
+ public:
+  explicit Window(const char* lang = "en") {
+    App();
+    RunCommandLine({"--lang", lang});
+    app_ = std::make_unique<CTolvaneApp>();
+    app_->Host().SetMessageAnswerer([this](const Message& message) {
+      messages.push_back(message);
+      if (answers.empty()) return message.buttons == editor::Buttons::Ok ? Answer::Ok : Answer::No;
+      const Answer answer = answers.front();
+      answers.pop_front();
+      return answer;
+    });
+    app_->Host().SetFileAnswerer([this](FileDialogKind kind,
+                                        const std::vector<editor::FileFilter>& filters,
+                                        const std::string& initial) {
+      file_requests.push_back({kind, filters, initial, Dialog().isEnabled()});
+      std::optional<std::string> file;
+      if (!files.empty()) {
+        file = files.front();
+        files.pop_front();
+      }
+      return file;
+    });
+    Dialog().StartUp();
+    Dialog().show();
+  }
+
+  CTolvaneDlg& Dialog() { return app_->Dialog(); }
+  CTolvaneApp& Editor() { return *app_; }
+  template <class T>
+  T* Get(int id) {
+    T* widget = Dialog().findChild<T*>(QString::number(id));
+    EXPECT_NE(widget, nullptr) << "no control " << id;
+    return widget;
+  }
+  std::string Label(int id) { return Get<QLabel>(id)->text().toStdString(); }
+  std::string EditText(int id) { return Get<QLineEdit>(id)->text().toStdString(); }
+  void Type(int edit_id, const QString& text) {
+    QLineEdit* edit = Get<QLineEdit>(edit_id);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+  }
+  void Click(int id) { QTest::mouseClick(Get<QAbstractButton>(id), Qt::LeftButton); }
+  void Choose(int combo_id, int index) { Get<QComboBox>(combo_id)->setCurrentIndex(index); }
+  std::vector<int> MessageIds() const {
+    std::vector<int> ids;
+    for (const Message& m : messages) ids.push_back(m.string_id);
+    return ids;
+  }
+
+  std::deque<Answer> answers;
+  std::deque<std::optional<std::string>> files;
+  std::vector<Message> messages;
+  std::vector<FileRequest> file_requests;
+
+ private:
+  std::unique_ptr<CTolvaneApp> app_;
+};
+
+constexpr int kGreenGainEdit = 1046;      // L10 of page 1
+constexpr int kShutterDirectEdit = 1022;  // L2 of page 1
+
+TEST(TolvaneWindow, StartsOnPageOneOfBankZeroWindowOneWithEveryControlNamed) {
+  Window w;
+  EXPECT_EQ(w.Dialog().windowTitle().toStdString(), "KYR-TC Parameter Editor V2.01Beta");
+  EXPECT_FALSE(w.Dialog().windowIcon().pixmap(32, 32).isNull());
+  EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 3);
+  EXPECT_TRUE(w.Get<QRadioButton>(1008)->isChecked());
+  EXPECT_EQ(w.Get<QComboBox>(editor::kBankSelector)->currentText().toStdString(), "0");
+  EXPECT_EQ(w.Get<QComboBox>(editor::kWindowSelector)->currentText().toStdString(), "1");
+  EXPECT_EQ(w.Get<QComboBox>(editor::kWindowSelector)->itemText(15).toStdString(), "16");
+  EXPECT_EQ(w.Get<QGroupBox>(editor::kLeftGroupBox)->title().toStdString(), "Camera Settings");
+  EXPECT_EQ(w.Get<QGroupBox>(editor::kRightGroupBox)->title().toStdString(), "Light Settings");
+  EXPECT_EQ(w.Label(1017), "Shutter Speed*");
+  EXPECT_EQ(w.Get<QComboBox>(1005)->count(), 24);
+  EXPECT_EQ(w.EditText(kGreenGainEdit), "0");  // stored 3, shown minus the offset
+  // Qt shows "&&" as one ampersand.
+  EXPECT_EQ(w.Get<QRadioButton>(1015)->text().toStdString(), "Window Color && Position");
+  EXPECT_EQ(w.Get<QPushButton>(editor::kReadSettings)->text().toStdString(), "Read\nSettings");
+  EXPECT_EQ(w.Get<QLineEdit>(editor::kBankComment)->maxLength(), 20);
+
+  // A blank row: empty label, both controls disabled.
+  EXPECT_EQ(w.Label(1063), "");
+  EXPECT_FALSE(w.Get<QComboBox>(1064)->isEnabled());
+  EXPECT_FALSE(w.Get<QLineEdit>(1065)->isEnabled());
+
+  for (const auto& row : editor::kRowControls) {
+    w.Get<QLabel>(row.label);
+    w.Get<QComboBox>(row.combo);
+    w.Get<QLineEdit>(row.edit);
+  }
+  for (int id : {editor::kBankDown, editor::kBankUp, editor::kWindowDown, editor::kWindowUp,
+                 editor::kReadSettings, editor::kSaveSettings, editor::kInitialize,
+                 editor::kGenerateCsv, editor::kExit}) {
+    w.Get<QPushButton>(id);
+  }
+  const QSize size = w.Dialog().frameGeometry().size();
+  EXPECT_LE(size.width(), 1366);
+  EXPECT_LE(size.height(), 720);  // room for a title bar and a panel on a 768-line screen
+}
+
+TEST(TolvaneWindow, RefusedValueKeepsPageBankAndTypedText) {
+  Window w;
+  w.Type(kGreenGainEdit, "5");
+  w.Choose(editor::kBankSelector, 3);
+  ASSERT_EQ(w.MessageIds(), std::vector<int>{299});
+  EXPECT_EQ(w.messages[0].caption, "Error");
+  EXPECT_EQ(w.messages[0].icon, editor::Icon::Error);
+  EXPECT_NE(w.messages[0].text.find("-3"), std::string::npos);
+  EXPECT_EQ(w.Get<QComboBox>(editor::kBankSelector)->currentIndex(), 0);
+  EXPECT_EQ(w.EditText(kGreenGainEdit), "5");
+  EXPECT_EQ(w.Dialog().focusWidget(), w.Get<QLineEdit>(kGreenGainEdit));
+
+  // Leaving the page and the bank arrows are refused the same way.
+  w.Click(1010);
+  w.Click(editor::kBankUp);
+  EXPECT_EQ(w.MessageIds(), (std::vector<int>{299, 299, 299}));
+  EXPECT_TRUE(w.Get<QRadioButton>(1008)->isChecked());
+  EXPECT_FALSE(w.Get<QRadioButton>(1010)->isChecked());
+  EXPECT_EQ(w.Label(1017), "Shutter Speed*");
+  EXPECT_EQ(w.Get<QComboBox>(editor::kBankSelector)->currentIndex(), 0);
+  EXPECT_EQ(w.EditText(kGreenGainEdit), "5");
+
+  // Once the value is in range the same bank change goes through.
+  w.Type(kGreenGainEdit, "4");
+  w.Type(kShutterDirectEdit, "1234");
+  w.Click(editor::kBankUp);
+  EXPECT_EQ(w.messages.size(), 3u);
+  EXPECT_EQ(w.Get<QComboBox>(editor::kBankSelector)->currentIndex(), 1);
+  EXPECT_EQ(w.EditText(kGreenGainEdit), "4");        // a common setting
+  EXPECT_EQ(w.EditText(kShutterDirectEdit), "228");  // bank 1's own value
+  w.Click(editor::kBankDown);
+  EXPECT_EQ(w.EditText(kShutterDirectEdit), "1234");
+}
+
+TEST(TolvaneWindow, EnterClicksOnlyFocusedButtonsAndEscapeNeverCloses) {
+  TempFolder folder;
+  Window w;
+  // Enter in an edit: no default action, nothing asked.
+  w.Type(kShutterDirectEdit, "99999");
+  QTest::keyClick(w.Get<QLineEdit>(kShutterDirectEdit), Qt::Key_Return);
+  QTest::keyClick(w.Get<QLineEdit>(kShutterDirectEdit), Qt::Key_Enter);
+  EXPECT_TRUE(w.messages.empty());
+  EXPECT_TRUE(w.file_requests.empty());
+
+  // Escape anywhere leaves the window open.
+  QTest::keyClick(w.Get<QLineEdit>(kShutterDirectEdit), Qt::Key_Escape);
+  QTest::keyClick(&w.Dialog(), Qt::Key_Escape);
+  EXPECT_TRUE(w.Dialog().isVisible());
+
+  // Enter on the focused Save Settings button saves (after the range check).
+  w.Type(kShutterDirectEdit, "300");
+  QPushButton* save = w.Get<QPushButton>(editor::kSaveSettings);
+  save->setFocus();
+  w.files.push_back(folder.File("saved"));
+  QTest::keyClick(save, Qt::Key_Return);
+  ASSERT_EQ(w.file_requests.size(), 1u);
+  const FileRequest& request = w.file_requests[0];
+  EXPECT_EQ(request.kind, FileDialogKind::Save);
+  ASSERT_EQ(request.filters.size(), 2u);
+  EXPECT_EQ(request.filters[0].label, "KYR data file ( *.kdta )");
+  EXPECT_EQ(request.filters[0].pattern, "*.kdta");
+  EXPECT_EQ(request.filters[1].label, "All files(*.*)");
+  EXPECT_EQ(request.initial_name, "");
+  EXPECT_FALSE(request.window_enabled);
+  EXPECT_TRUE(w.Dialog().isEnabled());
+  EXPECT_TRUE(w.messages.empty());
+  settings::SettingsImage saved{};
+  ASSERT_EQ(settings::ReadSettingsFile(folder.File("saved.kdta"), saved), settings::kReadComplete);
+  EXPECT_EQ(saved[1], 300);  // bank 0 word 1: "Shutter Direct"
+
+  // Enter on a focused combo does nothing either; EXIT closes at once, without asking.
+  QTest::keyClick(w.Get<QComboBox>(1005), Qt::Key_Return);
+  EXPECT_EQ(w.file_requests.size(), 1u);
+  w.Type(kShutterDirectEdit, "99999");
+  w.Click(editor::kExit);
+  EXPECT_FALSE(w.Dialog().isVisible());
+  EXPECT_TRUE(w.messages.empty());
+}
+
+TEST(TolvaneWindow, JudgmentColumnFollowsWindowUsingAndInspectFunction) {
+  Window w;
+  w.Click(1013);
+  EXPECT_EQ(w.Get<QGroupBox>(editor::kRightGroupBox)->title().toStdString(), "Window Judgment");
+  QComboBox* using_combo = w.Get<QComboBox>(1082);
+  QComboBox* function = w.Get<QComboBox>(1085);
+
+  w.Choose(1082, 1);  // USE
+  EXPECT_TRUE(function->isEnabled());
+  w.Choose(1085, 1);  // CONTOUR
+  EXPECT_EQ(w.Label(1087), "ContourThrshld#");
+  EXPECT_EQ(w.Label(1108), "PositionAdjust#");  // R10
+  EXPECT_TRUE(w.Get<QLineEdit>(1110)->isEnabled());
+
+  w.Choose(1085, 2);  // DIFFERNC
+  EXPECT_EQ(w.Label(1087), "Diff.Threshold#");
+  EXPECT_EQ(w.Label(1090), "Diff. Cutoff#");
+  EXPECT_EQ(w.Label(1093), "Noise Filter#");
+  EXPECT_EQ(w.Label(1102), "PositionAdjust#");  // R8
+  EXPECT_EQ(w.Label(1108), "");                 // R10 blank now
+  EXPECT_FALSE(w.Get<QLineEdit>(1110)->isEnabled());
+  EXPECT_EQ(function->currentIndex(), 2);
+
+  // Unused: the rows keep their values but cannot be edited.
+  const std::string threshold = w.EditText(1089);
+  w.Choose(1082, 0);
+  EXPECT_EQ(using_combo->currentIndex(), 0);
+  EXPECT_FALSE(function->isEnabled());
+  EXPECT_FALSE(w.Get<QLineEdit>(1089)->isEnabled());
+  EXPECT_FALSE(w.Get<QComboBox>(1094)->isEnabled());
+  EXPECT_EQ(w.EditText(1089), threshold);
+  EXPECT_FALSE(threshold.empty());
+  EXPECT_TRUE(w.messages.empty());
+}
+
+TEST(TolvaneWindow, ReadingAVersionTwoFileAsksToConvert) {
+  TempFolder folder;
+  const std::string path = folder.File("old.kdta");
+  {
+    settings::SettingsImage image{};
+    settings::CommentTexts comments{};
+    settings::InitializeSettings(image, comments);
+    image[settings::kCommonBase] = 0x0201;
+    ASSERT_EQ(settings::WriteSettingsFile(path, image, comments), 0);
+  }
+  Window w;
+  w.Click(1011);  // Output / Other Settings: "AngleOut Start" exists from version 3 on
+  EXPECT_EQ(w.Label(1060), "AngleOut Start");
+
+  w.files.push_back(path);
+  w.answers.push_back(Answer::No);
+  w.Click(editor::kReadSettings);
+  ASSERT_EQ(w.MessageIds(), std::vector<int>{319});
+  EXPECT_EQ(w.messages[0].caption, "Warning");
+  EXPECT_EQ(w.messages[0].buttons, editor::Buttons::YesNo);
+  EXPECT_EQ(w.messages[0].icon, editor::Icon::Exclamation);
+  EXPECT_EQ(w.file_requests[0].kind, FileDialogKind::Open);
+  EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 2);
+  EXPECT_EQ(w.Label(1060), "");
+  EXPECT_FALSE(w.Get<QComboBox>(1061)->isEnabled());
+  EXPECT_TRUE(w.Dialog().isEnabled());
+
+  // The next dialog starts from the file read; Yes converts.
+  w.files.push_back(path);
+  w.answers.push_back(Answer::Yes);
+  w.Click(editor::kReadSettings);
+  EXPECT_EQ(w.file_requests[1].initial_name, path);
+  EXPECT_EQ(w.MessageIds(), (std::vector<int>{319, 319}));
+  EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 3);
+  EXPECT_EQ(w.Label(1060), "AngleOut Start");
+
+  // A file that is not there: message 129, caption "Error".
+  w.files.push_back(folder.File("missing"));
+  w.Click(editor::kReadSettings);
+  EXPECT_EQ(w.MessageIds(), (std::vector<int>{319, 319, 129}));
+  EXPECT_EQ(w.messages[2].caption, "Error");
+}
+
+TEST(TolvaneWindow, JapaneseWindowComesFromTheJapaneseTexts) {
+  Window w("ja");
+  EXPECT_EQ(w.Label(1017), "シャッタ速度*");
+  EXPECT_EQ(w.Get<QRadioButton>(1008)->text().toStdString(), "カメラ／照明");
+  EXPECT_EQ(w.Get<QPushButton>(editor::kReadSettings)->text().toStdString(), "設定値\n読込");
+  EXPECT_EQ(w.Get<QGroupBox>(editor::kLeftGroupBox)->title().toStdString(), "カメラ設定");
+  EXPECT_EQ(w.Dialog().windowTitle().toStdString(), "KYR-TC Parameter Editor V2.01Beta");
+  w.Type(kGreenGainEdit, "9");
+  w.Click(1010);
+  ASSERT_EQ(w.messages.size(), 1u);
+  EXPECT_EQ(w.messages[0].text.rfind("編集した設定値範囲が異常です。", 0), 0u);
+}
+
+// The real widgets: the boxes and dialogs are found while they are up, checked, and closed.
+TEST(TolvaneWindow, RealMessageBoxesAndFileDialogCarryCaptionsButtonsAndFilters) {
+  App();
+  RunCommandLine({"--lang", "en"});
+  CTolvaneApp app;
+  app.Dialog().StartUp();
+  app.Dialog().show();
+
+  std::vector<std::string> seen;
+  std::function<void()> answer_box = [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) {
+      QTimer::singleShot(10, answer_box);
+      return;
+    }
+    seen.push_back(box->windowTitle().toStdString() + "|" + box->text().toStdString());
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Cancel));
+    EXPECT_NE(box->button(QMessageBox::Yes), nullptr);
+    EXPECT_NE(box->button(QMessageBox::No), nullptr);
+    box->button(QMessageBox::Cancel)->click();
+  };
+  QTimer::singleShot(0, answer_box);
+  app.Dialog().findChild<QPushButton*>(QString::number(editor::kInitialize))->click();
+  ASSERT_EQ(seen.size(), 1u);  // Cancel ends the questions
+  EXPECT_EQ(seen[0],
+            "Warning|Reset the setting values in the displaying bank to initial values. Is it OK?");
+
+  bool checked = false;
+  std::function<void()> cancel_dialog = [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+      QTimer::singleShot(10, cancel_dialog);
+      return;
+    }
+    EXPECT_EQ(dialog->nameFilters(), (QStringList{"KYR data file ( *.kdta )", "All files(*.*)"}));
+    EXPECT_EQ(dialog->selectedNameFilter().toStdString(), "KYR data file ( *.kdta )");
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+    EXPECT_FALSE(app.Dialog().isEnabled());
+    checked = true;
+    dialog->reject();
+  };
+  QTimer::singleShot(0, cancel_dialog);
+  app.Dialog().findChild<QPushButton*>(QString::number(editor::kSaveSettings))->click();
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(app.Dialog().isEnabled());
+}
+
+struct ProcessRun {
+  int status;
+  std::string err;
+};
+
+ProcessRun Tolvane(const TempFolder& folder, const std::string& arguments) {
+  const std::string err = folder.File("err.txt");
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                              std::string(KYR_TOLVANE) + " " + arguments +
+                              " </dev/null >/dev/null 2>" + err;
+  const int raw = std::system(command.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, settings::testing::ReadAll(err)};
+}
+
+TEST(TolvaneScreenshot, RendersWithoutADisplayAndChecksItsOptions) {
+  TempFolder folder;
+  const std::string png = folder.File("p4.png");
+  const ProcessRun run = Tolvane(folder, "--screenshot " + png + " --page 4 --bank 31 --window 16");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const QImage image(QString::fromStdString(png));
+  ASSERT_FALSE(image.isNull());
+  EXPECT_LE(image.width(), 1366);
+  EXPECT_LE(image.height(), 720);
+  EXPECT_EQ(run.err, "");
+
+  EXPECT_EQ(Tolvane(folder, "--screenshot " + png + " --page 6").status, 2);
+  EXPECT_EQ(Tolvane(folder, "--screenshot " + png + " --window 0").status, 2);
+  EXPECT_EQ(Tolvane(folder, "--screenshot " + png + " --bank x").status, 2);
+  EXPECT_EQ(Tolvane(folder, "--screenshot " + folder.File("no/such/dir.png")).status, 1);
+  const ProcessRun no_display = Tolvane(folder, "");
+  EXPECT_EQ(no_display.status, 1);
+  EXPECT_NE(no_display.err.find("--screenshot"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kyr::tolvane
