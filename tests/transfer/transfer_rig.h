@@ -1,22 +1,12 @@
 #pragma once
 // A simulated head unit reached over the link on simulated time, a host that answers from a
 // script and records, and a temporary folder: everything a settings transfer touches.
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <optional>
 #include <random>
-#include <string>
-#include <vector>
 
 #include "headsim/usb_head.h"
-#include "link/link.h"
 #include "settings/settings_file.h"
-#include "settings/settings_image.h"
-#include "tool/tool_host.h"
-#include "tool/tool_state.h"
+#include "settings/test_support.h"
 #include "transfer/transfer.h"
 
 namespace kyr::transfer::testing {
@@ -27,8 +17,8 @@ class ScriptedHost : public tool::ToolHost {
   std::vector<tool::Answer> answers;  // answers to questions, in order; then No
   std::optional<std::string> file_name;
   std::optional<tool::WriteChoices> write_answer;  // WRITE with these; none: CANCEL
+  std::vector<tool::WriteChoices> shown_choices;
   std::vector<int> positions;
-  int range_low = -1;
   int range_high = -1;
   std::function<void(int)> on_progress;
 
@@ -48,10 +38,7 @@ class ScriptedHost : public tool::ToolHost {
   std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
     return {};
   }
-  void SetProgressRange(int low, int high) override {
-    range_low = low;
-    range_high = high;
-  }
+  void SetProgressRange(int, int high) override { range_high = high; }
   void SetProgressPosition(int position) override {
     positions.push_back(position);
     if (on_progress) on_progress(position);
@@ -59,12 +46,9 @@ class ScriptedHost : public tool::ToolHost {
   void ProcessPendingEvents(int) override {}
   bool AskWriteChoices(tool::WriteChoices& choices) override {
     shown_choices.push_back(choices);
-    if (!write_answer) return false;
-    choices = *write_answer;
-    return true;
+    if (write_answer) choices = *write_answer;
+    return write_answer.has_value();
   }
-
-  std::vector<tool::WriteChoices> shown_choices;
 
   std::vector<int> MessageIds() const {
     std::vector<int> ids;
@@ -76,16 +60,10 @@ class ScriptedHost : public tool::ToolHost {
   std::size_t answered_ = 0;
 };
 
-inline std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using settings::testing::ReadAll;
+using settings::testing::WriteAll;
 
-inline void WriteAll(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// Words that differ from block to block and from word to word, with the version word set.
+// Different words everywhere, with the given version word.
 inline settings::SettingsImage PatternImage(unsigned seed, std::uint16_t version_word) {
   std::mt19937 random(seed);
   settings::SettingsImage image{};
@@ -94,44 +72,51 @@ inline settings::SettingsImage PatternImage(unsigned seed, std::uint16_t version
   return image;
 }
 
+// A unit of `heads` heads, each filled with a pattern under `version_word`.
 struct Rig {
-  // A unit of `heads` heads whose version word is `version_word`.
   explicit Rig(std::uint16_t version_word = 0x0301, int heads = 1)
-      : unit(Options(version_word, heads), time), link(unit.Environment()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kyr-xfer-XXXXXX").string();
-    folder = ::mkdtemp(pattern.data());
-    for (int h = 0; h < heads; ++h) Memory(h)[settings::CommonWord(0)] = version_word;
+      : unit(Options(heads), time), link(unit.Environment()), folder(temp.path()) {
+    for (int h = 0; h < heads; ++h) {
+      const auto image = PatternImage(100u + static_cast<unsigned>(h), version_word);
+      std::copy(image.begin(), image.end(), Memory(h).begin());
+    }
   }
-  ~Rig() { std::filesystem::remove_all(folder); }
-
-  static headsim::UsbHeadOptions Options(std::uint16_t version_word, int heads) {
+  static headsim::UsbHeadOptions Options(int heads) {
     headsim::UsbHeadOptions options;
     options.engine.heads = heads;
-    options.engine.model = static_cast<std::uint8_t>(version_word & 0xFF);
-    options.engine.version = static_cast<std::uint8_t>(version_word >> 8);
     return options;
   }
 
-  std::string File(const std::string& name) const { return (folder / name).string(); }
+  std::string File(const std::string& name) const { return temp.File(name); }
   headsim::Engine& engine() { return unit.engine(); }
   headsim::SettingsWords& Memory(int head = 0) { return engine().Head(head).settings; }
-
-  // Fills head `head`'s memory with a pattern keeping its version word.
-  void FillHead(int head, unsigned seed) {
-    auto& memory = Memory(head);
-    const std::uint16_t version = memory[settings::CommonWord(0)];
-    const auto image = PatternImage(seed, version);
-    std::copy(image.begin(), image.end(), memory.begin());
+  settings::SettingsImage Image(int head = 0) {
+    settings::SettingsImage image{};
+    std::copy(Memory(head).begin(), Memory(head).end(), image.begin());
+    return image;
   }
-
-  TransferContext Context(int head = 0) { return TransferContext{host, link, state, "USB", head}; }
+  // `image` as a settings file; its path.
+  std::string SettingsFile(const settings::SettingsImage& image, const std::string& name) {
+    WriteAll(File(name), settings::FormatSettingsText(image));
+    return File(name);
+  }
+  void AddFault(headsim::FaultKind kind, int command, int block, int times = 1) {
+    headsim::FaultRule rule;
+    rule.kind = kind;
+    rule.command = command;
+    rule.block = block;
+    rule.times = times;
+    engine().Faults().Add(rule);
+  }
 
   headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kManual};
   headsim::SimulatedUsbHead unit;
   link::Link link;
   tool::ToolState state;
   ScriptedHost host;
-  std::filesystem::path folder;
+  settings::testing::TempFolder temp;
+  const std::filesystem::path& folder;
+  TransferContext ctx{host, link, state, "USB", 0};
 };
 
 }  // namespace kyr::transfer::testing
