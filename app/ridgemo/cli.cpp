@@ -30,6 +30,8 @@ constexpr std::array kCommands = {
             RunReadImages},
     Command{"write-images", "--type bank|memory FILE... [--number K] [--yes]", RunWriteImages},
     Command{"to-bmp", "IN.kimg OUT.bmp [--yes]", RunToBmp},
+    Command{"monitor", "--frames N --bmp OUT.bmp [--yes]", RunMonitor,
+            "grabs N frames of the head's screen (USB only) and saves the last one"},
 };
 
 const Command* FindCommand(std::string_view name) {

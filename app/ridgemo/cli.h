@@ -68,5 +68,6 @@ int RunReadSettings(CommandContext& ctx);
 int RunWriteSettings(CommandContext& ctx);
 int RunReadImages(CommandContext& ctx);
 int RunWriteImages(CommandContext& ctx);
+int RunMonitor(CommandContext& ctx);
 
 }  // namespace kyr::ridgemo

@@ -1,0 +1,127 @@
+#include "window/ridgemo_app.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+#include "headsim/usb_head.h"
+#include "link/system_environment.h"
+#include "window/ridgemo_dlg.h"
+#include "window/small_dialogs.h"
+#include "window/window_text.h"
+
+namespace kyr::ridgemo {
+
+const char* const CRidgemoApp::kScenes[] = {"idle", "monitor", "prm-write",    "bank",    "memory",
+                                            "ng",   "shoot",   "write-number", "message", nullptr};
+
+namespace {
+
+constexpr int kMonitorSceneMs = 1200;
+
+bool HasDisplay() {
+  const char* x = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x != nullptr && *x != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+link::LinkEnvironment WindowLinkEnvironment(bool simulate) {
+  link::LinkEnvironment environment = link::SystemLinkEnvironment();
+  if (simulate) {
+    // The simulated unit replaces the USB side; serial ports stay the system's.
+    link::LinkEnvironment simulated = headsim::DefaultSimulatedHead().Environment();
+    simulated.serial_ports = environment.serial_ports;
+    environment = simulated;
+  }
+  // The USB open lets window events run while it waits for the device.
+  environment.let_events_run = [](int) { QCoreApplication::processEvents(); };
+  return environment;
+}
+
+void RunEventsFor(int milliseconds) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < milliseconds) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+}
+
+// The window with `dialog` drawn over its middle, as it looks while the dialog is open.
+QPixmap GrabWithDialog(CRidgemoDlg& window, QDialog& dialog) {
+  dialog.adjustSize();
+  dialog.show();
+  QCoreApplication::processEvents();
+  QPixmap picture = window.grab();
+  const QPixmap over = dialog.grab();
+  QPainter painter(&picture);
+  const QPoint at((picture.width() - over.width()) / 2, (picture.height() - over.height()) / 3);
+  painter.fillRect(QRect(at - QPoint(1, 1), over.size() + QSize(2, 2)), Qt::darkGray);
+  painter.drawPixmap(at, over);
+  dialog.hide();
+  return picture;
+}
+
+std::unique_ptr<QDialog> SceneDialog(const std::string& scene, CRidgemoDlg& window) {
+  if (scene == "prm-write") return std::make_unique<CPrmWriteDlg>(tool::WriteChoices{}, &window);
+  if (scene == "bank") return std::make_unique<CBankSelDlg>(0x0000'0000'8000'00FFULL, &window);
+  if (scene == "memory") return std::make_unique<CMemSelDlg>(0x3ULL, &window);
+  if (scene == "ng") return std::make_unique<CNgSelDlg>(0x7FULL, &window);
+  if (scene == "shoot") return std::make_unique<CShtSelDlg>(0x3FULL, &window);
+  if (scene == "write-number") return std::make_unique<CWriteSelDlg>(32, 7, &window);
+  if (scene == "message") {
+    auto box =
+        std::make_unique<QMessageBox>(QMessageBox::Critical, ToolString(kTextTitle),
+                                      ToolString(monitor::kMsgUsbOnly), QMessageBox::Ok, &window);
+    return box;
+  }
+  return nullptr;
+}
+
+int TakeScreenshot(CRidgemoDlg& window, const WindowOptions& options) {
+  window.show();
+  QCoreApplication::processEvents();
+  QPixmap picture;
+  if (options.scene == "idle") {
+    picture = window.grab();
+  } else if (options.scene == "monitor") {
+    window.OnImageMonitor();
+    RunEventsFor(kMonitorSceneMs);
+    picture = window.grab();
+    window.OnStop();
+    RunEventsFor(300);
+  } else if (auto dialog = SceneDialog(options.scene, window)) {
+    picture = GrabWithDialog(window, *dialog);
+  } else {
+    std::cerr << "ridgemo: unknown scene \"" << options.scene << "\"\n";
+    return 2;
+  }
+  if (!picture.save(QString::fromStdString(options.screenshot), "PNG")) {
+    std::cerr << "ridgemo: cannot write " << options.screenshot << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr && !HasDisplay()) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("ridgemo"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/ridgemo/ridgemo.svg")));
+  CRidgemoDlg window(WindowLinkEnvironment(options.simulate));
+  window.setWindowIcon(QApplication::windowIcon());
+  if (!options.screenshot.empty()) return TakeScreenshot(window, options);
+  window.exec();
+  return 0;
+}
+
+}  // namespace kyr::ridgemo

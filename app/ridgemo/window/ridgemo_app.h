@@ -1,0 +1,25 @@
+#pragma once
+// The tool's application: starts the main window, runs it until it closes, and renders it to
+// a picture for --screenshot.
+#include <string>
+
+namespace kyr::ridgemo {
+
+struct WindowOptions {
+  bool simulate = false;   // the simulated head as the USB head unit
+  std::string screenshot;  // render to this PNG and exit
+  // What the screenshot shows: idle, monitor, or a dialog (prm-write, bank, memory, ng,
+  // shoot, write-number, message).
+  std::string scene = "idle";
+};
+
+class CRidgemoApp {
+ public:
+  // The scenes --scene knows.
+  static const char* const kScenes[];
+
+  // Runs the window; the program's exit status.
+  static int Run(int& argc, char** argv, const WindowOptions& options);
+};
+
+}  // namespace kyr::ridgemo

@@ -1,0 +1,580 @@
+#include "window/ridgemo_dlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "images/save_bitmap.h"
+#include "tool/selections_file.h"
+#include "transfer/transfer.h"
+#include "window/console_key_filter.h"
+#include "window/image_area.h"
+#include "window/serial_ports.h"
+#include "window/small_dialogs.h"
+#include "window/window_text.h"
+
+#ifndef KYR_HELP_SOURCE_DIR
+#define KYR_HELP_SOURCE_DIR ""
+#endif
+
+namespace kyr::ridgemo {
+namespace {
+
+constexpr int kMsgSelectionsNotWritten = 135;
+constexpr int kHeaderHeightEnglish = 65;  // the picture starts this far down
+constexpr int kHeaderHeightJapanese = 50;
+constexpr int kPaintReductionEnglish = 78;  // painted height: client height less this
+constexpr int kPaintReductionJapanese = 63;
+constexpr int kDefaultCanvasScale = 2;
+constexpr int kHeadEntries = 3;
+constexpr int kImageTypeEntries = 4;
+
+QString PlainText(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// Long single-line captions are broken at the space nearest their middle, as a multi-line
+// button shows them.
+QString ButtonCaption(const QString& text) {
+  if (text.contains('\n') || text.size() <= 12) return text;
+  const qsizetype middle = text.size() / 2;
+  qsizetype best = -1;
+  for (qsizetype at = text.indexOf(' '); at >= 0; at = text.indexOf(' ', at + 1)) {
+    if (best < 0 || std::abs(at - middle) < std::abs(best - middle)) best = at;
+  }
+  if (best < 0) return text;
+  QString wrapped = text;
+  wrapped[best] = '\n';
+  return wrapped;
+}
+
+QMessageBox::Icon BoxIcon(tool::Icon icon) {
+  switch (icon) {
+    case tool::Icon::Information:
+      return QMessageBox::Information;
+    case tool::Icon::Exclamation:
+      return QMessageBox::Warning;
+    case tool::Icon::Error:
+      return QMessageBox::Critical;
+    case tool::Icon::Question:
+      return QMessageBox::Question;
+    case tool::Icon::None:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButton BoxButton(tool::Answer answer) {
+  switch (answer) {
+    case tool::Answer::Ok:
+      return QMessageBox::Ok;
+    case tool::Answer::Cancel:
+      return QMessageBox::Cancel;
+    case tool::Answer::Yes:
+      return QMessageBox::Yes;
+    case tool::Answer::No:
+      return QMessageBox::No;
+  }
+  return QMessageBox::Ok;
+}
+
+QMessageBox::StandardButtons BoxButtons(tool::Buttons buttons) {
+  switch (buttons) {
+    case tool::Buttons::Ok:
+      return QMessageBox::Ok;
+    case tool::Buttons::OkCancel:
+      return QMessageBox::Ok | QMessageBox::Cancel;
+    case tool::Buttons::YesNo:
+      return QMessageBox::Yes | QMessageBox::No;
+    case tool::Buttons::YesNoCancel:
+      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+  }
+  return QMessageBox::Ok;
+}
+
+// What closing a box without a button means for its button set.
+tool::Answer EscapeAnswer(tool::Buttons buttons) {
+  switch (buttons) {
+    case tool::Buttons::Ok:
+      return tool::Answer::Ok;
+    case tool::Buttons::YesNo:
+      return tool::Answer::No;
+    case tool::Buttons::OkCancel:
+    case tool::Buttons::YesNoCancel:
+      break;
+  }
+  return tool::Answer::Cancel;
+}
+
+// "Label (patterns)": Qt reads the patterns from the last parentheses and, with the
+// details hidden, shows the label exactly.
+QStringList NameFilters(const std::vector<tool::FileFilter>& filters) {
+  QStringList list;
+  for (const tool::FileFilter& filter : filters) {
+    QString patterns = PlainText(filter.pattern);
+    patterns.replace(';', ' ');
+    list << PlainText(filter.label) + " (" + patterns + ")";
+  }
+  return list;
+}
+
+}  // namespace
+
+CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selections_path,
+                         QWidget* parent)
+    : QDialog(parent),
+      link_(std::move(environment)),
+      image_state_(std::make_unique<images::ImageState>()),
+      monitor_(std::make_unique<monitor::MonitorState>()),
+      selections_path_(selections_path.empty() ? tool::SelectionsFilePath()
+                                               : std::move(selections_path)) {
+  setWindowTitle(ToolString(kTextTitle));
+  setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  header_height_ = JapaneseLayout() ? kHeaderHeightJapanese : kHeaderHeightEnglish;
+  frame_timer_.setSingleShot(true);
+  frame_timer_.setTimerType(Qt::PreciseTimer);
+  connect(&frame_timer_, &QTimer::timeout, this, &CRidgemoDlg::OnMonitorTick);
+  BuildControls();
+  LoadSelections();
+  qApp->installEventFilter(new ConsoleKeyFilter(*this));
+  resize(images::kCanvasWidth * kDefaultCanvasScale,
+         images::kCanvasHeight * kDefaultCanvasScale +
+             (JapaneseLayout() ? kPaintReductionJapanese : kPaintReductionEnglish));
+}
+
+CRidgemoDlg::~CRidgemoDlg() {
+  frame_timer_.stop();
+  link_.CloseLink(false);
+}
+
+QPushButton* CRidgemoDlg::AddToolButton(int text_id, int control_id,
+                                        void (CRidgemoDlg::*handler)()) {
+  auto* button = new QPushButton(ButtonCaption(ToolString(text_id)), this);
+  SetControlId(button, control_id);
+  button->setAutoDefault(false);
+  // As wide as the longest caption line: the tool bar has to leave room for the boxes.
+  int text_width = 0;
+  for (const QString& line : button->text().split('\n')) {
+    text_width = std::max(text_width, button->fontMetrics().horizontalAdvance(line));
+  }
+  button->setFixedWidth(std::max(text_width + 14, 52));
+  button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+  connect(button, &QPushButton::clicked, this, handler);
+  return button;
+}
+
+void CRidgemoDlg::BuildControls() {
+  image_monitor_ = AddToolButton(kTextImageMonitor, kIdImageMonitor, &CRidgemoDlg::OnImageMonitor);
+  stop_ = AddToolButton(kTextStop, kIdStop, &CRidgemoDlg::OnStop);
+  save_bmp_ = AddToolButton(kTextSaveBmp, kIdSaveBmp, &CRidgemoDlg::OnSaveBmp);
+  read_image_ = AddToolButton(kTextReadImage, kIdReadImage, &CRidgemoDlg::OnReadImage);
+  write_image_ = AddToolButton(kTextWriteImage, kIdWriteImage, &CRidgemoDlg::OnWriteImage);
+  read_settings_ = AddToolButton(kTextReadSettings, kIdReadSettings, &CRidgemoDlg::OnReadSettings);
+  write_settings_ =
+      AddToolButton(kTextWriteSettings, kIdWriteSettings, &CRidgemoDlg::OnWriteSettings);
+  exit_ = AddToolButton(kTextExit, kIdExit, &CRidgemoDlg::OnExit);
+  help_ = AddToolButton(kTextHelp, kIdHelp, &CRidgemoDlg::OnHelp);
+  abort_ = AddToolButton(kTextAbort, kIdAbort, &CRidgemoDlg::OnAbort);
+  stop_->setEnabled(false);
+  abort_->setEnabled(false);
+
+  target_head_ = new QComboBox(this);
+  SetControlId(target_head_, kIdTargetHead);
+  for (int head = 1; head <= kHeadEntries; ++head) target_head_->addItem(QString::number(head));
+  image_type_ = new QComboBox(this);
+  SetControlId(image_type_, kIdImageType);
+  for (unsigned type = 0; type < kImageTypeEntries; ++type) {
+    image_type_->addItem(ToolListItem(kTextImageTypeList, type));
+  }
+  port_ = new QComboBox(this);
+  SetControlId(port_, kIdPort);
+  port_->setEditable(true);
+  port_->setInsertPolicy(QComboBox::NoInsert);
+  port_->setMinimumContentsLength(9);
+  target_head_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  image_type_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  FillPortBox();
+
+  progress_ = new QProgressBar(this);
+  SetControlId(progress_, kIdProgress);
+  progress_->setTextVisible(false);
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  image_number_ = new QLabel(this);
+  SetControlId(image_number_, kIdImageNumber);
+  image_number_->setFrameShape(QFrame::StyledPanel);
+  image_number_->setMinimumWidth(32);
+  image_number_->setAlignment(Qt::AlignCenter);
+
+  auto* head_label = new QLabel(ToolString(kTextTargetHead), this);
+  auto* type_label = new QLabel(ToolString(kTextImageType), this);
+  auto* number_label = new QLabel(ToolString(kTextImageNumber), this);
+  head_label->setBuddy(target_head_);
+  type_label->setBuddy(image_type_);
+
+  // Right of the tool bar: the boxes above, progress and the small buttons below.
+  auto* boxes = new QHBoxLayout;
+  boxes->setSpacing(4);
+  boxes->addWidget(head_label);
+  boxes->addWidget(target_head_);
+  boxes->addSpacing(6);
+  boxes->addWidget(type_label);
+  boxes->addWidget(image_type_);
+  boxes->addSpacing(6);
+  boxes->addWidget(port_, 1);
+  auto* status = new QHBoxLayout;
+  status->setSpacing(4);
+  status->addWidget(progress_, 1);
+  status->addWidget(number_label);
+  status->addWidget(image_number_);
+  for (QPushButton* small : {exit_, help_, abort_}) {
+    small->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    status->addWidget(small);
+  }
+  auto* right = new QVBoxLayout;
+  right->setSpacing(2);
+  right->addLayout(boxes);
+  right->addLayout(status);
+
+  auto* header = new QWidget(this);
+  header->setFixedHeight(header_height_);
+  auto* bar = new QHBoxLayout(header);
+  bar->setContentsMargins(3, 3, 3, 3);
+  bar->setSpacing(3);
+  for (QPushButton* button : {image_monitor_, stop_, save_bmp_, read_image_, write_image_,
+                              read_settings_, write_settings_}) {
+    button->setParent(header);
+    bar->addWidget(button);
+  }
+  bar->addSpacing(6);
+  bar->addLayout(right, 1);
+  for (QWidget* widget : std::initializer_list<QWidget*>{
+           target_head_, image_type_, port_, progress_, image_number_, exit_, help_, abort_,
+           head_label, type_label, number_label}) {
+    widget->setParent(header);
+  }
+
+  image_area_ = new ImageArea(image_state_->canvas, this);
+  SetControlId(image_area_, kIdPicture);
+  image_area_->SetHeightReduction(JapaneseLayout() ? kPaintReductionJapanese
+                                                   : kPaintReductionEnglish);
+  image_area_->setToolTip(ToolString(kTextPictureTip));
+  connect(image_area_, &ImageArea::Clicked, this, &CRidgemoDlg::OnPictureClicked);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(header);
+  column->addWidget(image_area_, 1);
+  setMinimumSize(480, header_height_ + 136);
+}
+
+void CRidgemoDlg::FillPortBox() {
+  port_->addItem(QStringLiteral("USB"));
+  for (int com = 1; com <= 9; ++com) port_->addItem(QStringLiteral("COM%1").arg(com));
+  for (const std::string& device : FindSerialDevices("/dev")) {
+    port_->addItem(QString::fromStdString(device));
+  }
+}
+
+void CRidgemoDlg::LoadSelections() {
+  const tool::Selections selections = tool::ReadSelectionsFile(selections_path_);
+  target_head_->setCurrentIndex(selections.head);
+  image_type_->setCurrentIndex(selections.image_type);
+  port_->setCurrentIndex(0);
+  if (selections.port) port_->setEditText(QString::fromStdString(*selections.port));
+}
+
+QString CRidgemoDlg::HelpFilePath() {
+  const QString beside = QCoreApplication::applicationDirPath();
+  const QStringList candidates = {beside + "/../share/ridgemo/help/ridgemo.html",
+                                  beside + "/help/ridgemo.html",
+                                  QStringLiteral(KYR_HELP_SOURCE_DIR "/ridgemo.html")};
+  for (const QString& path : candidates) {
+    if (QFileInfo::exists(path)) return QDir::cleanPath(path);
+  }
+  return candidates.back();
+}
+
+bool CRidgemoDlg::Busy() const {
+  return command_running_ || monitor_->running;
+}
+
+template <typename Operation>
+void CRidgemoDlg::RunCommand(Operation&& operation) {
+  if (Busy()) return;  // a click let through while another command runs
+  command_running_ = true;
+  operation();
+  command_running_ = false;
+}
+
+images::ImageOpsContext CRidgemoDlg::ImageOpsContext() {
+  return {*this,
+          link_,
+          *image_state_,
+          PortText(),
+          target_head_->currentIndex(),
+          image_type_->currentIndex()};
+}
+
+monitor::MonitorContext CRidgemoDlg::MonitorContext() {
+  return {*this, *this, link_, *monitor_, image_state_->canvas};
+}
+
+// ---- tool::ToolHost ----
+
+tool::Answer CRidgemoDlg::ShowMessage(const tool::Message& message) {
+  const QString caption =
+      message.caption.empty() ? ToolString(kTextTitle) : PlainText(message.caption);
+  QMessageBox box(BoxIcon(message.icon), caption, PlainText(message.text),
+                  BoxButtons(message.buttons), this);
+  box.setObjectName(QString::number(message.string_id));
+  box.setDefaultButton(BoxButton(message.default_answer));
+  box.setEscapeButton(BoxButton(EscapeAnswer(message.buttons)));
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return tool::Answer::Yes;
+    case QMessageBox::No:
+      return tool::Answer::No;
+    case QMessageBox::Cancel:
+      return tool::Answer::Cancel;
+    default:
+      return message.buttons == tool::Buttons::Ok ? tool::Answer::Ok
+                                                  : EscapeAnswer(message.buttons);
+  }
+}
+
+namespace {
+
+std::vector<std::string> RunFileDialog(QWidget* parent,
+                                       const std::vector<tool::FileFilter>& filters,
+                                       const std::string& initial_name,
+                                       QFileDialog::AcceptMode accept, QFileDialog::FileMode mode) {
+  QFileDialog dialog(parent);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  // The commands ask their own overwrite question.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setAcceptMode(accept);
+  dialog.setFileMode(mode);
+  dialog.setNameFilters(NameFilters(filters));
+  if (!initial_name.empty()) dialog.selectFile(QString::fromStdString(initial_name));
+  std::vector<std::string> chosen;
+  if (dialog.exec() == QDialog::Accepted) {
+    for (const QString& file : dialog.selectedFiles()) chosen.push_back(file.toStdString());
+  }
+  if (parent != nullptr) parent->activateWindow();
+  return chosen;
+}
+
+}  // namespace
+
+std::optional<std::string> CRidgemoDlg::AskSaveFile(const std::vector<tool::FileFilter>& filters,
+                                                    const std::string& initial_name) {
+  auto chosen =
+      RunFileDialog(this, filters, initial_name, QFileDialog::AcceptSave, QFileDialog::AnyFile);
+  if (chosen.empty()) return std::nullopt;
+  return chosen.front();
+}
+
+std::optional<std::string> CRidgemoDlg::AskOpenFile(const std::vector<tool::FileFilter>& filters,
+                                                    const std::string& initial_name) {
+  auto chosen = RunFileDialog(this, filters, initial_name, QFileDialog::AcceptOpen,
+                              QFileDialog::ExistingFile);
+  if (chosen.empty()) return std::nullopt;
+  return chosen.front();
+}
+
+std::vector<std::string> CRidgemoDlg::AskOpenFiles(const std::vector<tool::FileFilter>& filters) {
+  return RunFileDialog(this, filters, {}, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
+}
+
+void CRidgemoDlg::SetProgressRange(int low, int high) {
+  progress_->setRange(low, high);
+}
+
+void CRidgemoDlg::SetProgressPosition(int position) {
+  progress_->setValue(position);
+  // The settings transfers let no events run: show the bar now.
+  progress_->repaint();
+}
+
+void CRidgemoDlg::ProcessPendingEvents(int /*count*/) {
+  // Qt has no "one message": let what is queued now run once.
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool CRidgemoDlg::AskWriteChoices(tool::WriteChoices& choices) {
+  CPrmWriteDlg dialog(choices, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  choices = dialog.Choices();
+  return true;
+}
+
+bool CRidgemoDlg::AskImageSelection(const tool::ImageSelectionDialog& dialog, std::uint64_t& mask) {
+  return RunImageSelection(dialog.dialog_id, QString::fromStdString(dialog.title), dialog.boxes,
+                           mask, this);
+}
+
+bool CRidgemoDlg::AskImageNumber(int count, int& number) {
+  CWriteSelDlg dialog(count, number, this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  number = dialog.Number();
+  return true;
+}
+
+void CRidgemoDlg::ShowImageNumber(int number) {
+  image_number_->setText(QString::number(number));
+  image_number_->repaint();
+}
+
+void CRidgemoDlg::EnableAbort(bool enabled) {
+  abort_->setEnabled(enabled);
+}
+
+void CRidgemoDlg::EnableCommands(bool enabled) {
+  for (QWidget* widget : std::initializer_list<QWidget*>{
+           image_monitor_, save_bmp_, exit_, read_settings_, write_settings_, read_image_,
+           write_image_, target_head_, image_type_}) {
+    widget->setEnabled(enabled);
+  }
+}
+
+// ---- monitor::MonitorWindow ----
+
+std::string CRidgemoDlg::PortText() {
+  return port_->currentText().toStdString();
+}
+
+void CRidgemoDlg::ShowMonitorRunning(bool running) {
+  EnableCommands(!running);
+  stop_->setEnabled(running);
+  if (running) image_area_->setFocus(Qt::OtherFocusReason);
+}
+
+void CRidgemoDlg::StartFrameTimer(int milliseconds) {
+  frame_timer_.start(milliseconds);
+}
+
+void CRidgemoDlg::KillFrameTimer() {
+  frame_timer_.stop();
+}
+
+void CRidgemoDlg::PaintCanvas() {
+  image_area_->repaint();
+}
+
+void CRidgemoDlg::ConsoleKeyPressed(int code) {
+  monitor::PressConsoleKey(*monitor_, code);
+}
+
+// ---- handlers ----
+
+void CRidgemoDlg::OnImageMonitor() {
+  if (Busy()) return;
+  monitor::MonitorContext ctx = MonitorContext();
+  monitor::StartMonitor(ctx, monitor::StartedBy::kButton);
+}
+
+void CRidgemoDlg::OnStop() {
+  monitor::StopMonitor(*monitor_);
+}
+
+void CRidgemoDlg::OnMonitorTick() {
+  monitor::MonitorContext ctx = MonitorContext();
+  monitor::MonitorTick(ctx);
+}
+
+void CRidgemoDlg::OnPictureClicked(QPoint window_position) {
+  monitor::PictureClicked(*monitor_, window_position.x(), window_position.y(), width(), height(),
+                          JapaneseLayout());
+}
+
+void CRidgemoDlg::OnSaveBmp() {
+  RunCommand([this] { images::SaveCanvasBitmap(*this, image_state_->canvas); });
+}
+
+void CRidgemoDlg::OnReadImage() {
+  RunCommand([this] {
+    images::ImageOpsContext ctx = ImageOpsContext();
+    images::ReadImages(ctx);
+  });
+}
+
+void CRidgemoDlg::OnWriteImage() {
+  RunCommand([this] {
+    images::ImageOpsContext ctx = ImageOpsContext();
+    images::WriteImages(ctx);
+  });
+}
+
+void CRidgemoDlg::OnReadSettings() {
+  RunCommand([this] {
+    transfer::TransferContext ctx{*this, link_, tool_state_, PortText(),
+                                  target_head_->currentIndex()};
+    transfer::ReadAllSettings(ctx);
+  });
+}
+
+void CRidgemoDlg::OnWriteSettings() {
+  RunCommand([this] {
+    transfer::TransferContext ctx{*this, link_, tool_state_, PortText(),
+                                  target_head_->currentIndex()};
+    transfer::WriteSettings(ctx);
+  });
+}
+
+void CRidgemoDlg::OnExit() {
+  if (Busy()) return;
+  tool::Selections selections;
+  selections.head = target_head_->currentIndex();
+  selections.image_type = image_type_->currentIndex();
+  selections.port = PortText();
+  if (!tool::WriteSelectionsFile(selections_path_, selections)) {
+    tool::Message message;
+    message.string_id = kMsgSelectionsNotWritten;
+    message.text = ToolString(kMsgSelectionsNotWritten).toStdString();
+    message.caption = "Error";
+    message.icon = tool::Icon::Error;
+    ShowMessage(message);
+  }
+  closing_ = true;
+  done(QDialog::Accepted);
+}
+
+void CRidgemoDlg::OnHelp() {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFilePath()));
+}
+
+void CRidgemoDlg::OnAbort() {
+  abort_requested_ = true;
+}
+
+void CRidgemoDlg::closeEvent(QCloseEvent* event) {
+  if (closing_) {
+    event->accept();
+    return;
+  }
+  // The window's close box acts as Exit, and like Exit is refused while a command or the
+  // monitor runs (it would end the program inside the command).
+  event->ignore();
+  OnExit();
+}
+
+void CRidgemoDlg::reject() {
+  // Escape never reaches here (the console key table takes it); the close box goes
+  // through closeEvent.
+  if (!Busy()) OnExit();
+}
+
+}  // namespace kyr::ridgemo

@@ -1,0 +1,150 @@
+#pragma once
+// The tool's main window: tool bar, the three selection boxes, progress, image number and
+// the picture area. It is the tool's host for every operation and the monitor's window.
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <memory>
+#include <string>
+
+#include "images/canvas.h"
+#include "images/ops/image_ops.h"
+#include "link/link.h"
+#include "monitor/monitor.h"
+#include "tool/tool_host.h"
+#include "tool/tool_state.h"
+
+namespace kyr::ridgemo {
+
+class ImageArea;
+
+// Control ids of the main window.
+enum ControlIdOfWindow : int {
+  kIdImageMonitor = 1000,
+  kIdPicture = 1001,
+  kIdExit = 1002,
+  kIdSaveBmp = 1003,
+  kIdStop = 1004,
+  kIdReadImage = 1006,
+  kIdWriteImage = 1009,
+  kIdReadSettings = 1011,
+  kIdWriteSettings = 1012,
+  kIdTargetHead = 1013,
+  kIdImageType = 1014,
+  kIdProgress = 1018,
+  kIdImageNumber = 1048,
+  kIdPort = 1050,
+  kIdAbort = 1051,
+  kIdHelp = 9,  // the system's help command number
+};
+
+class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::MonitorWindow {
+  Q_OBJECT
+
+ public:
+  // `environment` is where the link opens its channels (the system's, or the simulated
+  // head's); `selections_path` the selections file (empty: the user's configuration folder).
+  CRidgemoDlg(link::LinkEnvironment environment, std::string selections_path = {},
+              QWidget* parent = nullptr);
+  ~CRidgemoDlg() override;
+
+  // tool::ToolHost
+  tool::Answer ShowMessage(const tool::Message& message) override;
+  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>& filters,
+                                         const std::string& initial_name) override;
+  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>& filters,
+                                         const std::string& initial_name) override;
+  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>& filters) override;
+  void SetProgressRange(int low, int high) override;
+  void SetProgressPosition(int position) override;
+  void ProcessPendingEvents(int count) override;
+  bool AskWriteChoices(tool::WriteChoices& choices) override;
+  bool AskImageSelection(const tool::ImageSelectionDialog& dialog, std::uint64_t& mask) override;
+  bool AskImageNumber(int count, int& number) override;
+  void ShowImageNumber(int number) override;
+  bool AbortRequested() override { return abort_requested_; }
+  void ClearAbortRequest() override { abort_requested_ = false; }
+  void EnableAbort(bool enabled) override;
+  void EnableCommands(bool enabled) override;
+
+  // monitor::MonitorWindow (PaintCanvas also serves the image operations)
+  std::string PortText() override;
+  void ShowMonitorRunning(bool running) override;
+  void StartFrameTimer(int milliseconds) override;
+  void KillFrameTimer() override;
+  void PaintCanvas() override;
+
+  // The console key code and pointer values the next monitor request carries.
+  monitor::MonitorState& Monitor() { return *monitor_; }
+  images::Canvas& Canvas() { return image_state_->canvas; }
+  images::ImageState& Images() { return *image_state_; }
+  link::Link& Link() { return link_; }
+  const std::string& SelectionsPath() const { return selections_path_; }
+  static QString HelpFilePath();
+
+  // A key of the console key table was pressed in this window.
+  void ConsoleKeyPressed(int code);
+
+  // Button handlers (public so that the screenshot and test drivers can run them).
+  void OnImageMonitor();
+  void OnStop();
+  void OnSaveBmp();
+  void OnReadImage();
+  void OnWriteImage();
+  void OnReadSettings();
+  void OnWriteSettings();
+  void OnExit();
+  void OnHelp();
+  void OnAbort();
+  void OnMonitorTick();
+  void OnPictureClicked(QPoint window_position);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  void BuildControls();
+  QPushButton* AddToolButton(int text_id, int control_id, void (CRidgemoDlg::*handler)());
+  void FillPortBox();
+  void LoadSelections();
+  bool Busy() const;
+  // Runs `operation` as the one command in progress; nothing when another one runs.
+  template <typename Operation>
+  void RunCommand(Operation&& operation);
+  monitor::MonitorContext MonitorContext();
+  images::ImageOpsContext ImageOpsContext();
+
+  link::Link link_;
+  tool::ToolState tool_state_;
+  std::unique_ptr<images::ImageState> image_state_;  // holds the canvas the window paints
+  std::unique_ptr<monitor::MonitorState> monitor_;
+  std::string selections_path_;
+  bool abort_requested_ = false;
+  bool command_running_ = false;
+  bool closing_ = false;
+  int header_height_ = 65;
+
+  QTimer frame_timer_;
+  QPushButton* image_monitor_ = nullptr;
+  QPushButton* stop_ = nullptr;
+  QPushButton* save_bmp_ = nullptr;
+  QPushButton* read_image_ = nullptr;
+  QPushButton* write_image_ = nullptr;
+  QPushButton* read_settings_ = nullptr;
+  QPushButton* write_settings_ = nullptr;
+  QComboBox* target_head_ = nullptr;
+  QComboBox* image_type_ = nullptr;
+  QComboBox* port_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QLabel* image_number_ = nullptr;
+  QPushButton* exit_ = nullptr;
+  QPushButton* help_ = nullptr;
+  QPushButton* abort_ = nullptr;
+  ImageArea* image_area_ = nullptr;
+};
+
+}  // namespace kyr::ridgemo

@@ -1,0 +1,12 @@
+#pragma once
+// Serial devices offered in the port box besides "USB" and "COM1" to "COM9".
+#include <string>
+#include <vector>
+
+namespace kyr::ridgemo {
+
+// Full paths of the ttyS*, ttyUSB* and ttyACM* devices in `folder`, in natural order
+// (ttyS2 before ttyS10). ttyS0 to ttyS8 are left out: COM1 to COM9 already name them.
+std::vector<std::string> FindSerialDevices(const std::string& folder);
+
+}  // namespace kyr::ridgemo

@@ -1,0 +1,37 @@
+#include "window/window_text.h"
+
+#include <QWidget>
+
+#include "strings/strings.h"
+
+namespace kyr::ridgemo {
+namespace {
+constexpr int kLanguageMark = 161;
+constexpr const char* kControlIdProperty = "controlId";
+}  // namespace
+
+QString ToolString(int id) {
+  const std::string_view text = LoadString(StringTable::Tool, id);
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString ToolListItem(int id, unsigned index) {
+  const std::string_view text = ListItem(StringTable::Tool, id, index, CurrentLanguage());
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool JapaneseLayout() {
+  return LoadString(StringTable::Tool, kLanguageMark).starts_with('J');
+}
+
+void SetControlId(QWidget* widget, int id) {
+  widget->setObjectName(QString::number(id));
+  widget->setProperty(kControlIdProperty, id);
+}
+
+int ControlId(const QObject* object) {
+  const QVariant id = object->property(kControlIdProperty);
+  return id.isValid() ? id.toInt() : 0;
+}
+
+}  // namespace kyr::ridgemo

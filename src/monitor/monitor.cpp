@@ -1,0 +1,205 @@
+#include "monitor/monitor.h"
+
+#include <algorithm>
+
+#include "link/result_codes.h"
+#include "strings/strings.h"
+
+namespace kyr::monitor {
+namespace {
+
+constexpr int kCanvasBottomRows = 256;    // first of the 16 rows carried transposed
+constexpr int kSecondHalfColumn = 256;    // odd transposed pixels start here
+constexpr int kLastSecondHalfLine = 224;  // odd transposed pixels of later lines drop
+constexpr int kVisibleLineWidth = images::kCanvasWidth;  // 480
+
+constexpr int kPointerScale = 230;
+constexpr int kPointerOffset = 13;
+constexpr int kPointerMaxX = 241;
+constexpr int kPointerMaxY = 228;
+constexpr int kPictureTopEnglish = 65;
+constexpr int kPictureTopJapanese = 50;
+
+constexpr int kMsgNotConnected = 132;
+constexpr int kMsgOpenPortFailed = 133;
+constexpr int kMsgUnknownCommError = 169;
+constexpr const char* kNoKyrFound = "no KYR found";
+
+void StoreMonitorPixel(images::Canvas& canvas, int row, int column, std::uint8_t high,
+                       std::uint8_t low) {
+  std::uint8_t* at = canvas.bytes.data() + canvas.Offset(row, column);
+  const images::Pixel colour = MonitorPixelColour(static_cast<std::uint16_t>(high << 8 | low));
+  at[0] = colour.blue;
+  at[1] = colour.green;
+  at[2] = colour.red;
+  at[3] = 0;
+}
+
+tool::Message TitleError(int string_id, std::string text) {
+  tool::Message message;
+  message.string_id = string_id;
+  message.text = std::move(text);
+  message.icon = tool::Icon::Error;  // no caption: the box shows the program's title
+  return message;
+}
+
+tool::Message ToolError(int string_id) {
+  return TitleError(string_id, std::string(LoadString(StringTable::Tool, string_id)));
+}
+
+tool::Message OpenFailureMessage(int code) {
+  switch (code) {
+    case link::kNoKyrDevice:
+      return TitleError(0, kNoKyrFound);
+    case link::kNotListed:
+      return ToolError(kMsgNotConnected);
+    case link::kOpenFailed:
+      return ToolError(kMsgOpenPortFailed);
+    default:
+      return ToolError(kMsgUnknownCommError);
+  }
+}
+
+void ClearExchange(MonitorState& state) {
+  state.failed = false;
+  state.reconnect_requested = false;
+  state.console_key = 0;
+  state.pointer_x = 0;
+  state.pointer_y = 0;
+}
+
+// Writes the request for `part` and reads its reply; false on any frame failure.
+bool ExchangePart(MonitorContext& ctx, int part) {
+  MonitorState& state = ctx.state;
+  const std::array<std::uint8_t, kRequestBytes> request{
+      kFrameMark,      kFrameCommand,   state.console_key,
+      state.pointer_x, state.pointer_y, static_cast<std::uint8_t>(part)};
+  state.console_key = 0;
+  state.pointer_x = 0;
+  state.pointer_y = 0;
+  std::size_t count = 0;
+  if (!ctx.link.WriteRaw(request.data(), request.size(), count) || count != request.size()) {
+    return false;
+  }
+  // A key pressed or a click made now goes with the next part.
+  ctx.host.ProcessPendingEvents(1);
+  if (!ctx.link.ReadRaw(state.reply.data(), state.reply.size(), count) ||
+      count != state.reply.size()) {
+    return false;
+  }
+  if (state.reply[0] != kFrameMark || state.reply[1] != part) return false;
+  UnpackMonitorPart(
+      std::span<const std::uint8_t, kPartPixelBytes>(state.reply.data() + 2, kPartPixelBytes), part,
+      ctx.canvas);
+  return true;
+}
+
+}  // namespace
+
+images::Pixel MonitorPixelColour(std::uint16_t value) {
+  return {static_cast<std::uint8_t>((value & 0x1F) << 3),
+          static_cast<std::uint8_t>((value >> 8) & 0xFC),
+          static_cast<std::uint8_t>((value >> 2) & 0xF8)};
+}
+
+void UnpackMonitorPart(std::span<const std::uint8_t, kPartPixelBytes> pixels, int part,
+                       images::Canvas& canvas) {
+  const std::uint8_t* in = pixels.data();
+  for (int line = 0; line < kLinesPerPart; ++line) {
+    const int source_line = part * kLinesPerPart + line;
+    for (int x = 0; x < kVisibleLineWidth; ++x, in += 2) {
+      StoreMonitorPixel(canvas, source_line, x, in[0], in[1]);
+    }
+    for (int x = kVisibleLineWidth; x < kSourceLineWidth; x += 2, in += 4) {
+      const int row = kCanvasBottomRows + ((x - kVisibleLineWidth) >> 1);
+      StoreMonitorPixel(canvas, row, source_line, in[0], in[1]);
+      if (source_line < kLastSecondHalfLine) {
+        StoreMonitorPixel(canvas, row, kSecondHalfColumn + source_line, in[2], in[3]);
+      }
+    }
+  }
+}
+
+int StartMonitor(MonitorContext& ctx, StartedBy started_by) {
+  MonitorState& state = ctx.state;
+  const bool restart = started_by == StartedBy::kTimer;
+  // A Stop pressed while a restart was pending must still end the monitor.
+  if (!restart) state.stop_requested = false;
+  ClearExchange(state);
+  if (link::TransportForPort(ctx.window.PortText()) != link::LinkMode::Usb) {
+    ctx.host.ShowMessage(ToolError(kMsgUsbOnly));
+    if (restart && state.running) {
+      // The port box was changed while monitoring: end here, once.
+      state.running = false;
+      ctx.window.ShowMonitorRunning(false);
+    }
+    return kMonitorNotUsb;
+  }
+  const int opened = ctx.link.OpenLink("", /*handshake=*/false);
+  if (opened < 0) {
+    if (!restart) {
+      ctx.link.CloseLink(false);
+      ctx.host.ShowMessage(OpenFailureMessage(opened));
+    }
+    return kMonitorOpenFailed;
+  }
+  state.running = true;
+  ctx.window.ShowMonitorRunning(true);
+  // The tick that restarts re-arms the timer at its own end.
+  if (!restart) ctx.window.StartFrameTimer(kFrameIntervalMs);
+  return kMonitorStarted;
+}
+
+void StopMonitor(MonitorState& state) {
+  state.stop_requested = true;
+}
+
+void MonitorTick(MonitorContext& ctx) {
+  MonitorState& state = ctx.state;
+  ctx.window.KillFrameTimer();
+  if (state.reconnect_requested && !state.stop_requested) {
+    if (StartMonitor(ctx, StartedBy::kTimer) == kMonitorNotUsb) return;
+  }
+  FetchMonitorFrame(ctx);
+  ctx.window.PaintCanvas();
+  if (!state.failed && !state.stop_requested) ctx.window.StartFrameTimer(kFrameIntervalMs);
+}
+
+int FetchMonitorFrame(MonitorContext& ctx) {
+  MonitorState& state = ctx.state;
+  if (!state.stop_requested) {
+    for (int part = 0; part < kFrameParts && !state.failed; ++part) {
+      if (!ExchangePart(ctx, part)) state.failed = true;
+    }
+  }
+  int result = kFrameDone;
+  if (state.failed) {
+    ctx.link.CloseLink(false);
+    state.reconnect_requested = true;
+    state.failed = false;
+    result = kFrameFailed;
+  }
+  if (state.stop_requested) {
+    ctx.link.CloseLink(false);
+    state.reconnect_requested = false;
+    state.running = false;
+    ctx.window.ShowMonitorRunning(false);
+    result = kFrameStopped;
+  }
+  return result;
+}
+
+void PictureClicked(MonitorState& state, int x, int y, int width, int height, bool japanese) {
+  const int top = japanese ? kPictureTopJapanese : kPictureTopEnglish;
+  if (width <= 0 || height <= top) return;
+  const int pointer_x = x * kPointerScale / width + kPointerOffset;
+  const int pointer_y = (y - top) * kPointerScale / (height - top) + kPointerOffset;
+  state.pointer_x = static_cast<std::uint8_t>(std::clamp(pointer_x, 0, kPointerMaxX));
+  state.pointer_y = static_cast<std::uint8_t>(std::clamp(pointer_y, 0, kPointerMaxY));
+}
+
+void PressConsoleKey(MonitorState& state, int code) {
+  state.console_key = static_cast<std::uint8_t>(code);
+}
+
+}  // namespace kyr::monitor
