@@ -144,7 +144,7 @@ TEST(WriteSettings, ABlockIsSentAgainUpToFourTimesAndAFifthFailureStopsTheWrite)
   const auto file = PatternImage(15, 0x0301);
   const std::string path = rig.SettingsFile(file, "in.kdta");
   for (FaultKind kind : {FaultKind::kNak, FaultKind::kBadChecksum, FaultKind::kMissingReply,
-                         FaultKind::kShortReply}) {
+                         FaultKind::kLateReply}) {
     rig.AddFault(kind, 0x14, 40);
   }
   ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {}), kTransferDone);
