@@ -72,10 +72,16 @@ CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setWindowFlag(Qt::WindowMinimizeButtonHint, true);
 
-  auto* columns = new QHBoxLayout;
-  columns->setSpacing(10);
+  // Built in reading order, which is also the Tab order: page buttons, selectors and
+  // comment, the left rows, the right rows, the command buttons.
+  QLayout* pages = BuildPageButtons();
+  QLayout* selectors = BuildSelectors();
   left_group_ = BuildColumn(editor::kLeftGroupBox, 0, editor::kLeftRows);
   right_group_ = BuildColumn(editor::kRightGroupBox, editor::kLeftRows, editor::kRightRows);
+  QLayout* commands = BuildCommandButtons();
+
+  auto* columns = new QHBoxLayout;
+  columns->setSpacing(10);
   columns->addWidget(left_group_);
   columns->addWidget(right_group_);
   // Both columns end on the same line; the right one's spare rows leave space at its foot.
@@ -83,15 +89,15 @@ CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
 
   auto* main_column = new QVBoxLayout;
   main_column->setSpacing(8);
-  main_column->addLayout(BuildPageButtons());
-  main_column->addLayout(BuildSelectors());
+  main_column->addLayout(pages);
+  main_column->addLayout(selectors);
   main_column->addLayout(columns);
 
   auto* outer = new QHBoxLayout(this);
   outer->setContentsMargins(12, 10, 12, 12);
   outer->setSpacing(14);
   outer->addLayout(main_column);
-  outer->addLayout(BuildCommandButtons());
+  outer->addLayout(commands);
   outer->setSizeConstraint(QLayout::SetFixedSize);
 }
 
