@@ -120,6 +120,15 @@ class Window {
   std::unique_ptr<CTolvaneApp> app_;
 };
 
+// Initial values, but settings version 2.
+void WriteVersionTwoFile(const std::string& path) {
+  settings::SettingsImage image{};
+  settings::CommentTexts comments{};
+  settings::InitializeSettings(image, comments);
+  image[settings::kCommonBase] = 0x0201;
+  ASSERT_EQ(settings::WriteSettingsFile(path, image, comments), 0);
+}
+
 constexpr int kGreenGainEdit = 1046;      // L10 of page 1
 constexpr int kShutterDirectEdit = 1022;  // L2 of page 1
 
@@ -266,13 +275,7 @@ TEST(TolvaneWindow, JudgmentColumnFollowsWindowUsingAndInspectFunction) {
 TEST(TolvaneWindow, ReadingAVersionTwoFileAsksToConvert) {
   TempFolder folder;
   const std::string path = folder.File("old.kdta");
-  {
-    settings::SettingsImage image{};
-    settings::CommentTexts comments{};
-    settings::InitializeSettings(image, comments);
-    image[settings::kCommonBase] = 0x0201;
-    ASSERT_EQ(settings::WriteSettingsFile(path, image, comments), 0);
-  }
+  WriteVersionTwoFile(path);
   Window w;
   w.Click(1011);  // Output / Other Settings: "AngleOut Start" exists from version 3 on
   EXPECT_EQ(w.Label(1060), "AngleOut Start");
@@ -382,6 +385,13 @@ TEST(TolvaneScreenshot, RendersWithoutADisplayAndChecksItsOptions) {
   EXPECT_LE(image.width(), 1366);
   EXPECT_LE(image.height(), 720);
   EXPECT_EQ(run.err, "");
+
+  // A file named at start goes through the read flow; unattended, the question is answered No.
+  const std::string old_file = folder.File("old.kdta");
+  WriteVersionTwoFile(old_file);
+  const ProcessRun with_file = Tolvane(folder, "--screenshot " + png + " " + old_file);
+  EXPECT_EQ(with_file.status, 0);
+  EXPECT_EQ(with_file.err, "Would you like convert to latest version parameters?\n");
 
   EXPECT_EQ(Tolvane(folder, "--screenshot " + png + " --page 6").status, 2);
   EXPECT_EQ(Tolvane(folder, "--screenshot " + png + " --window 0").status, 2);
