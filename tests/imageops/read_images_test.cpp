@@ -82,16 +82,24 @@ TEST(ReadImagesPresence, EachTypeOffersTheImagesTheHeadHolds) {
   {
     // NG: ring position 0, two pictures: "No.0" is record 62, "No.1" record 61. Target head
     // "3" still reads from the first head without asking for it.
+    ScratchFolder folder;
     Rig rig;
     rig.Head().SetNgImages(0, 2);
-    rig.host.cancel_selection = true;
+    rig.host.selection = 2;
+    rig.host.save_name = folder.File("ng.kimg");
     auto ctx = rig.Context(kNg, 2);
-    ReadImages(ctx);
+    ASSERT_EQ(ReadImages(ctx), kImagesDone);
     EXPECT_EQ(rig.host.offered_masks.at(0), 3u);
     EXPECT_EQ(rig.state->ng_records[62].r3, 0x0100 | 63);
     EXPECT_TRUE(rig.FramesStarting(0xFB).empty());
     EXPECT_EQ(rig.FramesStarting(0xF9).size(), 15u);
     EXPECT_EQ(rig.FramesStarting(0xF9).back(), (Bytes{0xF9, 252, 0, 0, 18, 0, 0xF8}));
+    // "No.1" is read from unit 4 without head bits and named after record 61.
+    EXPECT_EQ(rig.FramesStarting(0xF8).at(0), (Bytes{0xF8, 0, 0, 4, 0x80, 31, 0x64}));
+    const auto names = folder.Names();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_TRUE(names[0].ends_with("_1_62.kimg")) << names[0];
+    EXPECT_EQ(ReadBytes(folder.File(names[0])), FileBytesOf(rig.Head().Image(ImageKind::kNg, 61)));
   }
 }
 
