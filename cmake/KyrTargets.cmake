@@ -16,7 +16,10 @@ endfunction()
 # Warnings are errors for our own code.
 function(kyr_target_defaults target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
-                                           -Wno-sign-conversion -Werror)
+                                           -Wno-sign-conversion)
+  if(KYR_WARNINGS_AS_ERRORS)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()
 
 # A core library: standard library only, headers reached as "folder/header.h".
