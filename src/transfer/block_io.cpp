@@ -8,6 +8,9 @@ std::uint8_t HeadCommand(std::uint8_t code, int head) {
   return static_cast<std::uint8_t>(code + head);
 }
 
+// When a block needed another attempt, the answer taken may be a late one to an earlier
+// attempt, with the answers to the repeated commands following it: they are discarded, or
+// the next block would be taken from them.
 BlockOutcome ReadMemoryBlock(link::Link& link, int head, std::uint32_t address, std::uint8_t words,
                              link::ReplyWords& out) {
   const auto command = link::MakeCommand(HeadCommand(kReadMemory, head), address, words, 0);
@@ -15,7 +18,10 @@ BlockOutcome ReadMemoryBlock(link::Link& link, int head, std::uint32_t address, 
     if (link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
       return BlockOutcome::kSendFailed;
     }
-    if (link.ReceiveReply(out) == words) return BlockOutcome::kDone;
+    if (link.ReceiveReply(out) == words) {
+      if (failed > 0) link.DiscardPending();
+      return BlockOutcome::kDone;
+    }
     ++failed;
   }
   return BlockOutcome::kNoGoodReply;

@@ -96,7 +96,12 @@ bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockByt
     // The data frame follows at once; a fault in it shows in the acknowledge.
     ctx.link.SendFrame(data.data(), data.size());
     ctx.host.SetProgressPosition(block);
-    if (ctx.link.ReceiveReply(reply) == 0) return true;
+    if (ctx.link.ReceiveReply(reply) == 0) {
+      // Acknowledges to earlier attempts may still follow a late one; taken for the next
+      // block's, they would hide a refusal of that block.
+      if (failed > 0) ctx.link.DiscardPending();
+      return true;
+    }
     if (++failed == kMaxFailedReplies) {
       ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
       return false;
