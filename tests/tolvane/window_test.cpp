@@ -39,15 +39,29 @@ using editor::Answer;
 using editor::Message;
 using settings::testing::TempFolder;
 
+// One QApplication for the test process, on the offscreen platform; deleted after the last
+// test, which also lets Qt release the font library's caches.
+QApplication* g_app = nullptr;
+
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    delete g_app;
+    g_app = nullptr;
+  }
+};
+[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
 QApplication& App() {
   static int argc = 1;
   static char name[] = "tolvane_window_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
+  if (g_app == nullptr) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return new QApplication(argc, argv);
-  }();
-  return *app;
+    g_app = new QApplication(argc, argv);
+  }
+  return *g_app;
 }
 
 struct FileRequest {
