@@ -1,0 +1,142 @@
+#pragma once
+// The tool window on the offscreen platform with a simulated head unit on real time, and a
+// watcher that answers the modal dialogs and message boxes the window opens, recording them.
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "headsim/usb_head.h"
+#include "link/system_environment.h"
+#include "strings/strings.h"
+#include "window/ridgemo_dlg.h"
+
+namespace kyr::ridgemo::testing {
+
+inline void EnsureApplication() {
+  static int argc = 1;
+  static char name[] = "ridgemo_window_tests";
+  static char* argv[] = {name, nullptr};
+  if (QApplication::instance() == nullptr) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    new QApplication(argc, argv);
+  }
+  SetLanguage(Lang::En);
+}
+
+// A message box as the user saw it.
+struct SeenBox {
+  QString title;
+  QString text;
+  QMessageBox::Icon icon;
+  int string_id;
+};
+
+// Answers modal windows as they open: the next scripted action if any, else a message box
+// gets its default button and any other dialog is cancelled.
+class ModalWatcher {
+ public:
+  using Action = std::function<void(QWidget*)>;
+
+  ModalWatcher() {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start();
+  }
+
+  void Then(Action action) { actions_.push_back(std::move(action)); }
+
+  std::vector<SeenBox> boxes;
+  int dialogs_seen = 0;
+
+ private:
+  void Poll() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible() || modal->property("answered").toBool()) return;
+    modal->setProperty("answered", true);
+    ++dialogs_seen;
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->objectName().toInt()});
+    }
+    Action action;
+    if (!actions_.empty()) {
+      action = std::move(actions_.front());
+      actions_.pop_front();
+    }
+    // Run after this timer slot: the action may open further modal windows.
+    QTimer::singleShot(0, modal, [modal, action] {
+      if (action) {
+        action(modal);
+      } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        box->defaultButton() != nullptr ? box->defaultButton()->click() : box->accept();
+      } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        dialog->reject();
+      }
+    });
+  }
+
+  QTimer timer_;
+  std::deque<Action> actions_;
+};
+
+class TempFolder {
+ public:
+  TempFolder() {
+    char pattern[] = "/tmp/ridgemo-window-XXXXXX";
+    path_ = mkdtemp(pattern);
+  }
+  ~TempFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+  }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct ApplicationFirst {
+  ApplicationFirst() { EnsureApplication(); }
+};
+
+// The window on a simulated head unit of its own; the selections file in a temporary folder.
+struct WindowRig : ApplicationFirst {
+  WindowRig() : WindowRig(std::string()) {}
+  explicit WindowRig(std::string selections) : unit(Options(), time) {
+    if (selections.empty()) selections = folder.File("ridgemo.ini");
+    link::LinkEnvironment environment = unit.Environment();
+    environment.serial_ports = link::SystemLinkEnvironment().serial_ports;
+    environment.let_events_run = [](int) { QCoreApplication::processEvents(); };
+    window = std::make_unique<CRidgemoDlg>(environment, selections);
+    window->show();
+    QCoreApplication::processEvents();
+  }
+  static headsim::UsbHeadOptions Options() {
+    headsim::UsbHeadOptions options;
+    options.replug_after_ms = 200;
+    return options;
+  }
+  template <typename T = QWidget>
+  T* Control(int id) const {
+    return window->findChild<T*>(QString::number(id));
+  }
+  void Click(int id) { QTest::mouseClick(Control<QPushButton>(id), Qt::LeftButton); }
+
+  TempFolder folder;
+  headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kReal};
+  headsim::SimulatedUsbHead unit;
+  ModalWatcher watcher;
+  std::unique_ptr<CRidgemoDlg> window;
+};
+
+}  // namespace kyr::ridgemo::testing

@@ -1,0 +1,297 @@
+// The tool window on the offscreen platform with a simulated head unit: selections, the
+// console keys, the monitor, picture clicks, Read Image and Write Settings through dialogs.
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <fstream>
+#include <iterator>
+
+#include "images/canvas.h"
+#include "images/raw_image.h"
+#include "ridgemo/window_support.h"
+#include "window/small_dialogs.h"
+
+namespace kyr::ridgemo::testing {
+namespace {
+
+constexpr int kWaitMs = 5000;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// Chooses `path` in a file dialog and accepts it.
+ModalWatcher::Action ChooseFile(const std::string& path) {
+  return [path](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    const std::filesystem::path chosen(path);
+    dialog->setDirectory(QString::fromStdString(chosen.parent_path().string()));
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setText(QString::fromStdString(chosen.filename().string()));
+    static_cast<QDialog*>(dialog)->accept();
+  };
+}
+
+// The buttons and boxes a running command or monitor disables.
+bool CommandsEnabled(const WindowRig& rig) {
+  for (int id : {kIdImageMonitor, kIdSaveBmp, kIdExit, kIdReadSettings, kIdWriteSettings,
+                 kIdReadImage, kIdWriteImage, kIdTargetHead, kIdImageType}) {
+    if (!rig.Control(id)->isEnabled()) return false;
+  }
+  return true;
+}
+
+TEST(RidgemoWindow, ControlsCaptionsAndStartState) {
+  WindowRig rig;
+  EXPECT_EQ(rig.window->windowTitle(), "KYR USB Communication Software V2.18s");
+  EXPECT_EQ(rig.Control<QPushButton>(kIdImageMonitor)->text(), "Image\nMonitor");
+  EXPECT_EQ(rig.Control<QPushButton>(kIdWriteSettings)->text().replace('\n', ' '),
+            "Write Settings to KYR [USB/Serial]");
+  EXPECT_FALSE(rig.Control(kIdStop)->isEnabled());
+  EXPECT_FALSE(rig.Control(kIdAbort)->isEnabled());
+  EXPECT_TRUE(CommandsEnabled(rig));
+  auto* port = rig.Control<QComboBox>(kIdPort);
+  EXPECT_TRUE(port->isEditable());
+  EXPECT_EQ(port->currentText(), "USB");
+  EXPECT_EQ(port->itemText(9), "COM9");
+  EXPECT_EQ(rig.Control<QComboBox>(kIdImageType)->itemText(3), "NG Save");
+  EXPECT_EQ(rig.Control<QComboBox>(kIdTargetHead)->count(), 3);
+  ASSERT_NE(rig.Control(kIdPicture), nullptr);
+  EXPECT_EQ(rig.Control(kIdPicture)->y(), 65);  // the picture starts below the tool bar
+}
+
+TEST(RidgemoWindow, SelectionsAreReadAtStartAndWrittenOnExit) {
+  TempFolder folder;
+  const std::string path = folder.File("conf/ridgemo/ridgemo.ini");
+  std::filesystem::create_directories(folder.File("conf/ridgemo"));
+  WriteText(path, "2\r\n3\r\n/dev/ttyUSB7");
+  {
+    WindowRig rig(path);
+    EXPECT_EQ(rig.Control<QComboBox>(kIdTargetHead)->currentIndex(), 2);
+    EXPECT_EQ(rig.Control<QComboBox>(kIdImageType)->currentIndex(), 3);
+    EXPECT_EQ(rig.Control<QComboBox>(kIdPort)->currentText(), "/dev/ttyUSB7");
+    rig.Control<QComboBox>(kIdTargetHead)->setCurrentIndex(1);
+    rig.Control<QComboBox>(kIdPort)->setEditText("COM2");
+    rig.Click(kIdExit);
+    EXPECT_FALSE(rig.window->isVisible());
+    EXPECT_TRUE(rig.watcher.boxes.empty());
+  }
+  EXPECT_EQ(ReadAll(path), "1\r\n3\r\nCOM2");
+
+  WriteText(path, "7\n1\n");  // head out of range, no third line
+  {
+    WindowRig rig(path);
+    EXPECT_EQ(rig.Control<QComboBox>(kIdTargetHead)->currentIndex(), 0);
+    EXPECT_EQ(rig.Control<QComboBox>(kIdImageType)->currentIndex(), 1);
+    EXPECT_EQ(rig.Control<QComboBox>(kIdPort)->currentText(), "USB");
+  }
+
+  // A selections file that cannot be written: message 135, and the window closes anyway.
+  WriteText(folder.File("plain"), "x");
+  WindowRig rig(folder.File("plain/ridgemo.ini"));
+  rig.Click(kIdExit);
+  ASSERT_EQ(rig.watcher.boxes.size(), 1u);
+  EXPECT_EQ(rig.watcher.boxes[0].text, "Fail to write the setting file.");
+  EXPECT_EQ(rig.watcher.boxes[0].title, "Error");
+  EXPECT_EQ(rig.watcher.boxes[0].icon, QMessageBox::Critical);
+  EXPECT_FALSE(rig.window->isVisible());
+}
+
+TEST(RidgemoWindow, ConsoleKeysNeverReachTheBoxesAndEnterClicksTheFocusedButton) {
+  WindowRig rig;
+  auto* port = rig.Control<QComboBox>(kIdPort);
+  port->setFocus();
+  port->lineEdit()->selectAll();
+  QTest::keyClicks(port->lineEdit(), "X1Y2");
+  EXPECT_EQ(port->currentText(), "XY");
+  EXPECT_EQ(rig.window->Monitor().console_key, 7);  // "2"
+  QTest::keyClick(port->lineEdit(), Qt::Key_8, Qt::KeypadModifier);
+  EXPECT_EQ(rig.window->Monitor().console_key, 13);
+  QTest::keyClick(port->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(rig.window->Monitor().console_key, 2);  // Enter on a box
+
+  QTest::keyClick(port->lineEdit(), Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(rig.window->isVisible());
+  EXPECT_EQ(rig.window->Monitor().console_key, 5);
+  QTest::keyClick(rig.window.get(), Qt::Key_Escape);
+  EXPECT_TRUE(rig.window->isVisible());
+
+  // Letters still reach the box.
+  QTest::keyClicks(port->lineEdit(), "x");
+  EXPECT_EQ(port->currentText(), "XYx");
+
+  auto* exit = rig.Control<QPushButton>(kIdExit);
+  exit->setFocus();
+  QTest::keyClick(exit, Qt::Key_Return);
+  EXPECT_EQ(rig.window->Monitor().console_key, 1);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !rig.window->isVisible(); }, kWaitMs));
+  EXPECT_EQ(ReadAll(rig.window->SelectionsPath()), "0\r\n0\r\nXYx");
+}
+
+TEST(RidgemoWindow, ImageMonitorOnAComPortShows167AndOpensNothing) {
+  WindowRig rig;
+  rig.Control<QComboBox>(kIdPort)->setCurrentIndex(1);  // COM1
+  rig.Click(kIdImageMonitor);
+  ASSERT_EQ(rig.watcher.boxes.size(), 1u);
+  EXPECT_EQ(rig.watcher.boxes[0].text, "ImageMonitor is USB only.");
+  EXPECT_EQ(rig.watcher.boxes[0].title, "KYR USB Communication Software V2.18s");
+  EXPECT_EQ(rig.watcher.boxes[0].icon, QMessageBox::Critical);
+  EXPECT_EQ(rig.unit.opens(), 0);
+  EXPECT_TRUE(CommandsEnabled(rig));
+  EXPECT_FALSE(rig.Control(kIdStop)->isEnabled());
+}
+
+TEST(RidgemoWindow, MonitorShowsFramesRestartsSilentlyAndStopRestoresTheButtons) {
+  WindowRig rig;
+  rig.Click(kIdImageMonitor);
+  EXPECT_FALSE(CommandsEnabled(rig));
+  EXPECT_TRUE(rig.Control(kIdStop)->isEnabled());
+  EXPECT_TRUE(rig.Control(kIdHelp)->isEnabled());
+  EXPECT_TRUE(rig.Control(kIdPort)->isEnabled());
+  EXPECT_FALSE(rig.Control(kIdAbort)->isEnabled());
+  const auto& engine = rig.unit.engine();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.Stats().monitor_requests >= 24; }, kWaitMs));
+  const auto& screen = engine.MonitorScreen();
+  const images::Canvas& canvas = rig.window->Canvas();
+  EXPECT_NE(canvas.At(100, 100), (images::Pixel{}));
+
+  // The link drops in the middle of a frame: no message, and frames come again.
+  headsim::FaultRule drop;
+  drop.kind = headsim::FaultKind::kDroppedLink;
+  drop.command = headsim::kMonitorCommand;
+  drop.block = 5;
+  rig.unit.engine().Faults().Add(drop);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return rig.unit.opens() >= 2; }, kWaitMs));
+  const int after_restart = engine.Stats().monitor_requests;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.Stats().monitor_requests >= after_restart + 16; },
+                              kWaitMs));
+  EXPECT_TRUE(rig.watcher.boxes.empty());
+  EXPECT_FALSE(CommandsEnabled(rig));
+
+  // Picture clicks: the left edge is pointer x 13, the right edge 241; sent with a request.
+  QWidget* picture = rig.Control(kIdPicture);
+  QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(0, 10));
+  EXPECT_EQ(rig.window->Monitor().pointer_x, 13);
+  QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(picture->width() - 1, 10));
+  EXPECT_EQ(rig.window->Monitor().pointer_x, 241);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window->Monitor().pointer_x == 0; }, kWaitMs));
+  EXPECT_EQ(engine.MonitorState().click_x, headsim::Screen::PointerToScreenX(241));
+
+  rig.Click(kIdStop);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return CommandsEnabled(rig); }, kWaitMs));
+  EXPECT_FALSE(rig.Control(kIdStop)->isEnabled());
+  EXPECT_FALSE(rig.window->Link().IsOpen());
+  const int stopped_at = engine.Stats().monitor_requests;
+  QTest::qWait(300);
+  EXPECT_EQ(engine.Stats().monitor_requests, stopped_at);
+  // The last frame painted is the head's screen as it was drawn.
+  EXPECT_EQ(canvas.At(10, 10), monitor::MonitorPixelColour(screen.Pixel(10, 10)));
+  EXPECT_TRUE(rig.watcher.boxes.empty());
+}
+
+TEST(RidgemoWindow, ReadImageOfBankImagesThroughTheSelectionDialog) {
+  WindowRig rig;
+  rig.watcher.Then([](QWidget* modal) {
+    auto* dialog = qobject_cast<CImageSelDlg*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Bank Images Selection");
+    ASSERT_EQ(dialog->BoxCount(), 32);
+    EXPECT_EQ(dialog->Box(20)->objectName(), "1047");
+    dialog->Box(0)->setChecked(true);
+    QTest::mouseClick(dialog->findChild<QPushButton*>("1090"), Qt::LeftButton);  // Clear
+    EXPECT_FALSE(dialog->Box(0)->isChecked());
+    dialog->Box(1)->setChecked(true);
+    dialog->Box(30)->setChecked(true);
+    QTest::mouseClick(dialog->findChild<QPushButton*>("1045"), Qt::LeftButton);  // GO
+  });
+  rig.watcher.Then([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->nameFilters().size(), 2);
+    EXPECT_TRUE(dialog->nameFilters().front().startsWith("KYR image file ( *.kimg )"));
+    ChooseFile(rig.folder.File("bank"))(modal);
+  });
+  rig.Click(kIdReadImage);
+  ASSERT_EQ(rig.watcher.boxes.size(), 1u);
+  EXPECT_EQ(rig.watcher.boxes[0].text, "Complete to read image.");
+  EXPECT_EQ(rig.watcher.boxes[0].title, "Finish");
+  EXPECT_EQ(std::filesystem::file_size(rig.folder.File("bank.01.kimg")), images::kImageFileBytes);
+  EXPECT_EQ(std::filesystem::file_size(rig.folder.File("bank.30.kimg")), images::kImageFileBytes);
+  EXPECT_FALSE(std::filesystem::exists(rig.folder.File("bank.00.kimg")));
+  // The last image read is what the picture shows.
+  auto image = std::make_unique<images::RawImage>();
+  auto expected = std::make_unique<images::Canvas>();
+  ASSERT_EQ(images::LoadImageFile(rig.folder.File("bank.30.kimg"), *image, *expected), 0);
+  EXPECT_TRUE(expected->bytes == rig.window->Canvas().bytes);
+  EXPECT_EQ(rig.Control<QLabel>(kIdImageNumber)->text(), "30");
+  EXPECT_TRUE(CommandsEnabled(rig));
+  EXPECT_FALSE(rig.Control(kIdAbort)->isEnabled());
+}
+
+TEST(RidgemoWindow, WriteSettingsThroughTheWriteDialog) {
+  WindowRig rig;
+  const std::string file = rig.folder.File("head.kdta");
+  rig.watcher.Then(ChooseFile(rig.folder.File("head")));  // ".kdta" is added
+  rig.Click(kIdReadSettings);
+  ASSERT_EQ(rig.watcher.boxes.size(), 1u);
+  EXPECT_EQ(rig.watcher.boxes[0].text, "Complete to read all setting values.");
+  EXPECT_EQ(rig.Control<QProgressBar>(kIdProgress)->maximum(), 64);
+
+  // Bank 2 starts on line 24 of the file: change its first word.
+  std::string text = ReadAll(file);
+  std::size_t line_start = 0;
+  for (int line = 0; line < 24; ++line) line_start = text.find('\n', line_start) + 1;
+  text.replace(line_start, 4, "ABCD");
+  WriteText(file, text);
+  const std::uint16_t bank3_before = rig.unit.engine().Head(0).settings[3 * 192];
+
+  rig.watcher.Then(ChooseFile(file));
+  rig.watcher.Then([](QWidget* modal) {
+    auto* dialog = qobject_cast<CPrmWriteDlg*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Writes setting value");
+    auto* start = dialog->findChild<QComboBox*>("startBank");
+    auto* end = dialog->findChild<QComboBox*>("endBank");
+    auto* target = dialog->findChild<QComboBox*>("targetBank");
+    EXPECT_EQ(end->currentText(), "31");
+    start->setCurrentIndex(2);
+    emit start->activated(2);
+    EXPECT_EQ(target->currentIndex(), 2);  // the destination follows the start bank
+    end->setCurrentIndex(2);
+    emit end->activated(2);
+    dialog->findChild<QCheckBox*>("common")->setChecked(false);
+    auto* write = dialog->findChild<QPushButton*>("1");
+    EXPECT_TRUE(write->isDefault());
+    QTest::mouseClick(write, Qt::LeftButton);
+  });
+  rig.Click(kIdWriteSettings);
+  ASSERT_EQ(rig.watcher.boxes.size(), 2u);
+  EXPECT_EQ(rig.watcher.boxes[1].text, "Complete to write all setting values.");
+  EXPECT_EQ(rig.unit.engine().Head(0).settings[2 * 192], 0xABCD);
+  EXPECT_EQ(rig.unit.engine().Head(0).settings[3 * 192], bank3_before);
+
+  // CANCEL in the dialog: nothing is written.
+  text.replace(line_start, 4, "1234");
+  WriteText(file, text);
+  rig.watcher.Then(ChooseFile(file));
+  rig.watcher.Then([](QWidget* modal) {
+    QTest::mouseClick(modal->findChild<QPushButton*>("2"), Qt::LeftButton);
+  });
+  rig.Click(kIdWriteSettings);
+  EXPECT_EQ(rig.watcher.boxes.size(), 2u);
+  EXPECT_EQ(rig.unit.engine().Head(0).settings[2 * 192], 0xABCD);
+}
+
+}  // namespace
+}  // namespace kyr::ridgemo::testing
