@@ -1,6 +1,8 @@
 #include "monitor/monitor.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "link/result_codes.h"
 #include "strings/strings.h"
@@ -25,14 +27,17 @@ constexpr int kMsgOpenPortFailed = 133;
 constexpr int kMsgUnknownCommError = 169;
 constexpr const char* kNoKyrFound = "no KYR found";
 
+// Blue, green, red and a zero byte, as one little-endian word of the canvas.
+static_assert(std::endian::native == std::endian::little, "canvas words are stored little-endian");
+inline std::uint32_t CanvasWord(std::uint8_t high, std::uint8_t low) {
+  const std::uint32_t value = static_cast<std::uint32_t>(high) << 8 | low;
+  return ((value & 0x1F) << 3) | (((value >> 8) & 0xFC) << 8) | (((value >> 2) & 0xF8) << 16);
+}
+
 void StoreMonitorPixel(images::Canvas& canvas, int row, int column, std::uint8_t high,
                        std::uint8_t low) {
-  std::uint8_t* at = canvas.bytes.data() + canvas.Offset(row, column);
-  const images::Pixel colour = MonitorPixelColour(static_cast<std::uint16_t>(high << 8 | low));
-  at[0] = colour.blue;
-  at[1] = colour.green;
-  at[2] = colour.red;
-  at[3] = 0;
+  const std::uint32_t word = CanvasWord(high, low);
+  std::memcpy(canvas.bytes.data() + canvas.Offset(row, column), &word, sizeof word);
 }
 
 tool::Message TitleError(int string_id, std::string text) {
@@ -107,8 +112,10 @@ void UnpackMonitorPart(std::span<const std::uint8_t, kPartPixelBytes> pixels, in
   const std::uint8_t* in = pixels.data();
   for (int line = 0; line < kLinesPerPart; ++line) {
     const int source_line = part * kLinesPerPart + line;
-    for (int x = 0; x < kVisibleLineWidth; ++x, in += 2) {
-      StoreMonitorPixel(canvas, source_line, x, in[0], in[1]);
+    std::uint8_t* out = canvas.bytes.data() + canvas.Offset(source_line, 0);
+    for (int x = 0; x < kVisibleLineWidth; ++x, in += 2, out += 4) {
+      const std::uint32_t word = CanvasWord(in[0], in[1]);
+      std::memcpy(out, &word, sizeof word);
     }
     for (int x = kVisibleLineWidth; x < kSourceLineWidth; x += 2, in += 4) {
       const int row = kCanvasBottomRows + ((x - kVisibleLineWidth) >> 1);

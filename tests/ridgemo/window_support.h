@@ -23,13 +23,16 @@
 
 namespace kyr::ridgemo::testing {
 
+// One QApplication for the test process; the test program deletes it after the last test.
+inline QApplication* g_application = nullptr;
+
 inline void EnsureApplication() {
   static int argc = 1;
   static char name[] = "ridgemo_window_tests";
   static char* argv[] = {name, nullptr};
-  if (QApplication::instance() == nullptr) {
+  if (g_application == nullptr) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    new QApplication(argc, argv);
+    g_application = new QApplication(argc, argv);
   }
   SetLanguage(Lang::En);
 }

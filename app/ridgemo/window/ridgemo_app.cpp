@@ -60,8 +60,15 @@ QPixmap GrabWithDialog(CRidgemoDlg& window, QDialog& dialog) {
   QPixmap picture = window.grab();
   const QPixmap over = dialog.grab();
   QPainter painter(&picture);
-  const QPoint at((picture.width() - over.width()) / 2, (picture.height() - over.height()) / 3);
-  painter.fillRect(QRect(at - QPoint(1, 1), over.size() + QSize(2, 2)), Qt::darkGray);
+  constexpr int kTitleBar = 24;  // drawn in place of the window manager's title bar
+  const QPoint at((picture.width() - over.width()) / 2,
+                  (picture.height() - over.height() + kTitleBar) / 3);
+  const QRect title(at.x(), at.y() - kTitleBar, over.width(), kTitleBar);
+  painter.fillRect(title.united(QRect(at, over.size())).adjusted(-1, -1, 1, 1), Qt::darkGray);
+  painter.fillRect(title, QColor(0x3b, 0x5a, 0x82));
+  painter.setPen(Qt::white);
+  painter.drawText(title.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                   dialog.windowTitle());
   painter.drawPixmap(at, over);
   dialog.hide();
   return picture;
