@@ -42,7 +42,10 @@ const Command* FindCommand(std::string_view name) {
 
 void PrintHelp(std::ostream& out) {
   out << "usage: ridgemo [--port P] [--head 1|2|3] [--simulate] [--lang en|ja] [COMMAND ...]\n"
-         "Without a command the tool window opens.\n\ncommands:\n";
+         "Without a command the tool window opens (--simulate: with the built-in simulated\n"
+         "head as its USB head unit); --screenshot OUT.png [--scene NAME] renders the window\n"
+         "instead and exits. Scenes: idle, monitor, prm-write, bank, memory, ng, shoot,\n"
+         "write-number, message.\n\ncommands:\n";
   for (const Command& command : kCommands) {
     out << "  ridgemo " << command.name << ' ' << command.usage << '\n';
     if (!command.detail.empty()) out << "    " << command.detail << '\n';

@@ -116,3 +116,19 @@ TEST_F(RidgemoImages, ImageTransfersAgainstTheSimulatedHead) {
 }
 
 }  // namespace
+
+TEST_F(RidgemoImages, MonitorCommandGrabsTheSimulatedScreenAndIsUsbOnly) {
+  ASSERT_EQ(Run("--simulate monitor --frames 2 --bmp " + File("screen")), 0) << Err();
+  ASSERT_EQ(fs::file_size(File("screen")), 391734u);  // the path is used as given
+  std::ifstream bmp(File("screen"), std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(bmp)),
+                                std::istreambuf_iterator<char>());
+  std::size_t lit = 0;
+  for (std::size_t i = 54; i < bytes.size(); ++i) lit += bytes[i] != 0;
+  EXPECT_GT(lit, bytes.size() / 4);  // a whole frame, bottom rows included
+
+  EXPECT_EQ(Run("--simulate --port COM1 monitor --frames 1 --bmp " + File("com.bmp")), 1);
+  EXPECT_NE(Err().find("ImageMonitor is USB only."), std::string::npos);
+  EXPECT_FALSE(fs::exists(File("com.bmp")));
+  EXPECT_EQ(Run("monitor --frames 0 --bmp " + File("x.bmp")), 2);
+}

@@ -119,6 +119,12 @@ int TakeScreenshot(CRidgemoDlg& window, const WindowOptions& options) {
 
 int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr && !HasDisplay()) {
+    if (options.screenshot.empty()) {
+      // An invisible window would wait for ever for a click that cannot come.
+      std::cerr << "ridgemo: no display (DISPLAY or WAYLAND_DISPLAY) for the window; use a "
+                   "command, or --screenshot OUT.png\n";
+      return 1;
+    }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
   QApplication application(argc, argv);

@@ -481,9 +481,11 @@ void CRidgemoDlg::ConsoleKeyPressed(int code) {
 // ---- handlers ----
 
 void CRidgemoDlg::OnImageMonitor() {
-  if (Busy()) return;
-  monitor::MonitorContext ctx = MonitorContext();
-  monitor::StartMonitor(ctx, monitor::StartedBy::kButton);
+  // The USB open lets events run: no other command may start meanwhile.
+  RunCommand([this] {
+    monitor::MonitorContext ctx = MonitorContext();
+    monitor::StartMonitor(ctx, monitor::StartedBy::kButton);
+  });
 }
 
 void CRidgemoDlg::OnStop() {
