@@ -4,14 +4,12 @@
 
 #include "cli.h"
 #include "images/canvas.h"
+#include "images/ops/messages.h"
 #include "images/raw_image.h"
 #include "images/save_bitmap.h"
-#include "strings/strings.h"
 
 namespace kyr::ridgemo {
 namespace {
-
-constexpr int kCannotOpenImageFileId = 158;
 
 bool LooksLikeOption(const std::string& arg) {
   return arg.size() > 1 && arg.starts_with("--");
@@ -28,12 +26,7 @@ int RunToBmp(CommandContext& ctx) {
   auto image = std::make_unique<images::RawImage>();
   auto canvas = std::make_unique<images::Canvas>();
   if (images::LoadImageFile(ctx.args[0], *image, *canvas) != images::kImageFileOk) {
-    tool::Message message;
-    message.string_id = kCannotOpenImageFileId;
-    message.text = std::string(LoadString(StringTable::Tool, kCannotOpenImageFileId));
-    message.caption = "Error";
-    message.icon = tool::Icon::Error;
-    ctx.host.ShowMessage(message);
+    ctx.host.ShowMessage(tool::ErrorBox(images::kMsgCannotOpenImage));
     return kExitFailed;
   }
   return images::SaveCanvasBitmapAs(ctx.host, *canvas, ctx.args[1]) == images::kSaveDone

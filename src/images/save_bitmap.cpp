@@ -2,25 +2,12 @@
 
 #include "images/bitmap.h"
 #include "images/file_io.h"
-#include "strings/strings.h"
+#include "tool/messages.h"
 
 namespace kyr::images {
 namespace {
 
-constexpr int kBitmapExistsId = 141;
-constexpr int kCannotCreateId = 142;
-
-tool::Message ToolMessage(int id, const char* caption, tool::Icon icon, tool::Buttons buttons,
-                          tool::Answer default_answer) {
-  tool::Message message;
-  message.string_id = id;
-  message.text = std::string(LoadString(StringTable::Tool, id));
-  message.caption = caption;
-  message.icon = icon;
-  message.buttons = buttons;
-  message.default_answer = default_answer;
-  return message;
-}
+constexpr int kMsgBitmapExists = 141;  // "Bitmap file already exists. Overwrite?"
 
 }  // namespace
 
@@ -36,14 +23,11 @@ int SaveCanvasBitmap(tool::ToolHost& host, const Canvas& canvas) {
 
 int SaveCanvasBitmapAs(tool::ToolHost& host, const Canvas& canvas, const std::string& path) {
   if (detail::CanOpenForReading(path)) {
-    const tool::Answer answer =
-        host.ShowMessage(ToolMessage(kBitmapExistsId, "Warning", tool::Icon::Exclamation,
-                                     tool::Buttons::YesNo, tool::Answer::Yes));
+    const tool::Answer answer = host.ShowMessage(tool::WarningQuestion(kMsgBitmapExists));
     if (answer != tool::Answer::Yes) return kSaveNotWanted;
   }
   if (!WriteCanvasBitmap(path, canvas)) {
-    host.ShowMessage(ToolMessage(kCannotCreateId, "Error", tool::Icon::Error, tool::Buttons::Ok,
-                                 tool::Answer::Ok));
+    host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
     return kSaveFailed;
   }
   return kSaveDone;

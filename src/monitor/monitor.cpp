@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "link/result_codes.h"
-#include "strings/strings.h"
+#include "tool/messages.h"
 
 namespace kyr::monitor {
 namespace {
@@ -22,9 +22,6 @@ constexpr int kPointerMaxY = 228;
 constexpr int kPictureTopEnglish = 65;
 constexpr int kPictureTopJapanese = 50;
 
-constexpr int kMsgNotConnected = 132;
-constexpr int kMsgOpenPortFailed = 133;
-constexpr int kMsgUnknownCommError = 169;
 constexpr const char* kNoKyrFound = "no KYR found";
 
 // Blue, green, red and a zero byte, as one little-endian word of the canvas.
@@ -40,29 +37,10 @@ void StoreMonitorPixel(images::Canvas& canvas, int row, int column, std::uint8_t
   std::memcpy(canvas.bytes.data() + canvas.Offset(row, column), &word, sizeof word);
 }
 
-tool::Message TitleError(int string_id, std::string text) {
-  tool::Message message;
-  message.string_id = string_id;
-  message.text = std::move(text);
-  message.icon = tool::Icon::Error;  // no caption: the box shows the program's title
-  return message;
-}
-
-tool::Message ToolError(int string_id) {
-  return TitleError(string_id, std::string(LoadString(StringTable::Tool, string_id)));
-}
-
+// Opened without the handshake, the link fails only to find or to open the head unit.
 tool::Message OpenFailureMessage(int code) {
-  switch (code) {
-    case link::kNoKyrDevice:
-      return TitleError(0, kNoKyrFound);
-    case link::kNotListed:
-      return ToolError(kMsgNotConnected);
-    case link::kOpenFailed:
-      return ToolError(kMsgOpenPortFailed);
-    default:
-      return ToolError(kMsgUnknownCommError);
-  }
+  if (code == link::kNoKyrDevice) return tool::TitleErrorBox(0, kNoKyrFound);
+  return tool::TitleErrorBox(link::LinkMessageId(code));
 }
 
 void ClearExchange(MonitorState& state) {
@@ -134,7 +112,7 @@ int StartMonitor(MonitorContext& ctx, StartedBy started_by) {
   if (!restart) state.stop_requested = false;
   ClearExchange(state);
   if (link::TransportForPort(ctx.window.PortText()) != link::LinkMode::Usb) {
-    ctx.host.ShowMessage(ToolError(kMsgUsbOnly));
+    ctx.host.ShowMessage(tool::TitleErrorBox(kMsgUsbOnly));
     if (restart && state.running) {
       // The port box was changed while monitoring: end here, once.
       state.running = false;

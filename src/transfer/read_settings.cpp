@@ -61,16 +61,16 @@ bool ReadBlocks(TransferContext& ctx, settings::AtomicFileWriter& file) {
     const auto address = static_cast<std::uint32_t>(block) * 2u * kReadBlockWords;
     switch (ReadMemoryBlock(ctx.link, ctx.head, address, kReadBlockWords, words)) {
       case BlockOutcome::kSendFailed:
-        ctx.host.ShowMessage(TitleErrorBox(kMsgWriteUsbFailed));
+        ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
         return false;
       case BlockOutcome::kNoGoodReply:
-        ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+        ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
         return false;
       case BlockOutcome::kDone:
         break;
     }
     if (!file.Append(FormatBlock(words, text))) {
-      ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+      ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
       return false;
     }
     ctx.host.SetProgressPosition(block);
@@ -80,25 +80,26 @@ bool ReadBlocks(TransferContext& ctx, settings::AtomicFileWriter& file) {
 
 // From the overwrite question on.
 int ReadIntoFile(TransferContext& ctx, const std::string& path) {
-  if (CanOpenForReading(path) && ctx.host.ShowMessage(OverwriteQuestion()) != tool::Answer::Yes) {
+  if (CanOpenForReading(path) &&
+      ctx.host.ShowMessage(tool::WarningQuestion(tool::kMsgFileExists)) != tool::Answer::Yes) {
     return kTransferNotWanted;
   }
   // The blocks go to a temporary file beside the target, which replaces it only when all
   // of them arrived: a failed read never leaves a partial settings file behind.
   settings::AtomicFileWriter file(path);
   if (FolderInTheWay(path) || !file.Open()) {
-    ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
     return Fail(ctx);
   }
   if (!OpenLinkAndFindHead(ctx)) return Fail(ctx);
   ctx.state.failed = !ReadBlocks(ctx, file);
   if (!ctx.state.failed && !file.Commit()) {
-    ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
     ctx.state.failed = true;
   }
   if (!ctx.state.failed) {
     ctx.host.SetProgressPosition(kReadBlocks);
-    ctx.host.ShowMessage(FinishBox(kMsgReadComplete));
+    ctx.host.ShowMessage(tool::FinishBox(kMsgReadComplete));
   }
   file.Abandon();
   return CloseLinkAfterTransfer(ctx);

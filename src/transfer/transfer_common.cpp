@@ -17,13 +17,14 @@ int Fail(TransferContext& ctx, int result) {
 bool OpenLinkAndFindHead(TransferContext& ctx) {
   const int opened = ctx.link.OpenLink(ctx.port, /*handshake=*/true);
   if (opened < 0) {
-    ctx.host.ShowMessage(TitleErrorBox(link::LinkMessageId(opened)));
+    tool::ShowLinkFailure(ctx.host, opened);
     ctx.link.CloseLink(false);
     return false;
   }
   const int presence = ctx.link.QueryHead(ctx.head);
   if (presence <= 0) {
-    ctx.host.ShowMessage(ErrorBox(presence < 0 ? kMsgCommunicationError : kMsgHeadAbsent));
+    ctx.host.ShowMessage(
+        tool::ErrorBox(presence < 0 ? tool::kMsgCommunicationError : tool::kMsgHeadAbsent));
     ctx.link.CloseLink(false);
     return false;
   }
@@ -32,8 +33,7 @@ bool OpenLinkAndFindHead(TransferContext& ctx) {
 
 int CloseLinkAfterTransfer(TransferContext& ctx) {
   const int closed = ctx.link.CloseLink(!ctx.state.failed);
-  if (closed == link::kWriteFailed) ctx.host.ShowMessage(TitleErrorBox(kMsgWriteUsbFailed));
-  if (closed == link::kWritePartial) ctx.host.ShowMessage(TitleErrorBox(kMsgWritePartial));
+  tool::ShowLinkFailure(ctx.host, closed);
   if (closed != link::kOk) ctx.state.failed = true;
   return ctx.state.failed ? kTransferFailed : kTransferDone;
 }

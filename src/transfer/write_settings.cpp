@@ -53,14 +53,14 @@ int LoadSettingsFile(TransferContext& ctx, const std::string& path,
                      settings::SettingsImage& image) {
   int first_incomplete = -1;
   if (settings::ReadToolSettingsFile(path, image, first_incomplete) < 0) {
-    ctx.host.ShowMessage(ErrorBox(kMsgCannotOpen));
+    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotOpenFile));
     return Fail(ctx);
   }
   // Missing fields would read as 0 and be written into the head as settings.
   if (first_incomplete >= 0) {
     const std::string text =
-        FormatMessage(ToolText(kMsgIncompleteFile), {std::to_string(first_incomplete + 1)});
-    ctx.host.ShowMessage(ErrorBox(kMsgIncompleteFile, text));
+        FormatMessage(tool::ToolText(kMsgIncompleteFile), {std::to_string(first_incomplete + 1)});
+    ctx.host.ShowMessage(tool::ErrorBox(kMsgIncompleteFile, text));
     return Fail(ctx, kTransferRefused);
   }
   return kTransferDone;
@@ -71,12 +71,12 @@ bool ReadHeadWord(TransferContext& ctx, std::uint16_t& head_word) {
   const auto command =
       link::MakeCommand(HeadCommand(kReadMemory, ctx.head), kVersionWordAddress, 1, 0);
   if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
-    ctx.host.ShowMessage(ErrorBox(kMsgWriteUsbFailed));
+    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgWriteUsbFailed));
     return false;
   }
   link::ReplyWords words{};
   if (ctx.link.ReceiveReply(words) != 1) {
-    ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
     return false;
   }
   head_word = words[0];
@@ -90,7 +90,7 @@ bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockByt
   link::ReplyWords reply{};
   for (int failed = 0;;) {
     if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
-      ctx.host.ShowMessage(TitleErrorBox(kMsgWriteUsbFailed));
+      ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
       return false;
     }
     // The data frame follows at once; a fault in it shows in the acknowledge.
@@ -103,7 +103,7 @@ bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockByt
       return true;
     }
     if (++failed == kMaxFailedReplies) {
-      ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+      ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
       return false;
     }
   }
@@ -126,12 +126,12 @@ bool FinishWrite(TransferContext& ctx) {
   const auto command =
       link::MakeCommand(HeadCommand(kFinishSettingsWrite, ctx.head), kFinishArgument, 0, 0);
   if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
-    ctx.host.ShowMessage(TitleErrorBox(kMsgWriteUsbFailed));
+    ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
     return false;
   }
   link::ReplyWords reply{};
   if (ctx.link.ReceiveReply(reply) != 0) {
-    ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
     return false;
   }
   return true;
@@ -148,10 +148,10 @@ bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
     switch (ReadMemoryBlock(ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords,
                             read)) {
       case BlockOutcome::kSendFailed:
-        ctx.host.ShowMessage(TitleErrorBox(kMsgWriteUsbFailed));
+        ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
         return false;
       case BlockOutcome::kNoGoodReply:
-        ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+        ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
         return false;
       case BlockOutcome::kDone:
         break;
@@ -160,9 +160,9 @@ bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
     for (std::size_t k = 0; k < kWriteBlockWords; ++k) {
       if (written[k] == read[k]) continue;
       const std::string text = FormatMessage(
-          ToolText(kMsgVerifyDifference),
+          tool::ToolText(kMsgVerifyDifference),
           {std::to_string(destination), std::to_string(k), Hex4(written[k]), Hex4(read[k])});
-      ctx.host.ShowMessage(ErrorBox(kMsgVerifyDifference, text));
+      ctx.host.ShowMessage(tool::ErrorBox(kMsgVerifyDifference, text));
       return false;
     }
   }
@@ -174,7 +174,7 @@ int WriteFromFile(TransferContext& ctx, const std::string& path, const tool::Wri
                   const WriteOptions& options) {
   // A bank moved beyond bank 31 would land in the head's memory past the bank area.
   if (!BankRangeFits(choices)) {
-    ctx.host.ShowMessage(ErrorBox(kMsgBanksPastEnd));
+    ctx.host.ShowMessage(tool::ErrorBox(kMsgBanksPastEnd));
     return Fail(ctx, kTransferRefused);
   }
   settings::SettingsImage image{};
@@ -188,7 +188,7 @@ int WriteFromFile(TransferContext& ctx, const std::string& path, const tool::Wri
     return Fail(ctx);
   }
   if (const int refusal = CheckAndConvert(head_word, image); refusal != 0) {
-    ctx.host.ShowMessage(ErrorBox(refusal));
+    ctx.host.ShowMessage(tool::ErrorBox(refusal));
     ctx.link.CloseLink(false);
     return Fail(ctx, kTransferRefused);
   }
@@ -199,7 +199,7 @@ int WriteFromFile(TransferContext& ctx, const std::string& path, const tool::Wri
   }
   if (!ctx.state.failed) {
     ctx.host.SetProgressPosition(kWriteBlocks);
-    ctx.host.ShowMessage(FinishBox(kMsgWriteComplete));
+    ctx.host.ShowMessage(tool::FinishBox(kMsgWriteComplete));
   }
   return CloseLinkAfterTransfer(ctx);
 }

@@ -43,7 +43,8 @@ const std::vector<FaultKind> kAllKinds = {FaultKind::kBadChecksum, FaultKind::kN
 
 // Messages a transfer may end with when the link or the head fails it.
 std::set<int> FailureMessages() {
-  std::set<int> ids = {kMsgWriteUsbFailed, kMsgWritePartial, kMsgCommunicationError};
+  std::set<int> ids = {tool::kMsgWriteUsbFailed, tool::kMsgWritePartial,
+                       tool::kMsgCommunicationError};
   for (int code : {link::kNotListed, link::kOpenFailed, link::kWritePartial, link::kWriteFailed,
                    link::kHandshakeBadReply, link::kHandshakeShort, link::kHandshakeReadFailed,
                    link::kNoKyrDevice}) {
@@ -126,7 +127,7 @@ void Tally(Rig& rig, Counts& counts) {
 // The messages after the overwrite question (answered Yes when there was a file).
 std::vector<int> MessagesAfterQuestion(const Rig& rig) {
   std::vector<int> ids = rig.host.MessageIds();
-  if (!ids.empty() && ids.front() == kMsgOverwrite) ids.erase(ids.begin());
+  if (!ids.empty() && ids.front() == tool::kMsgFileExists) ids.erase(ids.begin());
   return ids;
 }
 

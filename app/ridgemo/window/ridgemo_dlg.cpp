@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "images/save_bitmap.h"
+#include "tool/messages.h"
 #include "tool/selections_file.h"
 #include "transfer/transfer.h"
 #include "window/console_key_filter.h"
@@ -543,12 +544,7 @@ void CRidgemoDlg::OnExit() {
   selections.image_type = image_type_->currentIndex();
   selections.port = PortText();
   if (!tool::WriteSelectionsFile(selections_path_, selections)) {
-    tool::Message message;
-    message.string_id = kMsgSelectionsNotWritten;
-    message.text = ToolString(kMsgSelectionsNotWritten).toStdString();
-    message.caption = "Error";
-    message.icon = tool::Icon::Error;
-    ShowMessage(message);
+    ShowMessage(tool::ErrorBox(kMsgSelectionsNotWritten));
   }
   closing_ = true;
   done(QDialog::Accepted);

@@ -25,12 +25,12 @@ std::array<std::uint8_t, 6> SettingsReadCommand(int head, std::uint32_t address,
 
 void ReportNotSent(ImageOpsContext& ctx) {
   ctx.state.failed = true;
-  ctx.host.ShowMessage(TitleErrorBox(kMsgWriteUsbFailed));
+  ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
 }
 
 void ReportCommunicationError(ImageOpsContext& ctx) {
   ctx.state.failed = true;
-  ctx.host.ShowMessage(ErrorBox(kMsgCommunicationError));
+  ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
 }
 
 }  // namespace kyr::images::detail

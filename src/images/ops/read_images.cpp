@@ -37,14 +37,14 @@ void NameImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
 bool OpenLinkForImages(ImageOpsContext& ctx) {
   const int opened = ctx.link.OpenLink(ctx.port, true);
   if (opened >= 0) return true;
-  ShowLinkFailure(ctx.host, opened);
+  tool::ShowLinkFailure(ctx.host, opened);
   ctx.link.CloseLink(false);
   return false;
 }
 
 // Closes the link, with the closing frame unless something failed.
 void CloseLinkAfterImages(ImageOpsContext& ctx) {
-  ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+  tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
 }
 
 // The presence phase on its own link session: true with the selection mask set.
@@ -53,7 +53,8 @@ bool FindImages(ImageOpsContext& ctx, int head) {
   if (head != 0) {
     const int present = ctx.link.QueryHead(head);
     if (present <= 0) {
-      ctx.host.ShowMessage(ErrorBox(present == 0 ? kMsgHeadAbsent : kMsgCommunicationError));
+      ctx.host.ShowMessage(
+          tool::ErrorBox(present == 0 ? tool::kMsgHeadAbsent : tool::kMsgCommunicationError));
       ctx.link.CloseLink(false);
       return false;
     }
@@ -89,7 +90,7 @@ bool MayOverwrite(ImageOpsContext& ctx, const ImageTypeInfo& info) {
     if (!Selected(ctx.state, number)) continue;
     NameImage(ctx, info, number);
     if (detail::CanOpenForReading(ctx.state.file_name)) {
-      return ctx.host.ShowMessage(WarningQuestion(kMsgFileExists)) == tool::Answer::Yes;
+      return ctx.host.ShowMessage(tool::WarningQuestion(tool::kMsgFileExists)) == tool::Answer::Yes;
     }
   }
   return true;
@@ -138,13 +139,13 @@ Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
       ctx.host.SetProgressPosition(block + received);
       ctx.host.ProcessPendingEvents(1);
       if (ctx.host.AbortRequested()) {
-        ctx.host.ShowMessage(ErrorBox(kMsgAborted));
+        ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
         return Transfer::kAborted;
       }
     }
     if (received == replies) {
       if (!AppendBlocks(ctx.state, file, block, replies)) {
-        ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+        ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
         return Transfer::kStopped;
       }
       block += replies;
@@ -166,17 +167,17 @@ Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
   NameImage(ctx, info, number);
   settings::AtomicFileWriter file(ctx.state.file_name);
   if (!file.Open()) {
-    ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
     return Transfer::kStopped;
   }
   const Transfer received = ReceiveImage(ctx, info, head, number, file);
   if (received != Transfer::kDone) return received;
   if (!file.Commit()) {
-    ctx.host.ShowMessage(ErrorBox(kMsgCannotCreate));
+    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
     return Transfer::kStopped;
   }
   if (LoadImageFile(ctx.state.file_name, ctx.state.image, ctx.state.canvas) != kImageFileOk) {
-    ctx.host.ShowMessage(ErrorBox(kMsgCannotReload));
+    ctx.host.ShowMessage(tool::ErrorBox(kMsgCannotReload));
   }
   ctx.host.PaintCanvas();
   return Transfer::kDone;
@@ -205,7 +206,7 @@ int TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
     }
     CloseLinkAfterImages(ctx);
     if (ctx.state.failed) result = kImagesFailed;
-    if (result == kImagesDone) ctx.host.ShowMessage(FinishBox(kMsgReadComplete));
+    if (result == kImagesDone) ctx.host.ShowMessage(tool::FinishBox(kMsgReadComplete));
   } else {
     result = kImagesFailed;
   }

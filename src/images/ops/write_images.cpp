@@ -43,17 +43,17 @@ bool NamesAreUsable(ImageOpsContext& ctx, const ImageTypeInfo& info,
   const bool several = paths.size() > 1;
   for (const std::string& path : paths) {
     if (!IsImageFileName(path) && !IsBitmapName(path)) {
-      ctx.host.ShowMessage(ErrorBox(kMsgBadExtension));
+      ctx.host.ShowMessage(tool::ErrorBox(kMsgBadExtension));
       return false;
     }
     if (!several) continue;
     const std::optional<int> number = NumberInFileName(path);
     if (!number) {
-      ctx.host.ShowMessage(ErrorBox(kMsgNameWithoutNumber));
+      ctx.host.ShowMessage(tool::ErrorBox(kMsgNameWithoutNumber));
       return false;
     }
     if (*number >= info.count) {
-      ctx.host.ShowMessage(ErrorBox(kMsgNumberTooLarge));
+      ctx.host.ShowMessage(tool::ErrorBox(kMsgNumberTooLarge));
       return false;
     }
   }
@@ -78,7 +78,7 @@ bool ChooseImageNumber(ImageOpsContext& ctx, const ImageTypeInfo& info, const st
 // file cannot be opened or is not one whole image.
 bool ShowImageFile(ImageOpsContext& ctx, const std::string& path) {
   if (LoadImageFile(path, ctx.state.image, ctx.state.canvas) != kImageFileOk) {
-    ctx.host.ShowMessage(ErrorBox(kMsgCannotOpenImage));
+    ctx.host.ShowMessage(tool::ErrorBox(kMsgCannotOpenImage));
     return false;
   }
   ctx.host.PaintCanvas();
@@ -93,7 +93,7 @@ bool ImageFilesAreWhole(ImageOpsContext& ctx, const std::vector<std::string>& pa
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     if (error || size != kImageFileBytes) {
-      ctx.host.ShowMessage(ErrorBox(kMsgCannotOpenImage));
+      ctx.host.ShowMessage(tool::ErrorBox(kMsgCannotOpenImage));
       return false;
     }
   }
@@ -105,11 +105,11 @@ bool LoadSource(ImageOpsContext& ctx, const std::string& path) {
   const int result = IsBitmapName(path) ? ReadBitmapFile(path, ctx.state.image)
                                         : ReadImageFile(path, ctx.state.image);
   if (result == kCannotOpen) {
-    ctx.host.ShowMessage(ErrorBox(kMsgCannotOpenFile));
+    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotOpenFile));
     return false;
   }
   if (result != kImageFileOk) {
-    ctx.host.ShowMessage(ErrorBox(IsBitmapName(path) ? kMsgBadBitmap : kMsgCannotOpenImage));
+    ctx.host.ShowMessage(tool::ErrorBox(IsBitmapName(path) ? kMsgBadBitmap : kMsgCannotOpenImage));
     return false;
   }
   return true;
@@ -201,13 +201,14 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
                   const std::vector<std::string>& paths) {
   const int opened = ctx.link.OpenLink(ctx.port, true);
   if (opened < 0) {
-    ShowLinkFailure(ctx.host, opened);
+    tool::ShowLinkFailure(ctx.host, opened);
     ctx.link.CloseLink(false);
     return kImagesFailed;
   }
   const int present = ctx.link.QueryHead(ctx.head);
   if (present <= 0) {
-    ctx.host.ShowMessage(ErrorBox(present == 0 ? kMsgHeadAbsent : kMsgCommunicationError));
+    ctx.host.ShowMessage(
+        tool::ErrorBox(present == 0 ? tool::kMsgHeadAbsent : tool::kMsgCommunicationError));
     ctx.link.CloseLink(false);
     return kImagesFailed;
   }
@@ -215,9 +216,9 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
   int result = kImagesDone;
   switch (WriteFiles(ctx, info, paths)) {
     case Step::kDone:
-      ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+      tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
       if (!ctx.state.failed) {
-        ctx.host.ShowMessage(FinishBox(kMsgWriteComplete));
+        ctx.host.ShowMessage(tool::FinishBox(kMsgWriteComplete));
       } else {
         result = kImagesFailed;
       }
@@ -228,7 +229,7 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
       result = kImagesRefused;
       break;
     case Step::kFailed:
-      ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+      tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
       result = kImagesFailed;
       break;
   }
@@ -244,7 +245,7 @@ int WriteImages(ImageOpsContext& ctx) {
   ctx.host.SetProgressPosition(0);
   const ImageTypeInfo& info = ImageTypeOf(ctx.type);
   if (info.type != ImageType::Bank && info.type != ImageType::Memory) {
-    ctx.host.ShowMessage(ErrorBox(kMsgOnlyBankAndMemory));
+    ctx.host.ShowMessage(tool::ErrorBox(kMsgOnlyBankAndMemory));
     return kImagesRefused;
   }
   const std::vector<tool::FileFilter> filters = {
@@ -265,7 +266,7 @@ int WriteImages(ImageOpsContext& ctx) {
   }
   ctx.host.ShowImageNumber(ctx.state.write_number);
   const int question = IsBitmapName(first) ? kMsgColoursChange : kMsgOverwriteImage;
-  if (ctx.host.ShowMessage(WarningQuestion(question)) != tool::Answer::Yes) {
+  if (ctx.host.ShowMessage(tool::WarningQuestion(question)) != tool::Answer::Yes) {
     return kImagesNotWanted;
   }
   return TransferFiles(ctx, info, paths);

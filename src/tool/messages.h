@@ -1,0 +1,37 @@
+#pragma once
+// The communication tool's message boxes: the string ids more than one command shows, and
+// how each kind of box looks. Ids shown by one command only stay beside that command.
+#include <string>
+
+#include "tool/tool_host.h"
+
+namespace kyr::tool {
+
+inline constexpr int kMsgWritePartial = 136;        // "The number of written USB data ..."
+inline constexpr int kMsgWriteUsbFailed = 137;      // "Fail to write USB."
+inline constexpr int kMsgCannotCreate = 142;        // "Fail to create the file."
+inline constexpr int kMsgFileExists = 143;          // "File already exists. Overwrite?"
+inline constexpr int kMsgCommunicationError = 147;  // "Communication error is occurred."
+inline constexpr int kMsgCannotOpenFile = 155;      // "Fail to open the file."
+inline constexpr int kMsgHeadAbsent = 168;          // "Selected KYR head is not exist."
+
+// The text of tool string `id` in the process language.
+std::string ToolText(int id);
+
+// "Error" box with the stop icon; `text` replaces the string's own (placeholders filled).
+Message ErrorBox(int id);
+Message ErrorBox(int id, std::string text);
+// Error box without a caption of its own (the box shows the program's title): link
+// failures and command frames that could not be sent.
+Message TitleErrorBox(int id);
+Message TitleErrorBox(int id, std::string text);
+// "Finish" box with the information icon.
+Message FinishBox(int id);
+// "Warning" question with Yes and No, the exclamation icon and Yes as the default.
+Message WarningQuestion(int id);
+
+// Shows the message of a failed OpenLink, or of a CloseLink whose closing frame did not go
+// out, in a box without a caption of its own (nothing for 0).
+void ShowLinkFailure(ToolHost& host, int code);
+
+}  // namespace kyr::tool
