@@ -59,6 +59,12 @@ int Link::CloseLink(bool closing) {
   return result;
 }
 
+std::uint32_t Link::TickCount() {
+  if (environment_.clock != nullptr) return environment_.clock->TickCount();
+  SystemClock system_clock;
+  return system_clock.TickCount();
+}
+
 void Link::DiscardPending() {
   if (channel_) channel_->Drain(kDrainQuietMs, kDrainLimitMs);
   line_dirty_ = false;

@@ -71,6 +71,10 @@ class Link {
   // done automatically before the next write after a failed or short read).
   void DiscardPending();
 
+  // Milliseconds on the link's clock (the environment's, else the system's), for the waits
+  // of the commands that use the link, so that they run on simulated time in tests too.
+  std::uint32_t TickCount();
+
   LinkMode Mode() const { return mode_; }
   bool IsOpen() const { return channel_ != nullptr; }
   const std::string& DeviceSerial() const { return device_serial_; }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -72,6 +73,7 @@ class ScriptedHost : public tool::ToolHost {
   bool cancel_selection = false;
   std::optional<int> number_choice;  // GO with this number; none: GO as offered
   int abort_after_blocks = -1;       // the Abort button is pressed after this many blocks
+  std::function<void()> on_event;    // runs each time one pending event is let through
 
   // Record.
   std::vector<tool::Message> messages;
@@ -106,7 +108,9 @@ class ScriptedHost : public tool::ToolHost {
   void SetProgressRange(int, int) override {}
   void SetProgressPosition(int) override {}
   void ProcessPendingEvents(int count) override {
-    if (count == 1) ++blocks;
+    if (count != 1) return;
+    ++blocks;
+    if (on_event) on_event();
   }
   bool AskImageSelection(const tool::ImageSelectionDialog& dialog, std::uint64_t& mask) override {
     calls.push_back("selection dialog");

@@ -126,8 +126,8 @@ TEST(WriteImagesTransfer, SeveralFilesGoToTheNumbersInTheirNames) {
   EXPECT_EQ(blocks[512], (Bytes{0x1D, 0x00, 0x00, 16 + 18, 0x80, 0x00, 0x40}));
   EXPECT_EQ(rig.FramesStarting(0x29).size(), 8u);
   EXPECT_EQ(rig.host.shown_numbers, (std::vector<int>{3, 3, 9}));
-  EXPECT_EQ(rig.host.calls,
-            (std::vector<std::string>{"open dialog", "commands off", "commands on"}));
+  EXPECT_EQ(rig.host.calls, (std::vector<std::string>{"open dialog", "abort on", "commands off",
+                                                      "abort off", "commands on"}));
   EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
 }
 
@@ -209,6 +209,46 @@ TEST(WriteImagesTransfer, AcknowledgesAndPollsAreRetriedThenGiveUp) {
     rig.Faults().Add(poll);
     EXPECT_EQ(WriteImages(ctx), kImagesFailed);
     EXPECT_EQ(rig.host.MessageIds().back(), 147);
+  }
+}
+
+TEST(WriteImagesTransfer, AHeadStuckBusyGivesUpAfterAMinuteAndAbortStopsTheWait) {
+  ScratchFolder folder;
+  WriteBytes(folder.File("bank.03.kimg"), PatternFile(3));
+  WriteBytes(folder.File("bank.09.kimg"), PatternFile(9));
+  const std::vector<std::uint16_t> stuck(1000, 5);
+  {
+    // A second passes between polls: the sixtieth poll is the last, then 147 without the
+    // closing frame, and the second file is not sent.
+    Rig rig;
+    rig.Head().poll_busy_answers = stuck;
+    rig.host.on_event = [&rig] { rig.time.Advance(1'000'000); };
+    rig.host.open_files = {folder.File("bank.03.kimg"), folder.File("bank.09.kimg")};
+    rig.host.answers = {tool::Answer::Yes};
+    auto ctx = rig.Context(kBank);
+    EXPECT_EQ(WriteImages(ctx), kImagesFailed);
+    EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 147}));
+    EXPECT_EQ(rig.FramesStarting(0x28).size(), 60u);
+    EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u);
+    EXPECT_EQ(rig.unit.engine().Stats().closes, 0);
+    EXPECT_EQ(rig.host.calls.back(), "commands on");
+  }
+  {
+    // Abort pressed while the head is busy: "aborted" after that poll, the link closed
+    // normally, the second file not sent.
+    Rig rig;
+    rig.Head().poll_busy_answers = stuck;
+    rig.host.abort_after_blocks = 3;
+    rig.host.open_files = {folder.File("bank.03.kimg"), folder.File("bank.09.kimg")};
+    rig.host.answers = {tool::Answer::Yes};
+    auto ctx = rig.Context(kBank);
+    EXPECT_EQ(WriteImages(ctx), kImagesAborted);
+    EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 720}));
+    EXPECT_EQ(rig.host.messages[1].caption, "Error");
+    EXPECT_EQ(rig.FramesStarting(0x28).size(), 3u);
+    EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u);
+    EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
+    EXPECT_EQ(rig.host.calls.back(), "commands on");
   }
 }
 

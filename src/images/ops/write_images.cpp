@@ -27,6 +27,8 @@ constexpr int kPollWords = 5;
 // First poll words of a head still busy with the image.
 constexpr std::uint16_t kBusy = 5;
 constexpr std::uint16_t kBusyStoring = 15;
+// The longest a head may stay busy with one image before the write gives up on it.
+constexpr std::uint32_t kStoreLimitMs = 60'000;
 
 bool IsBitmapName(const std::string& path) {
   return path.ends_with(".bmp");
@@ -140,45 +142,61 @@ bool WriteBlock(ImageOpsContext& ctx, int head, int unit, int block) {
   }
 }
 
-// Polls until the head is no longer busy with the image.
-bool WaitUntilStored(ImageOpsContext& ctx, int head) {
+enum class Stored { kYes, kFailed, kAborted };
+
+// Polls until the head is no longer busy with the image. Between polls the window's events
+// run and Abort takes effect; a head still busy after kStoreLimitMs is taken as failed, so
+// that a head stuck busy cannot hang the tool.
+Stored WaitUntilStored(ImageOpsContext& ctx, int head) {
   const std::array<std::uint8_t, 6> poll = {
       static_cast<std::uint8_t>(0x28 + head), 0x12, 0, 0, kPollWords, 0};
   link::ReplyWords words{};
+  const std::uint32_t start = ctx.link.TickCount();
   for (int bad = 0;;) {
     switch (detail::Ask(ctx.link, poll, kPollWords, words)) {
       case Exchange::kNotSent:
         detail::ReportNotSent(ctx);
-        return false;
+        return Stored::kFailed;
       case Exchange::kWrong:
         if (++bad > kBadPollRepliesAllowed) {
           detail::ReportCommunicationError(ctx);
-          return false;
+          return Stored::kFailed;
         }
         break;
       case Exchange::kGood:
-        if (words[0] != kBusy && words[0] != kBusyStoring) return true;
+        if (words[0] != kBusy && words[0] != kBusyStoring) return Stored::kYes;
         bad = 0;
         break;
+    }
+    ctx.host.ProcessPendingEvents(1);
+    if (ctx.host.AbortRequested()) {
+      ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
+      return Stored::kAborted;
+    }
+    // Unsigned difference: right across a wrap of the tick count.
+    if (ctx.link.TickCount() - start >= kStoreLimitMs) {
+      detail::ReportCommunicationError(ctx);
+      return Stored::kFailed;
     }
   }
 }
 
 // Writes ctx.state.image into image `number`, then waits for the head and empties the line.
-bool SendImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
+Stored SendImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
   const int unit = ImageUnit(info, number);
   for (int block = 0; block < kBlocksPerImage; ++block) {
-    if (!WriteBlock(ctx, ctx.head, unit, block)) return false;
+    if (!WriteBlock(ctx, ctx.head, unit, block)) return Stored::kFailed;
     ctx.host.SetProgressPosition(block);
   }
-  if (!WaitUntilStored(ctx, ctx.head)) return false;
+  const Stored stored = WaitUntilStored(ctx, ctx.head);
+  if (stored != Stored::kYes) return stored;
   // Whatever the head still sends belongs to no request; the drain ends once the line is
   // quiet.
   ctx.link.DiscardPending();
-  return true;
+  return Stored::kYes;
 }
 
-enum class Step { kDone, kSourceRefused, kFailed };
+enum class Step { kDone, kSourceRefused, kFailed, kAborted };
 
 // Writes every chosen file into its image.
 Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
@@ -191,12 +209,20 @@ Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
       if (IsImageFileName(path) && !ShowImageFile(ctx, path)) return Step::kSourceRefused;
     }
     if (!LoadSource(ctx, path)) return Step::kSourceRefused;
-    if (!SendImage(ctx, info, ctx.state.write_number)) return Step::kFailed;
+    switch (SendImage(ctx, info, ctx.state.write_number)) {
+      case Stored::kYes:
+        break;
+      case Stored::kFailed:
+        return Step::kFailed;
+      case Stored::kAborted:
+        return Step::kAborted;
+    }
   }
   return Step::kDone;
 }
 
-// The transfer on one link session, with the commands disabled (a write cannot be aborted).
+// The transfer on one link session, with the commands disabled and Abort enabled (it takes
+// effect while the head stores an image).
 int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
                   const std::vector<std::string>& paths) {
   const int opened = ctx.link.OpenLink(ctx.port, true);
@@ -212,7 +238,9 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
     ctx.link.CloseLink(false);
     return kImagesFailed;
   }
+  ctx.host.EnableAbort(true);
   ctx.host.EnableCommands(false);
+  ctx.host.ClearAbortRequest();
   int result = kImagesDone;
   switch (WriteFiles(ctx, info, paths)) {
     case Step::kDone:
@@ -232,7 +260,12 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
       tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
       result = kImagesFailed;
       break;
+    case Step::kAborted:
+      tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+      result = kImagesAborted;
+      break;
   }
+  ctx.host.EnableAbort(false);
   ctx.host.EnableCommands(true);
   return result;
 }
