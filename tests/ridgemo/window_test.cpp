@@ -304,5 +304,42 @@ TEST(RidgemoWindow, WriteSettingsThroughTheWriteDialog) {
   EXPECT_EQ(rig.unit.engine().Head(0).settings[2 * 192], 0xABCD);
 }
 
+TEST(RidgemoWindow, WriteImageOfSeveralNumberedFilesChosenTogether) {
+  WindowRig rig;
+  for (const char* name : {"bank.03.kimg", "bank.09.kimg"}) {
+    std::string bytes(images::kImageFileBytes, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + name[6]);
+    WriteText(rig.folder.File(name), bytes);
+  }
+  rig.watcher.Then([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+    EXPECT_EQ(dialog->nameFilters().size(), 4);
+    EXPECT_TRUE(dialog->nameFilters().front().startsWith("All image files ( *.kimg, *.bmp )"));
+    dialog->setDirectory(QString::fromStdString(rig.folder.File("")));
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("\"bank.03.kimg\" \"bank.09.kimg\"");
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  rig.watcher.Then([](QWidget* modal) {  // "Specified KYR image will be overwritten."
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    box->button(QMessageBox::Yes)->click();
+  });
+  rig.Click(kIdWriteImage);
+  ASSERT_EQ(rig.watcher.boxes.size(), 2u);
+  EXPECT_EQ(rig.watcher.boxes[0].title, "Warning");
+  EXPECT_EQ(rig.watcher.boxes[1].text, "Complet to write the image.");
+  const auto& head = rig.unit.engine().Head(0);
+  EXPECT_TRUE(head.IsImageStored(headsim::ImageKind::kBank, 3));
+  EXPECT_TRUE(head.IsImageStored(headsim::ImageKind::kBank, 9));
+  EXPECT_FALSE(head.IsImageStored(headsim::ImageKind::kBank, 4));
+  // Word 1 of image 9 is file bytes 2 and 3, low byte first.
+  EXPECT_EQ(head.Image(headsim::ImageKind::kBank, 9)[1],
+            static_cast<std::uint8_t>(2 * 7 + '9') | static_cast<std::uint8_t>(3 * 7 + '9') << 8);
+  EXPECT_EQ(rig.Control<QLabel>(kIdImageNumber)->text(), "9");
+  EXPECT_TRUE(CommandsEnabled(rig));
+}
+
 }  // namespace
 }  // namespace kyr::ridgemo::testing
