@@ -444,6 +444,26 @@ void Editor::Tell(int message_id, int caption_id, Icon icon) {
   host_.ShowMessage(message);
 }
 
+// Reads a settings file; false after the message of a file that cannot be opened or read.
+bool Editor::ReadFileInto(const std::string& path, settings::SettingsImage& image) {
+  switch (settings::ReadSettingsFile(path, image)) {
+    case settings::kReadComplete:
+      return true;
+    case settings::kReadOpenFailed:
+      Tell(settings::kMsgFailToOpenSettings, settings::kCaptionError, Icon::Error);
+      return false;
+    default:
+      Tell(settings::kMsgIllegalContents, settings::kCaptionError, Icon::Error);
+      return false;
+  }
+}
+
+// A file already at `path` is replaced only when the user says Yes.
+bool Editor::MayReplace(const std::string& path) {
+  return !FileExists(path) ||
+         Ask(settings::kMsgOverwrite, Buttons::YesNo, Answer::Yes) == Answer::Yes;
+}
+
 // After the image was replaced: show it without storing the old screen over it.
 void Editor::ShowNewImage() {
   current_bank_ = kNoBank;
@@ -458,16 +478,7 @@ void Editor::ReadSettings() {
 
 void Editor::ReadSettingsPath(const std::string& path) {
   file_name_ = path;
-  switch (settings::ReadSettingsFile(path, image_)) {
-    case settings::kReadComplete:
-      break;
-    case settings::kReadOpenFailed:
-      Tell(settings::kMsgFailToOpenSettings, settings::kCaptionError, Icon::Error);
-      return;
-    default:
-      Tell(settings::kMsgIllegalContents, settings::kCaptionError, Icon::Error);
-      return;
-  }
+  if (!ReadFileInto(path, image_)) return;
   const auto outcome = settings::ConvertAfterRead(image_, comments_, [this] {
     return Ask(settings::kMsgConvertToLatest, Buttons::YesNo, Answer::Yes) == Answer::Yes;
   });
@@ -482,10 +493,7 @@ void Editor::SaveSettings() {
   const auto chosen = host_.AskSaveFile(KdtaFilters(), file_name_);
   if (!chosen) return;
   file_name_ = settings::WithKdtaExtension(*chosen);
-  if (FileExists(file_name_) &&
-      Ask(settings::kMsgOverwrite, Buttons::YesNo, Answer::Yes) != Answer::Yes) {
-    return;
-  }
+  if (!MayReplace(file_name_)) return;
   if (settings::WriteSettingsFile(file_name_, image_, comments_) != 0) {
     Tell(settings::kMsgFailToCreate, settings::kCaptionError, Icon::Error);
   }
@@ -522,21 +530,9 @@ void Editor::GenerateCsv() {
   // The listing reads the file into an image of its own: the settings being edited stay
   // as they are.
   settings::SettingsImage listed{};
-  switch (settings::ReadSettingsFile(kdta_path, listed)) {
-    case settings::kReadComplete:
-      break;
-    case settings::kReadOpenFailed:
-      Tell(settings::kMsgFailToOpenSettings, settings::kCaptionError, Icon::Error);
-      return;
-    default:
-      Tell(settings::kMsgIllegalContents, settings::kCaptionError, Icon::Error);
-      return;
-  }
+  if (!ReadFileInto(kdta_path, listed)) return;
   file_name_ = csv::CsvPathFor(kdta_path);
-  if (FileExists(file_name_) &&
-      Ask(settings::kMsgOverwrite, Buttons::YesNo, Answer::Yes) != Answer::Yes) {
-    return;
-  }
+  if (!MayReplace(file_name_)) return;
   if (csv::WriteCsvListing(listed, file_name_, CurrentLanguage()) != 0) {
     Tell(settings::kMsgFailToCreate, settings::kCaptionError, Icon::Error);
     return;

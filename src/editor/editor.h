@@ -124,6 +124,8 @@ class Editor {
   const std::string& EditText(int edit_id) const;
   Answer Ask(int message_id, Buttons buttons, Answer default_answer);
   void Tell(int message_id, int caption_id, Icon icon);
+  bool ReadFileInto(const std::string& path, settings::SettingsImage& image);
+  bool MayReplace(const std::string& path);
   void ShowNewImage();
   void MarkRow(int row) { changes_.rows.set(static_cast<std::size_t>(row)); }
 
