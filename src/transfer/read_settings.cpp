@@ -8,6 +8,7 @@
 #include "link/result_codes.h"
 #include "settings/atomic_file.h"
 #include "settings/settings_file.h"
+#include "tool/link_session.h"
 #include "transfer/block_io.h"
 #include "transfer/messages.h"
 #include "transfer/transfer.h"
@@ -59,15 +60,8 @@ bool ReadBlocks(TransferContext& ctx, settings::AtomicFileWriter& file) {
   BlockText text{};
   for (int block = 0; block < kReadBlocks; ++block) {
     const auto address = static_cast<std::uint32_t>(block) * 2u * kReadBlockWords;
-    switch (ReadMemoryBlock(ctx.link, ctx.head, address, kReadBlockWords, words)) {
-      case BlockOutcome::kSendFailed:
-        ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
-        return false;
-      case BlockOutcome::kNoGoodReply:
-        ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
-        return false;
-      case BlockOutcome::kDone:
-        break;
+    if (!BlockRead(ctx, ReadMemoryBlock(ctx.link, ctx.head, address, kReadBlockWords, words))) {
+      return false;
     }
     if (!file.Append(FormatBlock(words, text))) {
       ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
@@ -91,7 +85,7 @@ int ReadIntoFile(TransferContext& ctx, const std::string& path) {
     ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
     return Fail(ctx);
   }
-  if (!OpenLinkAndFindHead(ctx)) return Fail(ctx);
+  if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);
   ctx.state.failed = !ReadBlocks(ctx, file);
   if (!ctx.state.failed && !file.Commit()) {
     ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));

@@ -1,7 +1,7 @@
 #include "transfer/transfer_common.h"
 
 #include "link/result_codes.h"
-#include "transfer/messages.h"
+#include "tool/messages.h"
 
 namespace kyr::transfer {
 
@@ -14,21 +14,18 @@ int Fail(TransferContext& ctx, int result) {
   return result;
 }
 
-bool OpenLinkAndFindHead(TransferContext& ctx) {
-  const int opened = ctx.link.OpenLink(ctx.port, /*handshake=*/true);
-  if (opened < 0) {
-    tool::ShowLinkFailure(ctx.host, opened);
-    ctx.link.CloseLink(false);
-    return false;
+bool BlockRead(TransferContext& ctx, BlockOutcome outcome) {
+  switch (outcome) {
+    case BlockOutcome::kDone:
+      return true;
+    case BlockOutcome::kSendFailed:
+      ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
+      return false;
+    case BlockOutcome::kNoGoodReply:
+      ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
+      return false;
   }
-  const int presence = ctx.link.QueryHead(ctx.head);
-  if (presence <= 0) {
-    ctx.host.ShowMessage(
-        tool::ErrorBox(presence < 0 ? tool::kMsgCommunicationError : tool::kMsgHeadAbsent));
-    ctx.link.CloseLink(false);
-    return false;
-  }
-  return true;
+  return false;
 }
 
 int CloseLinkAfterTransfer(TransferContext& ctx) {

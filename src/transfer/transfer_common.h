@@ -1,9 +1,10 @@
 #pragma once
-// Steps both settings transfers share: the file dialog's filters, opening the link and
-// finding the head, and closing the link at the end.
+// Steps both settings transfers share: the file dialog's filters, the failure flag, the
+// messages of a failed block read, and closing the link at the end.
 #include <vector>
 
 #include "tool/tool_host.h"
+#include "transfer/block_io.h"
 #include "transfer/transfer.h"
 
 namespace kyr::transfer {
@@ -17,9 +18,10 @@ std::vector<tool::FileFilter> KdtaFilters();
 // Sets the failure flag; returns `result`.
 int Fail(TransferContext& ctx, int result = kTransferFailed);
 
-// Opens the link with the handshake and asks whether the target head is there. On failure
-// the message is shown, the link closed without the closing frame, and the result false.
-bool OpenLinkAndFindHead(TransferContext& ctx);
+// Shows the message of a block read that failed ("Fail to write USB." without a caption of
+// its own when the command was not sent, 147 after the failed replies); true when the block
+// was read.
+bool BlockRead(TransferContext& ctx, BlockOutcome outcome);
 
 // Closes the link, with the closing frame only when no failure happened, and reports a
 // closing frame that could not be sent. The operation's result.

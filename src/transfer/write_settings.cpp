@@ -8,6 +8,7 @@
 #include "link/result_codes.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
+#include "tool/link_session.h"
 #include "transfer/block_io.h"
 #include "transfer/messages.h"
 #include "transfer/transfer.h"
@@ -145,17 +146,9 @@ bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
   for (int block = 0; block < kWriteBlocks; ++block) {
     const int destination = DestinationBlock(block, choices, head_model);
     if (destination == kNotWritten) continue;
-    switch (ReadMemoryBlock(ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords,
-                            read)) {
-      case BlockOutcome::kSendFailed:
-        ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
-        return false;
-      case BlockOutcome::kNoGoodReply:
-        ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
-        return false;
-      case BlockOutcome::kDone:
-        break;
-    }
+    const BlockOutcome outcome =
+        ReadMemoryBlock(ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords, read);
+    if (!BlockRead(ctx, outcome)) return false;
     const std::uint16_t* written = BlockWords(image, block);
     for (std::size_t k = 0; k < kWriteBlockWords; ++k) {
       if (written[k] == read[k]) continue;
@@ -181,7 +174,7 @@ int WriteFromFile(TransferContext& ctx, const std::string& path, const tool::Wri
   if (const int loaded = LoadSettingsFile(ctx, path, image); loaded != kTransferDone) {
     return loaded;
   }
-  if (!OpenLinkAndFindHead(ctx)) return Fail(ctx);
+  if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);
   std::uint16_t head_word = 0;
   if (!ReadHeadWord(ctx, head_word)) {
     ctx.link.CloseLink(false);

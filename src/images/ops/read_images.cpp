@@ -12,6 +12,7 @@
 #include "images/ops/messages.h"
 #include "settings/atomic_file.h"
 #include "strings/strings.h"
+#include "tool/link_session.h"
 
 namespace kyr::images {
 namespace {
@@ -32,16 +33,6 @@ void NameImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
                     ctx.state.ng_records, LanguageMark());
 }
 
-// Opens the link with the handshake; shows the failure and leaves the link closed when that
-// fails.
-bool OpenLinkForImages(ImageOpsContext& ctx) {
-  const int opened = ctx.link.OpenLink(ctx.port, true);
-  if (opened >= 0) return true;
-  tool::ShowLinkFailure(ctx.host, opened);
-  ctx.link.CloseLink(false);
-  return false;
-}
-
 // Closes the link, with the closing frame unless something failed.
 void CloseLinkAfterImages(ImageOpsContext& ctx) {
   tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
@@ -49,16 +40,9 @@ void CloseLinkAfterImages(ImageOpsContext& ctx) {
 
 // The presence phase on its own link session: true with the selection mask set.
 bool FindImages(ImageOpsContext& ctx, int head) {
-  if (!OpenLinkForImages(ctx)) return false;
-  if (head != 0) {
-    const int present = ctx.link.QueryHead(head);
-    if (present <= 0) {
-      ctx.host.ShowMessage(
-          tool::ErrorBox(present == 0 ? tool::kMsgHeadAbsent : tool::kMsgCommunicationError));
-      ctx.link.CloseLink(false);
-      return false;
-    }
-  }
+  // The first head is always there; another one is asked for.
+  const std::optional<int> query = head != 0 ? std::optional<int>(head) : std::nullopt;
+  if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, query)) return false;
   const bool found = detail::RunPresencePhase(ctx, head);
   CloseLinkAfterImages(ctx);
   return found && !ctx.state.failed;
@@ -189,7 +173,7 @@ int TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
   ctx.host.EnableCommands(false);
   ctx.host.ClearAbortRequest();
   int result = kImagesDone;
-  if (OpenLinkForImages(ctx)) {
+  if (tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, std::nullopt)) {
     for (int number = 0; number < info.count && result == kImagesDone; ++number) {
       if (!Selected(ctx.state, number)) continue;
       switch (ReadOneImage(ctx, info, head, number)) {

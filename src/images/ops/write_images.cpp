@@ -12,6 +12,7 @@
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
 #include "images/ops/messages.h"
+#include "tool/link_session.h"
 
 namespace kyr::images {
 namespace {
@@ -225,19 +226,7 @@ Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
 // effect while the head stores an image).
 int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
                   const std::vector<std::string>& paths) {
-  const int opened = ctx.link.OpenLink(ctx.port, true);
-  if (opened < 0) {
-    tool::ShowLinkFailure(ctx.host, opened);
-    ctx.link.CloseLink(false);
-    return kImagesFailed;
-  }
-  const int present = ctx.link.QueryHead(ctx.head);
-  if (present <= 0) {
-    ctx.host.ShowMessage(
-        tool::ErrorBox(present == 0 ? tool::kMsgHeadAbsent : tool::kMsgCommunicationError));
-    ctx.link.CloseLink(false);
-    return kImagesFailed;
-  }
+  if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return kImagesFailed;
   ctx.host.EnableAbort(true);
   ctx.host.EnableCommands(false);
   ctx.host.ClearAbortRequest();

@@ -1,0 +1,25 @@
+#include "tool/link_session.h"
+
+#include "tool/messages.h"
+
+namespace kyr::tool {
+
+bool OpenLinkToHead(ToolHost& host, link::Link& link, std::string_view port,
+                    std::optional<int> head) {
+  const int opened = link.OpenLink(port, /*handshake=*/true);
+  if (opened < 0) {
+    ShowLinkFailure(host, opened);
+    link.CloseLink(false);
+    return false;
+  }
+  if (!head) return true;
+  const int presence = link.QueryHead(*head);
+  if (presence <= 0) {
+    host.ShowMessage(ErrorBox(presence < 0 ? kMsgCommunicationError : kMsgHeadAbsent));
+    link.CloseLink(false);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kyr::tool
