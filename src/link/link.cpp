@@ -65,8 +65,8 @@ std::uint32_t Link::TickCount() {
   return system_clock.TickCount();
 }
 
-void Link::DiscardPending() {
-  if (channel_) channel_->Drain(kDrainQuietMs, kDrainLimitMs);
+void Link::DiscardPending(std::uint32_t quiet_ms) {
+  if (channel_) channel_->Drain(quiet_ms, std::max(quiet_ms, kDrainLimitMs));
   line_dirty_ = false;
 }
 

@@ -69,7 +69,8 @@ class Link {
 
   // Discards what is still arriving until the line has been quiet for kDrainQuietMs (also
   // done automatically before the next write after a failed or short read).
-  void DiscardPending();
+  // A longer `quiet_ms` waits out answers that may come later than the short while.
+  void DiscardPending(std::uint32_t quiet_ms = kDrainQuietMs);
 
   // Milliseconds on the link's clock (the environment's, else the system's), for the waits
   // of the commands that use the link, so that they run on simulated time in tests too.

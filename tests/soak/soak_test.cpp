@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -253,7 +254,12 @@ void Print(const Counts& c) {
 }
 
 TEST(Soak, SettingsTransfersUnderRandomFaultsCompleteExactlyOrFailWithTheirMessage) {
-  std::mt19937 random(20261207);
+  const char* chosen = std::getenv("KYR_SOAK_SEED");  // another run: KYR_SOAK_SEED=n
+  const auto seed = chosen != nullptr
+                        ? static_cast<std::uint32_t>(std::strtoul(chosen, nullptr, 10))
+                        : std::uint32_t{20261207};
+  std::mt19937 random(seed);
+  std::printf("soak seed %u\n", static_cast<unsigned>(seed));
   Counts counts;
   for (int n = 0; n < kTransfers && !HasFatalFailure(); ++n) {
     const auto started = std::chrono::steady_clock::now();

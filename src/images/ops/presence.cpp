@@ -35,6 +35,9 @@ bool AskWithRetries(ImageOpsContext& ctx, const std::array<std::uint8_t, 6>& com
   for (int wrong = 0;;) {
     switch (Ask(ctx.link, command, expected, words)) {
       case Exchange::kGood:
+        // The answer taken after a wrong one may be a late answer to an earlier attempt;
+        // the answers to the repeated requests may still follow it.
+        if (wrong > 0) ctx.link.DiscardPending();
         return true;
       case Exchange::kNotSent:
         ReportNotSent(ctx);

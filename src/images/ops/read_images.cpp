@@ -82,6 +82,9 @@ bool MayOverwrite(ImageOpsContext& ctx, const ImageTypeInfo& info) {
 
 enum class Transfer { kDone, kStopped, kFailed, kAborted };
 
+// How long the line must stay quiet before a request whose reply went wrong is given up.
+constexpr std::uint32_t kLateAnswersQuietMs = 2500;
+
 // Stores a received block into the image being read.
 void StoreBlock(RawImage& image, int block, const link::ReplyWords& words) {
   std::copy_n(words.begin(), kWordsPerBlock,
@@ -108,6 +111,7 @@ Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
   const int unit = ImageUnit(info, number);
   int replies = info.replies_per_request;
   int wrong = 0;
+  bool asked_again = false;  // a request went wrong: late answers to it may still come
   link::ReplyWords words{};
   for (int block = 0; block < kBlocksPerImage;) {
     const auto command = BlockReadCommand(info, head, unit, block, replies);
@@ -128,6 +132,10 @@ Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
       }
     }
     if (received == replies) {
+      // The replies taken after a wrong one may be late answers to the earlier request,
+      // with the answers to this one still to come: they must not answer the next request.
+      if (asked_again) ctx.link.DiscardPending();
+      asked_again = false;
       if (!AppendBlocks(ctx.state, file, block, replies)) {
         ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
         return Transfer::kStopped;
@@ -139,6 +147,11 @@ Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
       detail::ReportCommunicationError(ctx);
       return Transfer::kFailed;
     }
+    // When a reply of a many-block request went wrong, its followers may still come, late
+    // but all at once; taken for the answers to the single-block requests that follow they
+    // would put one block's words in another's place. They are waited out once per image.
+    if (replies > 1) ctx.link.DiscardPending(kLateAnswersQuietMs);
+    asked_again = true;
     replies = 1;
   }
   return Transfer::kDone;

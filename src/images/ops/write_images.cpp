@@ -135,7 +135,12 @@ bool WriteBlock(ImageOpsContext& ctx, int head, int unit, int block) {
       detail::ReportNotSent(ctx);
       return false;
     }
-    if (detail::ReceiveExpected(ctx.link, 0, words) == Exchange::kGood) return true;
+    if (detail::ReceiveExpected(ctx.link, 0, words) == Exchange::kGood) {
+      // Acknowledges to earlier attempts may follow a late one; taken for the next block's
+      // they would hide a refusal of that block.
+      if (wrong > 0) ctx.link.DiscardPending();
+      return true;
+    }
     if (++wrong >= kWrongAcknowledgesAllowed) {
       detail::ReportCommunicationError(ctx);
       return false;
