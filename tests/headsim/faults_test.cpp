@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "common/fault_rule.h"
 #include "headsim/faults.h"
 #include "headsim/head_exchange.h"
 
 namespace kyr::headsim {
 namespace {
 
+using test_common::Fault;
 using testing::Bytes;
 using testing::Command;
 using testing::DataFrame;
@@ -20,22 +22,13 @@ Bytes ReadBlock(int b) {
   return Command({0x10, 0x00, b, 0x00, 0x80, 0x00});
 }
 
-FaultRule Rule(FaultKind kind, int command, int block, int times = 1) {
-  FaultRule rule;
-  rule.kind = kind;
-  rule.command = command;
-  rule.block = block;
-  rule.times = times;
-  return rule;
-}
-
 TEST(Faults, EachKindBendsOnlyTheChosenReply) {
   HeadExchange head;
   FaultPlan& plan = head.engine().Faults();
-  plan.Add(Rule(FaultKind::kBadChecksum, 0x10, 10));
-  plan.Add(Rule(FaultKind::kShortReply, 0x10, 11));
-  plan.Add(Rule(FaultKind::kMissingReply, 0x10, 12));
-  plan.Add(Rule(FaultKind::kNak, 0x10, 13));
+  plan.Add(Fault(FaultKind::kBadChecksum, 0x10, 10));
+  plan.Add(Fault(FaultKind::kShortReply, 0x10, 11));
+  plan.Add(Fault(FaultKind::kMissingReply, 0x10, 12));
+  plan.Add(Fault(FaultKind::kNak, 0x10, 13));
 
   EXPECT_TRUE(ParseReplies(head.Send(ReadBlock(9)))[0].well_formed);
 
@@ -62,7 +55,7 @@ TEST(Faults, EachKindBendsOnlyTheChosenReply) {
 
 TEST(Faults, LateReplyArrivesOnlyAfterItsDelayAndHoldsBackWhatFollows) {
   HeadExchange head;
-  FaultRule late = Rule(FaultKind::kLateReply, 0x10, 3);
+  FaultRule late = Fault(FaultKind::kLateReply, 0x10, 3);
   late.delay_ms = 1500;
   head.engine().Faults().Add(late);
   EXPECT_TRUE(head.Send(ReadBlock(3)).empty());
@@ -86,8 +79,8 @@ TEST(Faults, WritesRefusedOrLostAsTheFaultSays) {
     return Join(Command({0x14, (j * 128) & 0xFF, (j * 128) >> 8, 0, 0x40, 0}), DataFrame(words));
   };
   // A refused write is not carried out; a write whose acknowledge is lost is.
-  plan.Add(Rule(FaultKind::kNak, 0x14, 2));
-  plan.Add(Rule(FaultKind::kMissingReply, 0x14, 3));
+  plan.Add(Fault(FaultKind::kNak, 0x14, 2));
+  plan.Add(Fault(FaultKind::kMissingReply, 0x14, 3));
   const std::uint16_t before = head.engine().Head(0).settings[2 * 64];
   EXPECT_EQ(head.Send(write_block(2)), kNakFrame);
   EXPECT_EQ(head.engine().Head(0).settings[2 * 64], before);
@@ -95,11 +88,11 @@ TEST(Faults, WritesRefusedOrLostAsTheFaultSays) {
   EXPECT_EQ(head.engine().Head(0).settings[3 * 64], 0x5A5A);
 
   // A fault on the finish command and on the image write acknowledge.
-  plan.Add(Rule(FaultKind::kBadChecksum, 0x24, kAny));
+  plan.Add(Fault(FaultKind::kBadChecksum, 0x24, kAny));
   const auto finish = ParseReplies(head.Send(Command({0x24, 0xFF, 0x6A, 0, 0, 0})));
   ASSERT_EQ(finish.size(), 1u);
   EXPECT_FALSE(finish[0].well_formed);
-  plan.Add(Rule(FaultKind::kNak, 0x1C, 7));
+  plan.Add(Fault(FaultKind::kNak, 0x1C, 7));
   std::vector<std::uint16_t> block(128, 1);
   EXPECT_EQ(head.Send(Join(Command({0x1C, 0, 7, 16, 0x80, 0}), DataFrame(block))), kNakFrame);
   EXPECT_FALSE(head.engine().Head(0).IsImageStored(ImageKind::kBank, 0));
@@ -108,7 +101,7 @@ TEST(Faults, WritesRefusedOrLostAsTheFaultSays) {
 
 TEST(Faults, OneBlockOfAMultiReplyReadAndSkipCounts) {
   HeadExchange head;
-  FaultRule rule = Rule(FaultKind::kBadChecksum, 0x18, 37);
+  FaultRule rule = Fault(FaultKind::kBadChecksum, 0x18, 37);
   rule.skip = 1;  // the first request of block 37 goes through
   head.engine().Faults().Add(rule);
   const Bytes request = Command({0x18, 0x00, 32, 16, 0x80, 31});  // bank 0, blocks 32-63
@@ -123,7 +116,7 @@ TEST(Faults, OneBlockOfAMultiReplyReadAndSkipCounts) {
 
 TEST(Faults, DroppedLinkSilencesTheHeadUntilReconnected) {
   HeadExchange head;
-  head.engine().Faults().Add(Rule(FaultKind::kDroppedLink, 0x10, 1));
+  head.engine().Faults().Add(Fault(FaultKind::kDroppedLink, 0x10, 1));
   // The drop in the middle of a three-reply read: the first reply still went out.
   const Bytes out = head.Send(Command({0x10, 0x00, 0x00, 0x00, 0x80, 2}));
   EXPECT_EQ(ParseReplies(out).size(), 1u);
@@ -136,15 +129,15 @@ TEST(Faults, DroppedLinkSilencesTheHeadUntilReconnected) {
 TEST(Faults, HandshakeAndMonitorFaults) {
   HeadExchange head;
   FaultPlan& plan = head.engine().Faults();
-  plan.Add(Rule(FaultKind::kBadChecksum, kHandshakeCommand, kAny));
-  plan.Add(Rule(FaultKind::kShortReply, kHandshakeCommand, kAny));
+  plan.Add(Fault(FaultKind::kBadChecksum, kHandshakeCommand, kAny));
+  plan.Add(Fault(FaultKind::kShortReply, kHandshakeCommand, kAny));
   const Bytes wrong = head.Send({0x55, 0x8C});
   ASSERT_EQ(wrong.size(), 2u);
   EXPECT_NE(wrong, (Bytes{0x8C, 0x73}));
   EXPECT_EQ(head.Send({0x55, 0x8C}).size(), 1u);
 
-  plan.Add(Rule(FaultKind::kBadChecksum, kMonitorCommand, 4));
-  plan.Add(Rule(FaultKind::kMissingReply, kMonitorCommand, 5));
+  plan.Add(Fault(FaultKind::kBadChecksum, kMonitorCommand, 4));
+  plan.Add(Fault(FaultKind::kMissingReply, kMonitorCommand, 5));
   const Bytes part4 = head.Send({0x55, 0xC8, 0, 0, 0, 4});
   ASSERT_EQ(part4.size(), 32770u);
   EXPECT_NE(part4[1], 4);  // the tool must see a wrong header

@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "common/fault_rule.h"
 #include "headsim/usb_head.h"
 #include "link/link.h"
 
@@ -11,6 +12,7 @@ namespace kyr::headsim {
 namespace {
 
 using link::Link;
+using test_common::Fault;
 
 struct Rig {
   explicit Rig(UsbHeadOptions options = {}) : unit(options, time) {}
@@ -20,14 +22,6 @@ struct Rig {
 };
 
 const std::uint8_t kReadBlock5[6] = {0x10, 0x00, 0x05, 0x00, 0x80, 0x00};
-
-FaultRule Rule(FaultKind kind, int command, int block) {
-  FaultRule rule;
-  rule.kind = kind;
-  rule.command = command;
-  rule.block = block;
-  return rule;
-}
 
 TEST(UsbHead, OpenQueryReadAndCloseThroughTheLink) {
   UsbHeadOptions options;
@@ -92,8 +86,8 @@ TEST(UsbHead, UnpluggedUnitIsNotFoundAndOpenChannelsFail) {
 
 TEST(UsbHead, MissingAndLateRepliesCostSimulatedTimeOnly) {
   Rig rig;
-  rig.unit.engine().Faults().Add(Rule(FaultKind::kMissingReply, 0x10, 5));
-  FaultRule late = Rule(FaultKind::kLateReply, 0x10, 6);
+  rig.unit.engine().Faults().Add(Fault(FaultKind::kMissingReply, 0x10, 5));
+  FaultRule late = Fault(FaultKind::kLateReply, 0x10, 6);
   late.delay_ms = 300;
   rig.unit.engine().Faults().Add(late);
   Link link(rig.unit.Environment());
@@ -119,7 +113,7 @@ TEST(UsbHead, DroppedLinkFailsTheReadAndTheUnitReturnsLater) {
   UsbHeadOptions options;
   options.replug_after_ms = 2000;
   Rig rig(options);
-  rig.unit.engine().Faults().Add(Rule(FaultKind::kDroppedLink, 0x10, 5));
+  rig.unit.engine().Faults().Add(Fault(FaultKind::kDroppedLink, 0x10, 5));
   Link link(rig.unit.Environment());
   ASSERT_EQ(link.OpenLink("USB", true), 0);
   ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
@@ -155,7 +149,7 @@ TEST(UsbHead, ChannelTimeOutsDrainAndSingleHandle) {
   EXPECT_EQ(n, 2u);  // a short count after the time-out, not a failure
 
   // Drain throws away a late answer that arrives within the quiet window.
-  FaultRule late = Rule(FaultKind::kLateReply, kHandshakeCommand, kAny);
+  FaultRule late = Fault(FaultKind::kLateReply, kHandshakeCommand, kAny);
   late.delay_ms = 30;
   rig.unit.engine().Faults().Add(late);
   ASSERT_TRUE(channel->Write(handshake, 2, n));

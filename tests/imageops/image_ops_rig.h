@@ -5,15 +5,14 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/temp_folder.h"
+#include "common/tool_host.h"
 #include "headsim/usb_head.h"
 #include "images/ops/image_ops.h"
 #include "link/link.h"
@@ -21,7 +20,10 @@
 
 namespace kyr::images::testing {
 
-using Bytes = std::vector<std::uint8_t>;
+using test_common::Bytes;
+using test_common::ReadBytes;
+using test_common::TempFolder;
+using test_common::WriteBytes;
 
 // Every write the tool makes (one frame each), passed on to the simulated device.
 class RecordingChannel : public link::ByteChannel {
@@ -63,10 +65,9 @@ class RecordingBus : public link::UsbBus {
 };
 
 // Answers from a script and records what the operation showed and asked.
-class ScriptedHost : public tool::ToolHost {
+class ScriptedHost : public test_common::RecordingToolHost {
  public:
   // Script.
-  std::vector<tool::Answer> answers;  // to questions, in order; then No
   std::optional<std::string> save_name;
   std::vector<std::string> open_files;
   std::optional<std::uint64_t> selection;  // GO with these boxes; none: GO as offered
@@ -76,7 +77,6 @@ class ScriptedHost : public tool::ToolHost {
   std::function<void()> on_event;    // runs each time one pending event is let through
 
   // Record.
-  std::vector<tool::Message> messages;
   std::vector<std::uint64_t> offered_masks;
   std::vector<int> offered_dialogs;
   std::vector<std::pair<int, int>> offered_numbers;  // count, number
@@ -85,28 +85,16 @@ class ScriptedHost : public tool::ToolHost {
   int paints = 0;
   int blocks = 0;
 
-  tool::Answer ShowMessage(const tool::Message& message) override {
-    messages.push_back(message);
-    if (message.buttons == tool::Buttons::Ok) return tool::Answer::Ok;
-    if (answered_ < answers.size()) return answers[answered_++];
-    return tool::Answer::No;
-  }
   std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
                                          const std::string&) override {
     calls.push_back("save dialog");
     return save_name;
-  }
-  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>&,
-                                         const std::string&) override {
-    return std::nullopt;
   }
   std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>& filters) override {
     calls.push_back("open dialog");
     open_filters = filters;
     return open_files;
   }
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
   void ProcessPendingEvents(int count) override {
     if (count != 1) return;
     ++blocks;
@@ -135,53 +123,8 @@ class ScriptedHost : public tool::ToolHost {
     calls.push_back(enabled ? "commands on" : "commands off");
   }
 
-  std::vector<int> MessageIds() const {
-    std::vector<int> ids;
-    for (const auto& m : messages) ids.push_back(m.string_id);
-    return ids;
-  }
-
   std::vector<tool::FileFilter> open_filters;
-
- private:
-  std::size_t answered_ = 0;
 };
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::temp_directory_path() /
-            (std::string("kyr_imageops_") + info->test_suite_name() + "_" + info->name());
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() { std::filesystem::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  // Names of the files in the folder, sorted.
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
 
 // The .kimg bytes of a picture the simulated head holds.
 inline Bytes FileBytesOf(const headsim::RawImage& image) {

@@ -2,6 +2,7 @@
 // requests that follow.
 #include <gtest/gtest.h>
 
+#include "common/fault_rule.h"
 #include "image_ops_rig.h"
 
 namespace kyr::images::testing {
@@ -9,29 +10,21 @@ namespace {
 
 using headsim::FaultKind;
 using headsim::ImageKind;
+using test_common::Fault;
 
 constexpr int kMemory = 1;
-
-headsim::FaultRule Rule(FaultKind kind, int command, int block, std::int64_t delay_ms = 0) {
-  headsim::FaultRule rule;
-  rule.kind = kind;
-  rule.command = command;
-  rule.block = block;
-  rule.delay_ms = delay_ms;
-  return rule;
-}
 
 TEST(LateImageReplies, RepliesHeldBackInsideARequestAreNotTakenForOtherBlocks) {
   // Block 40 of the second request answers 1.4 s late, block 35 before it garbled; the
   // held-back answers 40 to 63 must not become blocks 32 onwards.
   for (bool garbled_before : {false, true}) {
     SCOPED_TRACE(garbled_before);
-    ScratchFolder folder;
+    TempFolder folder;
     Rig rig;
     rig.host.selection = 1;
     rig.host.save_name = folder.File("m.kimg");
-    rig.Faults().Add(Rule(FaultKind::kLateReply, 0x18, 40, 1400));
-    if (garbled_before) rig.Faults().Add(Rule(FaultKind::kBadChecksum, 0x18, 35));
+    rig.Faults().Add(Fault(FaultKind::kLateReply, 0x18, 40, 1, 1400));
+    if (garbled_before) rig.Faults().Add(Fault(FaultKind::kBadChecksum, 0x18, 35));
     auto ctx = rig.Context(kMemory);
     ASSERT_EQ(ReadImages(ctx), kImagesDone);
     EXPECT_TRUE(ReadBytes(folder.File("m.00.kimg")) ==
@@ -40,15 +33,15 @@ TEST(LateImageReplies, RepliesHeldBackInsideARequestAreNotTakenForOtherBlocks) {
 }
 
 TEST(LateImageReplies, ALateAcknowledgeDoesNotHideTheRefusalOfTheNextBlock) {
-  ScratchFolder folder;
+  TempFolder folder;
   const Bytes file = PatternFile(77);
   WriteBytes(folder.File("w.kimg"), file);
   Rig rig;
   rig.host.open_files = {folder.File("w.kimg")};
   rig.host.number_choice = 0;
   rig.host.answers = {tool::Answer::Yes};
-  rig.Faults().Add(Rule(FaultKind::kLateReply, 0x1C, 38, 1400));
-  rig.Faults().Add(Rule(FaultKind::kNak, 0x1C, 39));
+  rig.Faults().Add(Fault(FaultKind::kLateReply, 0x1C, 38, 1, 1400));
+  rig.Faults().Add(Fault(FaultKind::kNak, 0x1C, 39));
   auto ctx = rig.Context(kMemory);
   ASSERT_EQ(WriteImages(ctx), kImagesDone);
   EXPECT_TRUE(FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0)) == file);

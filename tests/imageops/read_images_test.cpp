@@ -2,6 +2,7 @@
 // fall-back after a failed reply, abort and failures.
 #include <gtest/gtest.h>
 
+#include "common/fault_rule.h"
 #include "image_ops_rig.h"
 
 namespace kyr::images::testing {
@@ -9,17 +10,9 @@ namespace {
 
 using headsim::FaultKind;
 using headsim::ImageKind;
+using test_common::Fault;
 
 constexpr int kBank = 0, kMemory = 1, kShoot = 2, kNg = 3;
-
-headsim::FaultRule Fault(FaultKind kind, int command, int block, int times = 1) {
-  headsim::FaultRule rule;
-  rule.kind = kind;
-  rule.command = command;
-  rule.block = block;
-  rule.times = times;
-  return rule;
-}
 
 // Bank images registered exactly when `registered` has their bit.
 void RegisterBanks(headsim::HeadMemory& head, std::uint32_t registered) {
@@ -82,7 +75,7 @@ TEST(ReadImagesPresence, EachTypeOffersTheImagesTheHeadHolds) {
   {
     // NG: ring position 0, two pictures: "No.0" is record 62, "No.1" record 61. Target head
     // "3" still reads from the first head without asking for it.
-    ScratchFolder folder;
+    TempFolder folder;
     Rig rig;
     rig.Head().SetNgImages(0, 2);
     rig.host.selection = 2;
@@ -164,7 +157,7 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
 }
 
 TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
-  ScratchFolder folder;
+  TempFolder folder;
   Rig rig(2);
   RegisterBanks(rig.Head(1), 0);
   rig.host.selection = (1ULL << 1) | (1ULL << 4);
@@ -213,7 +206,7 @@ TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
 }
 
 TEST(ReadImagesTransfer, FailedReplyFallsBackToOneBlockPerRequest) {
-  ScratchFolder folder;
+  TempFolder folder;
   Rig rig;
   rig.host.selection = 1;
   rig.host.save_name = folder.File("m.kimg");
@@ -234,7 +227,7 @@ TEST(ReadImagesTransfer, FailedReplyFallsBackToOneBlockPerRequest) {
 
 TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
   {
-    ScratchFolder folder;
+    TempFolder folder;
     Rig rig;
     rig.Head().shoot_status = {0, 0, 0, 1};
     rig.Head().settings[10] = 5;  // six taken pictures
@@ -255,7 +248,7 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
   }
   {
     // Image 1 stops answering half-way: five wrong replies in a row end the command.
-    ScratchFolder folder;
+    TempFolder folder;
     Rig rig;
     RegisterBanks(rig.Head(), 0b11);
     rig.host.save_name = folder.File("b.kimg");
@@ -270,7 +263,7 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
   }
   {
     // A folder that cannot take the file: 142, no completion.
-    ScratchFolder folder;
+    TempFolder folder;
     Rig rig;
     RegisterBanks(rig.Head(), 1);
     rig.host.save_name = folder.File("missing/b.kimg");

@@ -40,7 +40,7 @@ headsim::RawImage PatternImage(std::uint16_t seed) {
 }
 
 TEST(WriteImagesChoice, NamesNumbersAndTypesDecideBeforeTheLinkOpens) {
-  ScratchFolder folder;
+  TempFolder folder;
   WriteBytes(folder.File("bank.03.kimg"), PatternFile(3));
   WriteBytes(folder.File("bank.09.kimg"), PatternFile(9));
   WriteBytes(folder.File("bank.25.kimg"), PatternFile(25));
@@ -102,7 +102,7 @@ TEST(WriteImagesChoice, NamesNumbersAndTypesDecideBeforeTheLinkOpens) {
 }
 
 TEST(WriteImagesTransfer, SeveralFilesGoToTheNumbersInTheirNames) {
-  ScratchFolder folder;
+  TempFolder folder;
   WriteBytes(folder.File("bank.03.kimg"), PatternFile(3));
   WriteBytes(folder.File("bank.09.kimg"), PatternFile(9));
   Rig rig(2);
@@ -132,7 +132,7 @@ TEST(WriteImagesTransfer, SeveralFilesGoToTheNumbersInTheirNames) {
 }
 
 TEST(WriteImagesTransfer, BitmapToMemoryImageAndItsFirstBlock) {
-  ScratchFolder folder;
+  TempFolder folder;
   WriteBytes(folder.File("white.bmp"), Bitmap(512, 256, 255, 255, 255));
   WriteBytes(folder.File("vga.bmp"), Bitmap(640, 480, 1, 2, 3));
   Rig rig;
@@ -160,7 +160,7 @@ TEST(WriteImagesTransfer, BitmapToMemoryImageAndItsFirstBlock) {
 }
 
 TEST(WriteImagesTransfer, AcknowledgesAndPollsAreRetriedThenGiveUp) {
-  ScratchFolder folder;
+  TempFolder folder;
   WriteBytes(folder.File("m.04.kimg"), PatternFile(4));
   headsim::FaultRule nak;
   nak.kind = FaultKind::kNak;
@@ -213,7 +213,7 @@ TEST(WriteImagesTransfer, AcknowledgesAndPollsAreRetriedThenGiveUp) {
 }
 
 TEST(WriteImagesTransfer, AHeadStuckBusyGivesUpAfterAMinuteAndAbortStopsTheWait) {
-  ScratchFolder folder;
+  TempFolder folder;
   WriteBytes(folder.File("bank.03.kimg"), PatternFile(3));
   WriteBytes(folder.File("bank.09.kimg"), PatternFile(9));
   const std::vector<std::uint16_t> stuck(1000, 5);

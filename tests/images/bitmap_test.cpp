@@ -47,7 +47,7 @@ bool AllCellsAre(const RawImage& image, std::uint16_t value) {
 }
 
 TEST(CanvasBitmap, FreshCanvasSavesAsTheBlackBitmapOfTheFixedHeader) {
-  testing::ScratchFolder folder;
+  testing::TempFolder folder;
   auto canvas = testing::NewCanvas();
   const std::string path = folder.File("black.bmp");
   ASSERT_TRUE(WriteCanvasBitmap(path, *canvas));
@@ -87,7 +87,7 @@ TEST(CanvasBitmap, RowsAreStoredBottomUpAsBlueGreenRed) {
 }
 
 TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
-  testing::ScratchFolder folder;
+  testing::TempFolder folder;
   auto canvas = testing::NewCanvas();
   testing::ScriptedHost host;
 
@@ -120,7 +120,7 @@ TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
   EXPECT_EQ(host.messages[0].text, "Bitmap file already exists. Overwrite?");
 
   // Nothing else was left in the folder (no temporary files of the writes).
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                           std::filesystem::directory_iterator()),
             2);
 
@@ -199,7 +199,7 @@ TEST(BitmapToRaw, SumsPerRowParityCompressionAndBottomUpRows) {
 }
 
 TEST(BitmapToRaw, WideRowsAverageNeighbourPairsAndFileReaderAgrees) {
-  testing::ScratchFolder folder;
+  testing::TempFolder folder;
   Bytes file = MakeBitmap(512, 256, {});
   SetPixel(file, 512, 255, 0, {255, 255, 255});  // averages with black: 127 each
   SetPixel(file, 512, 255, 2, {201, 0, 0});      // (201 + 0) >> 1 = 100 blue

@@ -45,7 +45,7 @@ TEST(ImageFile, WordsAreRowMajorLowByteFirstAndOnlyWholeImagesAreAccepted) {
 }
 
 TEST(ImageFile, FilesOfAnyOtherSizeAreRefusedAndWrittenFilesReadBack) {
-  testing::ScratchFolder folder;
+  testing::TempFolder folder;
   auto image = testing::NewImage();
   for (std::size_t i = 0; i < kRawWords; ++i) image->words[i] = static_cast<std::uint16_t>(i * 7);
   const std::string path = folder.File("round.kimg");
@@ -63,7 +63,7 @@ TEST(ImageFile, FilesOfAnyOtherSizeAreRefusedAndWrittenFilesReadBack) {
   }
   // Writing into a folder that does not exist fails and creates nothing.
   EXPECT_FALSE(WriteImageFile(folder.File("no/such.kimg"), *image));
-  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "no"));
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "no"));
 }
 
 TEST(CanvasConversion, UniformImagesAndBlackMargins) {
@@ -123,7 +123,7 @@ TEST(CanvasConversion, LastRowPairsWithTheRowAboveIt) {
 }
 
 TEST(CanvasConversion, LoadImageFileClearsTheCanvasEvenWhenItRefuses) {
-  testing::ScratchFolder folder;
+  testing::TempFolder folder;
   auto image = testing::NewImage();
   auto canvas = testing::NewCanvas();
   const std::string path = folder.File("grey.kimg");

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/tool_host.h"
 #include "headsim/usb_head.h"
 #include "strings/strings.h"
 
@@ -16,27 +17,9 @@ namespace {
 using headsim::FaultKind;
 using headsim::FaultRule;
 
-class RecordingHost : public tool::ToolHost {
+class RecordingHost : public test_common::RecordingToolHost {
  public:
-  std::vector<tool::Message> messages;
   std::function<void()> on_events;  // what the user does while a part is fetched
-  tool::Answer ShowMessage(const tool::Message& message) override {
-    messages.push_back(message);
-    return tool::Answer::Ok;
-  }
-  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
-                                         const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>&,
-                                         const std::string&) override {
-    return std::nullopt;
-  }
-  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
-    return {};
-  }
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
   void ProcessPendingEvents(int) override {
     if (on_events) on_events();
   }

@@ -6,35 +6,16 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+
+#include "common/temp_folder.h"
 
 namespace kyr::tool {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/ridgemo-selections-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempFolder() {
-    std::error_code error;
-    fs::permissions(path_, fs::perms::owner_all, error);
-    fs::remove_all(path_, error);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test_common::ReadAll;
+using test_common::TempFolder;
 
 TEST(SelectionsFile, ReadRulesGiveDefaultsForWhatIsMissingOrOutOfRange) {
   EXPECT_EQ(ParseSelections("2\n3\nCOM4"), (Selections{2, 3, "COM4"}));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/fault_rule.h"
 #include "transfer/transfer.h"
 #include "transfer_rig.h"
 
@@ -11,17 +12,9 @@ namespace kyr::transfer {
 namespace {
 
 using headsim::FaultKind;
+using test_common::Fault;
 using testing::ReadAll;
 using testing::Rig;
-
-headsim::FaultRule Rule(FaultKind kind, int command, int block, std::int64_t delay_ms = 0) {
-  headsim::FaultRule rule;
-  rule.kind = kind;
-  rule.command = command;
-  rule.block = block;
-  rule.delay_ms = delay_ms;
-  return rule;
-}
 
 TEST(LateReplies, ABlockAnsweredLateIsNotCopiedIntoTheNextOnRead) {
   // Late by more than the read time-out plus the drain's quiet time: the first attempt's
@@ -29,7 +22,7 @@ TEST(LateReplies, ABlockAnsweredLateIsNotCopiedIntoTheNextOnRead) {
   for (std::int64_t delay : {700, 1400}) {
     SCOPED_TRACE(delay);
     Rig rig;
-    rig.engine().Faults().Add(Rule(FaultKind::kLateReply, 0x10, 44, delay));
+    rig.engine().Faults().Add(Fault(FaultKind::kLateReply, 0x10, 44, 1, delay));
     auto& ctx = rig.ctx;
     ASSERT_EQ(ReadAllSettingsTo(ctx, rig.File("late.kdta")), kTransferDone);
     EXPECT_TRUE(ReadAll(rig.File("late.kdta")) == settings::FormatSettingsText(rig.Image()));
@@ -40,8 +33,8 @@ TEST(LateReplies, ALateAcknowledgeDoesNotHideTheRefusalOfTheNextBlock) {
   Rig rig;
   const auto file = testing::PatternImage(22, 0x0301);
   const std::string path = rig.SettingsFile(file, "in.kdta");
-  rig.engine().Faults().Add(Rule(FaultKind::kLateReply, 0x14, 38, 1400));
-  rig.engine().Faults().Add(Rule(FaultKind::kNak, 0x14, 39));
+  rig.engine().Faults().Add(Fault(FaultKind::kLateReply, 0x14, 38, 1, 1400));
+  rig.engine().Faults().Add(Fault(FaultKind::kNak, 0x14, 39));
   auto& ctx = rig.ctx;
   ASSERT_EQ(WriteSettingsFrom(ctx, path, tool::WriteChoices{}), kTransferDone);
   const auto head = rig.Image();

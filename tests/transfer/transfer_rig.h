@@ -4,6 +4,8 @@
 #include <functional>
 #include <random>
 
+#include "common/fault_rule.h"
+#include "common/tool_host.h"
 #include "headsim/usb_head.h"
 #include "settings/settings_file.h"
 #include "settings/test_support.h"
@@ -11,10 +13,8 @@
 
 namespace kyr::transfer::testing {
 
-class ScriptedHost : public tool::ToolHost {
+class ScriptedHost : public test_common::RecordingToolHost {
  public:
-  std::vector<tool::Message> messages;
-  std::vector<tool::Answer> answers;  // answers to questions, in order; then No
   std::optional<std::string> file_name;
   std::optional<tool::WriteChoices> write_answer;  // WRITE with these; none: CANCEL
   std::vector<tool::WriteChoices> shown_choices;
@@ -22,11 +22,6 @@ class ScriptedHost : public tool::ToolHost {
   int range_high = -1;
   std::function<void(int)> on_progress;
 
-  tool::Answer ShowMessage(const tool::Message& message) override {
-    messages.push_back(message);
-    if (message.buttons == tool::Buttons::Ok) return tool::Answer::Ok;
-    return answered_ < answers.size() ? answers[answered_++] : tool::Answer::No;
-  }
   std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
                                          const std::string&) override {
     return file_name;
@@ -35,29 +30,16 @@ class ScriptedHost : public tool::ToolHost {
                                          const std::string&) override {
     return file_name;
   }
-  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
-    return {};
-  }
   void SetProgressRange(int, int high) override { range_high = high; }
   void SetProgressPosition(int position) override {
     positions.push_back(position);
     if (on_progress) on_progress(position);
   }
-  void ProcessPendingEvents(int) override {}
   bool AskWriteChoices(tool::WriteChoices& choices) override {
     shown_choices.push_back(choices);
     if (write_answer) choices = *write_answer;
     return write_answer.has_value();
   }
-
-  std::vector<int> MessageIds() const {
-    std::vector<int> ids;
-    for (const auto& m : messages) ids.push_back(m.string_id);
-    return ids;
-  }
-
- private:
-  std::size_t answered_ = 0;
 };
 
 using settings::testing::ReadAll;
@@ -101,12 +83,7 @@ struct Rig {
     return File(name);
   }
   void AddFault(headsim::FaultKind kind, int command, int block, int times = 1) {
-    headsim::FaultRule rule;
-    rule.kind = kind;
-    rule.command = command;
-    rule.block = block;
-    rule.times = times;
-    engine().Faults().Add(rule);
+    engine().Faults().Add(test_common::Fault(kind, command, block, times));
   }
 
   headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kManual};

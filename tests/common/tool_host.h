@@ -1,0 +1,48 @@
+#pragma once
+// The base of the tests' tool hosts: records every message box and answers questions from a
+// script; dialogs are cancelled and the rest does nothing unless a test's host says otherwise.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tool/tool_host.h"
+
+namespace kyr::test_common {
+
+class RecordingToolHost : public tool::ToolHost {
+ public:
+  std::vector<tool::Message> messages;
+  std::vector<tool::Answer> answers;  // to questions, in order; then No
+
+  tool::Answer ShowMessage(const tool::Message& message) override {
+    messages.push_back(message);
+    if (message.buttons == tool::Buttons::Ok) return tool::Answer::Ok;
+    return answered_ < answers.size() ? answers[answered_++] : tool::Answer::No;
+  }
+  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
+                                         const std::string&) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>&,
+                                         const std::string&) override {
+    return std::nullopt;
+  }
+  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
+    return {};
+  }
+  void SetProgressRange(int, int) override {}
+  void SetProgressPosition(int) override {}
+  void ProcessPendingEvents(int) override {}
+
+  std::vector<int> MessageIds() const {
+    std::vector<int> ids;
+    for (const auto& m : messages) ids.push_back(m.string_id);
+    return ids;
+  }
+
+ private:
+  std::size_t answered_ = 0;
+};
+
+}  // namespace kyr::test_common
