@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../common/quiet_tool_host.h"
 #include "headsim/usb_head.h"
 #include "images/ops/image_ops.h"
 #include "link/link.h"
@@ -17,33 +18,6 @@ namespace {
 
 namespace images = kyr::images;
 namespace tool = kyr::tool;
-
-// Offers one file, answers Yes, shows nothing.
-class WriteHost : public tool::ToolHost {
- public:
-  explicit WriteHost(std::string path) : path_(std::move(path)) {}
-  tool::Answer ShowMessage(const tool::Message& message) override {
-    return message.buttons == tool::Buttons::YesNo ? tool::Answer::Yes : tool::Answer::Ok;
-  }
-  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
-                                         const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>&,
-                                         const std::string&) override {
-    return path_;
-  }
-  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
-    return {path_};
-  }
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
-  void ProcessPendingEvents(int) override {}
-  bool AskImageNumber(int, int&) override { return true; }  // GO with the number offered
-
- private:
-  std::string path_;
-};
 
 void BM_WriteOneBankImage(benchmark::State& state) {
   const auto folder = std::filesystem::temp_directory_path() / "kyr_bench_image_write";
@@ -58,7 +32,7 @@ void BM_WriteOneBankImage(benchmark::State& state) {
   kyr::headsim::SimulatedTime time(kyr::headsim::SimulatedTime::Mode::kManual);
   kyr::headsim::SimulatedUsbHead unit({}, time);
   kyr::link::Link link(unit.Environment());
-  WriteHost host(path);
+  kyr::bench_common::QuietToolHost host(path);
   auto image_state = std::make_unique<images::ImageState>();
   images::ImageOpsContext ctx{host, link, *image_state, "USB", 0, 0};
   for (auto _ : state) {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "../common/quiet_tool_host.h"
 #include "headsim/usb_head.h"
 #include "link/link.h"
 #include "link/system_environment.h"
@@ -39,29 +40,6 @@ constexpr double kHeadBytes = 13 + 64 * 259;
 double WireSeconds(double bytes) {
   return bytes * kBitsPerByte / kBaud;
 }
-
-// Answers Yes to the overwrite question and shows nothing.
-class QuietHost final : public kyr::tool::ToolHost {
- public:
-  kyr::tool::Answer ShowMessage(const kyr::tool::Message& message) override {
-    if (message.buttons == kyr::tool::Buttons::Ok) return kyr::tool::Answer::Ok;
-    return kyr::tool::Answer::Yes;
-  }
-  std::optional<std::string> AskSaveFile(const std::vector<kyr::tool::FileFilter>&,
-                                         const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> AskOpenFile(const std::vector<kyr::tool::FileFilter>&,
-                                         const std::string&) override {
-    return std::nullopt;
-  }
-  std::vector<std::string> AskOpenFiles(const std::vector<kyr::tool::FileFilter>&) override {
-    return {};
-  }
-  void SetProgressRange(int, int) override {}
-  void SetProgressPosition(int) override {}
-  void ProcessPendingEvents(int) override {}
-};
 
 class TempFolder {
  public:
@@ -111,7 +89,7 @@ void BM_ReadAllSettingsAt115200(benchmark::State& state) {
     state.SkipWithError("kyr-headsim did not start");
     return;
   }
-  QuietHost host;
+  kyr::bench_common::QuietToolHost host;
   kyr::link::Link link(kyr::link::SystemLinkEnvironment());
   kyr::tool::ToolState tool_state;
   kyr::transfer::TransferContext ctx{host, link, tool_state, folder.File("head"), 0};
@@ -139,7 +117,7 @@ void BM_ReadAllSettingsInProcess(benchmark::State& state) {
   TempFolder folder;
   kyr::headsim::SimulatedTime time(kyr::headsim::SimulatedTime::Mode::kManual);
   kyr::headsim::SimulatedUsbHead unit(kyr::headsim::UsbHeadOptions{}, time);
-  QuietHost host;
+  kyr::bench_common::QuietToolHost host;
   kyr::link::Link link(unit.Environment());
   kyr::tool::ToolState tool_state;
   kyr::transfer::TransferContext ctx{host, link, tool_state, "USB", 0};
