@@ -18,6 +18,7 @@
 #include "imageops/image_ops_rig.h"
 #include "link/result_codes.h"
 #include "settings/test_support.h"
+#include "soak_support.h"
 
 namespace kyr::images {
 namespace {
@@ -39,77 +40,14 @@ constexpr std::uint8_t kWriteCommand = 0x1C;
 constexpr std::int64_t kMaxSimulatedMicros = 30LL * 60 * 1000 * 1000;
 constexpr double kMaxRealSeconds = 5.0;
 
-const std::vector<FaultKind> kRandomKinds = {FaultKind::kBadChecksum, FaultKind::kNak,
-                                             FaultKind::kShortReply, FaultKind::kMissingReply,
-                                             FaultKind::kDroppedLink};
-
-std::set<int> FailureMessages() {
-  std::set<int> ids = {136, 137, 147};
-  for (int code : {link::kNotListed, link::kOpenFailed, link::kWritePartial, link::kWriteFailed,
-                   link::kHandshakeBadReply, link::kHandshakeShort, link::kHandshakeReadFailed,
-                   link::kNoKyrDevice}) {
-    ids.insert(link::LinkMessageId(code));
-  }
-  return ids;
-}
-
-struct Counts {
-  int reads_done = 0;
-  int reads_failed = 0;
-  int writes_done = 0;
-  int writes_failed = 0;
-  std::map<int, int> failure_messages;
-  std::map<FaultKind, int> faults;
-  std::int64_t longest_simulated_ms = 0;
-};
-
-// Random faults for one transfer, as in the settings soak: a rate and a mix of kinds, and
-// sometimes a late reply and a dropped link at chosen blocks.
+// Random faults for one transfer of an image's blocks of `command`.
 void PlanFaults(Rig& rig, std::mt19937& random, std::uint8_t command) {
   static const int kRates[] = {0, 1, 3, 10, 30, 100};
-  std::vector<FaultKind> kinds;
-  while (kinds.empty()) {
-    for (FaultKind kind : kRandomKinds) {
-      if (random() % 2 == 0) kinds.push_back(kind);
-    }
-  }
-  rig.Faults().SetRandom(static_cast<std::uint32_t>(random()), kRates[random() % std::size(kRates)],
-                         kinds);
-  const auto at_random_block = [&](FaultKind kind) {
-    headsim::FaultRule rule;
-    rule.kind = kind;
-    rule.command = command;
-    rule.block = static_cast<int>(random() % kBlocks);
-    rule.delay_ms = static_cast<std::int64_t>(100 + random() % 1900);
-    rig.Faults().Add(rule);
-  };
-  if (random() % 3 == 0) at_random_block(FaultKind::kLateReply);
-  if (random() % 4 == 0) at_random_block(FaultKind::kDroppedLink);
+  soak::PlanFaults(rig.Faults(), random, kRates, command, kBlocks);
 }
 
-// The messages after the question that precedes the transfer (answered Yes).
-std::vector<int> MessagesAfter(const Rig& rig, int question) {
-  std::vector<int> ids = rig.host.MessageIds();
-  if (!ids.empty() && ids.front() == question) ids.erase(ids.begin());
-  return ids;
-}
-
-void ExpectOneFailureMessage(const std::vector<int>& ids, Counts& counts) {
-  static const std::set<int> allowed = FailureMessages();
-  ASSERT_EQ(ids.size(), 1u);
-  EXPECT_TRUE(allowed.count(ids[0])) << "message " << ids[0];
-  ++counts.failure_messages[ids[0]];
-}
-
-void Tally(Rig& rig, Counts& counts) {
-  for (FaultKind kind :
-       {FaultKind::kBadChecksum, FaultKind::kNak, FaultKind::kShortReply, FaultKind::kMissingReply,
-        FaultKind::kLateReply, FaultKind::kDroppedLink}) {
-    counts.faults[kind] += rig.Faults().Fired(kind);
-  }
-  const std::int64_t micros = rig.time.NowMicros();
-  EXPECT_LT(micros, kMaxSimulatedMicros);
-  counts.longest_simulated_ms = std::max(counts.longest_simulated_ms, micros / 1000);
+void Tally(Rig& rig, soak::Counts& counts) {
+  soak::Tally(rig.Faults(), rig.time.NowMicros(), kMaxSimulatedMicros, counts);
 }
 
 Bytes RandomFile(std::mt19937& random) {
@@ -118,7 +56,7 @@ Bytes RandomFile(std::mt19937& random) {
   return bytes;
 }
 
-void SoakRead(std::mt19937& random, int n, Counts& counts) {
+void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   settings::testing::TempFolder folder;
   Rig rig;
   rig.host.selection = 1;  // memory image 0
@@ -134,7 +72,7 @@ void SoakRead(std::mt19937& random, int n, Counts& counts) {
   auto ctx = rig.Context(kMemoryType);
   const int result = ReadImages(ctx);
   SCOPED_TRACE("image read " + std::to_string(n));
-  const std::vector<int> ids = MessagesAfter(rig, 143);
+  const std::vector<int> ids = soak::AfterQuestion(rig.host.MessageIds(), 143);
   if (result == kImagesDone) {
     ++counts.reads_done;
     EXPECT_EQ(ids, std::vector<int>{153});
@@ -146,7 +84,7 @@ void SoakRead(std::mt19937& random, int n, Counts& counts) {
   } else {
     ++counts.reads_failed;
     EXPECT_EQ(result, kImagesFailed);
-    ExpectOneFailureMessage(ids, counts);
+    soak::ExpectOneFailureMessage(ids, counts);
     if (old.empty()) {
       EXPECT_FALSE(std::filesystem::exists(path));
     } else {
@@ -161,7 +99,7 @@ void SoakRead(std::mt19937& random, int n, Counts& counts) {
   Tally(rig, counts);
 }
 
-void SoakWrite(std::mt19937& random, int n, Counts& counts) {
+void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
   settings::testing::TempFolder folder;
   Rig rig;
   const Bytes before = FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0));
@@ -188,47 +126,22 @@ void SoakWrite(std::mt19937& random, int n, Counts& counts) {
           << "block " << at / kBlockBytes << " half written";
     }
   }
-  const std::vector<int> ids = MessagesAfter(rig, 159);
+  const std::vector<int> ids = soak::AfterQuestion(rig.host.MessageIds(), 159);
   if (result == kImagesDone) {
     ++counts.writes_done;
     EXPECT_EQ(ids, std::vector<int>{160});
   } else {
     ++counts.writes_failed;
     EXPECT_EQ(result, kImagesFailed);
-    ExpectOneFailureMessage(ids, counts);
+    soak::ExpectOneFailureMessage(ids, counts);
   }
   EXPECT_TRUE(ReadBytes(folder.File("w.kimg")) == file);
   Tally(rig, counts);
 }
 
-const char* KindName(FaultKind kind) {
-  switch (kind) {
-    case FaultKind::kBadChecksum:
-      return "bad checksum";
-    case FaultKind::kNak:
-      return "refusal (NAK)";
-    case FaultKind::kShortReply:
-      return "short reply";
-    case FaultKind::kMissingReply:
-      return "missing reply";
-    case FaultKind::kLateReply:
-      return "late reply";
-    case FaultKind::kDroppedLink:
-      return "dropped link";
-    default:
-      return "none";
-  }
-}
-
 TEST(Soak, ImageTransfersUnderRandomFaultsCompleteExactlyOrFailWithTheirMessage) {
-  const char* chosen = std::getenv("KYR_SOAK_SEED");  // another run: KYR_SOAK_SEED=n
-  const auto seed = chosen != nullptr
-                        ? static_cast<std::uint32_t>(std::strtoul(chosen, nullptr, 10))
-                        : std::uint32_t{20261208};
-  std::mt19937 random(seed);
-  std::printf("soak seed %u\n", static_cast<unsigned>(seed));
-  Counts counts;
-  double longest_real_s = 0;
+  std::mt19937 random(soak::Seed(20261208));
+  soak::Counts counts;
   for (int n = 0; n < kTransfers && !HasFatalFailure(); ++n) {
     const auto started = std::chrono::steady_clock::now();
     if (n % 2 == 0) {
@@ -238,20 +151,12 @@ TEST(Soak, ImageTransfersUnderRandomFaultsCompleteExactlyOrFailWithTheirMessage)
     }
     const double real_s =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    longest_real_s = std::max(longest_real_s, real_s);
+    counts.longest_real_s = std::max(counts.longest_real_s, real_s);
     EXPECT_LT(real_s, kMaxRealSeconds) << "transfer " << n;
   }
-  std::printf("soak: %d image transfers (memory image, 512 blocks each)\n", kTransfers);
-  std::printf("  read image:  %d complete, %d failed\n", counts.reads_done, counts.reads_failed);
-  std::printf("  write image: %d complete, %d failed\n", counts.writes_done, counts.writes_failed);
-  for (const auto& [id, count] : counts.failure_messages) {
-    std::printf("  failure message %d: %d\n", id, count);
-  }
-  for (const auto& [kind, count] : counts.faults) {
-    std::printf("  faults, %s: %d\n", KindName(kind), count);
-  }
-  std::printf("  longest transfer: %lld ms simulated, %.3f s real\n",
-              static_cast<long long>(counts.longest_simulated_ms), longest_real_s);
+  const std::string heading =
+      "soak: " + std::to_string(kTransfers) + " image transfers (memory image, 512 blocks each)";
+  soak::Print(counts, heading.c_str(), "read image: ", "write image:");
   EXPECT_GT(counts.reads_done, 0);
   EXPECT_GT(counts.reads_failed, 0);
   EXPECT_GT(counts.writes_done, 0);

@@ -17,6 +17,7 @@
 
 #include "link/result_codes.h"
 #include "settings/settings_file.h"
+#include "soak_support.h"
 #include "transfer/messages.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_rig.h"
@@ -35,65 +36,9 @@ constexpr int kWriteBlockWords = 64;
 constexpr std::int64_t kMaxSimulatedMicros = 10LL * 60 * 1000 * 1000;  // ten minutes
 constexpr double kMaxRealSeconds = 5.0;
 
-const std::vector<FaultKind> kRandomKinds = {FaultKind::kBadChecksum, FaultKind::kNak,
-                                             FaultKind::kShortReply, FaultKind::kMissingReply,
-                                             FaultKind::kDroppedLink};
-const std::vector<FaultKind> kAllKinds = {FaultKind::kBadChecksum, FaultKind::kNak,
-                                          FaultKind::kShortReply,  FaultKind::kMissingReply,
-                                          FaultKind::kLateReply,   FaultKind::kDroppedLink};
-
-// Messages a transfer may end with when the link or the head fails it.
-std::set<int> FailureMessages() {
-  std::set<int> ids = {tool::kMsgWriteUsbFailed, tool::kMsgWritePartial,
-                       tool::kMsgCommunicationError};
-  for (int code : {link::kNotListed, link::kOpenFailed, link::kWritePartial, link::kWriteFailed,
-                   link::kHandshakeBadReply, link::kHandshakeShort, link::kHandshakeReadFailed,
-                   link::kNoKyrDevice}) {
-    ids.insert(link::LinkMessageId(code));
-  }
-  return ids;
-}
-
-struct Counts {
-  int reads_done = 0;
-  int reads_failed = 0;
-  int writes_done = 0;
-  int writes_failed = 0;
-  std::map<int, int> failure_messages;
-  std::map<FaultKind, int> faults;
-  std::int64_t longest_simulated_ms = 0;
-  double longest_real_s = 0;
-};
-
 void FillHead(Rig& rig, unsigned seed) {
   const auto image = testing::PatternImage(seed, 0x0301);
   std::copy(image.begin(), image.end(), rig.Memory().begin());
-}
-
-// Random faults for one transfer: a rate and a mix of kinds, and sometimes on top a late
-// reply and a dropped link at chosen blocks. Late replies come one per transfer: replies
-// carry no address, so after two late answers in a row a stale one can arrive after the
-// drain and nothing on the line tells it from the next block's.
-void PlanFaults(Rig& rig, std::mt19937& random, std::uint8_t command, int blocks) {
-  static const int kRates[] = {0, 5, 20, 60, 150, 400};
-  std::vector<FaultKind> kinds;
-  while (kinds.empty()) {
-    for (FaultKind kind : kRandomKinds) {
-      if (random() % 2 == 0) kinds.push_back(kind);
-    }
-  }
-  const int rate = kRates[random() % std::size(kRates)];
-  rig.engine().Faults().SetRandom(static_cast<std::uint32_t>(random()), rate, kinds);
-  const auto at_random_block = [&](FaultKind kind) {
-    headsim::FaultRule rule;
-    rule.kind = kind;
-    rule.command = command;
-    rule.block = static_cast<int>(random() % static_cast<unsigned>(blocks));
-    rule.delay_ms = static_cast<std::int64_t>(100 + random() % 1900);
-    rig.engine().Faults().Add(rule);
-  };
-  if (random() % 3 == 0) at_random_block(FaultKind::kLateReply);
-  if (random() % 4 == 0) at_random_block(FaultKind::kDroppedLink);
 }
 
 // "" when equal, else where the texts first differ (whole settings texts are too long to print).
@@ -117,31 +62,22 @@ std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
   return names;
 }
 
-// Adds the faults the head committed, and checks the transfer ended in bounded time.
-void Tally(Rig& rig, Counts& counts) {
-  for (FaultKind kind : kAllKinds) counts.faults[kind] += rig.engine().Faults().Fired(kind);
-  const std::int64_t micros = rig.time.NowMicros();
-  EXPECT_LT(micros, kMaxSimulatedMicros);
-  counts.longest_simulated_ms = std::max(counts.longest_simulated_ms, micros / 1000);
-}
-
 // The messages after the overwrite question (answered Yes when there was a file).
 std::vector<int> MessagesAfterQuestion(const Rig& rig) {
-  std::vector<int> ids = rig.host.MessageIds();
-  if (!ids.empty() && ids.front() == tool::kMsgFileExists) ids.erase(ids.begin());
-  return ids;
+  return soak::AfterQuestion(rig.host.MessageIds(), tool::kMsgFileExists);
 }
 
-void ExpectOneFailureMessage(const Rig& rig, Counts& counts) {
-  static const std::set<int> allowed = FailureMessages();
-  const std::vector<int> ids = MessagesAfterQuestion(rig);
-  ASSERT_EQ(ids.size(), 1u);
-  const int id = ids[0];
-  EXPECT_TRUE(allowed.count(id)) << "message " << id;
-  ++counts.failure_messages[id];
+// Random faults for one transfer of `blocks` blocks of `command`.
+void PlanFaults(Rig& rig, std::mt19937& random, std::uint8_t command, int blocks) {
+  static const int kRates[] = {0, 5, 20, 60, 150, 400};
+  soak::PlanFaults(rig.engine().Faults(), random, kRates, command, blocks);
 }
 
-void SoakRead(std::mt19937& random, int n, Counts& counts) {
+void Tally(Rig& rig, soak::Counts& counts) {
+  soak::Tally(rig.engine().Faults(), rig.time.NowMicros(), kMaxSimulatedMicros, counts);
+}
+
+void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   Rig rig;
   FillHead(rig, static_cast<unsigned>(random()));
   const std::string path = rig.File("read.kdta");
@@ -163,7 +99,7 @@ void SoakRead(std::mt19937& random, int n, Counts& counts) {
   } else {
     ++counts.reads_failed;
     EXPECT_EQ(result, kTransferFailed);
-    ExpectOneFailureMessage(rig, counts);
+    soak::ExpectOneFailureMessage(MessagesAfterQuestion(rig), counts);
     if (old_text.empty()) {
       EXPECT_FALSE(std::filesystem::exists(path));
     } else {
@@ -177,7 +113,7 @@ void SoakRead(std::mt19937& random, int n, Counts& counts) {
   Tally(rig, counts);
 }
 
-void SoakWrite(std::mt19937& random, int n, Counts& counts) {
+void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
   Rig rig;
   FillHead(rig, static_cast<unsigned>(random()));
   const settings::SettingsImage before = rig.Image();
@@ -214,53 +150,16 @@ void SoakWrite(std::mt19937& random, int n, Counts& counts) {
   } else {
     ++counts.writes_failed;
     EXPECT_EQ(result, kTransferFailed);
-    ExpectOneFailureMessage(rig, counts);
+    soak::ExpectOneFailureMessage(MessagesAfterQuestion(rig), counts);
   }
   EXPECT_EQ(Difference(ReadAll(path), text), "");
   EXPECT_EQ(FilesIn(rig.folder), std::vector<std::string>{"write.kdta"});
   Tally(rig, counts);
 }
 
-const char* KindName(FaultKind kind) {
-  switch (kind) {
-    case FaultKind::kBadChecksum:
-      return "bad checksum";
-    case FaultKind::kNak:
-      return "refusal (NAK)";
-    case FaultKind::kShortReply:
-      return "short reply";
-    case FaultKind::kMissingReply:
-      return "missing reply";
-    case FaultKind::kLateReply:
-      return "late reply";
-    case FaultKind::kDroppedLink:
-      return "dropped link";
-    default:
-      return "none";
-  }
-}
-
-void Print(const Counts& c) {
-  std::printf("soak: %d settings transfers\n", kTransfers);
-  std::printf("  read all settings: %d complete, %d failed\n", c.reads_done, c.reads_failed);
-  std::printf("  write settings:    %d complete, %d failed\n", c.writes_done, c.writes_failed);
-  for (const auto& [id, count] : c.failure_messages) {
-    std::printf("  failure message %d: %d\n", id, count);
-  }
-  for (const auto& [kind, count] : c.faults)
-    std::printf("  faults, %s: %d\n", KindName(kind), count);
-  std::printf("  longest transfer: %lld ms simulated, %.3f s real\n",
-              static_cast<long long>(c.longest_simulated_ms), c.longest_real_s);
-}
-
 TEST(Soak, SettingsTransfersUnderRandomFaultsCompleteExactlyOrFailWithTheirMessage) {
-  const char* chosen = std::getenv("KYR_SOAK_SEED");  // another run: KYR_SOAK_SEED=n
-  const auto seed = chosen != nullptr
-                        ? static_cast<std::uint32_t>(std::strtoul(chosen, nullptr, 10))
-                        : std::uint32_t{20261207};
-  std::mt19937 random(seed);
-  std::printf("soak seed %u\n", static_cast<unsigned>(seed));
-  Counts counts;
+  std::mt19937 random(soak::Seed(20261207));
+  soak::Counts counts;
   for (int n = 0; n < kTransfers && !HasFatalFailure(); ++n) {
     const auto started = std::chrono::steady_clock::now();
     if (n % 2 == 0) {
@@ -273,7 +172,8 @@ TEST(Soak, SettingsTransfersUnderRandomFaultsCompleteExactlyOrFailWithTheirMessa
     counts.longest_real_s = std::max(counts.longest_real_s, real_s);
     EXPECT_LT(real_s, kMaxRealSeconds) << "transfer " << n;
   }
-  Print(counts);
+  const std::string heading = "soak: " + std::to_string(kTransfers) + " settings transfers";
+  soak::Print(counts, heading.c_str(), "read all settings:", "write settings:   ");
   EXPECT_GT(counts.reads_done, 0);
   EXPECT_GT(counts.reads_failed, 0);
   EXPECT_GT(counts.writes_done, 0);
