@@ -19,8 +19,6 @@ constexpr int kPointerScale = 230;
 constexpr int kPointerOffset = 13;
 constexpr int kPointerMaxX = 241;
 constexpr int kPointerMaxY = 228;
-constexpr int kPictureTopEnglish = 65;
-constexpr int kPictureTopJapanese = 50;
 
 constexpr const char* kNoKyrFound = "no KYR found";
 
@@ -175,7 +173,7 @@ int FetchMonitorFrame(MonitorContext& ctx) {
 }
 
 void PictureClicked(MonitorState& state, int x, int y, int width, int height, bool japanese) {
-  const int top = japanese ? kPictureTopJapanese : kPictureTopEnglish;
+  const int top = PictureTop(japanese);
   if (width <= 0 || height <= top) return;
   const int pointer_x = x * kPointerScale / width + kPointerOffset;
   const int pointer_y = (y - top) * kPointerScale / (height - top) + kPointerOffset;

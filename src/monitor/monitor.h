@@ -108,10 +108,15 @@ inline constexpr int kFrameStopped = 2;  // Stop honoured: link closed, buttons 
 // let through per part (so keys, clicks and Stop act while a frame is fetched).
 int FetchMonitorFrame(MonitorContext& ctx);
 
+// Where the picture starts in the main window's client area: 65 pixels down, 50 in the
+// Japanese layout.
+inline constexpr int PictureTop(bool japanese) {
+  return japanese ? 50 : 65;
+}
+
 // A click at (x, y) in the main window's client area of size width x height, scaled into
-// the head's pointer range (x 0 to 241, y 0 to 228) and kept for the next request. The
-// picture starts 65 pixels down, 50 in the Japanese layout. Ignored for a window too small
-// to hold the picture.
+// the head's pointer range (x 0 to 241, y 0 to 228) and kept for the next request, the
+// picture starting at PictureTop. Ignored for a window too small to hold the picture.
 void PictureClicked(MonitorState& state, int x, int y, int width, int height, bool japanese);
 
 // A key of the console key table, sent with the next request.

@@ -32,8 +32,6 @@ namespace kyr::ridgemo {
 namespace {
 
 constexpr int kMsgSelectionsNotWritten = 135;
-constexpr int kHeaderHeightEnglish = 65;  // the picture starts this far down
-constexpr int kHeaderHeightJapanese = 50;
 constexpr int kPaintReductionEnglish = 78;  // painted height: client height less this
 constexpr int kPaintReductionJapanese = 63;
 constexpr int kDefaultCanvasScale = 2;
@@ -141,7 +139,7 @@ CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selectio
                                                : std::move(selections_path)) {
   setWindowTitle(ToolString(kTextTitle));
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-  header_height_ = JapaneseLayout() ? kHeaderHeightJapanese : kHeaderHeightEnglish;
+  header_height_ = monitor::PictureTop(JapaneseLayout());
   frame_timer_.setSingleShot(true);
   frame_timer_.setTimerType(Qt::PreciseTimer);
   connect(&frame_timer_, &QTimer::timeout, this, &CRidgemoDlg::OnMonitorTick);

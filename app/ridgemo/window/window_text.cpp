@@ -2,11 +2,11 @@
 
 #include <QWidget>
 
+#include "images/image_names.h"
 #include "strings/strings.h"
 
 namespace kyr::ridgemo {
 namespace {
-constexpr int kLanguageMark = 161;
 constexpr const char* kControlIdProperty = "controlId";
 }  // namespace
 
@@ -21,7 +21,7 @@ QString ToolListItem(int id, unsigned index) {
 }
 
 bool JapaneseLayout() {
-  return LoadString(StringTable::Tool, kLanguageMark).starts_with('J');
+  return images::LanguageMark() == 'J';
 }
 
 void SetControlId(QWidget* widget, int id) {
