@@ -11,7 +11,6 @@ inline constexpr int kScreenWidth = 480;
 inline constexpr int kScreenHeight = 272;
 inline constexpr int kMonitorParts = 8;
 inline constexpr int kLinesPerPart = 32;
-inline constexpr int kLinePixels = 512;
 
 // What the screen shows; the console keys and pointer clicks change it.
 struct ScreenState {

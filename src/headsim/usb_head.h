@@ -72,8 +72,6 @@ class SimulatedUsbHead {
   void Unplug();
   void Replug();
   bool plugged() const;
-  void SetStuck(bool stuck) { stuck_ = stuck; }
-  bool stuck() const { return stuck_; }
 
   // How often the device was opened, and disabled then enabled again.
   int opens() const { return opens_; }

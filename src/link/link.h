@@ -79,8 +79,6 @@ class Link {
   LinkMode Mode() const { return mode_; }
   bool IsOpen() const { return channel_ != nullptr; }
   const std::string& DeviceSerial() const { return device_serial_; }
-  // Chooses the head unit for the next USB open (normally found by discovery).
-  void SetDeviceSerial(std::string serial) { device_serial_ = std::move(serial); }
 
   // Adopts an already open channel as the link in `mode` (embedding and tests).
   void Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode);

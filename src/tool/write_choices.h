@@ -17,8 +17,8 @@ struct WriteChoices {
   bool operator==(const WriteChoices&) const = default;
 };
 
-// The dialog's working copy: it opens on the remembered choices, follows the user's edits,
-// and hands them back only when the user presses WRITE.
+// The dialog's working copy: it opens on the remembered choices and follows the user's
+// edits; the caller remembers Shown() only when the user presses WRITE.
 class WriteDialogModel {
  public:
   explicit WriteDialogModel(const WriteChoices& remembered) : shown_(remembered) {}
@@ -36,9 +36,6 @@ class WriteDialogModel {
   void SetDictionary(bool ticked) { shown_.dictionary = ticked; }
 
   const WriteChoices& Shown() const { return shown_; }
-
-  // WRITE: all six choices become the remembered ones.
-  void Accept(WriteChoices& remembered) const { remembered = shown_; }
 
  private:
   WriteChoices shown_;

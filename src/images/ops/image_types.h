@@ -14,7 +14,6 @@ namespace kyr::images {
 
 inline constexpr int kBlocksPerImage = 512;
 inline constexpr int kWordsPerBlock = 128;
-inline constexpr int kMaxRepliesPerRequest = 32;
 
 struct ImageTypeInfo {
   ImageType type;
