@@ -8,6 +8,7 @@
 #include <set>
 #include <string_view>
 
+#include "settings/atomic_file.h"
 #include "settings/conversion.h"
 #include "settings/initial_values.h"
 #include "settings/message_ids.h"
@@ -36,14 +37,10 @@ const std::set<std::string_view> kValueOptions = {"--lang", "--screenshot", "-o"
 const std::set<std::string_view> kWindowOptions = {"--screenshot", "--page", "--bank", "--window"};
 const std::set<std::string_view> kSharedOptions = {"--lang", "--help", "--version"};
 
-bool FileExists(const std::string& path) {
-  return ::access(path.c_str(), F_OK) == 0;
-}
-
 // Saves as the editor's Save Settings does: asks before replacing a file.
 int SaveSettings(const std::string& path, const SettingsImage& image, const CommentTexts& comments,
                  bool yes) {
-  if (FileExists(path) && !AskQuestion(settings::kMsgOverwrite, yes)) return kExitFailed;
+  if (settings::PathExists(path) && !AskQuestion(settings::kMsgOverwrite, yes)) return kExitFailed;
   const int message = settings::WriteSettingsFile(path, image, comments);
   if (message != 0) {
     PrintMessage(message);

@@ -1,20 +1,11 @@
 #include "csv/export_csv.h"
 
-#include <unistd.h>
-
 #include "csv/listing.h"
 #include "settings/atomic_file.h"
 #include "settings/message_ids.h"
 #include "settings/settings_file.h"
 
 namespace kyr::csv {
-namespace {
-
-bool PathExists(const std::string& path) {
-  return ::access(path.c_str(), F_OK) == 0;
-}
-
-}  // namespace
 
 ExportMessage MessageFor(ExportResult result) {
   switch (result) {
@@ -58,7 +49,7 @@ ExportResult ExportCsv(const std::string& settings_path, const std::string& csv_
     default:
       return kExportOpenFailed;
   }
-  if (PathExists(csv_path) && !confirm_overwrite()) return kExportDeclined;
+  if (settings::PathExists(csv_path) && !confirm_overwrite()) return kExportDeclined;
   return WriteCsvListing(image, csv_path, lang) == 0 ? kExportDone : kExportCreateFailed;
 }
 

@@ -1,10 +1,10 @@
 #include "editor/editor.h"
 
 #include <algorithm>
-#include <fstream>
 
 #include "csv/export_csv.h"
 #include "editor/text_ids.h"
+#include "settings/atomic_file.h"
 #include "settings/conversion.h"
 #include "settings/initial_values.h"
 #include "settings/settings_file.h"
@@ -24,10 +24,6 @@ std::string_view Text(int id) {
 
 std::vector<FileFilter> KdtaFilters() {
   return {{kKdtaFilterLabel, kKdtaFilterPattern}, {kAllFilesFilterLabel, kAllFilesFilterPattern}};
-}
-
-bool FileExists(const std::string& path) {
-  return std::ifstream(path).is_open();
 }
 
 char MarkOf(Place place) {
@@ -460,7 +456,7 @@ bool Editor::ReadFileInto(const std::string& path, settings::SettingsImage& imag
 
 // A file already at `path` is replaced only when the user says Yes.
 bool Editor::MayReplace(const std::string& path) {
-  return !FileExists(path) ||
+  return !settings::CanOpenForReading(path) ||
          Ask(settings::kMsgOverwrite, Buttons::YesNo, Answer::Yes) == Answer::Yes;
 }
 

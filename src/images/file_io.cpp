@@ -16,13 +16,6 @@ std::size_t ReadUpTo(std::FILE* file, std::span<std::uint8_t> out) {
   return total;
 }
 
-bool CanOpenForReading(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
-}
-
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data) {
   return settings::WriteFileAtomically(
       path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));

@@ -11,9 +11,6 @@ namespace kyr::images::detail {
 // Reads until `out` is full or the file ends; returns the number of bytes read.
 std::size_t ReadUpTo(std::FILE* file, std::span<std::uint8_t> out);
 
-// True when `path` can be opened for reading.
-bool CanOpenForReading(const std::string& path);
-
 // Writes binary `data` through the atomic writer: a failure never leaves a half-written
 // file under `path` nor destroys the file that was there.
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data);

@@ -1,7 +1,7 @@
 #include "images/save_bitmap.h"
 
 #include "images/bitmap.h"
-#include "images/file_io.h"
+#include "settings/atomic_file.h"
 #include "tool/messages.h"
 
 namespace kyr::images {
@@ -22,7 +22,7 @@ int SaveCanvasBitmap(tool::ToolHost& host, const Canvas& canvas) {
 }
 
 int SaveCanvasBitmapAs(tool::ToolHost& host, const Canvas& canvas, const std::string& path) {
-  if (detail::CanOpenForReading(path)) {
+  if (settings::CanOpenForReading(path)) {
     const tool::Answer answer = host.ShowMessage(tool::WarningQuestion(kMsgBitmapExists));
     if (answer != tool::Answer::Yes) return kSaveNotWanted;
   }

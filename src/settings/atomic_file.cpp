@@ -53,6 +53,17 @@ bool WriteFileAtomically(const std::string& path, std::string_view content) {
   return writer.Open() && writer.Append(content) && writer.Commit();
 }
 
+bool PathExists(const std::string& path) {
+  return ::access(path.c_str(), F_OK) == 0;
+}
+
+bool CanOpenForReading(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
 AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -63,7 +74,7 @@ bool AtomicFileWriter::Open() {
   Abandon();
   if (path_.empty()) return false;
   // Renaming would replace a write-protected file that a plain write could not open.
-  if (::access(path_.c_str(), F_OK) == 0 && ::access(path_.c_str(), W_OK) != 0) return false;
+  if (PathExists(path_) && ::access(path_.c_str(), W_OK) != 0) return false;
   std::string pattern = TemporaryPattern(path_);
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');

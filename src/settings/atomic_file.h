@@ -10,6 +10,12 @@ namespace kyr::settings {
 // left as it was, and the result is false. A file the user may not write is not replaced.
 bool WriteFileAtomically(const std::string& path, std::string_view content);
 
+// True when something is at `path`, readable or not.
+bool PathExists(const std::string& path);
+// True when the file at `path` can be opened for reading: the test the overwrite questions
+// of the file choosers make before a file is replaced.
+bool CanOpenForReading(const std::string& path);
+
 // The same guarantee for a file written piece by piece: Open creates the temporary file in
 // the target's folder, Append adds to it, Commit flushes it and renames it over the target.
 // A writer abandoned, or destroyed before Commit, removes its temporary file and leaves a

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <array>
-#include <cstdio>
 
 #include "link/result_codes.h"
 #include "settings/atomic_file.h"
@@ -40,13 +39,6 @@ std::string_view FormatBlock(const link::ReplyWords& words, BlockText& text) {
   return std::string_view(text.data(), at);
 }
 
-bool CanOpenForReading(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
-}
-
 // A folder at `path` cannot be replaced by the file; found out now rather than after the
 // whole read.
 bool FolderInTheWay(const std::string& path) {
@@ -74,7 +66,7 @@ bool ReadBlocks(TransferContext& ctx, settings::AtomicFileWriter& file) {
 
 // From the overwrite question on.
 int ReadIntoFile(TransferContext& ctx, const std::string& path) {
-  if (CanOpenForReading(path) &&
+  if (settings::CanOpenForReading(path) &&
       ctx.host.ShowMessage(tool::WarningQuestion(tool::kMsgFileExists)) != tool::Answer::Yes) {
     return kTransferNotWanted;
   }

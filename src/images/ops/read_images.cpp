@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "images/file_io.h"
 #include "images/ops/exchange.h"
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
@@ -73,7 +72,7 @@ bool MayOverwrite(ImageOpsContext& ctx, const ImageTypeInfo& info) {
     ctx.host.ShowImageNumber(number);
     if (!Selected(ctx.state, number)) continue;
     NameImage(ctx, info, number);
-    if (detail::CanOpenForReading(ctx.state.file_name)) {
+    if (settings::CanOpenForReading(ctx.state.file_name)) {
       return ctx.host.ShowMessage(tool::WarningQuestion(tool::kMsgFileExists)) == tool::Answer::Yes;
     }
   }
