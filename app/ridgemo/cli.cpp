@@ -92,12 +92,9 @@ ParsedLine ParseGlobalOptions(std::vector<std::string> args) {
   }
   if (const auto port = TakeLastOption(args, "--port", missing)) line.options.port = *port;
   if (const auto head = TakeLastOption(args, "--head", missing)) {
-    int value = 0;
-    const auto [end, ec] = std::from_chars(head->data(), head->data() + head->size(), value);
-    if (ec != std::errc() || end != head->data() + head->size() || value < 1 || value > 3) {
-      line.error = "--head takes 1, 2 or 3";
-    }
-    line.options.head = value;
+    const std::optional<int> value = ParseNumber(*head);
+    if (!value || *value < 1 || *value > 3) line.error = "--head takes 1, 2 or 3";
+    line.options.head = value.value_or(0);
   }
   if (missing) line.error = "an option is missing its value";
   line.rest = std::move(args);
@@ -105,6 +102,17 @@ ParsedLine ParseGlobalOptions(std::vector<std::string> args) {
 }
 
 }  // namespace
+
+bool LooksLikeOption(const std::string& arg) {
+  return arg.size() > 1 && arg.starts_with("--");
+}
+
+std::optional<int> ParseNumber(std::string_view text) {
+  int value = -1;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 0) return std::nullopt;
+  return value;
+}
 
 bool TakeFlag(std::vector<std::string>& args, std::string_view flag) {
   const auto it = std::find(args.begin(), args.end(), flag);

@@ -51,6 +51,12 @@ bool TakeFlag(std::vector<std::string>& args, std::string_view flag);
 std::optional<std::string> TakeOption(std::vector<std::string>& args, std::string_view name,
                                       bool& missing);
 
+// True for an option name ("--x") standing where a file name is expected.
+bool LooksLikeOption(const std::string& arg);
+
+// The whole of `text` as a decimal number not below 0; nullopt when it is not one.
+std::optional<int> ParseNumber(std::string_view text);
+
 // Prints "usage: ridgemo NAME USAGE" for `command` to ctx.err and returns kExitUsage.
 int UsageError(const CommandContext& ctx, std::string_view command);
 

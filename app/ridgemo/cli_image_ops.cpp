@@ -1,5 +1,4 @@
 // Image transfer commands of the command line: read-images and write-images.
-#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -46,17 +45,6 @@ class ImageCommandHost : public ConsoleHost {
     return true;
   }
 };
-
-bool LooksLikeOption(const std::string& arg) {
-  return arg.size() > 1 && arg.starts_with("--");
-}
-
-std::optional<int> ParseNumber(std::string_view text) {
-  int value = -1;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size() || value < 0) return std::nullopt;
-  return value;
-}
 
 // --type NAME as an Image Type index; nullopt when missing or unknown.
 std::optional<int> TakeType(std::vector<std::string>& args, bool& missing) {

@@ -9,14 +9,6 @@
 #include "images/save_bitmap.h"
 
 namespace kyr::ridgemo {
-namespace {
-
-bool LooksLikeOption(const std::string& arg) {
-  return arg.size() > 1 && arg.starts_with("--");
-}
-
-}  // namespace
-
 // to-bmp IN.kimg OUT.bmp: the image file as the window shows it, saved as Save BMP does.
 // Both paths are used exactly as given.
 int RunToBmp(CommandContext& ctx) {

@@ -33,13 +33,8 @@ class ConsoleMonitorWindow : public monitor::MonitorWindow {
 };
 
 bool ParseFrames(const std::string& text, int& frames) {
-  std::size_t used = 0;
-  try {
-    frames = std::stoi(text, &used);
-  } catch (...) {
-    return false;
-  }
-  return used == text.size() && frames >= 1 && frames <= kMaxFrames;
+  frames = ParseNumber(text).value_or(0);
+  return frames >= 1 && frames <= kMaxFrames;
 }
 
 }  // namespace

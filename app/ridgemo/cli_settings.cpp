@@ -1,5 +1,4 @@
 // Settings transfer commands of the command line: read-settings and write-settings.
-#include <charconv>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -13,21 +12,14 @@
 namespace kyr::ridgemo {
 namespace {
 
-bool LooksLikeOption(const std::string& arg) {
-  return arg.size() > 1 && arg.starts_with("--");
-}
-
 int ExitStatus(int transfer_result) {
   return transfer_result == transfer::kTransferDone ? kExitDone : kExitFailed;
 }
 
 // A bank number 0 to 31; nullopt when the text is not one.
 std::optional<int> ParseBank(const std::string& text) {
-  int bank = -1;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), bank);
-  if (ec != std::errc() || end != text.data() + text.size() || bank < 0 || bank > tool::kLastBank) {
-    return std::nullopt;
-  }
+  const std::optional<int> bank = ParseNumber(text);
+  if (!bank || *bank > tool::kLastBank) return std::nullopt;
   return bank;
 }
 
