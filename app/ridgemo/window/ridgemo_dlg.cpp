@@ -139,7 +139,6 @@ CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selectio
                                                : std::move(selections_path)) {
   setWindowTitle(ToolString(kTextTitle));
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-  header_height_ = monitor::PictureTop(JapaneseLayout());
   frame_timer_.setSingleShot(true);
   frame_timer_.setTimerType(Qt::PreciseTimer);
   connect(&frame_timer_, &QTimer::timeout, this, &CRidgemoDlg::OnMonitorTick);
@@ -245,8 +244,10 @@ void CRidgemoDlg::BuildControls() {
   right->addLayout(boxes);
   right->addLayout(status);
 
+  // The tool bar ends where the monitor's pointer mapping takes the picture to start.
+  const int header_height = monitor::PictureTop(JapaneseLayout());
   auto* header = new QWidget(this);
-  header->setFixedHeight(header_height_);
+  header->setFixedHeight(header_height);
   auto* bar = new QHBoxLayout(header);
   bar->setContentsMargins(3, 3, 3, 3);
   bar->setSpacing(3);
@@ -275,7 +276,7 @@ void CRidgemoDlg::BuildControls() {
   column->setSpacing(0);
   column->addWidget(header);
   column->addWidget(image_area_, 1);
-  setMinimumSize(480, header_height_ + 136);
+  setMinimumSize(480, header_height + 136);
 }
 
 void CRidgemoDlg::FillPortBox() {

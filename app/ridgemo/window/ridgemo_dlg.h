@@ -126,7 +126,6 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   bool abort_requested_ = false;
   bool command_running_ = false;
   bool closing_ = false;
-  int header_height_ = 65;
 
   QTimer frame_timer_;
   QPushButton* image_monitor_ = nullptr;
