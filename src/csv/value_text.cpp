@@ -2,12 +2,10 @@
 
 #include <charconv>
 
+#include "strings/strings.h"
+
 namespace kyr::csv {
 namespace {
-
-bool IsUtf8Continuation(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 void AppendNumber(std::string& out, long value) {
   char digits[24];
@@ -26,12 +24,7 @@ std::string_view ChoiceItem(unsigned index, std::string_view list) {
   }
   std::string_view item = list.substr(start);
   item = item.substr(0, item.find(';'));
-  if (item.size() > kMaxItemBytes) {
-    std::size_t cut = kMaxItemBytes;
-    while (cut > 0 && IsUtf8Continuation(item[cut])) --cut;
-    item = item.substr(0, cut);
-  }
-  return item;
+  return Utf8Prefix(item, kMaxItemBytes);
 }
 
 std::string FormatThreshold(unsigned unit, unsigned t) {

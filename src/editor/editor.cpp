@@ -49,14 +49,6 @@ const std::array<std::string, settings::kBankCount>& BankNumberItems() {
   return items;
 }
 
-// At most `limit` bytes of `text`, not cutting a UTF-8 sequence in two.
-std::size_t CommentLength(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return text.size();
-  std::size_t length = limit;
-  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
-  return length;
-}
-
 }  // namespace
 
 Editor::Editor(EditorHost& host) : host_(host) {}
@@ -313,7 +305,7 @@ void Editor::SetCommentEdit() {
 
 void Editor::CopyCommentEdit() {
   auto& text = comments_[static_cast<std::size_t>(current_bank_)];
-  const std::size_t length = CommentLength(window_.comment, settings::kCommentChars);
+  const std::size_t length = Utf8Prefix(window_.comment, settings::kCommentChars).size();
   std::copy_n(window_.comment.begin(), length, text.begin());
   text[length] = '\0';
 }

@@ -28,8 +28,12 @@ const Entry* Find(StringTable table, int id) {
 
 }  // namespace
 
-Lang CurrentLanguage() { return g_language; }
-void SetLanguage(Lang lang) { g_language = lang; }
+Lang CurrentLanguage() {
+  return g_language;
+}
+void SetLanguage(Lang lang) {
+  g_language = lang;
+}
 
 std::optional<Lang> ParseLanguage(std::string_view text) {
   if (text == "en") return Lang::En;
@@ -57,7 +61,9 @@ std::string_view LoadString(StringTable table, int id) {
   return LoadString(table, id, g_language);
 }
 
-bool HasString(StringTable table, int id) { return Find(table, id) != nullptr; }
+bool HasString(StringTable table, int id) {
+  return Find(table, id) != nullptr;
+}
 
 std::vector<std::string_view> SplitList(std::string_view list) {
   std::vector<std::string_view> items;
@@ -77,6 +83,13 @@ std::string_view ListItem(StringTable table, int id, unsigned index, Lang lang) 
     if (i == index) return list.substr(start, end - start);
     start = end + 1;
   }
+}
+
+std::string_view Utf8Prefix(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t length = limit;
+  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return text.substr(0, length);
 }
 
 std::string FormatMessage(std::string_view format, const std::vector<std::string>& args) {

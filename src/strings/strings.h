@@ -5,6 +5,7 @@
 // independently, so each has its own table. A process runs in one language, chosen once
 // at start-up from the environment or --lang; functions taking a Lang serve tests and the
 // few places that need a fixed language.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,10 @@ std::vector<std::string_view> SplitList(std::string_view list);
 
 // Item `index` of list resource `id`, or empty when the list has no such item.
 std::string_view ListItem(StringTable table, int id, unsigned index, Lang lang);
+
+// At most `limit` bytes of `text`, not cutting a UTF-8 sequence in two: Japanese texts
+// go into fixed byte budgets.
+std::string_view Utf8Prefix(std::string_view text, std::size_t limit);
 
 // Replaces each "%s" and "%d" in `format` by the next argument, in order. Messages keep
 // their printf-style placeholders in the tables; this fills them without varargs.
