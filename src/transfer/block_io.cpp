@@ -4,16 +4,13 @@
 
 namespace kyr::transfer {
 
-std::uint8_t HeadCommand(std::uint8_t code, int head) {
-  return static_cast<std::uint8_t>(code + head);
-}
-
 // When a block needed another attempt, the answer taken may be a late one to an earlier
 // attempt, with the answers to the repeated commands following it: they are discarded, or
 // the next block would be taken from them.
 BlockOutcome ReadMemoryBlock(link::Link& link, int head, std::uint32_t address, std::uint8_t words,
                              link::ReplyWords& out) {
-  const auto command = link::MakeCommand(HeadCommand(kReadMemory, head), address, words, 0);
+  const auto command =
+      link::MakeCommand(link::HeadCommand(link::kReadMemory, head), address, words, 0);
   for (int failed = 0; failed < kMaxFailedReplies;) {
     if (link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
       return BlockOutcome::kSendFailed;

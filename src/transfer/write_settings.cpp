@@ -70,7 +70,7 @@ int LoadSettingsFile(TransferContext& ctx, const std::string& path,
 // The head's version word; false after a failure (shown).
 bool ReadHeadWord(TransferContext& ctx, std::uint16_t& head_word) {
   const auto command =
-      link::MakeCommand(HeadCommand(kReadMemory, ctx.head), kVersionWordAddress, 1, 0);
+      link::MakeCommand(link::HeadCommand(link::kReadMemory, ctx.head), kVersionWordAddress, 1, 0);
   if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
     ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgWriteUsbFailed));
     return false;
@@ -86,7 +86,7 @@ bool ReadHeadWord(TransferContext& ctx, std::uint16_t& head_word) {
 
 // Sends one block until the head acknowledges it; false after a failure (shown).
 bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockBytes& data) {
-  const auto command = link::MakeCommand(HeadCommand(kWriteMemory, ctx.head),
+  const auto command = link::MakeCommand(link::HeadCommand(link::kWriteMemory, ctx.head),
                                          WriteBlockAddress(destination), kWriteBlockWords, 0);
   link::ReplyWords reply{};
   for (int failed = 0;;) {
@@ -124,8 +124,8 @@ bool WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
 
 // The finish command, not retried; false after a failure (shown).
 bool FinishWrite(TransferContext& ctx) {
-  const auto command =
-      link::MakeCommand(HeadCommand(kFinishSettingsWrite, ctx.head), kFinishArgument, 0, 0);
+  const auto command = link::MakeCommand(link::HeadCommand(link::kFinishSettingsWrite, ctx.head),
+                                         kFinishArgument, 0, 0);
   if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
     ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
     return false;

@@ -19,7 +19,7 @@ Exchange Ask(link::Link& link, const std::array<std::uint8_t, 6>& command, int e
 }
 
 std::array<std::uint8_t, 6> SettingsReadCommand(int head, std::uint32_t address, int words) {
-  return link::MakeCommand(static_cast<std::uint8_t>(0x10 + head), address,
+  return link::MakeCommand(link::HeadCommand(link::kReadMemory, head), address,
                            static_cast<std::uint8_t>(words), 0);
 }
 
