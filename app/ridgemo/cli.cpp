@@ -137,10 +137,7 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, std::strin
 
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
   link::LinkEnvironment system = link::SystemLinkEnvironment();
-  if (!options.simulate) return system;
-  link::LinkEnvironment simulated = headsim::DefaultSimulatedHead().Environment();
-  simulated.serial_ports = system.serial_ports;
-  return simulated;
+  return options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
 }
 
 int UsageError(const CommandContext& ctx, std::string_view command) {

@@ -241,4 +241,11 @@ SimulatedUsbHead& DefaultSimulatedHead() {
   return unit;
 }
 
+link::LinkEnvironment WithDefaultSimulatedHead(const link::LinkEnvironment& system) {
+  link::LinkEnvironment simulated = DefaultSimulatedHead().Environment();
+  simulated.serial_ports = system.serial_ports;
+  simulated.let_events_run = system.let_events_run;
+  return simulated;
+}
+
 }  // namespace kyr::headsim

@@ -108,4 +108,8 @@ class SimulatedUsbHead {
 // two seconds after a dropped link. Created on first use and kept until exit.
 SimulatedUsbHead& DefaultSimulatedHead();
 
+// `system` with its USB side (bus, device manager, clock) taken by the default simulated
+// head: what --simulate runs on. Serial ports and the window-event callback stay.
+link::LinkEnvironment WithDefaultSimulatedHead(const link::LinkEnvironment& system);
+
 }  // namespace kyr::headsim

@@ -33,12 +33,7 @@ bool HasDisplay() {
 
 link::LinkEnvironment WindowLinkEnvironment(bool simulate) {
   link::LinkEnvironment environment = link::SystemLinkEnvironment();
-  if (simulate) {
-    // The simulated unit replaces the USB side; serial ports stay the system's.
-    link::LinkEnvironment simulated = headsim::DefaultSimulatedHead().Environment();
-    simulated.serial_ports = environment.serial_ports;
-    environment = simulated;
-  }
+  if (simulate) environment = headsim::WithDefaultSimulatedHead(environment);
   // The USB open lets window events run while it waits for the device.
   environment.let_events_run = [](int) { QCoreApplication::processEvents(); };
   return environment;
