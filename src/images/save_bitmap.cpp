@@ -2,6 +2,7 @@
 
 #include "images/bitmap.h"
 #include "settings/atomic_file.h"
+#include "settings/settings_file.h"
 #include "tool/messages.h"
 
 namespace kyr::images {
@@ -16,9 +17,7 @@ int SaveCanvasBitmap(tool::ToolHost& host, const Canvas& canvas) {
                                                  {"All files(*.*)", "*.*"}};
   const std::optional<std::string> chosen = host.AskSaveFile(filters, "");
   if (!chosen || chosen->empty()) return kSaveNotWanted;
-  std::string path = *chosen;
-  if (!path.ends_with(".bmp")) path += ".bmp";
-  return SaveCanvasBitmapAs(host, canvas, path);
+  return SaveCanvasBitmapAs(host, canvas, settings::WithExtension(*chosen, ".bmp"));
 }
 
 int SaveCanvasBitmapAs(tool::ToolHost& host, const Canvas& canvas, const std::string& path) {

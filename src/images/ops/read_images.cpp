@@ -10,6 +10,7 @@
 #include "images/ops/image_types.h"
 #include "images/ops/messages.h"
 #include "settings/atomic_file.h"
+#include "settings/settings_file.h"
 #include "strings/strings.h"
 #include "tool/link_session.h"
 
@@ -60,8 +61,7 @@ bool ChooseFileName(ImageOpsContext& ctx) {
                                                  {"All files(*.*)", "*.*"}};
   const std::optional<std::string> chosen = ctx.host.AskSaveFile(filters, "");
   if (!chosen || chosen->empty()) return false;
-  ctx.state.file_name = *chosen;
-  if (!ctx.state.file_name.ends_with(".kimg")) ctx.state.file_name += ".kimg";
+  ctx.state.file_name = settings::WithExtension(*chosen, ".kimg");
   return true;
 }
 
