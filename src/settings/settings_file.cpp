@@ -176,12 +176,6 @@ int ParseToolSettingsText(std::string_view text, SettingsImage& image) {
   return n;
 }
 
-int ReadToolSettingsFile(const std::string& path, SettingsImage& image) {
-  std::string text;
-  if (!ReadFilePrefix(path, kMostBytesNeeded, text)) return -1;
-  return ParseToolSettingsText(text, image);
-}
-
 int ReadToolSettingsFile(const std::string& path, SettingsImage& image,
                          int& first_incomplete_line) {
   std::string text;

@@ -37,12 +37,10 @@ ReadResult ReadSettingsFile(const std::string& path, SettingsImage& image);
 // file. Words of lines the text does not have are 0. Returns the number of lines read
 // (0 to 512); a caller that must not act on a short file compares it with kFileLines.
 int ParseToolSettingsText(std::string_view text, SettingsImage& image);
-// As above from a file; -1 when the file cannot be opened or read.
-int ReadToolSettingsFile(const std::string& path, SettingsImage& image);
-// As above, and `first_incomplete_line` gets the number (0 to 511) of the first line the
-// reader finds missing or too short to hold 16 four-digit fields (kMinToolLineChars before
-// the line end), or -1 when every line is complete. A writer must not act on such a file:
-// the missing fields would read as 0.
+// As above from a file; -1 when the file cannot be opened or read. `first_incomplete_line`
+// gets the number (0 to 511) of the first line the reader finds missing or too short to
+// hold 16 four-digit fields (kMinToolLineChars before the line end), or -1 when every line
+// is complete. A writer must not act on such a file: the missing fields would read as 0.
 constexpr int kMinToolLineChars = kFieldWidth * (kWordsPerLine - 1) + 4;
 int ReadToolSettingsFile(const std::string& path, SettingsImage& image, int& first_incomplete_line);
 int FirstIncompleteToolLine(std::string_view text);
