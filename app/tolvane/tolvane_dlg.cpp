@@ -18,6 +18,7 @@
 #include <QValidator>
 
 #include "editor/text_ids.h"
+#include "settings/settings_image.h"
 #include "strings/strings.h"
 
 namespace kyr::tolvane {
@@ -26,7 +27,7 @@ namespace {
 using editor::kRowControls;
 
 // The bank comment holds 20 bytes in the settings file; longer text would be cut there.
-constexpr int kCommentBytes = 20;
+constexpr int kCommentBytes = settings::kCommentChars;
 
 QString Text(int id) {
   const std::string_view text = LoadString(StringTable::Editor, id);
