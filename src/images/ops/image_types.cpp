@@ -9,14 +9,10 @@ namespace {
 
 // Box index of the Image Type box: Bank, Memory, Shoot, NG Save.
 constexpr std::array<ImageTypeInfo, 4> kImageTypes = {{
-    {ImageType::Bank, 32, 16, 80, 0x18, true, false, 32, 136, "Bank Images Selection",
-     "登録(バンク)画像の選択", 32, 2},
-    {ImageType::Memory, 20, 80, 120, 0x18, true, false, 32, 135, "Memory Images Selection",
-     "メモリ画像の選択", 20, 2},
-    {ImageType::Shoot, 6, 0, 12, 0x20, true, true, 1, 138, "Taken Images Selection",
-     "撮影(連写)画像の選択", 6, 1},
-    {ImageType::Ng, 63, 2, 128, 0xF8, false, false, 32, 137, "NG Images Selection", "NG画像の選択",
-     63, 4},
+    {ImageType::Bank, 32, 16, 80, 0x18, true, false, 32, 136, 830, 32, 2},
+    {ImageType::Memory, 20, 80, 120, 0x18, true, false, 32, 135, 831, 20, 2},
+    {ImageType::Shoot, 6, 0, 12, 0x20, true, true, 1, 138, 833, 6, 1},
+    {ImageType::Ng, 63, 2, 128, 0xF8, false, false, 32, 137, 832, 63, 4},
 }};
 
 }  // namespace
@@ -48,7 +44,8 @@ std::array<std::uint8_t, 6> BlockWriteCommand(int head, int unit, int block) {
 }
 
 tool::ImageSelectionDialog SelectionDialogOf(const ImageTypeInfo& info, Lang lang) {
-  return {info.dialog_id, lang == Lang::Ja ? info.title_ja : info.title_en, info.boxes};
+  return {info.dialog_id, std::string(LoadString(StringTable::Tool, info.title_id, lang)),
+          info.boxes};
 }
 
 std::uint64_t MaskAfterGo(const ImageTypeInfo& info, std::uint64_t before, std::uint64_t boxes) {
