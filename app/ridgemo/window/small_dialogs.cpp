@@ -35,26 +35,6 @@ QPushButton* AddButton(QBoxLayout* row, int text_id, int control_id, QDialog* di
   return button;
 }
 
-struct SelectionDialogInfo {
-  int dialog_id;
-  int title_id;
-  int boxes;
-};
-
-constexpr SelectionDialogInfo kSelectionDialogs[] = {
-    {136, kTextBankSelTitle, 32},
-    {135, kTextMemSelTitle, 20},
-    {137, kTextNgSelTitle, 63},
-    {138, kTextShtSelTitle, 6},
-};
-
-const SelectionDialogInfo* FindSelectionDialog(int dialog_id) {
-  for (const SelectionDialogInfo& info : kSelectionDialogs) {
-    if (info.dialog_id == dialog_id) return &info;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 CPrmWriteDlg::CPrmWriteDlg(const tool::WriteChoices& remembered, QWidget* parent)
@@ -183,12 +163,7 @@ CShtSelDlg::CShtSelDlg(std::uint64_t mask, QWidget* parent)
 
 bool RunImageSelection(int dialog_id, const QString& title, int boxes, std::uint64_t& mask,
                        QWidget* parent) {
-  const SelectionDialogInfo* info = FindSelectionDialog(dialog_id);
-  const QString shown_title = !title.isEmpty()  ? title
-                              : info != nullptr ? ToolString(info->title_id)
-                                                : QString();
-  CImageSelDlg dialog(shown_title, info != nullptr ? info->boxes : std::clamp(boxes, 0, 64), mask,
-                      parent);
+  CImageSelDlg dialog(title, std::clamp(boxes, 0, 64), mask, parent);
   SetControlId(&dialog, dialog_id);
   if (dialog.exec() != QDialog::Accepted) return false;
   mask = dialog.Mask();

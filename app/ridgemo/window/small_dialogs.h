@@ -80,9 +80,9 @@ class CShtSelDlg : public CImageSelDlg {
   CShtSelDlg(std::uint64_t mask, QWidget* parent);
 };
 
-// Opens the selection dialog of `dialog_id` (136 bank, 135 memory, 137 NG, 138 taken; the
-// box count of any other id is `boxes`) with `title` when given. True on GO, with `mask`
-// updated; false on Cancel or close, `mask` untouched.
+// Opens the selection dialog `dialog_id` (136 bank, 135 memory, 137 NG, 138 taken) with
+// `title` and `boxes` check boxes, as the image transfer asks for it. True on GO, with
+// `mask` updated; false on Cancel or close, `mask` untouched.
 bool RunImageSelection(int dialog_id, const QString& title, int boxes, std::uint64_t& mask,
                        QWidget* parent);
 
