@@ -1,5 +1,5 @@
 #pragma once
-// Memory commands of the settings transfers, with the transfers' retry rule: a block whose
+// Block reads of the settings transfers, with the transfers' retry rule: a block whose
 // reply is missing or bad is asked for again, up to five failed replies in a row.
 #include <cstdint>
 
