@@ -7,6 +7,8 @@
 namespace kyr::images {
 namespace {
 
+constexpr std::uint8_t kWriteImageBlock = 0x1C;  // before the head number
+
 // Box index of the Image Type box: Bank, Memory, Shoot, NG Save.
 constexpr std::array<ImageTypeInfo, 4> kImageTypes = {{
     {ImageType::Bank, 32, 16, 80, 0x18, true, false, 32, 136, 830, 32, 2},
@@ -39,7 +41,7 @@ std::array<std::uint8_t, 6> BlockReadCommand(const ImageTypeInfo& info, int head
 std::array<std::uint8_t, 6> BlockWriteCommand(int head, int unit, int block) {
   const std::uint32_t address =
       (static_cast<std::uint32_t>(unit) << 16) + 256u * static_cast<std::uint32_t>(block);
-  return link::MakeCommand(static_cast<std::uint8_t>(0x1C + head), address & 0xFFFFFF,
+  return link::MakeCommand(link::HeadCommand(kWriteImageBlock, head), address & 0xFFFFFF,
                            kWordsPerBlock, 0);
 }
 
