@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -143,6 +144,25 @@ inline void Print(const Counts& c, const char* heading, const char* read, const 
   }
   std::printf("  longest transfer: %lld ms simulated, %.3f s real\n",
               static_cast<long long>(c.longest_simulated_ms), c.longest_real_s);
+}
+
+// Runs `transfers` transfers, reads and writes in turn, each bounded in real time so that a
+// hang shows as a failure rather than a stuck suite.
+template <typename Read, typename Write>
+void RunAlternating(int transfers, double max_real_seconds, Counts& counts, Read read,
+                    Write write) {
+  for (int n = 0; n < transfers && !::testing::Test::HasFatalFailure(); ++n) {
+    const auto started = std::chrono::steady_clock::now();
+    if (n % 2 == 0) {
+      read(n);
+    } else {
+      write(n);
+    }
+    const double real_s =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    counts.longest_real_s = std::max(counts.longest_real_s, real_s);
+    EXPECT_LT(real_s, max_real_seconds) << "transfer " << n;
+  }
 }
 
 }  // namespace kyr::soak

@@ -160,18 +160,9 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
 TEST(Soak, SettingsTransfersUnderRandomFaultsCompleteExactlyOrFailWithTheirMessage) {
   std::mt19937 random(soak::Seed(20261207));
   soak::Counts counts;
-  for (int n = 0; n < kTransfers && !HasFatalFailure(); ++n) {
-    const auto started = std::chrono::steady_clock::now();
-    if (n % 2 == 0) {
-      SoakRead(random, n, counts);
-    } else {
-      SoakWrite(random, n, counts);
-    }
-    const double real_s =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    counts.longest_real_s = std::max(counts.longest_real_s, real_s);
-    EXPECT_LT(real_s, kMaxRealSeconds) << "transfer " << n;
-  }
+  soak::RunAlternating(
+      kTransfers, kMaxRealSeconds, counts, [&](int n) { SoakRead(random, n, counts); },
+      [&](int n) { SoakWrite(random, n, counts); });
   const std::string heading = "soak: " + std::to_string(kTransfers) + " settings transfers";
   soak::Print(counts, heading.c_str(), "read all settings:", "write settings:   ");
   EXPECT_GT(counts.reads_done, 0);
