@@ -5,17 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 
 #include "common/temp_folder.h"
 #include "common/tool_host.h"
+#include "images/ops/image_ops.h"
 #include "link/link.h"
 #include "link/posix/serial_port.h"
 #include "link/sysfs/sysfs_devices.h"
 #include "link/usb/ftdi_bus.h"
 #include "settings/settings_image.h"
 #include "tool/tool_state.h"
+#include "tool/write_choices.h"
 #include "transfer/transfer.h"
 #include "usb/emu/ftdi_emulator.h"
 
@@ -36,8 +39,43 @@ inline UnitOptions Unit(const std::string& serial) {
   return options;
 }
 
+// Answers every dialog from a script: the file to save or open, GO on the image selection
+// with `selection`, the image number `number`, WRITE with `write_choices`.
+class UsbHost : public test_common::RecordingToolHost {
+ public:
+  std::optional<std::string> file;
+  std::vector<std::string> files;
+  std::uint64_t selection = 1;
+  int number = 0;
+  tool::WriteChoices write_choices;
+
+  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
+                                         const std::string&) override {
+    return file;
+  }
+  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>&,
+                                         const std::string&) override {
+    return file;
+  }
+  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
+    return files;
+  }
+  bool AskImageSelection(const tool::ImageSelectionDialog&, std::uint64_t& mask) override {
+    mask = selection;
+    return true;
+  }
+  bool AskImageNumber(int, int& chosen) override {
+    chosen = number;
+    return true;
+  }
+  bool AskWriteChoices(tool::WriteChoices& choices) override {
+    choices = write_choices;
+    return true;
+  }
+};
+
 class UsbRig : public ::testing::Test {
- protected:
+ public:
   // Adds a unit whose head holds PatternImage(seed).
   EmulatedUnit& AddUnit(const std::string& serial = "KYRD0001", unsigned seed = 7) {
     EmulatedUnit& unit = bus.Add(Unit(serial));
@@ -75,6 +113,9 @@ class UsbRig : public ::testing::Test {
   transfer::TransferContext Context(int head = 0) {
     return transfer::TransferContext{host, Link(), state, "USB", head};
   }
+  images::ImageOpsContext ImageContext(int type, int head = 0) {
+    return images::ImageOpsContext{host, Link(), *image_state, "USB", head, type};
+  }
   void TearDown() override {
     link.reset();
     ftdi.reset();  // the libusb context goes before the bus
@@ -85,8 +126,9 @@ class UsbRig : public ::testing::Test {
   link::SystemClock clock;
   std::unique_ptr<link::FtdiBus> ftdi;
   std::unique_ptr<link::Link> link;
-  test_common::RecordingToolHost host;
+  UsbHost host;
   tool::ToolState state;
+  std::unique_ptr<images::ImageState> image_state = std::make_unique<images::ImageState>();
   test_common::TempFolder temp;
 };
 

@@ -15,12 +15,12 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <thread>
@@ -163,7 +163,7 @@ struct EmulatedUnit::Impl {
   std::mutex mutex;  // everything below, and the engine
   bool plugged = true;
   bool authorized = true;
-  bool silent = false;
+  Silence silence = Silence::kNone;
   bool stuck = false;
   bool ignore_next_authorized_event = false;
   int latency_ms = kDefaultLatencyMs;
@@ -299,7 +299,7 @@ void EmulatedUnit::Impl::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* 
       Complete(client, ENODEV);
       return;
     }
-    if (!silent && urb.bytes() != nullptr) {
+    if (silence == Silence::kNone && urb.bytes() != nullptr) {
       engine->Feed(urb.bytes(), static_cast<std::size_t>(fields.buffer_length));
     }
     out.actual_length = fields.buffer_length;
@@ -315,7 +315,7 @@ void EmulatedUnit::Impl::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* 
 }
 
 bool EmulatedUnit::Impl::InDue(const Urb& urb, std::int64_t now) const {
-  if (silent) return false;
+  if (silence == Silence::kChip) return false;
   // The chip sends a full packet at once and a partial one (or only its status bytes) when
   // the latency timer runs out.
   if (engine->Ready() >= kPacketData) return true;
@@ -491,36 +491,36 @@ void EmulatedUnit::Impl::AddToSysfs() {
   umockdev_testbed_attach_ioctl(testbed, Node().c_str(), handler, nullptr);
   const std::string bus_text = TwoDigits(kBusNumber);
   const std::string dev_text = TwoDigits(device_number);
-  const std::string description =
-      "P: " + DevPath().substr(4) +
-      "\n"
-      "N: " +
-      Node().substr(5) +
-      "\n"
-      "E: SUBSYSTEM=usb\n"
-      "E: DEVTYPE=usb_device\n"
-      "E: DRIVER=usb\n"
-      "E: BUSNUM=" +
-      bus_text + "\nE: DEVNUM=" + dev_text + "\nE: DEVNAME=" + Node() +
-      "\n"
-      "E: ID_VENDOR_ID=0403\nE: ID_MODEL_ID=6001\nE: ID_SERIAL_SHORT=" +
-      options.serial +
-      "\n"
-      "A: idVendor=0403\\n\n"
-      "A: idProduct=6001\\n\n"
-      "A: bcdDevice=0600\\n\n"
-      "A: serial=" +
-      options.serial + "\\n\nA: product=" + options.description +
-      "\\n\nA: manufacturer=" + options.manufacturer +
-      "\\n\n"
-      "A: authorized=1\\n\n"
-      "A: bConfigurationValue=1\\n\n"
-      "A: busnum=" +
-      std::to_string(kBusNumber) + "\\n\nA: devnum=" + std::to_string(device_number) +
-      "\\n\n"
-      "A: speed=12\\n\n"
-      "H: descriptors=" +
-      kDescriptorsHex + "\n";
+  const std::string description = "P: " + DevPath().substr(4) +
+                                  "\n"
+                                  "N: " +
+                                  Node().substr(5) +
+                                  "\n"
+                                  "E: SUBSYSTEM=usb\n"
+                                  "E: DEVTYPE=usb_device\n"
+                                  "E: DRIVER=usb\n"
+                                  "E: BUSNUM=" +
+                                  bus_text + "\nE: DEVNUM=" + dev_text + "\nE: DEVNAME=" + Node() +
+                                  "\n"
+                                  "E: ID_VENDOR_ID=0403\nE: ID_MODEL_ID=6001\nE: ID_SERIAL_SHORT=" +
+                                  options.serial +
+                                  "\n"
+                                  "A: idVendor=0403\\n\n"
+                                  "A: idProduct=6001\\n\n"
+                                  "A: bcdDevice=0600\\n\n"
+                                  "A: serial=" +
+                                  options.serial + "\\n\nA: product=" + options.description +
+                                  "\\n\nA: manufacturer=" + options.manufacturer +
+                                  "\\n\n"
+                                  "A: authorized=1\\n\n"
+                                  "A: bConfigurationValue=1\\n\n"
+                                  "A: busnum=" +
+                                  std::to_string(kBusNumber) +
+                                  "\\n\nA: devnum=" + std::to_string(device_number) +
+                                  "\\n\n"
+                                  "A: speed=12\\n\n"
+                                  "H: descriptors=" +
+                                  kDescriptorsHex + "\n";
   GError* error = nullptr;
   if (!umockdev_testbed_add_from_string(testbed, description.c_str(), &error)) {
     const std::string message = error != nullptr ? error->message : "unknown error";
@@ -745,9 +745,9 @@ bool EmulatedUnit::plugged() {
   return impl_->plugged && impl_->authorized;
 }
 
-void EmulatedUnit::SetSilent(bool silent) {
+void EmulatedUnit::SetSilent(Silence silence) {
   std::lock_guard lock(impl_->mutex);
-  impl_->silent = silent;
+  impl_->silence = silence;
 }
 
 void EmulatedUnit::SetStuck(bool stuck) {

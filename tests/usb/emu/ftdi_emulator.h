@@ -46,6 +46,8 @@ struct ChipStats {
 
 class EmulatedBus;
 
+enum class Silence { kNone, kHead, kChip };
+
 class EmulatedUnit {
  public:
   ~EmulatedUnit();
@@ -78,8 +80,9 @@ class EmulatedUnit {
   // replug.
   void Replug(std::optional<int> new_device_number = std::nullopt);
   bool plugged();
-  // The chip stays enumerated but sends nothing on its IN pipe and swallows what it gets.
-  void SetSilent(bool silent);
+  // kHead: the chip works but the head behind it answers nothing; kChip: the chip sends
+  // nothing on its IN pipe at all (not even its status bytes).
+  void SetSilent(Silence silence);
   // The node's mode becomes 0444 (read-only) or back to 0664.
   void SetNodeReadOnly(bool read_only);
   // The chip does not answer its string descriptors until the unit is cycled through the
@@ -91,6 +94,7 @@ class EmulatedUnit {
 
  private:
   friend class EmulatedBus;
+
   EmulatedUnit(EmulatedBus& bus, const UnitOptions& options, int port);
   std::mutex& mutex();
   headsim::Engine& engine();
