@@ -4,25 +4,6 @@
 
 namespace kyr::images::detail {
 
-Exchange ReceiveExpected(link::Link& link, int expected, link::ReplyWords& words) {
-  if (link.ReceiveReply(words) == expected) return Exchange::kGood;
-  link.DiscardPending();
-  return Exchange::kWrong;
-}
-
-Exchange Ask(link::Link& link, const std::array<std::uint8_t, 6>& command, int expected,
-             link::ReplyWords& words) {
-  if (link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
-    return Exchange::kNotSent;
-  }
-  return ReceiveExpected(link, expected, words);
-}
-
-std::array<std::uint8_t, 6> SettingsReadCommand(int head, std::uint32_t address, int words) {
-  return link::MakeCommand(link::HeadCommand(link::kReadMemory, head), address,
-                           static_cast<std::uint8_t>(words), 0);
-}
-
 void ReportNotSent(ImageOpsContext& ctx) {
   ctx.state.failed = true;
   ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
@@ -31,6 +12,22 @@ void ReportNotSent(ImageOpsContext& ctx) {
 void ReportCommunicationError(ImageOpsContext& ctx) {
   ctx.state.failed = true;
   ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
+}
+
+bool ExchangeDone(ImageOpsContext& ctx, link::ExchangeResult result) {
+  switch (result) {
+    case link::ExchangeResult::kDone:
+      return true;
+    case link::ExchangeResult::kNotSent:
+      ReportNotSent(ctx);
+      return false;
+    case link::ExchangeResult::kNoGoodReply:
+      ReportCommunicationError(ctx);
+      return false;
+    case link::ExchangeResult::kStopped:
+      return false;
+  }
+  return false;
 }
 
 }  // namespace kyr::images::detail
