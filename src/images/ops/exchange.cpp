@@ -1,6 +1,7 @@
 #include "images/ops/exchange.h"
 
 #include "images/ops/messages.h"
+#include "tool/messages.h"
 
 namespace kyr::images::detail {
 
@@ -28,6 +29,11 @@ bool ExchangeDone(ImageOpsContext& ctx, link::ExchangeResult result) {
       return false;
   }
   return false;
+}
+
+void CloseImageLink(ImageOpsContext& ctx, bool closing) {
+  const int closed = ctx.link.CloseLink(closing);
+  if (!ctx.state.failed) tool::ShowLinkFailure(ctx.host, closed);
 }
 
 }  // namespace kyr::images::detail

@@ -14,6 +14,11 @@ void ReportCommunicationError(ImageOpsContext& ctx);
 // when it was done.
 bool ExchangeDone(ImageOpsContext& ctx, link::ExchangeResult result);
 
+// Closes the link, with the closing frame when `closing`. A closing frame that cannot be
+// written is reported unless a failure has been shown already: after a dropped link it would
+// only repeat that message.
+void CloseImageLink(ImageOpsContext& ctx, bool closing);
+
 // Fills ctx.state.selection with the images of the type that the head reports, and for NG
 // images ctx.state's NG table. False when the phase failed: the message has been shown and
 // the failure flag set.

@@ -31,7 +31,7 @@ void NameImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
 
 // Closes the link, with the closing frame when `closing`.
 void CloseLinkAfterImages(ImageOpsContext& ctx, bool closing) {
-  tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(closing));
+  detail::CloseImageLink(ctx, closing);
 }
 
 // The presence phase on its own link session: true with the selection mask set.

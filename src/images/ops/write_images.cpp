@@ -222,7 +222,7 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
   // a source that could not be used ends the write before the head was sent anything of it.
   switch (WriteFiles(ctx, info, paths)) {
     case Step::kDone:
-      tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(true));
+      detail::CloseImageLink(ctx, true);
       if (!ctx.state.failed) {
         ctx.host.ShowMessage(tool::FinishBox(kMsgWriteComplete));
       } else {
@@ -235,11 +235,11 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
       result = kImagesRefused;
       break;
     case Step::kFailed:
-      tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(true));
+      detail::CloseImageLink(ctx, true);
       result = kImagesFailed;
       break;
     case Step::kAborted:
-      tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(true));
+      detail::CloseImageLink(ctx, true);
       result = kImagesAborted;
       break;
   }
