@@ -46,3 +46,17 @@ function(kyr_add_test name)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${labels}" TIMEOUT 120)
 endfunction()
+
+# Runs the window test program TARGET once more on a private X server (Xvfb) with a window
+# manager (openbox), on Qt's xcb platform: real focus, activation and size hints.
+function(kyr_add_x_server_run target)
+  find_program(KYR_XVFB Xvfb)
+  find_program(KYR_OPENBOX openbox)
+  if(NOT KYR_XVFB OR NOT KYR_OPENBOX)
+    message(WARNING "Xvfb or openbox not found: ${target} runs on the offscreen platform only")
+    return()
+  endif()
+  add_test(NAME ${target}.on_x_server
+           COMMAND "${PROJECT_SOURCE_DIR}/tests/xserver/on-x-server.sh" $<TARGET_FILE:${target}>)
+  set_tests_properties(${target}.on_x_server PROPERTIES LABELS "quick;xserver" TIMEOUT 300)
+endfunction()

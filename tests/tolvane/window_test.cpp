@@ -1,4 +1,5 @@
-// The editor window driven through its real widgets on the offscreen platform.
+// The editor window driven through its real widgets, on the offscreen platform and on an X
+// server with a window manager.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "common/qt_input.h"
 #include "editor/control_ids.h"
 #include "settings/initial_values.h"
 #include "settings/settings_file.h"
@@ -39,7 +41,7 @@ using editor::Answer;
 using editor::Message;
 using settings::testing::TempFolder;
 
-// One QApplication for the test process, on the offscreen platform; deleted after the last
+// One QApplication for the test process, on the chosen platform; deleted after the last
 // test, which also lets Qt release the font library's caches.
 QApplication* g_app = nullptr;
 
@@ -58,7 +60,7 @@ QApplication& App() {
   static char name[] = "tolvane_window_tests";
   static char* argv[] = {name, nullptr};
   if (g_app == nullptr) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    test_common::ChooseTestPlatform();
     g_app = new QApplication(argc, argv);
   }
   return *g_app;
@@ -98,7 +100,7 @@ class Window {
       return file;
     });
     Dialog().StartUp();
-    Dialog().show();
+    EXPECT_TRUE(test_common::ShowActive(Dialog()));
   }
 
   CTolvaneDlg& Dialog() { return app_->Dialog(); }
@@ -216,23 +218,26 @@ TEST(TolvaneWindow, RefusedValueKeepsPageBankAndTypedText) {
 TEST(TolvaneWindow, EnterClicksOnlyFocusedButtonsAndEscapeNeverCloses) {
   TempFolder folder;
   Window w;
+  using test_common::FocusOn;
+  using test_common::PressKey;
   // Enter in an edit: no default action, nothing asked.
   w.Type(kShutterDirectEdit, "99999");
-  QTest::keyClick(w.Get<QLineEdit>(kShutterDirectEdit), Qt::Key_Return);
+  PressKey(w.Dialog(), Qt::Key_Return);
   EXPECT_TRUE(w.messages.empty());
   EXPECT_TRUE(w.file_requests.empty());
 
   // Escape anywhere leaves the window open.
-  QTest::keyClick(w.Get<QLineEdit>(kShutterDirectEdit), Qt::Key_Escape);
-  QTest::keyClick(&w.Dialog(), Qt::Key_Escape);
+  PressKey(w.Dialog(), Qt::Key_Escape);
+  FocusOn(*w.Get<QComboBox>(1005));
+  PressKey(w.Dialog(), Qt::Key_Escape);
   EXPECT_TRUE(w.Dialog().isVisible());
 
   // Enter on the focused Save Settings button saves (after the range check).
   w.Type(kShutterDirectEdit, "300");
   QPushButton* save = w.Get<QPushButton>(editor::kSaveSettings);
-  save->setFocus();
+  FocusOn(*save);
   w.files.push_back(folder.File("saved"));
-  QTest::keyClick(save, Qt::Key_Return);
+  PressKey(w.Dialog(), Qt::Key_Return);
   ASSERT_EQ(w.file_requests.size(), 1u);
   const FileRequest& request = w.file_requests[0];
   EXPECT_EQ(request.kind, FileDialogKind::Save);
@@ -248,7 +253,8 @@ TEST(TolvaneWindow, EnterClicksOnlyFocusedButtonsAndEscapeNeverCloses) {
   EXPECT_EQ(saved[1], 300);  // bank 0 word 1: "Shutter Direct"
 
   // Enter on a focused combo does nothing either; EXIT closes at once, without asking.
-  QTest::keyClick(w.Get<QComboBox>(1005), Qt::Key_Return);
+  FocusOn(*w.Get<QComboBox>(1005));
+  PressKey(w.Dialog(), Qt::Key_Return);
   EXPECT_EQ(w.file_requests.size(), 1u);
   w.Type(kShutterDirectEdit, "99999");
   w.Click(editor::kExit);
