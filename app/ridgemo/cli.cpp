@@ -173,8 +173,12 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled) {
     return kExitUsage;
   }
   ConsoleHost host(line.options.yes, std::cout, std::cerr);
-  CommandContext ctx{std::vector<std::string>(line.rest.begin() + 1, line.rest.end()), line.options,
-                     host, std::cout, std::cerr};
+  CommandContext ctx{std::vector<std::string>(line.rest.begin() + 1, line.rest.end()),
+                     line.options,
+                     host,
+                     std::cout,
+                     std::cerr,
+                     &host};
   return command->run(ctx);
 }
 

@@ -19,6 +19,8 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;  // the operation failed or was refused
 inline constexpr int kExitUsage = 2;
 
+class ConsoleHost;
+
 struct GlobalOptions {
   std::string port = "USB";
   int head = 1;  // 1 to 3 as the Target Head box shows it
@@ -32,6 +34,7 @@ struct CommandContext {
   tool::ToolHost& host;
   std::ostream& out;
   std::ostream& err;
+  ConsoleHost* console = nullptr;  // the terminal host, for the link's failure notes
 };
 
 using CommandFunction = int (*)(CommandContext&);

@@ -79,6 +79,7 @@ int ExitStatus(int result) {
 int RunOperation(CommandContext& ctx, ImageCommandHost& host, int type,
                  int (*operation)(images::ImageOpsContext&)) {
   link::Link link(LinkEnvironmentFor(ctx.options));
+  const LinkWatch watch(&host, link);
   auto state = std::make_unique<images::ImageState>();
   images::ImageOpsContext op{host, link, *state, ctx.options.port, ctx.options.head - 1, type};
   return ExitStatus(operation(op));

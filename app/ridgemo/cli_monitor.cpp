@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "cli.h"
+#include "console_host.h"
 #include "images/save_bitmap.h"
 #include "link/link.h"
 #include "monitor/monitor.h"
@@ -49,6 +50,7 @@ int RunMonitor(CommandContext& ctx) {
     return UsageError(ctx, "monitor");
   }
   link::Link link(LinkEnvironmentFor(ctx.options));
+  const LinkWatch watch(ctx.console, link);
   auto canvas = std::make_unique<images::Canvas>();
   auto state = std::make_unique<monitor::MonitorState>();
   ConsoleMonitorWindow window(ctx.options.port);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli.h"
+#include "console_host.h"
 #include "link/link.h"
 #include "tool/tool_state.h"
 #include "tool/write_choices.h"
@@ -37,6 +38,7 @@ bool TakeBank(std::vector<std::string>& args, std::string_view name, std::option
 template <typename Operation>
 int WithTransferContext(CommandContext& ctx, Operation&& operation) {
   link::Link link(LinkEnvironmentFor(ctx.options));
+  const LinkWatch watch(ctx.console, link);
   tool::ToolState state;
   transfer::TransferContext transfer_ctx{ctx.host, link, state, ctx.options.port,
                                          ctx.options.head - 1};

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <string>
 
+#include "tool/messages.h"
+
 namespace kyr::ridgemo {
 
 namespace {
@@ -38,7 +40,8 @@ tool::Answer ConsoleHost::ShowMessage(const tool::Message& message) {
   }
   // Completions go to standard output, everything else is worth a look on stderr.
   std::ostream& stream = message.icon == tool::Icon::Information ? out_ : err_;
-  stream << message.text << '\n';
+  const std::string note = link_ != nullptr ? link_->LastFailure().Line() : std::string();
+  stream << tool::WithFailureNote(message, note).text << '\n';
   return tool::Answer::Ok;
 }
 

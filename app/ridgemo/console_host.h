@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iosfwd>
 
+#include "link/link.h"
 #include "tool/tool_host.h"
 
 namespace kyr::ridgemo {
@@ -12,6 +13,9 @@ class ConsoleHost : public tool::ToolHost {
  public:
   ConsoleHost(bool answer_yes, std::ostream& out, std::ostream& err);
   ~ConsoleHost() override;
+
+  // The link whose failure note is printed under link failure messages (none: no note).
+  void WatchLink(const link::Link* link) { link_ = link; }
 
   tool::Answer ShowMessage(const tool::Message& message) override;
   std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>& filters,
@@ -40,6 +44,23 @@ class ConsoleHost : public tool::ToolHost {
   int progress_low_ = 0;
   int progress_high_ = 0;
   bool bar_shown_ = false;
+  const link::Link* link_ = nullptr;
+};
+
+// While it lives, `host` prints `link`'s failure note under link failure messages.
+class LinkWatch {
+ public:
+  LinkWatch(ConsoleHost* host, const link::Link& link) : host_(host) {
+    if (host_ != nullptr) host_->WatchLink(&link);
+  }
+  ~LinkWatch() {
+    if (host_ != nullptr) host_->WatchLink(nullptr);
+  }
+  LinkWatch(const LinkWatch&) = delete;
+  LinkWatch& operator=(const LinkWatch&) = delete;
+
+ private:
+  ConsoleHost* host_;
 };
 
 }  // namespace kyr::ridgemo

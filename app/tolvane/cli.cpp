@@ -142,7 +142,7 @@ bool AskQuestion(int id, bool yes_option) {
   if (yes_option) return true;
   std::cerr << LoadString(StringTable::Editor, id);
   if (!::isatty(STDIN_FILENO)) {
-    std::cerr << '\n';
+    std::cerr << " no (use --yes to answer yes)\n";
     return false;
   }
   std::cerr << " [y/N] " << std::flush;

@@ -1,7 +1,9 @@
 #include "link/link.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
+#include <vector>
 
 #include "link/discovery.h"
 #include "link/protocol.h"
@@ -17,14 +19,26 @@ Link::~Link() {
 int Link::OpenLink(std::string_view port_name, bool handshake) {
   // A link left open by an earlier command would leak its port and keep it locked.
   if (channel_ || mode_ != LinkMode::None) CloseLink(false);
+  failure_.Clear();
   if (TransportForPort(port_name) == LinkMode::Usb) return OpenUsb(handshake);
   return OpenSerial(port_name);
 }
 
 int Link::OpenUsb(bool handshake) {
   std::unique_ptr<ByteChannel> channel;
+  place_ = "USB";
   const int index = OpenUsbDevice(environment_, device_serial_, channel);
-  if (index < 0) return index;
+  if (index < 0) {
+    if (!failure_.Empty()) return index;  // a back end said more precisely why
+    if (index == kOpenFailed) {
+      failure_.Record(place_ + (device_serial_.empty() ? "" : " " + device_serial_),
+                      "the head unit is listed but cannot be opened");
+    } else {
+      NoteNoUsbHead();
+    }
+    return index;
+  }
+  place_ = device_serial_.empty() ? "USB" : "USB " + device_serial_;
   Attach(std::move(channel), LinkMode::Usb);
   if (handshake) return Handshake();
   return index;
@@ -33,9 +47,14 @@ int Link::OpenUsb(bool handshake) {
 int Link::OpenSerial(std::string_view port_name) {
   // The mode is serial even when the open fails; the caller's CloseLink resets it.
   mode_ = LinkMode::Serial;
+  place_ = SerialDevicePath(port_name);
   if (environment_.serial_ports == nullptr) return kOpenFailed;
-  auto channel = environment_.serial_ports->Open(SerialDevicePath(port_name));
-  if (!channel) return kOpenFailed;
+  errno = 0;
+  auto channel = environment_.serial_ports->Open(place_);
+  if (!channel) {
+    NoteSystemFailure(errno);
+    return kOpenFailed;
+  }
   Attach(std::move(channel), LinkMode::Serial);
   return kOk;
 }
@@ -80,15 +99,40 @@ bool Link::WriteRaw(const std::uint8_t* data, std::size_t count, std::size_t& wr
   if (!channel_) return false;
   // Bytes of an answer that came late must not be read as the answer to what we send now.
   DrainIfNeeded();
-  return channel_->Write(data, count, written);
+  errno = 0;
+  const bool ok = channel_->Write(data, count, written);
+  if (!ok) NoteSystemFailure(errno);
+  return ok;
 }
 
 bool Link::ReadRaw(std::uint8_t* data, std::size_t count, std::size_t& got) {
   got = 0;
   if (!channel_) return false;
+  errno = 0;
   const bool ok = channel_->Read(data, count, got);
-  if (!ok || got < count) line_dirty_ = true;
+  if (!ok || got < count) {
+    line_dirty_ = true;
+    NoteSystemFailure(ok ? 0 : errno);  // 0: nothing more came in time
+  }
   return ok;
+}
+
+void Link::NoteSystemFailure(int error_number) {
+  failure_.Record(place_, SystemReason(error_number));
+}
+
+// No head unit could be opened: say what the USB device list holds instead.
+void Link::NoteNoUsbHead() {
+  std::vector<UsbDeviceInfo> devices;
+  std::string found;
+  if (environment_.usb_bus != nullptr && environment_.usb_bus->ListDevices(devices)) {
+    for (const UsbDeviceInfo& device : devices) {
+      if (!found.empty()) found += ", ";
+      found += device.serial + " \"" + device.description + "\"";
+    }
+  }
+  if (found.empty()) found = "no FTDI device";
+  failure_.Record({}, "no head unit found on USB (found: " + found + ")");
 }
 
 int Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "link/byte_channel.h"
+#include "link/failure_note.h"
 #include "link/frames.h"
 #include "link/platform.h"
 #include "link/port_name.h"
@@ -84,6 +85,13 @@ class Link {
   bool IsOpen() const { return channel_ != nullptr; }
   const std::string& DeviceSerial() const { return device_serial_; }
 
+  // Why the last open, read or write failed, and where (cleared by every OpenLink).
+  const FailureNote& LastFailure() const { return failure_; }
+  // Records a more precise reason than the link's own (a discovery check, a back end).
+  void NoteFailure(std::string where, std::string why) {
+    failure_.Record(std::move(where), std::move(why));
+  }
+
   // Adopts an already open channel as the link in `mode` (embedding and tests).
   void Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode);
 
@@ -91,11 +99,15 @@ class Link {
   int OpenUsb(bool handshake);
   int OpenSerial(std::string_view port_name);
   void DrainIfNeeded();
+  void NoteNoUsbHead();
+  void NoteSystemFailure(int error_number);
 
   LinkEnvironment environment_;
   LinkMode mode_ = LinkMode::None;
   std::unique_ptr<ByteChannel> channel_;
   std::string device_serial_;
+  std::string place_;  // the device path or head unit, for the failure note
+  FailureNote failure_;
   bool line_dirty_ = false;
   int block_ = -1;  // a reply failed or came short: late bytes may still arrive
   std::array<std::uint8_t, kMaxFrameBody + 1> send_buffer_{};

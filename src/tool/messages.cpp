@@ -1,5 +1,7 @@
 #include "tool/messages.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 #include "link/result_codes.h"
@@ -47,6 +49,19 @@ Message WarningQuestion(int id) {
   Message message = Box(id, ToolText(id), "Warning", Icon::Exclamation);
   message.buttons = Buttons::YesNo;
   message.default_answer = Answer::Yes;
+  return message;
+}
+
+bool IsLinkFailureMessage(int id) {
+  // Not connected, open failed, write short or failed, reply, count and receive failures,
+  // communication error, head absent, unknown link error.
+  constexpr std::array kIds = {132, 133, kMsgWritePartial,       kMsgWriteUsbFailed, 144,
+                               145, 146, kMsgCommunicationError, kMsgHeadAbsent,     169};
+  return std::find(kIds.begin(), kIds.end(), id) != kIds.end();
+}
+
+Message WithFailureNote(Message message, const std::string& note) {
+  if (!note.empty() && IsLinkFailureMessage(message.string_id)) message.text += "\n" + note;
   return message;
 }
 

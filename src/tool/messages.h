@@ -30,6 +30,13 @@ Message FinishBox(int id);
 // "Warning" question with Yes and No, the exclamation icon and Yes as the default.
 Message WarningQuestion(int id);
 
+// True for the messages of a failed link (open, write, read, reply, head presence), under
+// which a host shows the link's failure note as a second line.
+bool IsLinkFailureMessage(int id);
+// `message` with `note` (the link's LastFailure line) under its text, when it is a link
+// failure message and the note says something; otherwise as it is.
+Message WithFailureNote(Message message, const std::string& note);
+
 // Shows the message of a failed OpenLink, or of a CloseLink whose closing frame did not go
 // out, in a box without a caption of its own (nothing for 0).
 void ShowLinkFailure(ToolHost& host, int code);

@@ -226,5 +226,40 @@ TEST(SerialPort, LinkOverAPseudoTerminal) {
   EXPECT_TRUE(pty.Receive(1, 50).empty());  // no closing frame over serial
 }
 
+// A failed open or read leaves a note of the device path and the system's reason; the next
+// open starts without one.
+TEST(SerialPort, FailureNoteNamesThePortAndTheReason) {
+  Pty pty;
+  const auto file = std::filesystem::temp_directory_path() / "kyr-failure-note-plain-file";
+  std::ofstream(file) << "x";
+  auto held = OpenSerialPort(pty.path, kFast);
+  ASSERT_TRUE(held);
+  PosixSerialPorts ports(kFast);
+  LinkEnvironment environment;
+  environment.serial_ports = &ports;
+  struct Case {
+    std::string port;
+    std::string note;
+  };
+  const Case cases[] = {
+      {"/dev/kyr-no-such-port", "/dev/kyr-no-such-port: No such file or directory"},
+      {file.string(), file.string() + ": not a serial port"},
+      {pty.path, pty.path + ": in use by another program"},
+  };
+  Link link(environment);
+  for (const Case& c : cases) {
+    EXPECT_EQ(link.OpenLink(c.port, true), kOpenFailed) << c.port;
+    EXPECT_EQ(link.LastFailure().Line(), c.note);
+    link.CloseLink(false);
+  }
+  held.reset();
+  ASSERT_EQ(link.OpenLink(pty.path, true), kOk);
+  EXPECT_TRUE(link.LastFailure().Empty());
+  EXPECT_EQ(link.QueryHead(0), -1);  // nobody answers
+  EXPECT_EQ(link.LastFailure().Line(), pty.path + ": the line gave no data in time");
+  link.CloseLink(false);
+  std::filesystem::remove(file);
+}
+
 }  // namespace
 }  // namespace kyr::link

@@ -65,10 +65,30 @@ TEST_F(RidgemoImages, ToBmpWritesTheCanvasBitmapAndRefusesIncompleteImages) {
   EXPECT_EQ(Run("to-bmp " + File("absent.kimg") + " " + File("x.bmp")), 1);
 }
 
+// A link failure prints the message's own text, then the port or unit and the reason.
+TEST_F(RidgemoImages, LinkFailuresSayWhichPortAndWhy) {
+  struct Case {
+    std::string args;
+    std::string printed;
+  };
+  const Case cases[] = {
+      {"--port /dev/kyr-no-such-port read-settings " + File("a.kdta"),
+       "Fail to open Port.\n/dev/kyr-no-such-port: No such file or directory\n"},
+      {"--port " + File("plain") + " read-images --type bank " + File("b.kimg"),
+       "Fail to open Port.\n" + File("plain") + ": not a serial port\n"},
+  };
+  WriteFile("plain", 1, 'x');
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(c.args), 1) << c.args;
+    EXPECT_NE(Err().find(c.printed), std::string::npos) << Err();
+  }
+}
+
 TEST_F(RidgemoImages, ExistingBitmapNeedsYesAndUsageErrorsExitWithTwo) {
   WriteFile("grey.kimg", 131072, '\x80');
   WriteFile("old.bmp", 3, 'x');
   EXPECT_EQ(Run("to-bmp " + File("grey.kimg") + " " + File("old.bmp")), 1);
+  EXPECT_NE(Err().find("Overwrite? no (use --yes to answer yes)\n"), std::string::npos) << Err();
   EXPECT_EQ(fs::file_size(File("old.bmp")), 3u);
   EXPECT_EQ(Run("to-bmp --yes " + File("grey.kimg") + " " + File("old.bmp")), 0);
   EXPECT_EQ(fs::file_size(File("old.bmp")), 391734u);

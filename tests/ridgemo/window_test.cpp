@@ -225,6 +225,18 @@ TEST(RidgemoWindow, SimulatedHeadSessionIgnoresAndKeepsTheRememberedPortAndHead)
   EXPECT_EQ(ReadAll(path), remembered);
 }
 
+// A port that cannot be opened: the message's own text, and under it the port and why.
+TEST(RidgemoWindow, LinkFailureMessageSaysWhichPortAndWhy) {
+  WindowRig rig;
+  rig.Control<QComboBox>(kIdPort)->setEditText("/dev/kyr-no-such-port");
+  rig.watcher.Then(ChooseFile(rig.folder.File("read.kdta")));
+  rig.Click(kIdReadSettings);
+  ASSERT_EQ(rig.watcher.boxes.size(), 1u);
+  EXPECT_EQ(rig.watcher.boxes[0].text,
+            "Fail to open Port.\n/dev/kyr-no-such-port: No such file or directory");
+  EXPECT_EQ(rig.watcher.boxes[0].title, "KYR USB Communication Software V2.18s");
+}
+
 TEST(RidgemoWindow, ImageMonitorOnAComPortShows167AndOpensNothing) {
   WindowRig rig;
   rig.Control<QComboBox>(kIdPort)->setCurrentIndex(1);  // COM1

@@ -46,7 +46,9 @@ TEST(TolvaneCommandLine, InitWritesTheInitialFileAndAsksBeforeReplacing) {
   testing::WriteAll(out, "old");
   const Outcome refused = Tolvane(folder, "init " + out);
   EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("Specified file exists. Is it OK to overwrite?"), std::string::npos);
+  EXPECT_NE(refused.err.find("Specified file exists. Is it OK to overwrite? no (use --yes to "
+                             "answer yes)\n"),
+            std::string::npos);
   EXPECT_EQ(ReadAll(out), "old");
   EXPECT_EQ(Tolvane(folder, "init " + out + " --yes").status, 0);
   EXPECT_EQ(ReadAll(out), InitialText());

@@ -340,8 +340,9 @@ monitor::MonitorContext CRidgemoDlg::MonitorContext() {
 tool::Answer CRidgemoDlg::ShowMessage(const tool::Message& message) {
   const QString caption =
       message.caption.empty() ? ToolString(kTextTitle) : PlainText(message.caption);
-  QMessageBox box(BoxIcon(message.icon), caption, PlainText(message.text),
-                  BoxButtons(message.buttons), this);
+  const std::string text = tool::WithFailureNote(message, link_.LastFailure().Line()).text;
+  QMessageBox box(BoxIcon(message.icon), caption, PlainText(text), BoxButtons(message.buttons),
+                  this);
   box.setObjectName(QString::number(message.string_id));
   box.setDefaultButton(BoxButton(message.default_answer));
   box.setEscapeButton(BoxButton(EscapeAnswer(message.buttons)));

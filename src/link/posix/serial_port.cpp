@@ -146,7 +146,9 @@ std::unique_ptr<ByteChannel> OpenSerialPort(const std::string& path,
   // Not a terminal (a plain file, a directory): no serial port to talk to. Another holder of
   // the port (through this function or any program using flock) means the port is busy.
   if (::tcgetattr(fd, &current) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int reason = errno;  // kept for the caller's failure message
     ::close(fd);
+    errno = reason;
     return nullptr;
   }
   ::ioctl(fd, TIOCEXCL);  // later opens by others fail with EBUSY
