@@ -78,7 +78,7 @@ void BM_RepaintPictureArea(benchmark::State& state) {
   Application();
   kyr::headsim::SimulatedTime time(kyr::headsim::SimulatedTime::Mode::kReal);
   kyr::headsim::SimulatedUsbHead unit({}, time);
-  kyr::ridgemo::CRidgemoDlg window(unit.Environment(), "/nonexistent/ridgemo.ini");
+  kyr::ridgemo::CRidgemoDlg window(unit.Environment(), "/nonexistent/selections.txt");
   window.resize(960, 622);
   window.show();
   QCoreApplication::processEvents();
@@ -118,7 +118,7 @@ void BM_MonitorPacing(benchmark::State& state) {
   Application();
   kyr::headsim::SimulatedTime time(kyr::headsim::SimulatedTime::Mode::kReal);
   kyr::headsim::SimulatedUsbHead unit({}, time);
-  kyr::ridgemo::CRidgemoDlg window(unit.Environment(), "/nonexistent/ridgemo.ini");
+  kyr::ridgemo::CRidgemoDlg window(unit.Environment(), "/nonexistent/selections.txt");
   window.resize(960, 622);
   window.show();
   QCoreApplication::processEvents();

@@ -123,15 +123,20 @@ void Link::NoteSystemFailure(int error_number) {
 
 // No head unit could be opened: say what the USB device list holds instead.
 void Link::NoteNoUsbHead() {
-  std::vector<UsbDeviceInfo> devices;
+  // The system's list first: the FTDI list is not touched when no head unit is present.
   std::string found;
-  if (environment_.usb_bus != nullptr && environment_.usb_bus->ListDevices(devices)) {
-    for (const UsbDeviceInfo& device : devices) {
-      if (!found.empty()) found += ", ";
-      found += device.serial + " \"" + device.description + "\"";
-    }
+  const auto add = [&found](const std::string& text) {
+    found += (found.empty() ? "" : ", ") + text;
+  };
+  std::vector<std::string> present;
+  std::vector<UsbDeviceInfo> devices;
+  if (environment_.devices != nullptr && environment_.devices->ListPresent(present)) {
+    for (const std::string& id : present) add(id);
+  } else if (environment_.usb_bus != nullptr && environment_.usb_bus->ListDevices(devices)) {
+    for (const UsbDeviceInfo& device : devices)
+      add(device.serial + " \"" + device.description + "\"");
   }
-  if (found.empty()) found = "no FTDI device";
+  if (found.empty()) found = "nothing";
   failure_.Record({}, "no head unit found on USB (found: " + found + ")");
 }
 

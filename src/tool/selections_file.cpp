@@ -89,11 +89,15 @@ std::string SelectionsFilePath() {
     if (home.empty()) return {};
     folder = home + "/.config";
   }
-  return folder + "/ridgemo/ridgemo.ini";
+  return folder + "/ridgemo/" + std::string(kSelectionsFileName);
 }
 
 Selections ReadSelectionsFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
+  if (!in && !path.empty()) {
+    // Selections kept under the earlier name, until Exit writes them under the new one.
+    in.open(std::filesystem::path(path).replace_filename(kOldSelectionsFileName), std::ios::binary);
+  }
   if (!in) return {};
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   return ParseSelections(text);

@@ -29,11 +29,16 @@ Selections ParseSelections(std::string_view text);
 // The file's text: "H\r\nT\r\nPORT" (the port text as it stands, no line end after it).
 std::string FormatSelections(const Selections& selections);
 
-// $XDG_CONFIG_HOME/ridgemo/ridgemo.ini, else $HOME/.config/ridgemo/ridgemo.ini; empty when
-// neither variable names an absolute folder.
+// The file's name, and the name it had before (an INI name, though the text is no INI file).
+inline constexpr std::string_view kSelectionsFileName = "selections.txt";
+inline constexpr std::string_view kOldSelectionsFileName = "ridgemo.ini";
+
+// $XDG_CONFIG_HOME/ridgemo/selections.txt, else $HOME/.config/ridgemo/selections.txt; empty
+// when neither variable names an absolute folder.
 std::string SelectionsFilePath();
 
-// The defaults when the file is missing or unreadable.
+// The defaults when the file is missing or unreadable. A missing file is looked for once more
+// under its old name in the same folder, so that an earlier version's selections carry over.
 Selections ReadSelectionsFile(const std::string& path);
 
 // What a session on the built-in simulated head starts from: its USB head unit and head 1,

@@ -53,7 +53,7 @@ TEST(FailureNote, NoHeadUnitOnUsbListsWhatWasFound) {
     const char* note;
   };
   const Case cases[] = {
-      {{}, "no head unit found on USB (found: no FTDI device)"},
+      {{}, "no head unit found on USB (found: nothing)"},
       {{{"FT12AB", "FT232R USB UART"}, {"A900X", "Dongle"}},
        "no head unit found on USB (found: FT12AB \"FT232R USB UART\", A900X \"Dongle\")"},
   };

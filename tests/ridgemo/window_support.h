@@ -118,7 +118,7 @@ struct WindowRig : ApplicationFirst {
   WindowRig() : WindowRig(std::string()) {}
   explicit WindowRig(std::string selections, SelectionsUse use = SelectionsUse::kRemembered)
       : unit(Options(), time) {
-    if (selections.empty()) selections = folder.File("ridgemo.ini");
+    if (selections.empty()) selections = folder.File("selections.txt");
     link::LinkEnvironment environment = unit.Environment();
     environment.serial_ports = link::SystemLinkEnvironment().serial_ports;
     environment.let_events_run = [](int) { QCoreApplication::processEvents(); };

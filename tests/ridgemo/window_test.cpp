@@ -83,7 +83,7 @@ TEST(RidgemoWindow, ControlsCaptionsAndStartState) {
 
 TEST(RidgemoWindow, SelectionsAreReadAtStartAndWrittenOnExit) {
   TempFolder folder;
-  const std::string path = folder.File("conf/ridgemo/ridgemo.ini");
+  const std::string path = folder.File("conf/ridgemo/selections.txt");
   std::filesystem::create_directories(folder.File("conf/ridgemo"));
   WriteText(path, "2\r\n3\r\n/dev/ttyUSB7");
   {
@@ -109,7 +109,7 @@ TEST(RidgemoWindow, SelectionsAreReadAtStartAndWrittenOnExit) {
 
   // A selections file that cannot be written: message 135, and the window closes anyway.
   WriteText(folder.File("plain"), "x");
-  WindowRig rig(folder.File("plain/ridgemo.ini"));
+  WindowRig rig(folder.File("plain/selections.txt"));
   rig.Click(kIdExit);
   ASSERT_EQ(rig.watcher.boxes.size(), 1u);
   EXPECT_EQ(rig.watcher.boxes[0].text, "Fail to write the setting file.");
@@ -235,6 +235,16 @@ TEST(RidgemoWindow, LinkFailureMessageSaysWhichPortAndWhy) {
   EXPECT_EQ(rig.watcher.boxes[0].text,
             "Fail to open Port.\n/dev/kyr-no-such-port: No such file or directory");
   EXPECT_EQ(rig.watcher.boxes[0].title, "KYR USB Communication Software V2.18s");
+}
+
+// Asked to shrink below its minimum size, the window (and on X the window manager) stops there.
+TEST(RidgemoWindow, WindowStopsAtItsMinimumSize) {
+  WindowRig rig;
+  const QSize smallest = rig.window->minimumSize();
+  EXPECT_GT(smallest.width(), 0);
+  rig.window->resize(100, 80);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return rig.window->size() == smallest; }, kWaitMs))
+      << rig.window->width() << "x" << rig.window->height();
 }
 
 TEST(RidgemoWindow, ImageMonitorOnAComPortShows167AndOpensNothing) {

@@ -38,10 +38,10 @@ TEST(SelectionsFile, RoundTripInTheConfigurationFolderAndAFailedWrite) {
       std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
   setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
   const std::string path = SelectionsFilePath();
-  EXPECT_EQ(path, (folder.path() / "ridgemo/ridgemo.ini").string());
+  EXPECT_EQ(path, (folder.path() / "ridgemo/selections.txt").string());
   setenv("XDG_CONFIG_HOME", "relative/dir", 1);  // not absolute: ignored
   setenv("HOME", "/home/someone", 1);
-  EXPECT_EQ(SelectionsFilePath(), "/home/someone/.config/ridgemo/ridgemo.ini");
+  EXPECT_EQ(SelectionsFilePath(), "/home/someone/.config/ridgemo/selections.txt");
   if (old_config.empty()) {
     unsetenv("XDG_CONFIG_HOME");
   } else {
@@ -49,6 +49,10 @@ TEST(SelectionsFile, RoundTripInTheConfigurationFolderAndAFailedWrite) {
   }
 
   EXPECT_EQ(ReadSelectionsFile(path), Selections{});  // no file yet
+  // Selections under the old name are read until the new file exists.
+  fs::create_directories(folder.path() / "ridgemo");
+  std::ofstream(folder.path() / "ridgemo/ridgemo.ini") << "1\n2\nCOM4";
+  EXPECT_EQ(ReadSelectionsFile(path), (Selections{1, 2, "COM4"}));
   const Selections chosen{2, 3, "/dev/ttyUSB0"};
   ASSERT_TRUE(WriteSelectionsFile(path, chosen));  // creates the ridgemo folder
   EXPECT_EQ(ReadAll(path), "2\r\n3\r\n/dev/ttyUSB0");
@@ -64,7 +68,7 @@ TEST(SelectionsFile, RoundTripInTheConfigurationFolderAndAFailedWrite) {
   }
   const fs::path blocked = folder.path() / "file-not-folder";
   std::ofstream(blocked) << "x";
-  EXPECT_FALSE(WriteSelectionsFile((blocked / "ridgemo.ini").string(), chosen));
+  EXPECT_FALSE(WriteSelectionsFile((blocked / "selections.txt").string(), chosen));
 }
 
 }  // namespace
