@@ -83,6 +83,7 @@ const std::vector<Command>& Commands() {
       {"init", 1, 1, {"--yes"}, RunInit, "init OUT.kdta [--yes]"},
       {"upgrade", 2, 2, {"--yes"}, RunUpgrade, "upgrade IN.kdta OUT.kdta [--yes]"},
       {"csv", 1, 1, {"-o", "--yes"}, RunCsv, "csv IN.kdta [-o OUT.csv] [--yes]"},
+      {"diff", 2, 2, {}, RunDiff, "diff A.kdta B.kdta"},
   };
   return commands;
 }
@@ -100,7 +101,13 @@ constexpr const char* kHelpNotes =
     "csv lists IN.kdta as comma-separated text (UTF-8, CR LF line ends) in OUT.csv, by\n"
     "default IN with its .kdta replaced by .csv. The lines \"Window Calc.\",\n"
     "\"CoordLimit X±\" and \"CoordLimit Y±\" of a bank's section show the values of\n"
-    "the bank's window 1, where those settings are kept.\n";
+    "the bank's window 1, where those settings are kept.\n"
+    "\n"
+    "diff compares A.kdta with B.kdta setting by setting and prints one line per\n"
+    "differing setting: where it is, its label, its value in A and in B. Words that\n"
+    "no setting covers are shown by word number in hex. When the settings versions\n"
+    "differ, the older file is converted first. Exit status: 0 equal, 1 different,\n"
+    "2 a file could not be read.\n";
 
 void PrintUsage(std::FILE* out) {
   std::fputs(

@@ -46,6 +46,7 @@ void PrintMessage(int id);
 bool AskQuestion(int id, bool yes_option);
 
 // Commands kept in files of their own.
-int RunCsv(const CommandArgs& args);  // cli_csv.cpp
+int RunCsv(const CommandArgs& args);   // cli_csv.cpp
+int RunDiff(const CommandArgs& args);  // cli_diff.cpp
 
 }  // namespace kyr::tolvane

@@ -140,7 +140,8 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
   // Ties the window to the installed desktop entry (its icon and name in task bars).
   QGuiApplication::setDesktopFileName(QStringLiteral("io.kyr.Ridgemo"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/ridgemo/ridgemo.svg")));
-  CRidgemoDlg window(WindowLinkEnvironment(options.simulate));
+  CRidgemoDlg window(WindowLinkEnvironment(options.simulate), {},
+                     options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());
   if (!options.screenshot.empty()) return TakeScreenshot(window, options);
   window.exec();
