@@ -32,6 +32,9 @@ constexpr std::array kCommands = {
     Command{"to-bmp", "IN.kimg OUT.bmp [--yes]", RunToBmp},
     Command{"monitor", "--frames N --bmp OUT.bmp [--yes]", RunMonitor,
             "grabs N frames of the head's screen (USB only) and saves the last one"},
+    Command{"devices", "", RunDevices,
+            "lists every head unit: index, serial number, description, device, and whether\n"
+            "    this user may open it (--device SERIAL picks one for the other commands)"},
 };
 
 const Command* FindCommand(std::string_view name) {
@@ -41,7 +44,8 @@ const Command* FindCommand(std::string_view name) {
 }
 
 void PrintHelp(std::ostream& out) {
-  out << "usage: ridgemo [--port P] [--head 1|2|3] [--simulate] [--lang en|ja] [COMMAND ...]\n"
+  out << "usage: ridgemo [--port P] [--head 1|2|3] [--device SERIAL] [--simulate] [--lang en|ja]\n"
+         "               [COMMAND ...]\n"
          "Without a command the tool window opens (--simulate: with the built-in simulated\n"
          "head as its USB head unit); --screenshot OUT.png [--scene NAME] renders the window\n"
          "instead and exits. Scenes: idle, monitor, prm-write, bank, memory, ng, shoot,\n"
@@ -91,6 +95,9 @@ ParsedLine ParseGlobalOptions(std::vector<std::string> args) {
     SetLanguage(parsed.value_or(CurrentLanguage()));
   }
   if (const auto port = TakeLastOption(args, "--port", missing)) line.options.port = *port;
+  if (const auto device = TakeLastOption(args, "--device", missing)) {
+    line.options.device = *device;
+  }
   if (const auto head = TakeLastOption(args, "--head", missing)) {
     const std::optional<int> value = ParseNumber(*head);
     if (!value || *value < 1 || *value > 3) line.error = "--head takes 1, 2 or 3";
@@ -137,7 +144,10 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, std::strin
 
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
   link::LinkEnvironment system = link::SystemLinkEnvironment();
-  return options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
+  link::LinkEnvironment environment =
+      options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
+  environment.device_serial = options.device;
+  return environment;
 }
 
 int UsageError(const CommandContext& ctx, std::string_view command) {

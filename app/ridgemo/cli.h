@@ -24,6 +24,7 @@ struct GlobalOptions {
   int head = 1;  // 1 to 3 as the Target Head box shows it
   bool simulate = false;
   bool yes = false;  // answer Yes to every question
+  std::string device;  // --device SERIAL: the head unit to use; empty: the first
 };
 
 struct CommandContext {
@@ -75,5 +76,6 @@ int RunWriteSettings(CommandContext& ctx);
 int RunReadImages(CommandContext& ctx);
 int RunWriteImages(CommandContext& ctx);
 int RunMonitor(CommandContext& ctx);
+int RunDevices(CommandContext& ctx);
 
 }  // namespace kyr::ridgemo
