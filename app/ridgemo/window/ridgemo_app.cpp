@@ -126,7 +126,8 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ridgemo"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/ridgemo/ridgemo.svg")));
-  CRidgemoDlg window(WindowLinkEnvironment(options));
+  CRidgemoDlg window(WindowLinkEnvironment(options), {},
+                     options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());
   if (!options.screenshot.empty()) return TakeScreenshot(window, options);
   window.exec();
