@@ -60,7 +60,12 @@ class PacedHeadSim {
  public:
   PacedHeadSim(const std::string& link, const std::string& settings) {
     std::vector<std::string> args = {std::string(KYR_BINARY_DIR) + "/app/kyr-headsim/kyr-headsim",
-                                     "--link", link, "--baud", "115200", "--settings", settings};
+                                     "--link",
+                                     link,
+                                     "--baud",
+                                     "115200",
+                                     "--settings",
+                                     settings};
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
