@@ -31,10 +31,11 @@ struct Command {
 };
 
 // Options that take a value; every other option is a flag.
-const std::set<std::string_view> kValueOptions = {"--lang", "--screenshot", "-o",
-                                                  "--page", "--bank",       "--window"};
+const std::set<std::string_view> kValueOptions = {"--lang", "--screenshot", "-o",       "--page",
+                                                  "--bank", "--window",     "--compare"};
 // Options of the window mode besides the shared ones.
-const std::set<std::string_view> kWindowOptions = {"--screenshot", "--page", "--bank", "--window"};
+const std::set<std::string_view> kWindowOptions = {"--screenshot", "--page", "--bank", "--window",
+                                                   "--compare"};
 const std::set<std::string_view> kSharedOptions = {"--lang", "--help", "--version"};
 
 // Saves as the editor's Save Settings does: asks before replacing a file.
@@ -112,7 +113,7 @@ constexpr const char* kHelpNotes =
 void PrintUsage(std::FILE* out) {
   std::fputs(
       "usage: tolvane [--lang en|ja] [FILE.kdta] [--screenshot OUT.png] [--page 1-5]\n"
-      "               [--bank 0-31] [--window 1-16]\n",
+      "               [--bank 0-31] [--window 1-16] [--compare OTHER.kdta]\n",
       out);
   for (const Command& command : Commands()) {
     std::fprintf(out, "       tolvane [--lang en|ja] %.*s\n",
@@ -201,6 +202,7 @@ CommandLineOutcome RunCommandLine(const std::vector<std::string>& args) {
     WindowRequest window;
     if (!parsed.positional.empty()) window.file = parsed.positional[0];
     if (parsed.Has("--screenshot")) window.screenshot = parsed.options["--screenshot"];
+    if (parsed.Has("--compare")) window.compare = parsed.options["--compare"];
     struct Ranged {
       const char* option;
       int low;

@@ -15,6 +15,7 @@ struct WindowRequest {
   std::optional<int> page;    // page 1..5 to show after start-up
   std::optional<int> bank;    // bank 0..31
   std::optional<int> window;  // window as shown, 1..16
+  std::string compare;        // a settings file to compare the open settings with, or empty
 };
 
 struct CommandLineOutcome {
