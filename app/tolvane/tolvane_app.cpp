@@ -56,6 +56,8 @@ void LoadQtTexts(QApplication& app, QTranslator& translator) {
 void SetUpLook(QApplication& app) {
   if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(style);
   app.setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.svg")));
+  // Ties the windows to the installed desktop entry (its icon and name in task bars).
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.kyr.Tolvane"));
   // One face for the whole window in Japanese, so that kana, kanji and the Latin item texts
   // share a baseline; the platform's face otherwise.
   QFont font = app.font();
@@ -80,6 +82,7 @@ void CTolvaneApp::Prepare(const WindowRequest& request) {
   if (request.bank) editor_.SelectBank(*request.bank);
   if (request.window) editor_.SelectWindow(*request.window - 1);  // shown as 1..16
   dialog_.ApplyModel();
+  if (!request.compare.empty()) dialog_.CompareWithFile(request.compare);
 }
 
 int CTolvaneApp::Run(const WindowRequest& request) {
@@ -105,6 +108,16 @@ int CTolvaneApp::SaveScreenshot(const std::string& path) {
   if (picture.isNull() || !picture.save(QString::fromStdString(path), "PNG")) {
     std::fprintf(stderr, "tolvane: cannot write the screenshot %s\n", path.c_str());
     return kExitFailed;
+  }
+  // The comparison's list is a window of its own, rendered beside: OUT-compare.png.
+  if (QDialog* comparison = dialog_.ComparisonWindow(); comparison != nullptr) {
+    const std::string beside =
+        (path.ends_with(".png") ? path.substr(0, path.size() - 4) : path) + "-compare.png";
+    QApplication::processEvents();
+    if (!comparison->grab().save(QString::fromStdString(beside), "PNG")) {
+      std::fprintf(stderr, "tolvane: cannot write the screenshot %s\n", beside.c_str());
+      return kExitFailed;
+    }
   }
   return kExitDone;
 }

@@ -27,10 +27,11 @@ int Link::OpenLink(std::string_view port_name, bool handshake) {
 int Link::OpenUsb(bool handshake) {
   std::unique_ptr<ByteChannel> channel;
   place_ = "USB";
-  const int index = OpenUsbDevice(environment_, device_serial_, channel);
+  const int index = OpenUsbDevice(environment_, device_serial_, channel, &failure_detail_);
   if (index < 0) {
-    if (!failure_.Empty()) return index;  // a back end said more precisely why
-    if (index == kOpenFailed) {
+    if (!failure_detail_.empty()) {
+      failure_.Record({}, failure_detail_);  // discovery knows best why
+    } else if (index == kOpenFailed) {
       failure_.Record(place_ + (device_serial_.empty() ? "" : " " + device_serial_),
                       "the head unit is listed but cannot be opened");
     } else {

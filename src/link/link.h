@@ -84,6 +84,9 @@ class Link {
   LinkMode Mode() const { return mode_; }
   bool IsOpen() const { return channel_ != nullptr; }
   const std::string& DeviceSerial() const { return device_serial_; }
+  // What the system says about the last failed USB open, for the user (for example that the
+  // device node may not be opened, and how to allow it); empty when there is nothing to add.
+  const std::string& FailureDetail() const { return failure_detail_; }
 
   // Why the last open, read or write failed, and where (cleared by every OpenLink).
   const FailureNote& LastFailure() const { return failure_; }
@@ -108,6 +111,7 @@ class Link {
   std::string device_serial_;
   std::string place_;  // the device path or head unit, for the failure note
   FailureNote failure_;
+  std::string failure_detail_;
   bool line_dirty_ = false;
   int block_ = -1;  // a reply failed or came short: late bytes may still arrive
   std::array<std::uint8_t, kMaxFrameBody + 1> send_buffer_{};

@@ -61,13 +61,24 @@ bool IsLinkFailureMessage(int id) {
 }
 
 Message WithFailureNote(Message message, const std::string& note) {
-  if (!note.empty() && IsLinkFailureMessage(message.string_id)) message.text += "\n" + note;
+  // A message that already carries the note (the open failures show discovery's detail
+  // themselves) keeps it once.
+  if (!note.empty() && IsLinkFailureMessage(message.string_id) &&
+      message.text.find(note) == std::string::npos) {
+    message.text += "\n" + note;
+  }
   return message;
 }
 
 void ShowLinkFailure(ToolHost& host, int code) {
+  ShowLinkFailure(host, code, std::string());
+}
+
+void ShowLinkFailure(ToolHost& host, int code, const std::string& detail) {
   if (code == link::kOk) return;
-  host.ShowMessage(TitleErrorBox(link::LinkMessageId(code)));
+  const int id = link::LinkMessageId(code);
+  host.ShowMessage(detail.empty() ? TitleErrorBox(id)
+                                  : TitleErrorBox(id, ToolText(id) + "\n" + detail));
 }
 
 }  // namespace kyr::tool

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,14 +18,11 @@
 #include "tool/selections_file.h"
 #include "transfer/transfer.h"
 #include "window/console_key_filter.h"
+#include "window/help_page.h"
 #include "window/image_area.h"
 #include "window/serial_ports.h"
 #include "window/small_dialogs.h"
 #include "window/window_text.h"
-
-#ifndef KYR_HELP_SOURCE_DIR
-#define KYR_HELP_SOURCE_DIR ""
-#endif
 
 namespace kyr::ridgemo {
 namespace {
@@ -132,13 +128,18 @@ QStringList NameFilters(const std::vector<tool::FileFilter>& filters) {
 CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selections_path,
                          SelectionsUse use, QWidget* parent)
     : QDialog(parent),
+      device_(environment.device_serial),
       link_(std::move(environment)),
       image_state_(std::make_unique<images::ImageState>()),
       monitor_(std::make_unique<monitor::MonitorState>()),
       selections_path_(selections_path.empty() ? tool::SelectionsFilePath()
                                                : std::move(selections_path)),
       selections_use_(use) {
-  setWindowTitle(ToolString(kTextTitle));
+  // A unit chosen with --device is named in the title, so that with several heads plugged
+  // in the user sees which one the buttons talk to.
+  setWindowTitle(device_.empty() ? ToolString(kTextTitle)
+                                 : ToolString(kTextTitle) + QStringLiteral(" \u2014 ") +
+                                       QString::fromStdString(device_));
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   frame_timer_.setSingleShot(true);
   frame_timer_.setTimerType(Qt::PreciseTimer);
@@ -297,17 +298,6 @@ void CRidgemoDlg::LoadSelections() {
   image_type_->setCurrentIndex(selections.image_type);
   port_->setCurrentIndex(0);
   if (selections.port) port_->setEditText(QString::fromStdString(*selections.port));
-}
-
-QString CRidgemoDlg::HelpFilePath() {
-  const QString beside = QCoreApplication::applicationDirPath();
-  const QStringList candidates = {beside + "/../share/ridgemo/help/ridgemo.html",
-                                  beside + "/help/ridgemo.html",
-                                  QStringLiteral(KYR_HELP_SOURCE_DIR "/ridgemo.html")};
-  for (const QString& path : candidates) {
-    if (QFileInfo::exists(path)) return QDir::cleanPath(path);
-  }
-  return candidates.back();
 }
 
 bool CRidgemoDlg::Busy() const {
@@ -557,7 +547,7 @@ void CRidgemoDlg::OnExit() {
 }
 
 void CRidgemoDlg::OnHelp() {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFilePath()));
+  ShowHelp(this);
 }
 
 void CRidgemoDlg::OnAbort() {

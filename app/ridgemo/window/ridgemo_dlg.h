@@ -87,7 +87,6 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   images::ImageState& Images() { return *image_state_; }
   link::Link& Link() { return link_; }
   const std::string& SelectionsPath() const { return selections_path_; }
-  static QString HelpFilePath();
 
   // A key of the console key table was pressed in this window.
   void ConsoleKeyPressed(int code);
@@ -122,6 +121,7 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   monitor::MonitorContext MonitorContext();
   images::ImageOpsContext ImageOpsContext();
 
+  std::string device_;  // the head unit chosen by serial number; empty: the first
   link::Link link_;
   tool::ToolState tool_state_;
   std::unique_ptr<images::ImageState> image_state_;  // holds the canvas the window paints
