@@ -23,10 +23,4 @@ constexpr int kTextInitialize = 920;
 constexpr int kTextGenerateCsv = 921;  // two lines
 constexpr int kTextExit = 922;
 
-// The type box of the settings file dialogs; the same texts in every language.
-constexpr const char* kKdtaFilterLabel = "KYR data file ( *.kdta )";
-constexpr const char* kKdtaFilterPattern = "*.kdta";
-constexpr const char* kAllFilesFilterLabel = "All files(*.*)";
-constexpr const char* kAllFilesFilterPattern = "*.*";
-
 }  // namespace kyr::editor
