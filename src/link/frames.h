@@ -19,19 +19,6 @@ inline constexpr std::array<std::uint8_t, 2> kHandshakeRequest = {0x55, 0x8C};
 inline constexpr std::array<std::uint8_t, 2> kHandshakeReply = {0x8C, 0x73};
 inline constexpr std::array<std::uint8_t, 7> kClosingFrame = {0xFE, 0x8C, 0x73, 0x00,
                                                               0x00, 0x00, 0x02};
-// Query heads command (without its checksum 04).
-inline constexpr std::array<std::uint8_t, 6> kQueryHeadsCommand = {0xFB, 0, 0, 0, 0, 0};
-
-// Memory commands; the target head's number (0 to 2) is added to the code.
-inline constexpr std::uint8_t kReadMemory = 0x10;
-inline constexpr std::uint8_t kWriteMemory = 0x14;
-inline constexpr std::uint8_t kFinishSettingsWrite = 0x24;
-
-// Command byte of `code` for head `head` (0 to 2).
-constexpr std::uint8_t HeadCommand(std::uint8_t code, int head) {
-  return static_cast<std::uint8_t>(code + head);
-}
-
 // Checksum byte guarding `count` bytes: the complement of their 8-bit sum, so that the 8-bit
 // sum of a whole frame, checksum included, is FF.
 std::uint8_t Checksum(const std::uint8_t* data, std::size_t count);

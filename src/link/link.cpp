@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "link/discovery.h"
+#include "link/protocol.h"
 
 namespace kyr::link {
 
@@ -144,11 +145,11 @@ int Link::SendClosingFrame() {
 
 int Link::QueryHead(int h) {
   constexpr int kPresenceOffset = 6;  // data byte 6 + h: words 3 and 4, low byte first
-  constexpr int kQueryWords = 5;
-  if (h < 0 || kPresenceOffset + h >= 2 * kQueryWords) return -1;
-  if (SendFrame(kQueryHeadsCommand.data(), kQueryHeadsCommand.size()) != kFrameSent) return -1;
+  if (h < 0 || kPresenceOffset + h >= 2 * kQueryHeadsWords) return -1;
+  const Command query = QueryHeadsCommand();
+  if (SendFrame(query.data(), query.size()) != kFrameSent) return -1;
   ReplyWords words{};
-  if (ReceiveReply(words) != kQueryWords) return -1;
+  if (ReceiveReply(words) != kQueryHeadsWords) return -1;
   const int byte_index = kPresenceOffset + h;
   const std::uint16_t word = words[static_cast<std::size_t>(byte_index / 2)];
   return byte_index % 2 == 0 ? (word & 0xFF) : (word >> 8);

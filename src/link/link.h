@@ -72,6 +72,10 @@ class Link {
   // A longer `quiet_ms` waits out answers that may come later than the short while.
   void DiscardPending(std::uint32_t quiet_ms = kDrainQuietMs);
 
+  // The block the next request is about (-1 for none), for the trace.
+  void NoteBlock(int block) { block_ = block; }
+  int NotedBlock() const { return block_; }
+
   // Milliseconds on the link's clock (the environment's, else the system's), for the waits
   // of the commands that use the link, so that they run on simulated time in tests too.
   std::uint32_t TickCount();
@@ -92,7 +96,8 @@ class Link {
   LinkMode mode_ = LinkMode::None;
   std::unique_ptr<ByteChannel> channel_;
   std::string device_serial_;
-  bool line_dirty_ = false;  // a reply failed or came short: late bytes may still arrive
+  bool line_dirty_ = false;
+  int block_ = -1;  // a reply failed or came short: late bytes may still arrive
   std::array<std::uint8_t, kMaxFrameBody + 1> send_buffer_{};
   std::array<std::uint8_t, ReplySize(kMaxReplyWords)> reply_buffer_{};
 };

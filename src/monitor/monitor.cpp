@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "link/protocol.h"
 #include "link/result_codes.h"
 #include "tool/messages.h"
 
@@ -52,9 +53,8 @@ void ClearExchange(MonitorState& state) {
 // Writes the request for `part` and reads its reply; false on any frame failure.
 bool ExchangePart(MonitorContext& ctx, int part) {
   MonitorState& state = ctx.state;
-  const std::array<std::uint8_t, kRequestBytes> request{
-      kFrameMark,      kFrameCommand,   state.console_key,
-      state.pointer_x, state.pointer_y, static_cast<std::uint8_t>(part)};
+  const auto request =
+      link::MonitorPartRequest(state.console_key, state.pointer_x, state.pointer_y, part);
   state.console_key = 0;
   state.pointer_x = 0;
   state.pointer_y = 0;
@@ -68,7 +68,7 @@ bool ExchangePart(MonitorContext& ctx, int part) {
       count != state.reply.size()) {
     return false;
   }
-  if (state.reply[0] != kFrameMark || state.reply[1] != part) return false;
+  if (!link::IsMonitorReplyHeader(state.reply[0], state.reply[1], part)) return false;
   UnpackMonitorPart(
       std::span<const std::uint8_t, kPartPixelBytes>(state.reply.data() + 2, kPartPixelBytes), part,
       ctx.canvas);

@@ -28,10 +28,7 @@ inline constexpr int kLinesPerPart = 32;
 inline constexpr int kSourceLineWidth = 512;
 inline constexpr std::size_t kPartPixels = kLinesPerPart * kSourceLineWidth;  // 16384
 inline constexpr std::size_t kPartPixelBytes = 2 * kPartPixels;
-inline constexpr std::size_t kRequestBytes = 6;
 inline constexpr std::size_t kReplyBytes = 2 + kPartPixelBytes;  // 32770
-inline constexpr std::uint8_t kFrameMark = 0x55;
-inline constexpr std::uint8_t kFrameCommand = 0xC8;
 inline constexpr int kFrameIntervalMs = 100;
 inline constexpr int kMsgUsbOnly = 167;  // "ImageMonitor is USB only."
 

@@ -10,14 +10,15 @@ int Fail(TransferContext& ctx, int result) {
   return result;
 }
 
-bool BlockRead(TransferContext& ctx, BlockOutcome outcome) {
+bool BlockRead(TransferContext& ctx, link::ExchangeResult outcome) {
   switch (outcome) {
-    case BlockOutcome::kDone:
+    case link::ExchangeResult::kDone:
       return true;
-    case BlockOutcome::kSendFailed:
+    case link::ExchangeResult::kNotSent:
       ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
       return false;
-    case BlockOutcome::kNoGoodReply:
+    case link::ExchangeResult::kNoGoodReply:
+    case link::ExchangeResult::kStopped:
       ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
       return false;
   }

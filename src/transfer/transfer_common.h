@@ -16,7 +16,7 @@ int Fail(TransferContext& ctx, int result = kTransferFailed);
 // Shows the message of a block read that failed ("Fail to write USB." without a caption of
 // its own when the command was not sent, 147 after the failed replies); true when the block
 // was read.
-bool BlockRead(TransferContext& ctx, BlockOutcome outcome);
+bool BlockRead(TransferContext& ctx, link::ExchangeResult outcome);
 
 // Closes the link, with the closing frame only when no failure happened, and reports a
 // closing frame that could not be sent. The operation's result.

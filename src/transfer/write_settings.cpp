@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "link/frames.h"
+#include "link/exchange.h"
+#include "link/protocol.h"
 #include "link/result_codes.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
@@ -21,7 +22,6 @@ namespace kyr::transfer {
 namespace {
 
 constexpr std::uint32_t kVersionWordAddress = 2u * settings::kCommonBase;
-constexpr std::uint32_t kFinishArgument = 0x006AFF;  // bytes FF 6A 00
 
 using BlockBytes = std::array<std::uint8_t, 2 * kWriteBlockWords>;
 
@@ -70,45 +70,45 @@ int LoadSettingsFile(TransferContext& ctx, const std::string& path,
 
 // The head's version word; false after a failure (shown).
 bool ReadHeadWord(TransferContext& ctx, std::uint16_t& head_word) {
-  const auto command =
-      link::MakeCommand(link::HeadCommand(link::kReadMemory, ctx.head), kVersionWordAddress, 1, 0);
-  if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
-    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgWriteUsbFailed));
-    return false;
-  }
+  const link::Request request{link::ReadMemoryCommand(ctx.head, kVersionWordAddress, 1), 1};
   link::ReplyWords words{};
-  if (ctx.link.ReceiveReply(words) != 1) {
-    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
-    return false;
+  switch (link::Exchange(ctx.link, request, words, link::kOneAttempt)) {
+    case link::ExchangeResult::kDone:
+      head_word = words[0];
+      return true;
+    case link::ExchangeResult::kNotSent:
+      ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgWriteUsbFailed));
+      return false;
+    case link::ExchangeResult::kNoGoodReply:
+    case link::ExchangeResult::kStopped:
+      break;
   }
-  head_word = words[0];
-  return true;
+  ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
+  return false;
 }
 
 // Sends one block until the head acknowledges it; false after a failure (shown).
 bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockBytes& data) {
-  const auto command = link::MakeCommand(link::HeadCommand(link::kWriteMemory, ctx.head),
-                                         WriteBlockAddress(destination), kWriteBlockWords, 0);
+  link::Request request{
+      link::WriteMemoryCommand(ctx.head, WriteBlockAddress(destination), kWriteBlockWords), 0,
+      data};
+  // The data frame follows the command at once; a fault in it shows in the acknowledge.
+  request.data_must_be_sent = false;
+  request.block = destination;
   link::ReplyWords reply{};
-  for (int failed = 0;;) {
-    if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
+  ctx.host.SetProgressPosition(block);
+  switch (link::Exchange(ctx.link, request, reply)) {
+    case link::ExchangeResult::kDone:
+      return true;
+    case link::ExchangeResult::kNotSent:
       ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
       return false;
-    }
-    // The data frame follows at once; a fault in it shows in the acknowledge.
-    ctx.link.SendFrame(data.data(), data.size());
-    ctx.host.SetProgressPosition(block);
-    if (ctx.link.ReceiveReply(reply) == 0) {
-      // Acknowledges to earlier attempts may still follow a late one; taken for the next
-      // block's, they would hide a refusal of that block.
-      if (failed > 0) ctx.link.DiscardPending();
-      return true;
-    }
-    if (++failed == kMaxFailedReplies) {
-      ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
-      return false;
-    }
+    case link::ExchangeResult::kNoGoodReply:
+    case link::ExchangeResult::kStopped:
+      break;
   }
+  ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
+  return false;
 }
 
 bool WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
@@ -125,18 +125,20 @@ bool WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
 
 // The finish command, not retried; false after a failure (shown).
 bool FinishWrite(TransferContext& ctx) {
-  const auto command = link::MakeCommand(link::HeadCommand(link::kFinishSettingsWrite, ctx.head),
-                                         kFinishArgument, 0, 0);
-  if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
-    ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
-    return false;
-  }
+  const link::Request request{link::FinishSettingsWriteCommand(ctx.head), 0};
   link::ReplyWords reply{};
-  if (ctx.link.ReceiveReply(reply) != 0) {
-    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
-    return false;
+  switch (link::Exchange(ctx.link, request, reply, link::kOneAttempt)) {
+    case link::ExchangeResult::kDone:
+      return true;
+    case link::ExchangeResult::kNotSent:
+      ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
+      return false;
+    case link::ExchangeResult::kNoGoodReply:
+    case link::ExchangeResult::kStopped:
+      break;
   }
-  return true;
+  ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
+  return false;
 }
 
 // Reads every written block back and compares it word by word; false after a failure or
@@ -147,8 +149,8 @@ bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
   for (int block = 0; block < kWriteBlocks; ++block) {
     const int destination = DestinationBlock(block, choices, head_model);
     if (destination == kNotWritten) continue;
-    const BlockOutcome outcome =
-        ReadMemoryBlock(ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords, read);
+    const link::ExchangeResult outcome = ReadMemoryBlock(
+        ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords, read, destination);
     if (!BlockRead(ctx, outcome)) return false;
     const std::uint16_t* written = BlockWords(image, block);
     for (std::size_t k = 0; k < kWriteBlockWords; ++k) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "link/frames.h"
+#include "link/protocol.h"
 #include "link/link.h"
 #include "link/result_codes.h"
 #include "link_fakes.h"
@@ -30,7 +31,8 @@ Bytes Reply(const Bytes& words_bytes) {
 
 TEST(Frames, ChecksumsAndFixedFramesOnTheWire) {
   Wired w;
-  EXPECT_EQ(w.link.SendFrame(kQueryHeadsCommand.data(), kQueryHeadsCommand.size()), kFrameSent);
+  const auto query = QueryHeadsCommand();
+  EXPECT_EQ(w.link.SendFrame(query.data(), query.size()), kFrameSent);
   const auto read = MakeCommand(0x11, 0x3F80, 1, 0);
   EXPECT_EQ(w.link.SendFrame(read.data(), read.size()), kFrameSent);
   EXPECT_EQ(w.link.SendClosingFrame(), kOk);

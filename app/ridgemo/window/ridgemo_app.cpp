@@ -125,7 +125,8 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ridgemo"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/ridgemo/ridgemo.svg")));
-  CRidgemoDlg window(WindowLinkEnvironment(options.simulate));
+  CRidgemoDlg window(WindowLinkEnvironment(options.simulate), {},
+                     options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());
   if (!options.screenshot.empty()) return TakeScreenshot(window, options);
   window.exec();

@@ -1,27 +1,9 @@
 #include "images/ops/exchange.h"
 
 #include "images/ops/messages.h"
+#include "tool/messages.h"
 
 namespace kyr::images::detail {
-
-Exchange ReceiveExpected(link::Link& link, int expected, link::ReplyWords& words) {
-  if (link.ReceiveReply(words) == expected) return Exchange::kGood;
-  link.DiscardPending();
-  return Exchange::kWrong;
-}
-
-Exchange Ask(link::Link& link, const std::array<std::uint8_t, 6>& command, int expected,
-             link::ReplyWords& words) {
-  if (link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
-    return Exchange::kNotSent;
-  }
-  return ReceiveExpected(link, expected, words);
-}
-
-std::array<std::uint8_t, 6> SettingsReadCommand(int head, std::uint32_t address, int words) {
-  return link::MakeCommand(link::HeadCommand(link::kReadMemory, head), address,
-                           static_cast<std::uint8_t>(words), 0);
-}
 
 void ReportNotSent(ImageOpsContext& ctx) {
   ctx.state.failed = true;
@@ -31,6 +13,27 @@ void ReportNotSent(ImageOpsContext& ctx) {
 void ReportCommunicationError(ImageOpsContext& ctx) {
   ctx.state.failed = true;
   ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
+}
+
+bool ExchangeDone(ImageOpsContext& ctx, link::ExchangeResult result) {
+  switch (result) {
+    case link::ExchangeResult::kDone:
+      return true;
+    case link::ExchangeResult::kNotSent:
+      ReportNotSent(ctx);
+      return false;
+    case link::ExchangeResult::kNoGoodReply:
+      ReportCommunicationError(ctx);
+      return false;
+    case link::ExchangeResult::kStopped:
+      return false;
+  }
+  return false;
+}
+
+void CloseImageLink(ImageOpsContext& ctx, bool closing) {
+  const int closed = ctx.link.CloseLink(closing);
+  if (!ctx.state.failed) tool::ShowLinkFailure(ctx.host, closed);
 }
 
 }  // namespace kyr::images::detail

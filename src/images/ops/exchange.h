@@ -1,30 +1,23 @@
 #pragma once
-// One request and its reply, as the image transfers exchange them.
-#include <array>
-#include <cstdint>
-
+// What the image transfers share about exchanges: showing their failures, and the presence
+// phase.
 #include "images/ops/image_ops.h"
-#include "link/link.h"
+#include "link/exchange.h"
 
 namespace kyr::images::detail {
-
-enum class Exchange { kGood, kWrong, kNotSent };
-
-// A reply that is not `expected` words long is wrong; whatever of it is still arriving is
-// discarded so that it cannot be taken for the answer to the next request.
-Exchange ReceiveExpected(link::Link& link, int expected, link::ReplyWords& words);
-
-// Sends the 6-byte `command` and receives its single reply.
-Exchange Ask(link::Link& link, const std::array<std::uint8_t, 6>& command, int expected,
-             link::ReplyWords& words);
-
-// Settings read of `words` words at byte address `address` for head `head`.
-std::array<std::uint8_t, 6> SettingsReadCommand(int head, std::uint32_t address, int words);
 
 // Sets the failure flag and shows "Fail to write USB." without a caption of its own.
 void ReportNotSent(ImageOpsContext& ctx);
 // Sets the failure flag and shows "Communication error is occurred.".
 void ReportCommunicationError(ImageOpsContext& ctx);
+// Shows the failure of an exchange (nothing for a stopped one, which showed its own); true
+// when it was done.
+bool ExchangeDone(ImageOpsContext& ctx, link::ExchangeResult result);
+
+// Closes the link, with the closing frame when `closing`. A closing frame that cannot be
+// written is reported unless a failure has been shown already: after a dropped link it would
+// only repeat that message.
+void CloseImageLink(ImageOpsContext& ctx, bool closing);
 
 // Fills ctx.state.selection with the images of the type that the head reports, and for NG
 // images ctx.state's NG table. False when the phase failed: the message has been shown and

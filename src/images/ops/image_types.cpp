@@ -2,19 +2,17 @@
 
 #include <cctype>
 
-#include "link/frames.h"
-
 namespace kyr::images {
 namespace {
 
-constexpr std::uint8_t kWriteImageBlock = 0x1C;  // before the head number
+using link::ImageSource;
 
 // Box index of the Image Type box: Bank, Memory, Shoot, NG Save.
 constexpr std::array<ImageTypeInfo, 4> kImageTypes = {{
-    {ImageType::Bank, 32, 16, 80, 0x18, true, false, 32, 136, 830, 32, 2},
-    {ImageType::Memory, 20, 80, 120, 0x18, true, false, 32, 135, 831, 20, 2},
-    {ImageType::Shoot, 6, 0, 12, 0x20, true, true, 1, 138, 833, 6, 1},
-    {ImageType::Ng, 63, 2, 128, 0xF8, false, false, 32, 137, 832, 63, 4},
+    {ImageType::Bank, 32, 16, 80, ImageSource::kBankOrMemory, false, 32, 136, 830, 32, 2},
+    {ImageType::Memory, 20, 80, 120, ImageSource::kBankOrMemory, false, 32, 135, 831, 20, 2},
+    {ImageType::Shoot, 6, 0, 12, ImageSource::kShot, true, 1, 138, 833, 6, 1},
+    {ImageType::Ng, 63, 2, 128, ImageSource::kNg, false, 32, 137, 832, 63, 4},
 }};
 
 }  // namespace
@@ -28,21 +26,18 @@ int ImageUnit(const ImageTypeInfo& info, int number) {
   return info.first_unit + 2 * number;
 }
 
-std::array<std::uint8_t, 6> BlockReadCommand(const ImageTypeInfo& info, int head, int unit,
-                                             int block, int replies) {
-  const auto code = static_cast<std::uint8_t>(info.block_code + (info.head_bits ? head : 0));
+link::Command BlockReadCommand(const ImageTypeInfo& info, int head, int unit, int block,
+                               int replies) {
   const std::uint32_t step = info.word_addressed ? 128u : 256u;
   const std::uint32_t address =
       (static_cast<std::uint32_t>(unit) << 16) + step * static_cast<std::uint32_t>(block);
-  return link::MakeCommand(code, address & 0xFFFFFF, kWordsPerBlock,
-                           static_cast<std::uint8_t>(replies - 1));
+  return link::ImageBlockReadCommand(info.source, head, address, replies);
 }
 
-std::array<std::uint8_t, 6> BlockWriteCommand(int head, int unit, int block) {
+link::Command BlockWriteCommand(int head, int unit, int block) {
   const std::uint32_t address =
       (static_cast<std::uint32_t>(unit) << 16) + 256u * static_cast<std::uint32_t>(block);
-  return link::MakeCommand(link::HeadCommand(kWriteImageBlock, head), address & 0xFFFFFF,
-                           kWordsPerBlock, 0);
+  return link::ImageBlockWriteCommand(head, address);
 }
 
 tool::ImageSelectionDialog SelectionDialogOf(const ImageTypeInfo& info, Lang lang) {

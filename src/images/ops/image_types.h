@@ -7,6 +7,7 @@
 #include <string>
 
 #include "images/image_names.h"
+#include "link/protocol.h"
 #include "strings/strings.h"
 #include "tool/tool_host.h"
 
@@ -17,13 +18,12 @@ inline constexpr int kWordsPerBlock = 128;
 
 struct ImageTypeInfo {
   ImageType type;
-  int count;                // images of this type, numbered 0 to count - 1
-  int first_unit;           // image k lies at unit first_unit + 2 k
-  int end_unit;             // units stop before this one
-  std::uint8_t block_code;  // block read command, before the head bits
-  bool head_bits;           // false: the command carries no head number (NG images)
-  bool word_addressed;      // block n lies 128 n addresses on, not 256 n (taken images)
-  int replies_per_request;  // blocks asked for by one read command
+  int count;                 // images of this type, numbered 0 to count - 1
+  int first_unit;            // image k lies at unit first_unit + 2 k
+  int end_unit;              // units stop before this one
+  link::ImageSource source;  // which block read command reads it
+  bool word_addressed;       // block n lies 128 n addresses on, not 256 n (taken images)
+  int replies_per_request;   // blocks asked for by one read command
   int dialog_id;
   int title_id;    // tool string of the selection dialog's title
   int boxes;       // check boxes of the selection dialog
@@ -33,15 +33,20 @@ struct ImageTypeInfo {
 // The row of an Image Type index; any index other than 0, 1, 2 is NG Save.
 const ImageTypeInfo& ImageTypeOf(int type_index);
 
+// NG images always come from the first head; the others from the target head.
+constexpr bool FromTargetHead(const ImageTypeInfo& info) {
+  return info.source != link::ImageSource::kNg;
+}
+
 // Unit of image `number` of the type.
 int ImageUnit(const ImageTypeInfo& info, int number);
 
 // Read command for `replies` blocks (1 to 32) from block `block` of the image at `unit`.
-std::array<std::uint8_t, 6> BlockReadCommand(const ImageTypeInfo& info, int head, int unit,
-                                             int block, int replies);
+link::Command BlockReadCommand(const ImageTypeInfo& info, int head, int unit, int block,
+                               int replies);
 
 // Write command for block `block` of the image at `unit`; its 256-byte data frame follows.
-std::array<std::uint8_t, 6> BlockWriteCommand(int head, int unit, int block);
+link::Command BlockWriteCommand(int head, int unit, int block);
 
 // The selection dialog of the type, titled in `lang`.
 tool::ImageSelectionDialog SelectionDialogOf(const ImageTypeInfo& info, Lang lang);

@@ -17,12 +17,8 @@
 namespace kyr::images {
 namespace {
 
-using detail::Exchange;
-
 // Window events let through after the file dialog, before the transfer starts.
 constexpr int kEventsBeforeTransfer = 20;
-// A block request answered wrongly this many times in a row gives up.
-constexpr int kWrongRepliesAllowed = 5;
 
 bool Selected(const ImageState& state, int number) {
   return ((state.selection >> number) & 1) != 0;
@@ -33,9 +29,9 @@ void NameImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
                     ctx.state.ng_records, LanguageMark());
 }
 
-// Closes the link, with the closing frame unless something failed.
-void CloseLinkAfterImages(ImageOpsContext& ctx) {
-  tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+// Closes the link, with the closing frame when `closing`.
+void CloseLinkAfterImages(ImageOpsContext& ctx, bool closing) {
+  detail::CloseImageLink(ctx, closing);
 }
 
 // The presence phase on its own link session: true with the selection mask set.
@@ -44,7 +40,8 @@ bool FindImages(ImageOpsContext& ctx, int head) {
   const std::optional<int> query = head != 0 ? std::optional<int>(head) : std::nullopt;
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, query)) return false;
   const bool found = detail::RunPresencePhase(ctx, head);
-  CloseLinkAfterImages(ctx);
+  // A failed presence phase leaves the head without the closing frame.
+  CloseLinkAfterImages(ctx, !ctx.state.failed);
   return found && !ctx.state.failed;
 }
 
@@ -109,49 +106,43 @@ Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
                       files::AtomicFileWriter& file) {
   const int unit = ImageUnit(info, number);
   int replies = info.replies_per_request;
-  int wrong = 0;
-  bool asked_again = false;  // a request went wrong: late answers to it may still come
+  bool aborted = false;
   link::ReplyWords words{};
-  for (int block = 0; block < kBlocksPerImage;) {
-    const auto command = BlockReadCommand(info, head, unit, block, replies);
-    if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent) {
-      detail::ReportNotSent(ctx);
-      return Transfer::kFailed;
-    }
-    int received = 0;
-    for (; received < replies; ++received) {
-      if (detail::ReceiveExpected(ctx.link, kWordsPerBlock, words) != Exchange::kGood) break;
-      StoreBlock(ctx.state.image, block + received, words);
-      wrong = 0;
-      ctx.host.SetProgressPosition(block + received);
-      ctx.host.ProcessPendingEvents(1);
-      if (ctx.host.AbortRequested()) {
-        ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
-        return Transfer::kAborted;
+  for (int block = 0; block < kBlocksPerImage; block += replies) {
+    auto request_blocks = [&] {
+      link::Request request{BlockReadCommand(info, head, unit, block, replies), kWordsPerBlock};
+      request.block = block;
+      link::Attempt attempt = link::AskOnce(ctx.link, request, words);
+      for (int received = 0; attempt == link::Attempt::kGood;) {
+        StoreBlock(ctx.state.image, block + received, words);
+        ctx.host.SetProgressPosition(block + received);
+        ctx.host.ProcessPendingEvents(1);
+        if (ctx.host.AbortRequested()) {
+          aborted = true;
+          return link::Attempt::kStopped;
+        }
+        if (++received == replies) return link::Attempt::kGood;
+        ctx.link.NoteBlock(block + received);
+        attempt = link::ReceiveOnce(ctx.link, kWordsPerBlock, words);
       }
+      if (attempt != link::Attempt::kWrong) return attempt;
+      // When a reply of a many-block request went wrong, its followers may still come, late
+      // but all at once; taken for the answers to the single-block requests that follow they
+      // would put one block's words in another's place. They are waited out once per image.
+      if (replies > 1) ctx.link.DiscardPending(kLateAnswersQuietMs);
+      replies = 1;
+      return link::Attempt::kWrong;
+    };
+    const link::ExchangeResult result = link::Retry(ctx.link, link::kFiveAttempts, request_blocks);
+    if (aborted) {
+      ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
+      return Transfer::kAborted;
     }
-    if (received == replies) {
-      // The replies taken after a wrong one may be late answers to the earlier request,
-      // with the answers to this one still to come: they must not answer the next request.
-      if (asked_again) ctx.link.DiscardPending();
-      asked_again = false;
-      if (!AppendBlocks(ctx.state, file, block, replies)) {
-        ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
-        return Transfer::kStopped;
-      }
-      block += replies;
-      continue;
+    if (!detail::ExchangeDone(ctx, result)) return Transfer::kFailed;
+    if (!AppendBlocks(ctx.state, file, block, replies)) {
+      ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
+      return Transfer::kStopped;
     }
-    if (++wrong >= kWrongRepliesAllowed) {
-      detail::ReportCommunicationError(ctx);
-      return Transfer::kFailed;
-    }
-    // When a reply of a many-block request went wrong, its followers may still come, late
-    // but all at once; taken for the answers to the single-block requests that follow they
-    // would put one block's words in another's place. They are waited out once per image.
-    if (replies > 1) ctx.link.DiscardPending(kLateAnswersQuietMs);
-    asked_again = true;
-    replies = 1;
   }
   return Transfer::kDone;
 }
@@ -200,7 +191,9 @@ int TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
           break;
       }
     }
-    CloseLinkAfterImages(ctx);
+    // The transfer always ends with the closing frame, also after a failed block or an abort,
+    // so that the head knows the exchange is over.
+    CloseLinkAfterImages(ctx, true);
     if (ctx.state.failed) result = kImagesFailed;
     if (result == kImagesDone) ctx.host.ShowMessage(tool::FinishBox(kMsgReadComplete));
   } else {
@@ -220,7 +213,7 @@ int ReadImages(ImageOpsContext& ctx) {
   ctx.host.SetProgressPosition(0);
   const ImageTypeInfo& info = ImageTypeOf(ctx.type);
   // NG images always come from the first head.
-  const int head = info.head_bits ? ctx.head : 0;
+  const int head = FromTargetHead(info) ? ctx.head : 0;
   if (!FindImages(ctx, head)) return kImagesFailed;
   if (!ChooseImages(ctx, info) || !ChooseFileName(ctx)) return kImagesNotWanted;
   ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "images/bitmap.h"
@@ -17,14 +18,9 @@
 namespace kyr::images {
 namespace {
 
-using detail::Exchange;
-
 constexpr int kEventsBeforeTransfer = 20;
-// A block answered wrongly this many times in a row gives up.
-constexpr int kWrongAcknowledgesAllowed = 5;
 // Poll replies of the wrong length allowed in a row; the next one gives up.
 constexpr int kBadPollRepliesAllowed = 20;
-constexpr int kPollWords = 5;
 // First poll words of a head still busy with the image.
 constexpr std::uint16_t kBusy = 5;
 constexpr std::uint16_t kBusyStoring = 15;
@@ -120,7 +116,6 @@ bool LoadSource(ImageOpsContext& ctx, const std::string& path) {
 
 // Sends block `block` with its data and waits for the acknowledge, again after a wrong one.
 bool WriteBlock(ImageOpsContext& ctx, int head, int unit, int block) {
-  const auto command = BlockWriteCommand(head, unit, block);
   std::array<std::uint8_t, 2 * kWordsPerBlock> data{};
   const auto first = static_cast<std::size_t>(block) * kWordsPerBlock;
   for (std::size_t i = 0; i < kWordsPerBlock; ++i) {
@@ -128,24 +123,10 @@ bool WriteBlock(ImageOpsContext& ctx, int head, int unit, int block) {
     data[2 * i] = static_cast<std::uint8_t>(word & 0xFF);
     data[2 * i + 1] = static_cast<std::uint8_t>(word >> 8);
   }
+  link::Request request{BlockWriteCommand(head, unit, block), 0, data};
+  request.block = block;
   link::ReplyWords words{};
-  for (int wrong = 0;;) {
-    if (ctx.link.SendFrame(command.data(), command.size()) != link::kFrameSent ||
-        ctx.link.SendFrame(data.data(), data.size()) != link::kFrameSent) {
-      detail::ReportNotSent(ctx);
-      return false;
-    }
-    if (detail::ReceiveExpected(ctx.link, 0, words) == Exchange::kGood) {
-      // Acknowledges to earlier attempts may follow a late one; taken for the next block's
-      // they would hide a refusal of that block.
-      if (wrong > 0) ctx.link.DiscardPending();
-      return true;
-    }
-    if (++wrong >= kWrongAcknowledgesAllowed) {
-      detail::ReportCommunicationError(ctx);
-      return false;
-    }
-  }
+  return detail::ExchangeDone(ctx, link::Exchange(ctx.link, request, words));
 }
 
 enum class Stored { kYes, kFailed, kAborted };
@@ -154,36 +135,37 @@ enum class Stored { kYes, kFailed, kAborted };
 // run and Abort takes effect; a head still busy after kStoreLimitMs is taken as failed, so
 // that a head stuck busy cannot hang the tool.
 Stored WaitUntilStored(ImageOpsContext& ctx, int head) {
-  const std::array<std::uint8_t, 6> poll = {
-      static_cast<std::uint8_t>(0x28 + head), 0x12, 0, 0, kPollWords, 0};
+  const link::Request poll{link::WriteStatusPollCommand(head), link::kWriteStatusWords};
+  constexpr link::RetryPolicy kPollPolicy{kBadPollRepliesAllowed + 1, true, link::kDrainQuietMs};
   link::ReplyWords words{};
   const std::uint32_t start = ctx.link.TickCount();
-  for (int bad = 0;;) {
-    switch (detail::Ask(ctx.link, poll, kPollWords, words)) {
-      case Exchange::kNotSent:
-        detail::ReportNotSent(ctx);
-        return Stored::kFailed;
-      case Exchange::kWrong:
-        if (++bad > kBadPollRepliesAllowed) {
-          detail::ReportCommunicationError(ctx);
-          return Stored::kFailed;
-        }
-        break;
-      case Exchange::kGood:
-        if (words[0] != kBusy && words[0] != kBusyStoring) return Stored::kYes;
-        bad = 0;
-        break;
-    }
+  bool first = true;
+  Stored stopped = Stored::kYes;
+  // Lets the window's events run before every poll but the first; false when the wait ends.
+  auto may_poll_again = [&] {
+    if (std::exchange(first, false)) return true;
     ctx.host.ProcessPendingEvents(1);
     if (ctx.host.AbortRequested()) {
       ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
-      return Stored::kAborted;
+      stopped = Stored::kAborted;
+      return false;
     }
     // Unsigned difference: right across a wrap of the tick count.
     if (ctx.link.TickCount() - start >= kStoreLimitMs) {
       detail::ReportCommunicationError(ctx);
-      return Stored::kFailed;
+      stopped = Stored::kFailed;
+      return false;
     }
+    return true;
+  };
+  // Each busy answer starts the count of wrong replies afresh.
+  for (;;) {
+    const link::ExchangeResult result = link::Retry(ctx.link, kPollPolicy, [&] {
+      return may_poll_again() ? link::AskOnce(ctx.link, poll, words) : link::Attempt::kStopped;
+    });
+    if (result == link::ExchangeResult::kStopped) return stopped;
+    if (!detail::ExchangeDone(ctx, result)) return Stored::kFailed;
+    if (words[0] != kBusy && words[0] != kBusyStoring) return Stored::kYes;
   }
 }
 
@@ -236,9 +218,11 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
   ctx.host.EnableCommands(false);
   ctx.host.ClearAbortRequest();
   int result = kImagesDone;
+  // Once the transfer ran, the head is told it ended, also after a failed block or an abort;
+  // a source that could not be used ends the write before the head was sent anything of it.
   switch (WriteFiles(ctx, info, paths)) {
     case Step::kDone:
-      tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+      detail::CloseImageLink(ctx, true);
       if (!ctx.state.failed) {
         ctx.host.ShowMessage(tool::FinishBox(kMsgWriteComplete));
       } else {
@@ -251,11 +235,11 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
       result = kImagesRefused;
       break;
     case Step::kFailed:
-      tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+      detail::CloseImageLink(ctx, true);
       result = kImagesFailed;
       break;
     case Step::kAborted:
-      tool::ShowLinkFailure(ctx.host, ctx.link.CloseLink(!ctx.state.failed));
+      detail::CloseImageLink(ctx, true);
       result = kImagesAborted;
       break;
   }

@@ -1,0 +1,56 @@
+#include "link/exchange.h"
+
+namespace kyr::link {
+
+std::string_view AttemptName(Attempt attempt) {
+  switch (attempt) {
+    case Attempt::kGood:
+      return "good";
+    case Attempt::kWrong:
+      return "wrong";
+    case Attempt::kNotSent:
+      return "not sent";
+    case Attempt::kStopped:
+      return "stopped";
+  }
+  return "?";
+}
+
+std::string_view ExchangeResultName(ExchangeResult result) {
+  switch (result) {
+    case ExchangeResult::kDone:
+      return "done";
+    case ExchangeResult::kNotSent:
+      return "not sent";
+    case ExchangeResult::kNoGoodReply:
+      return "no good reply";
+    case ExchangeResult::kStopped:
+      return "stopped";
+  }
+  return "?";
+}
+
+Attempt ReceiveOnce(Link& link, int words_expected, ReplyWords& words) {
+  if (link.ReceiveReply(words) == words_expected) return Attempt::kGood;
+  link.DiscardPending();
+  return Attempt::kWrong;
+}
+
+Attempt AskOnce(Link& link, const Request& request, ReplyWords& words) {
+  link.NoteBlock(request.block);
+  if (link.SendFrame(request.command.data(), request.command.size()) != kFrameSent) {
+    return Attempt::kNotSent;
+  }
+  if (!request.data.empty()) {
+    const int sent = link.SendFrame(request.data.data(), request.data.size());
+    if (sent != kFrameSent && request.data_must_be_sent) return Attempt::kNotSent;
+  }
+  return ReceiveOnce(link, request.reply_words, words);
+}
+
+ExchangeResult Exchange(Link& link, const Request& request, ReplyWords& words,
+                        const RetryPolicy& policy) {
+  return Retry(link, policy, [&] { return AskOnce(link, request, words); });
+}
+
+}  // namespace kyr::link

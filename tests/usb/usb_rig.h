@@ -1,0 +1,135 @@
+#pragma once
+// One rig for the USB end-to-end tests: an emulated bus with head units, the real platform
+// (libftdi1 over libusb, sysfs, the system clock) pointed at it, a recording host and a
+// temporary folder.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+
+#include "common/temp_folder.h"
+#include "common/tool_host.h"
+#include "images/ops/image_ops.h"
+#include "link/link.h"
+#include "link/posix/serial_port.h"
+#include "link/sysfs/sysfs_devices.h"
+#include "link/usb/ftdi_bus.h"
+#include "settings/settings_image.h"
+#include "tool/tool_state.h"
+#include "tool/write_choices.h"
+#include "transfer/transfer.h"
+#include "usb/emu/ftdi_emulator.h"
+
+namespace kyr::usb_emu::testing {
+
+// Different words everywhere, with a KYR-TC version 3 word.
+inline settings::SettingsImage PatternImage(unsigned seed) {
+  std::mt19937 random(seed);
+  settings::SettingsImage image{};
+  for (auto& word : image) word = static_cast<std::uint16_t>(random());
+  image[settings::CommonWord(0)] = 0x0301;
+  return image;
+}
+
+inline UnitOptions Unit(const std::string& serial) {
+  UnitOptions options;
+  options.serial = serial;
+  return options;
+}
+
+// Answers every dialog from a script: the file to save or open, GO on the image selection
+// with `selection`, the image number `number`, WRITE with `write_choices`.
+class UsbHost : public test_common::RecordingToolHost {
+ public:
+  std::optional<std::string> file;
+  std::vector<std::string> files;
+  std::uint64_t selection = 1;
+  int number = 0;
+  tool::WriteChoices write_choices;
+
+  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
+                                         const std::string&) override {
+    return file;
+  }
+  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>&,
+                                         const std::string&) override {
+    return file;
+  }
+  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
+    return files;
+  }
+  bool AskImageSelection(const tool::ImageSelectionDialog&, std::uint64_t& mask) override {
+    mask = selection;
+    return true;
+  }
+  bool AskImageNumber(int, int& chosen) override {
+    chosen = number;
+    return true;
+  }
+  bool AskWriteChoices(tool::WriteChoices& choices) override {
+    choices = write_choices;
+    return true;
+  }
+};
+
+class UsbRig : public ::testing::Test {
+ public:
+  // Adds a unit whose head holds PatternImage(seed).
+  EmulatedUnit& AddUnit(const std::string& serial = "KYRD0001", unsigned seed = 7) {
+    EmulatedUnit& unit = bus.Add(Unit(serial));
+    const auto image = PatternImage(seed);
+    unit.WithEngine([&](headsim::Engine& engine) {
+      std::copy(image.begin(), image.end(), engine.Head(0).settings.begin());
+      return 0;
+    });
+    return unit;
+  }
+  // The head's settings as they are now.
+  static settings::SettingsImage HeadImage(EmulatedUnit& unit, int head = 0) {
+    settings::SettingsImage image{};
+    unit.WithEngine([&](headsim::Engine& engine) {
+      std::copy(engine.Head(head).settings.begin(), engine.Head(head).settings.end(),
+                image.begin());
+      return 0;
+    });
+    return image;
+  }
+
+  // The platform, made after the units so that libusb sees them from the start.
+  link::LinkEnvironment Environment() {
+    if (!ftdi) ftdi = std::make_unique<link::FtdiBus>();
+    link::LinkEnvironment environment;
+    environment.usb_bus = ftdi.get();
+    environment.devices = &sysfs;
+    environment.clock = &clock;
+    return environment;
+  }
+  link::Link& Link() {
+    if (!link) link = std::make_unique<link::Link>(Environment());
+    return *link;
+  }
+  transfer::TransferContext Context(int head = 0) {
+    return transfer::TransferContext{host, Link(), state, "USB", head};
+  }
+  images::ImageOpsContext ImageContext(int type, int head = 0) {
+    return images::ImageOpsContext{host, Link(), *image_state, "USB", head, type};
+  }
+  void TearDown() override {
+    link.reset();
+    ftdi.reset();  // the libusb context goes before the bus
+  }
+
+  EmulatedBus bus;
+  link::SysfsDevices sysfs;
+  link::SystemClock clock;
+  std::unique_ptr<link::FtdiBus> ftdi;
+  std::unique_ptr<link::Link> link;
+  UsbHost host;
+  tool::ToolState state;
+  std::unique_ptr<images::ImageState> image_state = std::make_unique<images::ImageState>();
+  test_common::TempFolder temp;
+};
+
+}  // namespace kyr::usb_emu::testing
