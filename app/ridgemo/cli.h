@@ -22,6 +22,8 @@ inline constexpr int kExitUsage = 2;
 struct GlobalOptions {
   std::string port = "USB";
   int head = 1;  // 1 to 3 as the Target Head box shows it
+  bool head_given = false;
+  bool all_heads = false;  // --head all (backup only)
   bool simulate = false;
   bool yes = false;  // answer Yes to every question
 };
@@ -75,5 +77,8 @@ int RunWriteSettings(CommandContext& ctx);
 int RunReadImages(CommandContext& ctx);
 int RunWriteImages(CommandContext& ctx);
 int RunMonitor(CommandContext& ctx);
+int RunBackup(CommandContext& ctx);   // cli_backup.cpp
+int RunRestore(CommandContext& ctx);  // cli_backup.cpp
+int RunCompare(CommandContext& ctx);  // cli_backup.cpp
 
 }  // namespace kyr::ridgemo
