@@ -40,6 +40,9 @@ constexpr std::array kCommands = {
     Command{"compare", "FILE.kdta [--head N]", RunCompare,
             "the file against the head's settings, setting by setting (exit 0 same,\n"
             "    1 different, 2 error)"},
+    Command{"devices", "", RunDevices,
+            "lists every head unit: index, serial number, description, device, and whether\n"
+            "    this user may open it (--device SERIAL picks one for the other commands)"},
 };
 
 const Command* FindCommand(std::string_view name) {
@@ -49,7 +52,8 @@ const Command* FindCommand(std::string_view name) {
 }
 
 void PrintHelp(std::ostream& out) {
-  out << "usage: ridgemo [--port P] [--head 1|2|3] [--simulate] [--lang en|ja] [COMMAND ...]\n"
+  out << "usage: ridgemo [--port P] [--head 1|2|3] [--device SERIAL] [--simulate] [--lang en|ja]\n"
+         "               [COMMAND ...]\n"
          "Without a command the tool window opens (--simulate: with the built-in simulated\n"
          "head as its USB head unit); --screenshot OUT.png [--scene NAME] renders the window\n"
          "instead and exits. Scenes: idle, monitor, prm-write, bank, memory, ng, shoot,\n"
@@ -99,6 +103,9 @@ ParsedLine ParseGlobalOptions(std::vector<std::string> args) {
     SetLanguage(parsed.value_or(CurrentLanguage()));
   }
   if (const auto port = TakeLastOption(args, "--port", missing)) line.options.port = *port;
+  if (const auto device = TakeLastOption(args, "--device", missing)) {
+    line.options.device = *device;
+  }
   if (const auto head = TakeLastOption(args, "--head", missing)) {
     line.options.head_given = true;
     line.options.all_heads = *head == "all";
@@ -147,7 +154,10 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, std::strin
 
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
   link::LinkEnvironment system = link::SystemLinkEnvironment();
-  return options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
+  link::LinkEnvironment environment =
+      options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
+  environment.device_serial = options.device;
+  return environment;
 }
 
 int UsageError(const CommandContext& ctx, std::string_view command) {

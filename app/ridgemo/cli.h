@@ -25,7 +25,8 @@ struct GlobalOptions {
   bool head_given = false;
   bool all_heads = false;  // --head all (backup only)
   bool simulate = false;
-  bool yes = false;  // answer Yes to every question
+  bool yes = false;    // answer Yes to every question
+  std::string device;  // --device SERIAL: the head unit to use; empty: the first
 };
 
 struct CommandContext {
@@ -80,5 +81,6 @@ int RunMonitor(CommandContext& ctx);
 int RunBackup(CommandContext& ctx);   // cli_backup.cpp
 int RunRestore(CommandContext& ctx);  // cli_backup.cpp
 int RunCompare(CommandContext& ctx);  // cli_backup.cpp
+int RunDevices(CommandContext& ctx);
 
 }  // namespace kyr::ridgemo

@@ -133,6 +133,37 @@ std::optional<std::pair<bool, bool>> ParseImageKinds(const std::string& text) {
   return kinds;
 }
 
+// One unit's backup into `dir`; true when it is complete. `replace`: `dir` may be replaced.
+bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std::string& dir,
+                   std::pair<bool, bool> kinds, bool replace) {
+  link::Link link(LinkEnvironmentFor(options));
+  std::string serial;
+  std::vector<int> heads = backup::PresentHeads(link, options.port, serial);
+  if (!options.all_heads) heads = {options.head};
+  if (heads.empty()) heads = {1};  // the transfer itself reports why the unit does not answer
+
+  InterruptGuard interrupt;
+  ProgressLine progress(ctx.err);
+  backup::BackupJob job{ctx.host, link, options.port, heads};
+  job.bank_images = kinds.first;
+  job.memory_images = kinds.second;
+  job.replace = replace;
+  job.program = std::string("ridgemo ") + KYR_VERSION;
+  job.unit_serial = serial;
+  job.lang = CurrentLanguage();
+  job.progress = progress.Sink();
+  job.interrupted = &InterruptGuard::Interrupted;
+  std::string problem;
+  const backup::Outcome outcome = backup::BackupUnit(job, dir, problem);
+  progress.End();
+  if (outcome == backup::Outcome::kDone) {
+    ctx.out << Text(kStrBackupDone, {dir}) << '\n';
+    return true;
+  }
+  ctx.err << Text(kStrBackupFailed, {dir, problem}) << '\n';
+  return false;
+}
+
 }  // namespace
 
 // backup DIR: every head's settings and images into DIR, which appears only when complete.
@@ -148,33 +179,7 @@ int RunBackup(CommandContext& ctx) {
   std::error_code error;
   const bool exists = fs::exists(fs::symlink_status(dir, error));
   if (exists && !Ask(ctx, kStrReplaceQuestion, dir)) return kExitFailed;
-
-  link::Link link(LinkEnvironmentFor(ctx.options));
-  std::string serial;
-  std::vector<int> heads = backup::PresentHeads(link, ctx.options.port, serial);
-  if (!ctx.options.all_heads) heads = {ctx.options.head};
-  if (heads.empty()) heads = {1};  // the transfer itself reports why the unit does not answer
-
-  InterruptGuard interrupt;
-  ProgressLine progress(ctx.err);
-  backup::BackupJob job{ctx.host, link, ctx.options.port, heads};
-  job.bank_images = kinds->first;
-  job.memory_images = kinds->second;
-  job.replace = exists;
-  job.program = std::string("ridgemo ") + KYR_VERSION;
-  job.unit_serial = serial;
-  job.lang = CurrentLanguage();
-  job.progress = progress.Sink();
-  job.interrupted = &InterruptGuard::Interrupted;
-  std::string problem;
-  const backup::Outcome outcome = backup::BackupUnit(job, dir, problem);
-  progress.End();
-  if (outcome == backup::Outcome::kDone) {
-    ctx.out << Text(kStrBackupDone, {dir}) << '\n';
-    return kExitDone;
-  }
-  ctx.err << Text(kStrBackupFailed, {dir, problem}) << '\n';
-  return kExitFailed;
+  return BackupOneUnit(ctx, ctx.options, dir, *kinds, exists) ? kExitDone : kExitFailed;
 }
 
 // restore DIR: checks the backup before the link opens, asks once, then writes it back.

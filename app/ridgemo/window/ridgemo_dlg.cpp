@@ -74,13 +74,18 @@ QStringList NameFilters(const std::vector<userport::FileFilter>& filters) {
 CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selections_path,
                          SelectionsUse use, QWidget* parent)
     : QDialog(parent),
+      device_(environment.device_serial),
       link_(std::move(environment)),
       image_state_(std::make_unique<images::ImageState>()),
       monitor_(std::make_unique<monitor::MonitorState>()),
       selections_path_(selections_path.empty() ? tool::SelectionsFilePath()
                                                : std::move(selections_path)),
       selections_use_(use) {
-  setWindowTitle(ToolString(kTextTitle));
+  // A unit chosen with --device is named in the title, so that with several heads plugged
+  // in the user sees which one the buttons talk to.
+  setWindowTitle(device_.empty() ? ToolString(kTextTitle)
+                                 : ToolString(kTextTitle) + QStringLiteral(" \u2014 ") +
+                                       QString::fromStdString(device_));
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   frame_timer_.setSingleShot(true);
   frame_timer_.setTimerType(Qt::PreciseTimer);
