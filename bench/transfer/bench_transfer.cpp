@@ -96,9 +96,9 @@ void BM_ReadAllSettingsAt115200(benchmark::State& state) {
   double seconds = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const int result = kyr::transfer::ReadAllSettingsTo(ctx, folder.File("out.kdta"));
+    const auto result = kyr::transfer::ReadAllSettingsTo(ctx, folder.File("out.kdta"));
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (result != kyr::transfer::kTransferDone) {
+    if (result != kyr::transfer::Outcome::kDone) {
       state.SkipWithError("the read failed");
       return;
     }
@@ -123,7 +123,7 @@ void BM_ReadAllSettingsInProcess(benchmark::State& state) {
   kyr::transfer::TransferContext ctx{host, link, tool_state, "USB", 0};
   for (auto _ : state) {
     if (kyr::transfer::ReadAllSettingsTo(ctx, folder.File("out.kdta")) !=
-        kyr::transfer::kTransferDone) {
+        kyr::transfer::Outcome::kDone) {
       state.SkipWithError("the read failed");
       return;
     }

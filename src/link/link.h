@@ -73,7 +73,7 @@ class Link {
   void DiscardPending(std::uint32_t quiet_ms = kDrainQuietMs);
 
   // The block the next request is about (-1 for none), for the trace.
-  void NoteBlock(int block) { block_ = block; }
+  void NoteBlock(int block);
   int NotedBlock() const { return block_; }
 
   // Milliseconds on the link's clock (the environment's, else the system's), for the waits
@@ -91,6 +91,8 @@ class Link {
   int OpenUsb(bool handshake);
   int OpenSerial(std::string_view port_name);
   void DrainIfNeeded();
+  int ReceiveReplyUntraced(ReplyWords& words);
+  void Trace(std::string_view note);
 
   LinkEnvironment environment_;
   LinkMode mode_ = LinkMode::None;

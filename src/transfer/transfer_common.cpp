@@ -9,7 +9,7 @@ std::vector<tool::FileFilter> KdtaFilters() {
   return {{"KYR data file ( *.kdta )", "*.kdta"}, {"All files(*.*)", "*.*"}};
 }
 
-int Fail(TransferContext& ctx, int result) {
+Outcome Fail(TransferContext& ctx, Outcome result) {
   ctx.state.failed = true;
   return result;
 }
@@ -29,11 +29,11 @@ bool BlockRead(TransferContext& ctx, link::ExchangeResult outcome) {
   return false;
 }
 
-int CloseLinkAfterTransfer(TransferContext& ctx) {
+Outcome CloseLinkAfterTransfer(TransferContext& ctx) {
   const int closed = ctx.link.CloseLink(!ctx.state.failed);
   tool::ShowLinkFailure(ctx.host, closed);
   if (closed != link::kOk) ctx.state.failed = true;
-  return ctx.state.failed ? kTransferFailed : kTransferDone;
+  return ctx.state.failed ? Outcome::kFailed : Outcome::kDone;
 }
 
 }  // namespace kyr::transfer
