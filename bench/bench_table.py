@@ -28,6 +28,7 @@ ROWS = [
     ("bench_monitor", r"BM_UnpackMonitorFrame$", "monitor frame unpack", "cpu", 0.3),
     ("bench_monitor", r"BM_PaintCanvas$", "monitor paint (960x544)", "cpu", 3.0),
     ("bench_transfer", r"BM_ReadAllSettingsAt115200", "Read All Settings, ratio to wire", "ratio", 1.05),
+    ("bench_backup", r"BM_BackupOneHead32BankImagesAt115200", "backup, one head, 32 bank images, ratio to wire", "ratio", 1.03),
     ("bench_transfer", r"BM_ReadAllSettingsInProcess$", "Read All Settings, in process", "cpu", None),
     ("bench_images", r"BM_ReadOneBankImage$", "image read (simulated head)", "cpu", 20.0),
     ("bench_images", r"BM_WriteOneBankImage$", "image write (simulated head)", "cpu", 20.0),

@@ -32,6 +32,17 @@ constexpr std::array kCommands = {
     Command{"to-bmp", "IN.kimg OUT.bmp [--yes]", RunToBmp},
     Command{"monitor", "--frames N --bmp OUT.bmp [--yes]", RunMonitor,
             "grabs N frames of the head's screen (USB only) and saves the last one"},
+    Command{"backup", "DIR [--head 1|2|3|all] [--images bank,memory|none] [--yes]", RunBackup,
+            "every head's settings and registered images, bitmaps, index.html and\n"
+            "    manifest.json into DIR, which appears only when complete"},
+    Command{"restore", "DIR [--head N] [--no-images] [--verify] [--yes]", RunRestore,
+            "checks DIR before the link opens, then writes the settings and images back"},
+    Command{"compare", "FILE.kdta [--head N]", RunCompare,
+            "the file against the head's settings, setting by setting (exit 0 same,\n"
+            "    1 different, 2 error)"},
+    Command{"devices", "", RunDevices,
+            "lists every head unit: index, serial number, description, device, and whether\n"
+            "    this user may open it (--device SERIAL picks one for the other commands)"},
 };
 
 const Command* FindCommand(std::string_view name) {
@@ -41,7 +52,8 @@ const Command* FindCommand(std::string_view name) {
 }
 
 void PrintHelp(std::ostream& out) {
-  out << "usage: ridgemo [--port P] [--head 1|2|3] [--simulate] [--lang en|ja] [COMMAND ...]\n"
+  out << "usage: ridgemo [--port P] [--head 1|2|3] [--device SERIAL] [--simulate] [--lang en|ja]\n"
+         "               [COMMAND ...]\n"
          "Without a command the tool window opens (--simulate: with the built-in simulated\n"
          "head as its USB head unit); --screenshot OUT.png [--scene NAME] renders the window\n"
          "instead and exits. Scenes: idle, monitor, prm-write, bank, memory, ng, shoot,\n"
@@ -91,8 +103,13 @@ ParsedLine ParseGlobalOptions(std::vector<std::string> args) {
     SetLanguage(parsed.value_or(CurrentLanguage()));
   }
   if (const auto port = TakeLastOption(args, "--port", missing)) line.options.port = *port;
+  if (const auto device = TakeLastOption(args, "--device", missing)) {
+    line.options.device = *device;
+  }
   if (const auto head = TakeLastOption(args, "--head", missing)) {
-    const std::optional<int> value = ParseNumber(*head);
+    line.options.head_given = true;
+    line.options.all_heads = *head == "all";
+    const std::optional<int> value = line.options.all_heads ? 1 : ParseNumber(*head);
     if (!value || *value < 1 || *value > 3) line.error = "--head takes 1, 2 or 3";
     line.options.head = value.value_or(0);
   }
@@ -137,7 +154,10 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, std::strin
 
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
   link::LinkEnvironment system = link::SystemLinkEnvironment();
-  return options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
+  link::LinkEnvironment environment =
+      options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
+  environment.device_serial = options.device;
+  return environment;
 }
 
 int UsageError(const CommandContext& ctx, std::string_view command) {
@@ -170,6 +190,10 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled) {
   if (command == nullptr) {
     std::cerr << "ridgemo: unknown command or option \"" << line.rest.front()
               << "\" (see ridgemo --help)\n";
+    return kExitUsage;
+  }
+  if (line.options.all_heads && command->run != RunBackup) {
+    std::cerr << "ridgemo: --head all is for backup only\n";
     return kExitUsage;
   }
   ConsoleHost host(line.options.yes, std::cout, std::cerr);

@@ -22,8 +22,11 @@ inline constexpr int kExitUsage = 2;
 struct GlobalOptions {
   std::string port = "USB";
   int head = 1;  // 1 to 3 as the Target Head box shows it
+  bool head_given = false;
+  bool all_heads = false;  // --head all (backup only)
   bool simulate = false;
-  bool yes = false;  // answer Yes to every question
+  bool yes = false;    // answer Yes to every question
+  std::string device;  // --device SERIAL: the head unit to use; empty: the first
 };
 
 struct CommandContext {
@@ -75,5 +78,9 @@ int RunWriteSettings(CommandContext& ctx);
 int RunReadImages(CommandContext& ctx);
 int RunWriteImages(CommandContext& ctx);
 int RunMonitor(CommandContext& ctx);
+int RunBackup(CommandContext& ctx);   // cli_backup.cpp
+int RunRestore(CommandContext& ctx);  // cli_backup.cpp
+int RunCompare(CommandContext& ctx);  // cli_backup.cpp
+int RunDevices(CommandContext& ctx);
 
 }  // namespace kyr::ridgemo

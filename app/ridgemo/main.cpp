@@ -18,6 +18,11 @@ bool TakeWindowOptions(std::vector<std::string>& args, kyr::ridgemo::WindowOptio
   }
   if (auto scene = kyr::ridgemo::TakeOption(args, "--scene", missing)) options.scene = *scene;
   options.simulate = std::find(args.begin(), args.end(), "--simulate") != args.end();
+  // --device is a global option too: look at it without taking it away.
+  if (const auto it = std::find(args.begin(), args.end(), "--device");
+      it != args.end() && it + 1 != args.end()) {
+    options.device = *(it + 1);
+  }
   if (missing) std::cerr << "ridgemo: an option is missing its value\n";
   return !missing;
 }

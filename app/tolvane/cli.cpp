@@ -31,10 +31,11 @@ struct Command {
 };
 
 // Options that take a value; every other option is a flag.
-const std::set<std::string_view> kValueOptions = {"--lang", "--screenshot", "-o",
-                                                  "--page", "--bank",       "--window"};
+const std::set<std::string_view> kValueOptions = {"--lang", "--screenshot", "-o",       "--page",
+                                                  "--bank", "--window",     "--compare"};
 // Options of the window mode besides the shared ones.
-const std::set<std::string_view> kWindowOptions = {"--screenshot", "--page", "--bank", "--window"};
+const std::set<std::string_view> kWindowOptions = {"--screenshot", "--page", "--bank", "--window",
+                                                   "--compare"};
 const std::set<std::string_view> kSharedOptions = {"--lang", "--help", "--version"};
 
 // Saves as the editor's Save Settings does: asks before replacing a file.
@@ -83,6 +84,7 @@ const std::vector<Command>& Commands() {
       {"init", 1, 1, {"--yes"}, RunInit, "init OUT.kdta [--yes]"},
       {"upgrade", 2, 2, {"--yes"}, RunUpgrade, "upgrade IN.kdta OUT.kdta [--yes]"},
       {"csv", 1, 1, {"-o", "--yes"}, RunCsv, "csv IN.kdta [-o OUT.csv] [--yes]"},
+      {"diff", 2, 2, {}, RunDiff, "diff A.kdta B.kdta"},
   };
   return commands;
 }
@@ -100,12 +102,18 @@ constexpr const char* kHelpNotes =
     "csv lists IN.kdta as comma-separated text (UTF-8, CR LF line ends) in OUT.csv, by\n"
     "default IN with its .kdta replaced by .csv. The lines \"Window Calc.\",\n"
     "\"CoordLimit X±\" and \"CoordLimit Y±\" of a bank's section show the values of\n"
-    "the bank's window 1, where those settings are kept.\n";
+    "the bank's window 1, where those settings are kept.\n"
+    "\n"
+    "diff compares A.kdta with B.kdta setting by setting and prints one line per\n"
+    "differing setting: where it is, its label, its value in A and in B. Words that\n"
+    "no setting covers are shown by word number in hex. When the settings versions\n"
+    "differ, the older file is converted first. Exit status: 0 equal, 1 different,\n"
+    "2 a file could not be read.\n";
 
 void PrintUsage(std::FILE* out) {
   std::fputs(
       "usage: tolvane [--lang en|ja] [FILE.kdta] [--screenshot OUT.png] [--page 1-5]\n"
-      "               [--bank 0-31] [--window 1-16]\n",
+      "               [--bank 0-31] [--window 1-16] [--compare OTHER.kdta]\n",
       out);
   for (const Command& command : Commands()) {
     std::fprintf(out, "       tolvane [--lang en|ja] %.*s\n",
@@ -194,6 +202,7 @@ CommandLineOutcome RunCommandLine(const std::vector<std::string>& args) {
     WindowRequest window;
     if (!parsed.positional.empty()) window.file = parsed.positional[0];
     if (parsed.Has("--screenshot")) window.screenshot = parsed.options["--screenshot"];
+    if (parsed.Has("--compare")) window.compare = parsed.options["--compare"];
     struct Ranged {
       const char* option;
       int low;

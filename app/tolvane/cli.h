@@ -15,6 +15,7 @@ struct WindowRequest {
   std::optional<int> page;    // page 1..5 to show after start-up
   std::optional<int> bank;    // bank 0..31
   std::optional<int> window;  // window as shown, 1..16
+  std::string compare;        // a settings file to compare the open settings with, or empty
 };
 
 struct CommandLineOutcome {
@@ -46,6 +47,7 @@ void PrintMessage(int id);
 bool AskQuestion(int id, bool yes_option);
 
 // Commands kept in files of their own.
-int RunCsv(const CommandArgs& args);  // cli_csv.cpp
+int RunCsv(const CommandArgs& args);   // cli_csv.cpp
+int RunDiff(const CommandArgs& args);  // cli_diff.cpp
 
 }  // namespace kyr::tolvane

@@ -80,6 +80,7 @@ void CTolvaneApp::Prepare(const WindowRequest& request) {
   if (request.bank) editor_.SelectBank(*request.bank);
   if (request.window) editor_.SelectWindow(*request.window - 1);  // shown as 1..16
   dialog_.ApplyModel();
+  if (!request.compare.empty()) dialog_.CompareWithFile(request.compare);
 }
 
 int CTolvaneApp::Run(const WindowRequest& request) {
@@ -105,6 +106,16 @@ int CTolvaneApp::SaveScreenshot(const std::string& path) {
   if (picture.isNull() || !picture.save(QString::fromStdString(path), "PNG")) {
     std::fprintf(stderr, "tolvane: cannot write the screenshot %s\n", path.c_str());
     return kExitFailed;
+  }
+  // The comparison's list is a window of its own, rendered beside: OUT-compare.png.
+  if (QDialog* comparison = dialog_.ComparisonWindow(); comparison != nullptr) {
+    const std::string beside =
+        (path.ends_with(".png") ? path.substr(0, path.size() - 4) : path) + "-compare.png";
+    QApplication::processEvents();
+    if (!comparison->grab().save(QString::fromStdString(beside), "PNG")) {
+      std::fprintf(stderr, "tolvane: cannot write the screenshot %s\n", beside.c_str());
+      return kExitFailed;
+    }
   }
   return kExitDone;
 }

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -17,7 +18,10 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
+#include "editor/page_table.h"
 #include "editor/text_ids.h"
+#include "settings/field_table.h"
+#include "settings/settings_file.h"
 #include "settings/settings_image.h"
 #include "strings/strings.h"
 
@@ -211,6 +215,8 @@ QLayout* CTolvaneDlg::BuildCommandButtons() {
   column->addSpacing(16);
   add(editor::kInitialize, editor::kTextInitialize);
   column->addStretch(1);
+  add(editor::kCompareFile, editor::kTextCompareFile);
+  column->addSpacing(16);
   add(editor::kExit, editor::kTextExit);
   return column;
 }
@@ -346,7 +352,90 @@ QWidget* CTolvaneDlg::Control(int control_id) const {
 
 // ---- Widgets to model ---------------------------------------------------------------------
 
+void CTolvaneDlg::CompareWithFile(const std::string& path) {
+  std::optional<editor::Editor::ComparisonInput> input;
+  if (path.empty()) {
+    input = editor_.ChooseComparisonFile();
+  } else if (editor_.RefreshMainWindow() == 0) {
+    // A file named on the command line: read as the dialog's choice would be.
+    input.emplace();
+    input->path = path;
+    if (settings::ReadSettingsFile(path, input->file) != settings::kReadComplete) input.reset();
+    if (input) {
+      settings::ParseSettingsText(settings::FormatSettingsText(editor_.Image(), editor_.Comments()),
+                                  input->open);
+    }
+  }
+  ApplyModel();
+  if (!input) return;
+
+  const Lang lang = CurrentLanguage();
+  const compare::Comparison comparison = compare::CompareSettings(input->open, input->file, lang);
+  differences_ = comparison.differences;
+  if (comparison_window_ == nullptr) {
+    comparison_window_ = new QDialog(this);
+    comparison_window_->setObjectName(QStringLiteral("ComparisonWindow"));
+    comparison_window_->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    comparison_window_->setWindowTitle(Text(editor::kTextCompareTitle));
+    auto* layout = new QVBoxLayout(comparison_window_);
+    auto* summary = new QLabel;
+    summary->setObjectName(QStringLiteral("ComparisonSummary"));
+    summary->setWordWrap(true);
+    layout->addWidget(summary);
+    comparison_list_ = new QListWidget;
+    comparison_list_->setObjectName(QStringLiteral("ComparisonList"));
+    comparison_list_->setMinimumSize(fontMetrics().horizontalAdvance(QString(64, QChar('M'))),
+                                     fontMetrics().lineSpacing() * 18);
+    connect(comparison_list_, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { ShowDifference(comparison_list_->row(item)); });
+    layout->addWidget(comparison_list_);
+    auto* hint = new QLabel(Text(editor::kTextCompareHint));
+    layout->addWidget(hint);
+  }
+  const std::string open_name(LoadString(StringTable::Editor, editor::kTextOpenSettings, lang));
+  QString summary = QString::fromStdString(input->path);
+  const std::string note = compare::ConversionNote(comparison, open_name, input->path, lang);
+  if (!note.empty()) summary += QLatin1Char('\n') + QString::fromStdString(note);
+  const std::string count =
+      comparison.Equal()
+          ? std::string(LoadString(StringTable::Editor, compare::kStrEqual, lang))
+          : FormatMessage(LoadString(StringTable::Editor, compare::kStrDiffering, lang),
+                          {std::to_string(differences_.size())});
+  summary += QLatin1Char('\n') + QString::fromStdString(count);
+  comparison_window_->findChild<QLabel*>(QStringLiteral("ComparisonSummary"))->setText(summary);
+  comparison_list_->clear();
+  for (const compare::Difference& difference : differences_)
+    comparison_list_->addItem(QString::fromStdString(compare::DifferenceLine(difference, lang)));
+  comparison_window_->show();
+}
+
+void CTolvaneDlg::ShowDifference(int row) {
+  if (row < 0 || row >= static_cast<int>(differences_.size())) return;
+  const compare::Difference& d = differences_[static_cast<std::size_t>(row)];
+  int bank = editor_.CurrentBank() == 255 ? 0 : editor_.CurrentBank();
+  int window = editor_.CurrentWindow();
+  if (d.where == compare::Where::kBank || d.where == compare::Where::kWindow) bank = d.bank;
+  if (d.where == compare::Where::kWindow) window = d.window;
+  constexpr int kBankArea = settings::kBankCount * settings::kBankWords;
+  if (d.where == compare::Where::kWord && d.word < kBankArea) {
+    bank = d.word / settings::kBankWords;
+    const int k = d.word % settings::kBankWords - settings::kFirstWindowWord;
+    if (k >= 0) window = k / settings::kWindowWords;
+  }
+  const settings::Field* function = settings::FindField(settings::FieldId::kInspectFunction,
+                                                        settings::SettingsVersion(editor_.Image()));
+  const int inspection =
+      function != nullptr ? settings::ReadFieldValue(editor_.Image(), *function, bank, window) : 0;
+  const int page = d.where == compare::Where::kWord ? 0 : editor::PageOfField(d.field, inspection);
+  editor_.ShowPlace(page, bank, window);
+  ApplyModel();
+}
+
 void CTolvaneDlg::OnButton(int control_id) {
+  if (control_id == editor::kCompareFile) {
+    CompareWithFile();
+    return;
+  }
   if (editor_.ClickButton(control_id) == editor::ButtonResult::kCloseWindow) {
     done(QDialog::Accepted);
     return;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "compare/compare.h"
 #include "editor/editor.h"
 
 class QButtonGroup;
@@ -20,6 +21,7 @@ class QGroupBox;
 class QLabel;
 class QLayout;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QRadioButton;
 
@@ -41,6 +43,16 @@ class CTolvaneDlg : public QDialog {
 
   // The widget of a control id, or nullptr.
   QWidget* Control(int control_id) const;
+
+  // Compares the open settings with a settings file: `path`, or when empty the one chosen in
+  // the Read Settings dialog. The differences are listed in a window beside this one; a
+  // click on a line shows the page, bank and window of its setting.
+  void CompareWithFile(const std::string& path = {});
+  // The list of the last comparison, or nullptr.
+  QListWidget* ComparisonList() const { return comparison_list_; }
+  QDialog* ComparisonWindow() const { return comparison_window_; }
+  // Shows where the difference of the list's line `row` lies.
+  void ShowDifference(int row);
 
  protected:
   // Enter clicks the focused button and goes no further; Escape never closes the window.
@@ -79,6 +91,9 @@ class CTolvaneDlg : public QDialog {
   QGroupBox* left_group_ = nullptr;
   QGroupBox* right_group_ = nullptr;
   std::array<RowWidgets, editor::kRowCount> rows_{};
+  QDialog* comparison_window_ = nullptr;
+  QListWidget* comparison_list_ = nullptr;
+  std::vector<compare::Difference> differences_;
 };
 
 }  // namespace kyr::tolvane

@@ -476,6 +476,26 @@ void Editor::ReadSettingsPath(const std::string& path) {
   ShowNewImage();
 }
 
+std::optional<Editor::ComparisonInput> Editor::ChooseComparisonFile() {
+  if (RefreshMainWindow() != 0) return std::nullopt;
+  const auto chosen = host_.AskOpenFile(KdtaFilters(), file_name_);
+  if (!chosen) return std::nullopt;
+  ComparisonInput input;
+  input.path = settings::WithKdtaExtension(*chosen);
+  if (!ReadFileInto(input.path, input.file)) return std::nullopt;
+  settings::ParseSettingsText(settings::FormatSettingsText(image_, comments_), input.open);
+  return input;
+}
+
+void Editor::ShowPlace(int page, int bank, int window) {
+  if (page < 1 || page > kPageCount) page = window_.checked_page;
+  window_.bank_selection = std::clamp(bank, 0, settings::kBankCount - 1);
+  window_.window_selection = std::clamp(window, 0, settings::kWindowCount - 1);
+  window_.checked_page = page;
+  changes_.bank_selector = changes_.window_selector = changes_.page_buttons = true;
+  RefreshMainWindow();
+}
+
 void Editor::SaveSettings() {
   if (RefreshMainWindow() != 0) return;
   const auto chosen = host_.AskSaveFile(KdtaFilters(), file_name_);

@@ -79,6 +79,18 @@ class Editor {
   void Initialize();
   void GenerateCsv();
 
+  // The settings to compare with a file: stores the shown page, asks for a settings file as
+  // Read Settings does and reads it (messages 129 / 130), without touching the open
+  // settings. `open` is the open settings as Save Settings would write them.
+  struct ComparisonInput {
+    settings::SettingsImage open;
+    settings::SettingsImage file;
+    std::string path;
+  };
+  std::optional<ComparisonInput> ChooseComparisonFile();
+  // Shows `page` (1..5) of `bank` and `window` as the page buttons and selectors do.
+  void ShowPlace(int page, int bank, int window);
+
   // ---- Field stores (used by StorePageValues; `word` is an image word index) ---------
   // The combo's selected index, masked to the field; no selection leaves the word as is.
   void StoreComboIndex(int combo_id, int word, int shift, std::uint16_t mask);

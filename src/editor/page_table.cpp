@@ -1,5 +1,7 @@
 #include "editor/page_table.h"
 
+#include <algorithm>
+
 #include <array>
 
 #include "editor/control_ids.h"
@@ -232,6 +234,23 @@ std::span<const RowDef> JudgmentRows(int inspection_function) {
     default:
       return {};
   }
+}
+
+int PageOfField(settings::FieldId field, int inspection_function) {
+  const auto shows = [field](std::span<const RowDef> rows) {
+    return std::any_of(rows.begin(), rows.end(),
+                       [field](const RowDef& row) { return row.field == field; });
+  };
+  for (int page = 1; page <= kPageCount; ++page) {
+    if (shows(PageDefinition(page).rows)) return page;
+  }
+  if (InspectFunctionRow().field == field || shows(JudgmentRows(inspection_function)))
+    return kSearchInspectionPage;
+  // A field of another inspection function still lives on the judgment page.
+  for (int function = 0; function < 8; ++function) {
+    if (shows(JudgmentRows(function))) return kSearchInspectionPage;
+  }
+  return 0;
 }
 
 }  // namespace kyr::editor

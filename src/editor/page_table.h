@@ -55,6 +55,10 @@ const PageDef& PageDefinition(int page);
 const RowDef& InspectFunctionRow();
 std::span<const RowDef> JudgmentRows(int inspection_function);
 
+// The page (1..5) that shows `field` for a window of `inspection_function`; 0 when no page
+// shows it.
+int PageOfField(settings::FieldId field, int inspection_function);
+
 // The inspection functions that work on colour (CLRSHAPE, COLRAREA).
 constexpr bool IsColorFunction(int function) {
   return function == 0 || function == 4;

@@ -22,6 +22,10 @@ constexpr int kTextSaveSettings = 919;  // two lines
 constexpr int kTextInitialize = 920;
 constexpr int kTextGenerateCsv = 921;  // two lines
 constexpr int kTextExit = 922;
+constexpr int kTextCompareFile = 923;     // two lines
+constexpr int kTextCompareTitle = 957;
+constexpr int kTextCompareHint = 958;
+constexpr int kTextOpenSettings = 959;  // how the comparison names the open settings
 
 // The type box of the settings file dialogs; the same texts in every language.
 constexpr const char* kKdtaFilterLabel = "KYR data file ( *.kdta )";

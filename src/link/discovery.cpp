@@ -1,5 +1,6 @@
 #include "link/discovery.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace kyr::link {
@@ -78,9 +79,19 @@ bool RecoverDevice(DeviceManager& devices, std::string_view serial) {
   return false;
 }
 
+// True when a device with that serial is present in the system's list.
+bool IsPresent(DeviceManager& devices, std::string_view serial) {
+  std::vector<std::string> ids;
+  if (!devices.ListPresent(ids)) return false;
+  return std::any_of(ids.begin(), ids.end(), [serial](const std::string& id) {
+    return HasBackslash(id) && SerialOfInstance(id) == serial;
+  });
+}
+
 int OpenUsbDevice(const LinkEnvironment& environment, std::string& device_serial,
-                  std::unique_ptr<ByteChannel>& channel) {
+                  std::unique_ptr<ByteChannel>& channel, std::string* detail) {
   channel.reset();
+  if (detail != nullptr) detail->clear();
   if (environment.let_events_run) environment.let_events_run(kEventsBeforeUsbOpen);
   if (environment.devices == nullptr || environment.usb_bus == nullptr) return kNoKyrDevice;
   DeviceManager& devices = *environment.devices;
@@ -88,8 +99,19 @@ int OpenUsbDevice(const LinkEnvironment& environment, std::string& device_serial
   SystemClock system_clock;
   Clock& clock = environment.clock != nullptr ? *environment.clock : system_clock;
 
-  if (device_serial.empty()) device_serial = FirstKyrDevice(devices);
+  const bool chosen = !environment.device_serial.empty();
+  if (device_serial.empty()) {
+    device_serial = chosen ? environment.device_serial : FirstKyrDevice(devices);
+  }
   if (device_serial.empty()) return kNoKyrDevice;
+  // A chosen unit that is not plugged in cannot appear by waiting for another one.
+  if (chosen && !IsPresent(devices, device_serial)) return kNotListed;
+  // The FTDI list cannot show a device whose node this user may not open: waiting for it
+  // would end in "not connected", which sends the user looking in the wrong place.
+  if (std::string problem = devices.AccessProblem(device_serial); !problem.empty()) {
+    if (detail != nullptr) *detail = std::move(problem);
+    return kOpenFailed;
+  }
 
   int index = WaitForDevice(bus, clock, device_serial, kFirstWaitMs);
   if (index < 0) {
@@ -100,7 +122,7 @@ int OpenUsbDevice(const LinkEnvironment& environment, std::string& device_serial
   // The system list is read once more; a head unit that vanished meanwhile fails here.
   std::string first;
   if (!FindFirstKyr(devices, first)) return kNotListed;
-  if (!first.empty()) device_serial = first;
+  if (!first.empty() && !chosen) device_serial = first;
 
   channel = bus.Open(index);
   if (!channel) return kOpenFailed;

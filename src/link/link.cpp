@@ -43,7 +43,7 @@ int Link::OpenLink(std::string_view port_name, bool handshake) {
 
 int Link::OpenUsb(bool handshake) {
   std::unique_ptr<ByteChannel> channel;
-  const int index = OpenUsbDevice(environment_, device_serial_, channel);
+  const int index = OpenUsbDevice(environment_, device_serial_, channel, &failure_detail_);
   if (index < 0) return index;
   Attach(std::move(channel), LinkMode::Usb);
   if (handshake) return Handshake();

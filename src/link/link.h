@@ -83,6 +83,9 @@ class Link {
   LinkMode Mode() const { return mode_; }
   bool IsOpen() const { return channel_ != nullptr; }
   const std::string& DeviceSerial() const { return device_serial_; }
+  // What the system says about the last failed USB open, for the user (for example that the
+  // device node may not be opened, and how to allow it); empty when there is nothing to add.
+  const std::string& FailureDetail() const { return failure_detail_; }
 
   // Adopts an already open channel as the link in `mode` (embedding and tests).
   void Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode);
@@ -98,6 +101,7 @@ class Link {
   LinkMode mode_ = LinkMode::None;
   std::unique_ptr<ByteChannel> channel_;
   std::string device_serial_;
+  std::string failure_detail_;
   bool line_dirty_ = false;
   int block_ = -1;  // a reply failed or came short: late bytes may still arrive
   std::array<std::uint8_t, kMaxFrameBody + 1> send_buffer_{};

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/byte_channel.h"
@@ -51,6 +52,12 @@ class DeviceManager {
   virtual bool ListPresent(std::vector<std::string>& instance_ids) = 0;
   // Disables (false) or re-enables (true) the device; false when that was refused.
   virtual bool SetEnabled(const std::string& instance_id, bool enabled) = 0;
+  // Why this user cannot use the present device with `serial` (its node refuses to open),
+  // as a message for the user; empty when nothing stands in the way or the device is absent.
+  virtual std::string AccessProblem(std::string_view serial) {
+    static_cast<void>(serial);
+    return {};
+  }
 };
 
 // Everything OpenLink reaches outside the process. Pointers are not owned; each must outlive
@@ -65,6 +72,9 @@ struct LinkEnvironment {
   std::function<void(int count)> let_events_run;
   // Where every frame is written, for field support; none: no trace.
   TraceLog* trace = nullptr;
+  // The head unit chosen by its serial number (--device); empty: the first head unit in the
+  // system's device order.
+  std::string device_serial;
 };
 
 }  // namespace kyr::link

@@ -37,9 +37,11 @@ void StoreMonitorPixel(images::Canvas& canvas, int row, int column, std::uint8_t
 }
 
 // Opened without the handshake, the link fails only to find or to open the head unit.
-tool::Message OpenFailureMessage(int code) {
+tool::Message OpenFailureMessage(int code, const std::string& detail) {
   if (code == link::kNoKyrDevice) return tool::TitleErrorBox(0, kNoKyrFound);
-  return tool::TitleErrorBox(link::LinkMessageId(code));
+  tool::Message message = tool::TitleErrorBox(link::LinkMessageId(code));
+  if (!detail.empty()) message.text += "\n" + detail;
+  return message;
 }
 
 void ClearExchange(MonitorState& state) {
@@ -122,7 +124,7 @@ Outcome StartMonitor(MonitorContext& ctx, StartedBy started_by) {
   if (opened < 0) {
     if (!restart) {
       ctx.link.CloseLink(false);
-      ctx.host.ShowMessage(OpenFailureMessage(opened));
+      ctx.host.ShowMessage(OpenFailureMessage(opened, ctx.link.FailureDetail()));
     }
     return Outcome::kFailed;
   }

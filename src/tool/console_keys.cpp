@@ -27,7 +27,11 @@ constexpr int kEnterElsewhere = 1;
 
 }  // namespace
 
-ConsoleKey LookUpConsoleKey(int virtual_key, KeyFocus focus) {
+ConsoleKey LookUpConsoleKey(int virtual_key, KeyFocus focus, bool monitor_running) {
+  if (!monitor_running) {
+    if (virtual_key == kVkReturn && focus == KeyFocus::kButton) return {true, 0, true};
+    return {};
+  }
   if (virtual_key == kVkReturn) {
     switch (focus) {
       case KeyFocus::kButton:

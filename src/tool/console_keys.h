@@ -1,11 +1,13 @@
 #pragma once
 // The console key table: keys of the main window that are passed to the head's console.
 //
-// Every key-down in the tool's main window is looked up here, whatever control has the
-// focus and whether or not the monitor runs. A listed key sets the console key code sent
-// with the next monitor request and is consumed, so digits never reach the boxes and
-// Escape never closes the window. Keys are named by their Windows virtual-key numbers,
-// which the window maps its toolkit's keys onto.
+// While the monitor runs, every key-down in the tool's main window is looked up here,
+// whatever control has the focus: a listed key sets the console key code sent with the next
+// monitor request and is consumed, so the head can be operated from the keyboard. While the
+// monitor is stopped the code would never reach a head (starting the monitor clears it), so
+// every key is left to the focused control and a device path can be typed into the port box;
+// only Enter on a button is still taken, to click it. Keys are named by their Windows
+// virtual-key numbers, which the window maps its toolkit's keys onto.
 namespace kyr::tool {
 
 // Virtual-key numbers of the keys the table knows.
@@ -29,10 +31,10 @@ enum class KeyFocus {
 
 struct ConsoleKey {
   bool consumed = false;      // the key is in the table; the control never sees it
-  int code = 0;               // console key code 1 to 14 when consumed
+  int code = 0;               // console key code 1 to 14; 0 when no code is set
   bool click_button = false;  // Enter on a button: the window clicks the focused button
 };
 
-ConsoleKey LookUpConsoleKey(int virtual_key, KeyFocus focus);
+ConsoleKey LookUpConsoleKey(int virtual_key, KeyFocus focus, bool monitor_running);
 
 }  // namespace kyr::tool

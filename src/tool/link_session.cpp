@@ -8,7 +8,7 @@ bool OpenLinkToHead(ToolHost& host, link::Link& link, std::string_view port,
                     std::optional<int> head) {
   const int opened = link.OpenLink(port, /*handshake=*/true);
   if (opened < 0) {
-    ShowLinkFailure(host, opened);
+    ShowLinkFailure(host, opened, link.FailureDetail());
     link.CloseLink(false);
     return false;
   }

@@ -51,8 +51,14 @@ Message WarningQuestion(int id) {
 }
 
 void ShowLinkFailure(ToolHost& host, int code) {
+  ShowLinkFailure(host, code, std::string());
+}
+
+void ShowLinkFailure(ToolHost& host, int code, const std::string& detail) {
   if (code == link::kOk) return;
-  host.ShowMessage(TitleErrorBox(link::LinkMessageId(code)));
+  const int id = link::LinkMessageId(code);
+  host.ShowMessage(detail.empty() ? TitleErrorBox(id)
+                                  : TitleErrorBox(id, ToolText(id) + "\n" + detail));
 }
 
 }  // namespace kyr::tool

@@ -33,5 +33,8 @@ Message WarningQuestion(int id);
 // Shows the message of a failed OpenLink, or of a CloseLink whose closing frame did not go
 // out, in a box without a caption of its own (nothing for 0).
 void ShowLinkFailure(ToolHost& host, int code);
+// The same with what the system said about the failure (the link's FailureDetail) on the
+// lines below the message; nothing is added when `detail` is empty.
+void ShowLinkFailure(ToolHost& host, int code, const std::string& detail);
 
 }  // namespace kyr::tool

@@ -107,4 +107,10 @@ bool WriteSelectionsFile(const std::string& path, const Selections& selections) 
   return settings::WriteFileAtomically(path, FormatSelections(selections));
 }
 
+Selections SelectionsForSimulatedHead(const Selections& remembered) {
+  Selections simulated;
+  simulated.image_type = remembered.image_type;
+  return simulated;  // no port text: the box stays on "USB"
+}
+
 }  // namespace kyr::tool

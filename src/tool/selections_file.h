@@ -36,6 +36,10 @@ std::string SelectionsFilePath();
 // The defaults when the file is missing or unreadable.
 Selections ReadSelectionsFile(const std::string& path);
 
+// What a session on the built-in simulated head starts from: its USB head unit and head 1,
+// whatever port and head `remembered` holds; the image type is kept.
+Selections SelectionsForSimulatedHead(const Selections& remembered);
+
 // Creates the folder when needed and replaces the file only once the new text is complete.
 // False when it cannot be written.
 bool WriteSelectionsFile(const std::string& path, const Selections& selections);

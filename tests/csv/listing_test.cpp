@@ -275,7 +275,7 @@ GreenLowerBrgt,7
 GreenUpperBrgt,8
 Color Selection No.,3
 Judgment Polar,INVERSE
-,
+Judgment Unit,x1 PIXEL
 Ellips mask,55
 PositionAdjust,11
 Inspect X-Pos.,11
@@ -327,7 +327,7 @@ ContourExpanse,6
 ContourJudgmnt,10
 BlindBandWidth,5
 Judgment Polar,INVERSE
-,
+Judgment Unit,x10 PIXEL
 Ellips mask,55
 PositionAdjust,11
 Inspect X-Pos.,11
@@ -342,7 +342,7 @@ Diff.Threshold,67800
 Diff. Cutoff,7
 Noise Filter,STRONG
 Judgment Polar,INVERSE
-,
+Judgment Unit,x100 PIXEL
 Ellips mask,55
 PositionAdjust,11
 Inspect X-Pos.,11
@@ -357,7 +357,7 @@ Diff.Threshold, 67.8%
 Diff. Cutoff,7
 Noise Filter,STRONG
 Judgment Polar,INVERSE
-,
+Judgment Unit,%
 Ellips mask,55
 PositionAdjust,11
 Inspect X-Pos.,11
@@ -381,7 +381,7 @@ GreenLowerBrgt,7
 GreenUpperBrgt,8
 Color Selection No.,3
 Judgment Polar,INVERSE
-,
+Judgment Unit,x1 PIXEL
 Ellips mask,55
 Inspect X-Pos.,11
 Inspect Width,12
@@ -394,7 +394,7 @@ Inspect Functn,STAIN
 LowerAreaThrsh,6780
 UpperAreaThrsh,3450
 Judgment Polar,INVERSE
-,
+Judgment Unit,x10 PIXEL
 Ellips mask,55
 Inspect X-Pos.,11
 Inspect Width,12
@@ -407,7 +407,7 @@ Inspect Functn,
 LowerAreaThrsh,67800
 UpperAreaThrsh,34500
 Judgment Polar,INVERSE
-,
+Judgment Unit,x100 PIXEL
 Ellips mask,55
 PositionAdjust,11
 Inspect X-Pos.,11
@@ -421,7 +421,7 @@ Inspect Functn,
 LowerAreaThrsh, 67.8%
 UpperAreaThrsh, 34.5%
 Judgment Polar,INVERSE
-,
+Judgment Unit,%
 Ellips mask,55
 PositionAdjust,11
 Inspect X-Pos.,11

@@ -134,8 +134,6 @@ TEST_F(EditorTest, OutputPageTargetWindowAndVersionRows) {
   EXPECT_TRUE(host.messages.at(0).text.ends_with(Range("1", "16")));
   Type(LeftRow(9), "1");
   editor.SelectBank(0);
-  EXPECT_EQ(Row(LeftRow(18)).label, "");  // Japanese-only label of a common field
-  EXPECT_TRUE(Row(LeftRow(18)).items.empty());
 
   // Version 2: three rows blank, "Target Window" common, "Output Polarty" one bit.
   auto image = Fresh(2);
@@ -188,7 +186,7 @@ TEST_F(EditorTest, SearchPageRowsFollowUseFlagAndFunction) {
 
   UseWindow(1);  // CONTOUR
   EXPECT_TRUE(Row(RightRow(2)).combo_enabled);
-  EXPECT_EQ(Row(RightRow(9)).label, "#");  // the unit selector has no English text
+  EXPECT_EQ(Row(RightRow(9)).label, "Judgment Unit#");
   EXPECT_EQ(Row(RightRow(10)).label, "PositionAdjust#");
   EXPECT_TRUE(Row(RightRow(10)).edit_enabled);
 
@@ -203,7 +201,7 @@ TEST_F(EditorTest, SearchPageRowsFollowUseFlagAndFunction) {
                                "Diff. Cutoff#",
                                "Noise Filter#",
                                "Judgment Polar#",
-                               "#",
+                               "Judgment Unit#",
                                "PositionAdjust#",
                                ""};
   for (int n = 3; n <= 9; ++n) EXPECT_EQ(Row(RightRow(n)).label, diff_labels[n - 3]);
@@ -294,7 +292,6 @@ TEST_F(EditorTest, WindowColorPageFollowsTheColourRule) {
   // A STAIN window: colour rows filled but disabled.
   EXPECT_EQ(Row(LeftRow(1)).edit_text, "0");
   EXPECT_FALSE(Row(LeftRow(1)).edit_enabled || Row(LeftRow(1)).label_enabled);
-  EXPECT_EQ(Row(RightRow(1)).label, "#");
   EXPECT_EQ(Row(RightRow(3)).items.size(), 2u);
   EXPECT_TRUE(Row(RightRow(2)).edit_enabled);
   EXPECT_FALSE(Row(RightRow(2)).combo_enabled);
@@ -338,6 +335,64 @@ TEST_F(EditorTest, WindowColorPageFollowsTheColourRule) {
   Choose(RightRow(2), 5);
   editor.ClickPageButton(kCameraLightingPage);
   EXPECT_EQ(WindowWord(4) >> 12, 5);
+}
+
+// The rows whose labels and lists once had Japanese texts only: in English each shows its
+// label and items, and a choice is stored into its field like any other.
+TEST_F(EditorTest, EnglishRowsOfFreeMaskMaskLogicOutputCombineAndUnit) {
+  struct Case {
+    int page;
+    int row;
+    settings::FieldId field;
+    const char* label;
+    const char* japanese_label;
+    std::vector<std::string> items;
+  };
+  const Case cases[] = {
+      {kOutputOtherPage,
+       LeftRow(18),
+       settings::FieldId::kWindowResultCombine,
+       "WndOutCombine",
+       "ウィンドウ出力合成",
+       {"NONE", "2 AND", "4 AND", "8 AND", "2 OR", "4 OR", "8 OR"}},
+      {kSearchInspectionPage,
+       RightRow(9),
+       settings::FieldId::kUnitSelector,
+       "Judgment Unit#",
+       "判定要素#",
+       {"%", "x1 PIXEL", "x10 PIXEL", "x100 PIXEL"}},
+      {kWindowColorPositionPage,
+       RightRow(1),
+       settings::FieldId::kFreeMask,
+       "Free Mask#",
+       "自由マスク#",
+       {"OFF", "ON", "SHIFT"}},
+      {kWindowColorPositionPage,
+       RightRow(3),
+       settings::FieldId::kMaskLogic,
+       "Mask Logic#",
+       "マスク論理#",
+       {"NORMAL", "INVERSE"}},
+  };
+  UseWindow(0);  // CLRSHAPE: the unit selector is shown
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    SetLanguage(Lang::Ja);
+    editor.ClickPageButton(c.page);
+    EXPECT_EQ(Row(c.row).label, c.japanese_label);
+    SetLanguage(Lang::En);
+    editor.ClickPageButton(c.page);
+    EXPECT_EQ(Row(c.row).label, c.label);
+    EXPECT_EQ(Row(c.row).items, c.items);
+    EXPECT_TRUE(Row(c.row).combo_enabled);
+    Choose(c.row, 1);
+    editor.ClickPageButton(kCameraLightingPage);
+    const settings::Field* field = settings::FindField(c.field, 3);
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(settings::ReadFieldValue(editor.Image(), *field, editor.CurrentBank(),
+                                       editor.CurrentWindow()),
+              1u);
+  }
 }
 
 TEST_F(EditorTest, JapaneseListsAndMessages) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "common/qt_input.h"
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
 #include "strings/strings.h"
@@ -31,7 +32,7 @@ inline void EnsureApplication() {
   static char name[] = "ridgemo_window_tests";
   static char* argv[] = {name, nullptr};
   if (g_application == nullptr) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    test_common::ChooseTestPlatform();
     g_application = new QApplication(argc, argv);
   }
   SetLanguage(Lang::En);
@@ -115,14 +116,14 @@ struct ApplicationFirst {
 // The window on a simulated head unit of its own; the selections file in a temporary folder.
 struct WindowRig : ApplicationFirst {
   WindowRig() : WindowRig(std::string()) {}
-  explicit WindowRig(std::string selections) : unit(Options(), time) {
+  explicit WindowRig(std::string selections, SelectionsUse use = SelectionsUse::kRemembered)
+      : unit(Options(), time) {
     if (selections.empty()) selections = folder.File("ridgemo.ini");
     link::LinkEnvironment environment = unit.Environment();
     environment.serial_ports = link::SystemLinkEnvironment().serial_ports;
     environment.let_events_run = [](int) { QCoreApplication::processEvents(); };
-    window = std::make_unique<CRidgemoDlg>(environment, selections);
-    window->show();
-    QCoreApplication::processEvents();
+    window = std::make_unique<CRidgemoDlg>(environment, selections, use);
+    EXPECT_TRUE(test_common::ShowActive(*window));
   }
   static headsim::UsbHeadOptions Options() {
     headsim::UsbHeadOptions options;

@@ -118,36 +118,111 @@ TEST(RidgemoWindow, SelectionsAreReadAtStartAndWrittenOnExit) {
   EXPECT_FALSE(rig.window->isVisible());
 }
 
-TEST(RidgemoWindow, ConsoleKeysNeverReachTheBoxesAndEnterClicksTheFocusedButton) {
+using test_common::FocusOn;
+using test_common::PressKey;
+using test_common::TypeText;
+
+// With the monitor stopped every key belongs to the focused control: a device path with
+// digits can be typed and edited; Escape closes nothing; Enter on a button clicks it.
+TEST(RidgemoWindow, WithTheMonitorStoppedKeysReachTheFocusedBox) {
   WindowRig rig;
   auto* port = rig.Control<QComboBox>(kIdPort);
-  port->setFocus();
+  FocusOn(*port);
   port->lineEdit()->selectAll();
-  QTest::keyClicks(port->lineEdit(), "X1Y2");
-  EXPECT_EQ(port->currentText(), "XY");
-  EXPECT_EQ(rig.window->Monitor().console_key, 7);  // "2"
-  QTest::keyClick(port->lineEdit(), Qt::Key_8, Qt::KeypadModifier);
-  EXPECT_EQ(rig.window->Monitor().console_key, 13);
-  QTest::keyClick(port->lineEdit(), Qt::Key_Return);
-  EXPECT_EQ(rig.window->Monitor().console_key, 2);  // Enter on a box
-
-  QTest::keyClick(port->lineEdit(), Qt::Key_Escape);
+  TypeText(*rig.window, "/dev/ttyUSB0");
+  EXPECT_EQ(port->currentText(), "/dev/ttyUSB0");
+  struct Edit {
+    std::vector<Qt::Key> keys;
+    const char* text;
+  };
+  const Edit edits[] = {
+      {{Qt::Key_Left, Qt::Key_Left, Qt::Key_Delete}, "/dev/ttyUS0"},
+      {{Qt::Key_Home, Qt::Key_Delete}, "dev/ttyUS0"},
+      {{Qt::Key_End, Qt::Key_Backspace, Qt::Key_1}, "dev/ttyUS1"},
+  };
+  for (const Edit& edit : edits) {
+    for (Qt::Key key : edit.keys) PressKey(*rig.window, key);
+    EXPECT_EQ(port->currentText(), edit.text);
+  }
+  PressKey(*rig.window, Qt::Key_8, Qt::KeypadModifier);
+  EXPECT_EQ(port->currentText(), "dev/ttyUS18");
+  PressKey(*rig.window, Qt::Key_Return);
+  PressKey(*rig.window, Qt::Key_Escape);
+  FocusOn(*rig.Control(kIdImageType));
+  PressKey(*rig.window, Qt::Key_Escape);
   QCoreApplication::processEvents();
   EXPECT_TRUE(rig.window->isVisible());
-  EXPECT_EQ(rig.window->Monitor().console_key, 5);
-  QTest::keyClick(rig.window.get(), Qt::Key_Escape);
-  EXPECT_TRUE(rig.window->isVisible());
+  EXPECT_EQ(rig.window->Monitor().console_key, 0);
+  EXPECT_EQ(rig.watcher.dialogs_seen, 0);
 
-  // Letters still reach the box.
-  QTest::keyClicks(port->lineEdit(), "x");
-  EXPECT_EQ(port->currentText(), "XYx");
-
-  auto* exit = rig.Control<QPushButton>(kIdExit);
-  exit->setFocus();
-  QTest::keyClick(exit, Qt::Key_Return);
-  EXPECT_EQ(rig.window->Monitor().console_key, 1);
+  FocusOn(*rig.Control(kIdExit));
+  PressKey(*rig.window, Qt::Key_Return);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !rig.window->isVisible(); }, kWaitMs));
-  EXPECT_EQ(ReadAll(rig.window->SelectionsPath()), "0\r\n0\r\nXYx");
+  EXPECT_EQ(ReadAll(rig.window->SelectionsPath()), "0\r\n0\r\ndev/ttyUS18");
+}
+
+// While the monitor runs the console keys are taken wherever the focus is and reach the head
+// with the next frame request; letters still reach the box.
+TEST(RidgemoWindow, WhileTheMonitorRunsConsoleKeysReachTheHead) {
+  WindowRig rig;
+  auto* port = rig.Control<QComboBox>(kIdPort);
+  rig.Click(kIdImageMonitor);
+  const auto& engine = rig.unit.engine();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.Stats().monitor_requests >= 8; }, kWaitMs));
+  struct Case {
+    QWidget* focus;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int code;
+  };
+  const Case cases[] = {
+      {port, Qt::Key_2, {}, 7},
+      {port, Qt::Key_8, Qt::KeypadModifier, 13},
+      {port, Qt::Key_Return, {}, 2},  // Enter on a box
+      {port, Qt::Key_Escape, {}, 5},
+      {rig.Control(kIdPicture), Qt::Key_Home, {}, 1},
+      {rig.Control(kIdPicture), Qt::Key_Left, {}, 9},
+      {rig.Control(kIdHelp), Qt::Key_Delete, {}, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    FocusOn(*c.focus);
+    const QString before = port->currentText();
+    PressKey(*rig.window, c.key, c.modifiers);
+    EXPECT_EQ(port->currentText(), before);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engine.MonitorState().last_key == c.code; }, kWaitMs));
+    EXPECT_EQ(rig.window->Monitor().console_key, 0);  // sent, then cleared
+    EXPECT_TRUE(rig.window->isVisible());
+  }
+  FocusOn(*port);
+  TypeText(*rig.window, "x");
+  EXPECT_TRUE(port->currentText().endsWith('x'));
+  rig.Click(kIdStop);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return CommandsEnabled(rig); }, kWaitMs));
+  EXPECT_TRUE(rig.watcher.boxes.empty());
+}
+
+// A session on the simulated head reaches it whatever a real session remembered, and leaves
+// the remembered selections as they were.
+TEST(RidgemoWindow, SimulatedHeadSessionIgnoresAndKeepsTheRememberedPortAndHead) {
+  TempFolder folder;
+  const std::string path = folder.File("selections");
+  const std::string remembered = "1\r\n2\r\n/dev/ttyUSB0";
+  WriteText(path, remembered);
+  WindowRig rig(path, SelectionsUse::kSimulatedHead);
+  EXPECT_EQ(rig.Control<QComboBox>(kIdPort)->currentText(), "USB");
+  EXPECT_EQ(rig.Control<QComboBox>(kIdTargetHead)->currentIndex(), 0);
+  EXPECT_EQ(rig.Control<QComboBox>(kIdImageType)->currentIndex(), 2);
+  rig.Click(kIdImageMonitor);
+  const auto& engine = rig.unit.engine();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.Stats().monitor_requests >= 8; }, kWaitMs));
+  rig.Click(kIdStop);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return CommandsEnabled(rig); }, kWaitMs));
+  EXPECT_TRUE(rig.watcher.boxes.empty());
+  rig.Control<QComboBox>(kIdPort)->setEditText("COM3");
+  rig.Click(kIdExit);
+  EXPECT_FALSE(rig.window->isVisible());
+  EXPECT_EQ(ReadAll(path), remembered);
 }
 
 TEST(RidgemoWindow, ImageMonitorOnAComPortShows167AndOpensNothing) {

@@ -147,13 +147,11 @@ std::size_t Items(int id, Lang lang) {
 }
 
 TEST(FieldTable, LabelsAndListsExistInBothLanguages) {
-  const std::set<int> japanese_only = {323, 324, 325, 326, 327, 328};
   for (const Field& field : AllFields()) {
     SCOPED_TRACE(static_cast<int>(field.id));
     if (field.label != 0) {
       EXPECT_TRUE(HasString(StringTable::Editor, field.label)) << field.label;
-      EXPECT_EQ(LoadString(StringTable::Editor, field.label, Lang::En).empty(),
-                japanese_only.count(field.label) != 0);
+      EXPECT_FALSE(LoadString(StringTable::Editor, field.label, Lang::En).empty()) << field.label;
       EXPECT_FALSE(LoadString(StringTable::Editor, field.label, Lang::Ja).empty());
     }
     if (field.list == 0) continue;
@@ -162,9 +160,6 @@ TEST(FieldTable, LabelsAndListsExistInBothLanguages) {
     if (field.list == 146) {
       EXPECT_EQ(en, 3u);
       EXPECT_EQ(ja, 2u);
-    } else if (japanese_only.count(field.list) != 0) {
-      EXPECT_EQ(en, 0u);
-      EXPECT_GT(ja, 0u);
     } else {
       EXPECT_GT(en, 0u) << field.list;
       EXPECT_EQ(en, ja) << field.list;
@@ -179,13 +174,11 @@ TEST(FieldTable, LabelsAndListsExistInBothLanguages) {
   EXPECT_EQ(Items(172, Lang::En), 17u);
   EXPECT_EQ(Items(313, Lang::Ja), 17u);
 
-  // Every editor string has a Japanese text; only the Japanese-only ones lack English.
+  // Every editor string has a text in both languages.
   for (int id = 0; id < 1000; ++id) {
     if (!HasString(StringTable::Editor, id)) continue;
     EXPECT_FALSE(LoadString(StringTable::Editor, id, Lang::Ja).empty()) << id;
-    if (japanese_only.count(id) == 0) {
-      EXPECT_FALSE(LoadString(StringTable::Editor, id, Lang::En).empty()) << id;
-    }
+    EXPECT_FALSE(LoadString(StringTable::Editor, id, Lang::En).empty()) << id;
   }
 }
 

@@ -101,5 +101,34 @@ TEST(TolvaneCsvCommand, ReportsBadFilesAndBadUsage) {
   EXPECT_NE(help.out.find("window 1"), std::string::npos);
 }
 
+// diff answers like diff(1): 0 equal, 1 different (each setting on its own line), 2 unreadable.
+TEST(TolvaneDiffCommand, NamesTheChangedSettingAndAnswersByExitStatus) {
+  TempFolder folder;
+  SettingsImage image{};
+  CommentTexts comments{};
+  InitializeSettings(image, comments);
+  WriteAll(folder.File("a.kdta"), FormatSettingsText(image, comments));
+  image[static_cast<std::size_t>(BankWord(7, 2))] = 200;  // "Light#1 Bright"
+  WriteAll(folder.File("b.kdta"), FormatSettingsText(image, comments));
+
+  const CsvRun same = Tolvane(folder, "diff a.kdta a.kdta");
+  EXPECT_EQ(same.status, 0);
+  EXPECT_EQ(same.out, "The settings are equal.\n");
+  const CsvRun different = Tolvane(folder, "diff a.kdta b.kdta");
+  EXPECT_EQ(different.status, 1);
+  EXPECT_EQ(different.out, "Bank 7: Light#1 Bright: 128 -> 200\n1 settings differ.\n");
+  const CsvRun japanese = Tolvane(folder, "--lang ja diff b.kdta a.kdta");
+  EXPECT_EQ(japanese.status, 1);
+  EXPECT_TRUE(japanese.out.starts_with("バンク 7: "));
+  EXPECT_NE(japanese.out.find(": 200 -> 128\n"), std::string::npos);
+
+  WriteAll(folder.File("short.kdta"), "0000\r\n");
+  const CsvRun short_file = Tolvane(folder, "diff a.kdta short.kdta");
+  EXPECT_EQ(short_file.status, 2);
+  EXPECT_EQ(short_file.err, "short.kdta: The settings file has illegal contents.\n");
+  EXPECT_EQ(Tolvane(folder, "diff none.kdta a.kdta").status, 2);
+  EXPECT_EQ(Tolvane(folder, "diff a.kdta").status, 2);
+}
+
 }  // namespace
 }  // namespace kyr::settings

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -387,6 +388,51 @@ ProcessRun Tolvane(const TempFolder& folder, const std::string& arguments) {
                               " </dev/null >/dev/null 2>" + err;
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, settings::testing::ReadAll(err)};
+}
+
+// The compare button lists the differences with a file; a click shows the setting's page,
+// bank and window. Typed values are stored before the comparison.
+TEST(TolvaneWindow, CompareListsDifferencesAndAClickShowsTheSetting) {
+  TempFolder folder;
+  settings::SettingsImage image{};
+  settings::CommentTexts comments{};
+  settings::InitializeSettings(image, comments);
+  image[settings::WindowWord(3, 1, 0)] = 0x643C;  // bank 3, window 2: "Inspect X-Pos." 60
+  image[settings::BankWord(6, 2)] = 90;           // bank 6: "Light#1 Bright"
+  const std::string other = folder.File("other.kdta");
+  ASSERT_EQ(settings::WriteSettingsFile(other, image, comments), 0);
+
+  Window w;
+  w.Type(kGreenGainEdit, "2");
+  w.files.push_back(other);
+  w.Click(editor::kCompareFile);
+  QListWidget* list = w.Dialog().ComparisonList();
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->count(), 3);
+  EXPECT_EQ(list->item(0)->text().toStdString(), "Common: Green Gain: 2 -> 0");
+  EXPECT_EQ(list->item(1)->text().toStdString(), "Bank 3, Window 2: Inspect X-Pos.: 50 -> 60");
+  EXPECT_EQ(list->item(2)->text().toStdString(), "Bank 6: Light#1 Bright: 128 -> 90");
+  EXPECT_EQ(w.file_requests.size(), 1u);
+
+  const struct {
+    int row;
+    int page;
+    int bank;
+    int window;
+  } jumps[] = {{1, editor::kWindowColorPositionPage, 3, 1},
+               {2, editor::kCameraLightingPage, 6, 1},
+               {0, editor::kCameraLightingPage, 6, 1}};
+  for (const auto& jump : jumps) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(jump.row)).center());
+    EXPECT_EQ(w.Editor().Model().CurrentPage(), jump.page) << jump.row;
+    EXPECT_EQ(w.Editor().Model().CurrentBank(), jump.bank) << jump.row;
+    EXPECT_EQ(w.Editor().Model().CurrentWindow(), jump.window) << jump.row;
+    EXPECT_EQ(w.Get<QComboBox>(editor::kBankSelector)->currentIndex(), jump.bank);
+  }
+  w.files.push_back(std::nullopt);
+  w.Click(editor::kCompareFile);  // cancelled: the last list stays
+  EXPECT_EQ(list->count(), 3);
 }
 
 TEST(TolvaneScreenshot, RendersWithoutADisplayAndChecksItsOptions) {

@@ -104,6 +104,7 @@ class UsbRig : public ::testing::Test {
     environment.usb_bus = ftdi.get();
     environment.devices = &sysfs;
     environment.clock = &clock;
+    environment.device_serial = chosen_device;
     return environment;
   }
   link::Link& Link() {
@@ -122,6 +123,8 @@ class UsbRig : public ::testing::Test {
   }
 
   EmulatedBus bus;
+  std::string chosen_device;  // --device; empty: the first unit
+  int bus_units_ = 0;
   link::SysfsDevices sysfs;
   link::SystemClock clock;
   std::unique_ptr<link::FtdiBus> ftdi;

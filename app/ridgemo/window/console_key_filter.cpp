@@ -61,9 +61,9 @@ bool ConsoleKeyFilter::eventFilter(QObject* watched, QEvent* event) {
   const int virtual_key = VirtualKeyOf(key->key(), key->modifiers().testFlag(Qt::KeypadModifier));
   if (virtual_key == 0) return false;
   const tool::ConsoleKey looked_up =
-      tool::LookUpConsoleKey(virtual_key, FocusKindOf(widget, &window_));
+      tool::LookUpConsoleKey(virtual_key, FocusKindOf(widget, &window_), window_.Monitor().running);
   if (!looked_up.consumed) return false;
-  window_.ConsoleKeyPressed(looked_up.code);
+  if (looked_up.code != 0) window_.ConsoleKeyPressed(looked_up.code);
   if (looked_up.click_button) {
     // Posted, as a command message would be: the click runs after this key is done.
     QMetaObject::invokeMethod(static_cast<QAbstractButton*>(widget), &QAbstractButton::click,

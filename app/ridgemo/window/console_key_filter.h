@@ -1,7 +1,7 @@
 #pragma once
 // Applies the console key table to every key-down that reaches the main window, whatever
-// control has the focus: listed keys set the console key code and never reach the control;
-// Enter on a button clicks it.
+// control has the focus: while the monitor runs, listed keys set the console key code and
+// never reach the control; Enter on a button clicks it, running or not.
 #include <QObject>
 
 namespace kyr::ridgemo {

@@ -31,9 +31,10 @@ bool HasDisplay() {
   return (x != nullptr && *x != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-link::LinkEnvironment WindowLinkEnvironment(bool simulate) {
+link::LinkEnvironment WindowLinkEnvironment(const WindowOptions& options) {
   link::LinkEnvironment environment = link::SystemLinkEnvironment();
-  if (simulate) environment = headsim::WithDefaultSimulatedHead(environment);
+  if (options.simulate) environment = headsim::WithDefaultSimulatedHead(environment);
+  environment.device_serial = options.device;
   // The USB open lets window events run while it waits for the device.
   environment.let_events_run = [](int) { QCoreApplication::processEvents(); };
   return environment;
@@ -125,7 +126,8 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ridgemo"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/ridgemo/ridgemo.svg")));
-  CRidgemoDlg window(WindowLinkEnvironment(options.simulate));
+  CRidgemoDlg window(WindowLinkEnvironment(options), {},
+                     options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());
   if (!options.screenshot.empty()) return TakeScreenshot(window, options);
   window.exec();

@@ -7,6 +7,7 @@ namespace kyr::ridgemo {
 
 struct WindowOptions {
   bool simulate = false;   // the simulated head as the USB head unit
+  std::string device;      // the head unit to talk to, by serial number; empty: the first
   std::string screenshot;  // render to this PNG and exit
   // What the screenshot shows: idle, monitor, or a dialog (prm-write, bank, memory, ng,
   // shoot, write-number, message).

@@ -130,14 +130,20 @@ QStringList NameFilters(const std::vector<tool::FileFilter>& filters) {
 }  // namespace
 
 CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selections_path,
-                         QWidget* parent)
+                         SelectionsUse use, QWidget* parent)
     : QDialog(parent),
+      device_(environment.device_serial),
       link_(std::move(environment)),
       image_state_(std::make_unique<images::ImageState>()),
       monitor_(std::make_unique<monitor::MonitorState>()),
       selections_path_(selections_path.empty() ? tool::SelectionsFilePath()
-                                               : std::move(selections_path)) {
-  setWindowTitle(ToolString(kTextTitle));
+                                               : std::move(selections_path)),
+      selections_use_(use) {
+  // A unit chosen with --device is named in the title, so that with several heads plugged
+  // in the user sees which one the buttons talk to.
+  setWindowTitle(device_.empty() ? ToolString(kTextTitle)
+                                 : ToolString(kTextTitle) + QStringLiteral(" \u2014 ") +
+                                       QString::fromStdString(device_));
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   frame_timer_.setSingleShot(true);
   frame_timer_.setTimerType(Qt::PreciseTimer);
@@ -288,7 +294,10 @@ void CRidgemoDlg::FillPortBox() {
 }
 
 void CRidgemoDlg::LoadSelections() {
-  const tool::Selections selections = tool::ReadSelectionsFile(selections_path_);
+  tool::Selections selections = tool::ReadSelectionsFile(selections_path_);
+  if (selections_use_ == SelectionsUse::kSimulatedHead) {
+    selections = tool::SelectionsForSimulatedHead(selections);
+  }
   target_head_->setCurrentIndex(selections.head);
   image_type_->setCurrentIndex(selections.image_type);
   port_->setCurrentIndex(0);
@@ -542,7 +551,9 @@ void CRidgemoDlg::OnExit() {
   selections.head = target_head_->currentIndex();
   selections.image_type = image_type_->currentIndex();
   selections.port = PortText();
-  if (!tool::WriteSelectionsFile(selections_path_, selections)) {
+  // A session on the simulated head keeps the real session's port and head as they were.
+  if (selections_use_ == SelectionsUse::kRemembered &&
+      !tool::WriteSelectionsFile(selections_path_, selections)) {
     ShowMessage(tool::ErrorBox(kMsgSelectionsNotWritten));
   }
   closing_ = true;
@@ -569,9 +580,8 @@ void CRidgemoDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CRidgemoDlg::reject() {
-  // Escape never reaches here (the console key table takes it); the close box goes
-  // through closeEvent.
-  if (!Busy()) OnExit();
+  // Escape: the window is closed by Exit or its close box (closeEvent), never by Escape,
+  // which the console key table takes while the monitor runs and which is ignored otherwise.
 }
 
 }  // namespace kyr::ridgemo

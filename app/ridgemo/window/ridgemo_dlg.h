@@ -41,6 +41,10 @@ enum ControlIdOfWindow : int {
   kIdHelp = 9,  // the system's help command number
 };
 
+// Whose selections the window shows: the remembered ones of a real session, or those that
+// reach the built-in simulated head (USB, head 1), which leave the remembered ones alone.
+enum class SelectionsUse { kRemembered, kSimulatedHead };
+
 class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::MonitorWindow {
   Q_OBJECT
 
@@ -48,7 +52,7 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   // `environment` is where the link opens its channels (the system's, or the simulated
   // head's); `selections_path` the selections file (empty: the user's configuration folder).
   CRidgemoDlg(link::LinkEnvironment environment, std::string selections_path = {},
-              QWidget* parent = nullptr);
+              SelectionsUse use = SelectionsUse::kRemembered, QWidget* parent = nullptr);
   ~CRidgemoDlg() override;
 
   // tool::ToolHost
@@ -118,11 +122,13 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   monitor::MonitorContext MonitorContext();
   images::ImageOpsContext ImageOpsContext();
 
+  std::string device_;  // the head unit chosen by serial number; empty: the first
   link::Link link_;
   tool::ToolState tool_state_;
   std::unique_ptr<images::ImageState> image_state_;  // holds the canvas the window paints
   std::unique_ptr<monitor::MonitorState> monitor_;
   std::string selections_path_;
+  SelectionsUse selections_use_;
   bool abort_requested_ = false;
   bool command_running_ = false;
   bool closing_ = false;

@@ -1,9 +1,17 @@
 #include "link/sysfs/sysfs_devices.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+#include "link/discovery.h"
+#include "strings/strings.h"
 
 namespace kyr::link {
 
@@ -51,7 +59,64 @@ bool DeviceFolders(const std::string& root, std::vector<fs::path>& folders) {
   return true;
 }
 
+int NumberAttribute(const fs::path& file) {
+  std::string text;
+  if (!ReadAttribute(file, text)) return 0;
+  try {
+    return std::stoi(text);
+  } catch (...) {
+    return 0;
+  }
+}
+
+std::string NodeOf(int bus, int device) {
+  char node[32];
+  std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", bus, device);
+  return node;
+}
+
+// Opening the node is the only sure test: access() would answer for the real user id and
+// the permitted capabilities, not for what an open by this process meets.
+bool MayOpen(const std::string& node) {
+  const int fd = ::open(node.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return errno != EACCES && errno != EPERM;
+  ::close(fd);
+  return true;
+}
+
+constexpr int kMsgNoAccess = 740;  // the unit, its node, the rule and how to install it
+
 }  // namespace
+
+std::vector<HeadUnit> ListHeadUnits(const std::string& root) {
+  std::vector<HeadUnit> units;
+  std::vector<fs::path> folders;
+  if (!DeviceFolders(root, folders)) return units;
+  for (const auto& folder : folders) {
+    const std::string id = InstanceIdOf(folder);
+    if (id.empty() || !SerialOfInstance(id).starts_with(kKyrSerialPrefix)) continue;
+    HeadUnit unit;
+    unit.serial = std::string(SerialOfInstance(id));
+    ReadAttribute(folder / "product", unit.description);
+    unit.bus = NumberAttribute(folder / "busnum");
+    unit.device = NumberAttribute(folder / "devnum");
+    unit.node = NodeOf(unit.bus, unit.device);
+    unit.may_open = MayOpen(unit.node);
+    units.push_back(std::move(unit));
+  }
+  return units;
+}
+
+std::string AccessProblemText(const HeadUnit& unit) {
+  return FormatMessage(LoadString(StringTable::Tool, kMsgNoAccess), {unit.serial, unit.node});
+}
+
+std::string SysfsDevices::AccessProblem(std::string_view serial) {
+  for (const HeadUnit& unit : ListHeadUnits(root_)) {
+    if (unit.serial == serial) return unit.may_open ? std::string() : AccessProblemText(unit);
+  }
+  return {};
+}
 
 bool SysfsDevices::ListPresent(std::vector<std::string>& instance_ids) {
   instance_ids.clear();

@@ -21,6 +21,9 @@ class SysfsDevices final : public DeviceManager {
   bool ListPresent(std::vector<std::string>& instance_ids) override;
   // Writes "0" or "1" to the device's authorized file; false without permission.
   bool SetEnabled(const std::string& instance_id, bool enabled) override;
+  // The head unit's node that this user may not open, the udev rule that grants access and
+  // the commands that install it.
+  std::string AccessProblem(std::string_view serial) override;
 
  private:
   std::string root_;
@@ -28,5 +31,22 @@ class SysfsDevices final : public DeviceManager {
   // unauthorized device, and the device must still be found to enable it again.
   std::map<std::string, std::filesystem::path> disabled_;
 };
+
+// A head unit as the system lists it.
+struct HeadUnit {
+  std::string serial;
+  std::string description;  // the product string
+  int bus = 0;
+  int device = 0;
+  std::string node;       // "/dev/bus/usb/BBB/DDD"
+  bool may_open = false;  // this user may open the node for reading and writing
+};
+
+// Every present device whose serial number begins with "KYRD", in the order ListPresent
+// gives (the order in which discovery picks the first).
+std::vector<HeadUnit> ListHeadUnits(const std::string& root = kSysfsUsbDevices);
+
+// The permission message for a unit whose node this user may not open.
+std::string AccessProblemText(const HeadUnit& unit);
 
 }  // namespace kyr::link

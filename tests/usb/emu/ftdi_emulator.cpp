@@ -164,7 +164,7 @@ struct EmulatedUnit::Impl {
   bool plugged = true;
   bool authorized = true;
   Silence silence = Silence::kNone;
-  bool stuck = false;
+  Stuck stuck = Stuck::kNo;
   bool ignore_next_authorized_event = false;
   int latency_ms = kDefaultLatencyMs;
   int unplug_countdown = -1;
@@ -384,7 +384,7 @@ int EmulatedUnit::Impl::StandardRequest(const std::uint8_t* setup, std::uint8_t*
                                         std::size_t room) {
   constexpr std::uint8_t kGetDescriptor = 6;
   constexpr std::uint8_t kStringType = 3;
-  if (setup[1] != kGetDescriptor || setup[3] != kStringType || stuck) return -1;
+  if (setup[1] != kGetDescriptor || setup[3] != kStringType || stuck != Stuck::kNo) return -1;
   std::vector<std::uint8_t> reply;
   switch (setup[2]) {
     case 0:
@@ -481,7 +481,7 @@ void EmulatedUnit::Impl::Disconnect() {
 void EmulatedUnit::Impl::PlugIn() {
   plugged = true;
   authorized = true;
-  stuck = false;
+  if (stuck == Stuck::kUntilCycled) stuck = Stuck::kNo;
   latency_ms = kDefaultLatencyMs;
   engine->ResetLine();
 }
@@ -750,7 +750,7 @@ void EmulatedUnit::SetSilent(Silence silence) {
   impl_->silence = silence;
 }
 
-void EmulatedUnit::SetStuck(bool stuck) {
+void EmulatedUnit::SetStuck(Stuck stuck) {
   std::lock_guard lock(impl_->mutex);
   impl_->stuck = stuck;
 }

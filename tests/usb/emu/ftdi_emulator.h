@@ -47,6 +47,7 @@ struct ChipStats {
 class EmulatedBus;
 
 enum class Silence { kNone, kHead, kChip };
+enum class Stuck { kNo, kUntilCycled, kForever };
 
 class EmulatedUnit {
  public:
@@ -85,10 +86,10 @@ class EmulatedUnit {
   void SetSilent(Silence silence);
   // The node's mode becomes 0444 (read-only) or back to 0664.
   void SetNodeReadOnly(bool read_only);
-  // The chip does not answer its string descriptors until the unit is cycled through the
-  // "authorized" attribute, as a device that the driver lost: listed by the system, but not
-  // in the FTDI list.
-  void SetStuck(bool stuck);
+  // The chip does not answer its string descriptors, as a device that the driver lost:
+  // listed by the system, but not in the FTDI list. kUntilCycled: until the unit is cycled
+  // through its "authorized" attribute; kForever: cycling does not help.
+  void SetStuck(Stuck stuck);
   // How often the unit was disabled and enabled through "authorized".
   int authorized_cycles();
 

@@ -1,0 +1,249 @@
+// Whole-unit commands of the command line: backup, restore and compare.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <ostream>
+
+#include "backup/operations.h"
+#include "cli.h"
+#include "compare/compare.h"
+#include "link/link.h"
+#include "settings/settings_file.h"
+#include "strings/strings.h"
+
+namespace kyr::ridgemo {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kStrReplaceQuestion = 962;
+constexpr int kStrBackupDone = 963;
+constexpr int kStrBackupFailed = 964;
+constexpr int kStrRestoreQuestion = 965;
+constexpr int kStrRestoreDone = 966;
+constexpr int kStrRestoreFailed = 967;
+constexpr int kStrProgress = 968;
+constexpr int kStrNothingSent = 977;
+
+// Exit status of compare: 0 the same, 1 different, 2 the file or the head could not be read.
+constexpr int kCompareTrouble = 2;
+
+std::atomic<bool> g_interrupted{false};
+
+// Ctrl-C and SIGTERM end a long job at the next block: the job then cleans up after itself
+// (no half backup is left) instead of the process dying in the middle.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    g_interrupted = false;
+    struct sigaction action {};
+    action.sa_handler = [](int) { g_interrupted = true; };
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &old_int_);
+    sigaction(SIGTERM, &action, &old_term_);
+  }
+  ~InterruptGuard() {
+    sigaction(SIGINT, &old_int_, nullptr);
+    sigaction(SIGTERM, &old_term_, nullptr);
+  }
+  static bool Interrupted() { return g_interrupted; }
+
+ private:
+  struct sigaction old_int_ {};
+  struct sigaction old_term_ {};
+};
+
+std::string Text(int id, const std::vector<std::string>& args = {}) {
+  return FormatMessage(LoadString(StringTable::Tool, id), args);
+}
+
+std::string TimeText(double seconds) {
+  if (seconds < 0) return "?";
+  const long whole = static_cast<long>(seconds + 0.5);
+  char text[48];
+  std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  return text;
+}
+
+// One line on the terminal, rewritten at most five times a second; nothing when stderr is
+// not a terminal.
+class ProgressLine {
+ public:
+  explicit ProgressLine(std::ostream& err) : err_(err), shown_(::isatty(STDERR_FILENO) != 0) {}
+  ~ProgressLine() { End(); }
+
+  backup::ProgressSink Sink() {
+    if (!shown_) return nullptr;
+    return [this](const backup::Progress& p) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - last_ < std::chrono::milliseconds(200) && p.bytes_done < p.bytes_total) return;
+      last_ = now;
+      err_ << '\r'
+           << Text(kStrProgress, {std::to_string(p.files_done), std::to_string(p.files_total),
+                                  backup::SizeText(p.bytes_done), backup::SizeText(p.bytes_total),
+                                  TimeText(p.seconds_left)})
+           << "\x1b[K" << std::flush;
+      drawn_ = true;
+    };
+  }
+  void End() {
+    if (drawn_) err_ << '\n';
+    drawn_ = false;
+  }
+
+ private:
+  std::ostream& err_;
+  bool shown_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+bool Ask(CommandContext& ctx, int id, const std::string& argument) {
+  tool::Message question;
+  question.string_id = id;
+  question.text = Text(id, {argument});
+  question.caption = std::string(LoadString(StringTable::Tool, 901));
+  question.icon = tool::Icon::Exclamation;
+  question.buttons = tool::Buttons::YesNo;
+  question.default_answer = tool::Answer::No;
+  return ctx.host.ShowMessage(question) == tool::Answer::Yes;
+}
+
+// --images bank,memory|none; nullopt when the list is not one.
+std::optional<std::pair<bool, bool>> ParseImageKinds(const std::string& text) {
+  if (text == "none") return std::pair{false, false};
+  std::pair<bool, bool> kinds{false, false};
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    const std::string_view kind = std::string_view(text).substr(start, comma - start);
+    if (kind == "bank") {
+      kinds.first = true;
+    } else if (kind == "memory") {
+      kinds.second = true;
+    } else {
+      return std::nullopt;
+    }
+    start = comma + 1;
+  }
+  return kinds;
+}
+
+// One unit's backup into `dir`; true when it is complete. `replace`: `dir` may be replaced.
+bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std::string& dir,
+                   std::pair<bool, bool> kinds, bool replace) {
+  link::Link link(LinkEnvironmentFor(options));
+  std::string serial;
+  std::vector<int> heads = backup::PresentHeads(link, options.port, serial);
+  if (!options.all_heads) heads = {options.head};
+  if (heads.empty()) heads = {1};  // the transfer itself reports why the unit does not answer
+
+  InterruptGuard interrupt;
+  ProgressLine progress(ctx.err);
+  backup::BackupJob job{ctx.host, link, options.port, heads};
+  job.bank_images = kinds.first;
+  job.memory_images = kinds.second;
+  job.replace = replace;
+  job.program = std::string("ridgemo ") + KYR_VERSION;
+  job.unit_serial = serial;
+  job.lang = CurrentLanguage();
+  job.progress = progress.Sink();
+  job.interrupted = &InterruptGuard::Interrupted;
+  std::string problem;
+  const backup::Outcome outcome = backup::BackupUnit(job, dir, problem);
+  progress.End();
+  if (outcome == backup::Outcome::kDone) {
+    ctx.out << Text(kStrBackupDone, {dir}) << '\n';
+    return true;
+  }
+  ctx.err << Text(kStrBackupFailed, {dir, problem}) << '\n';
+  return false;
+}
+
+}  // namespace
+
+// backup DIR: every head's settings and images into DIR, which appears only when complete.
+int RunBackup(CommandContext& ctx) {
+  std::vector<std::string>& args = ctx.args;
+  bool missing = false;
+  const auto images = TakeOption(args, "--images", missing);
+  const auto kinds = images ? ParseImageKinds(*images) : std::pair{true, true};
+  if (missing || !kinds || args.size() != 1 || LooksLikeOption(args[0]))
+    return UsageError(ctx, "backup");
+  const std::string dir = args[0];
+
+  std::error_code error;
+  const bool exists = fs::exists(fs::symlink_status(dir, error));
+  if (exists && !Ask(ctx, kStrReplaceQuestion, dir)) return kExitFailed;
+  return BackupOneUnit(ctx, ctx.options, dir, *kinds, exists) ? kExitDone : kExitFailed;
+}
+
+// restore DIR: checks the backup before the link opens, asks once, then writes it back.
+int RunRestore(CommandContext& ctx) {
+  std::vector<std::string>& args = ctx.args;
+  const bool no_images = TakeFlag(args, "--no-images");
+  const bool verify = TakeFlag(args, "--verify");
+  if (args.size() != 1 || LooksLikeOption(args[0])) return UsageError(ctx, "restore");
+  const std::string dir = args[0];
+  const std::optional<int> head =
+      ctx.options.head_given ? std::optional<int>(ctx.options.head) : std::nullopt;
+
+  std::string problem;
+  const auto manifest = backup::PreflightRestore(dir, head, problem, CurrentLanguage());
+  if (!manifest) {
+    ctx.err << Text(kStrRestoreFailed, {problem}) << ' ' << Text(kStrNothingSent) << '\n';
+    return kExitFailed;
+  }
+  if (!Ask(ctx, kStrRestoreQuestion, dir)) return kExitFailed;
+
+  link::Link link(LinkEnvironmentFor(ctx.options));
+  InterruptGuard interrupt;
+  ProgressLine progress(ctx.err);
+  backup::RestoreJob job{ctx.host, link, ctx.options.port, head};
+  job.images = !no_images;
+  job.verify = verify;
+  job.progress = progress.Sink();
+  job.interrupted = &InterruptGuard::Interrupted;
+  const backup::Outcome outcome = backup::RestoreUnit(job, dir, *manifest, problem);
+  progress.End();
+  if (outcome == backup::Outcome::kDone) {
+    ctx.out << Text(kStrRestoreDone) << '\n';
+    return kExitDone;
+  }
+  ctx.err << Text(kStrRestoreFailed, {problem}) << '\n';
+  return kExitFailed;
+}
+
+// compare FILE: the file (first) against the head's settings memory now (second).
+int RunCompare(CommandContext& ctx) {
+  if (ctx.args.size() != 1 || LooksLikeOption(ctx.args[0])) return UsageError(ctx, "compare");
+  const std::string& path = ctx.args[0];
+  auto file = std::make_unique<settings::SettingsImage>();
+  auto head = std::make_unique<settings::SettingsImage>();
+  const settings::ReadResult read = settings::ReadSettingsFile(path, *file);
+  if (read != settings::kReadComplete) {
+    ctx.err << path << ": "
+            << LoadString(StringTable::Editor, read == settings::kReadShortFile ? 130 : 129)
+            << '\n';
+    return kCompareTrouble;
+  }
+  std::string scratch = (fs::temp_directory_path() / "ridgemo-compare-XXXXXX").string();
+  if (::mkdtemp(scratch.data()) == nullptr) return kCompareTrouble;
+  const std::string head_path = scratch + "/head.kdta";
+  link::Link link(LinkEnvironmentFor(ctx.options));
+  const bool read_head =
+      backup::ReadHeadSettings(ctx.host, link, ctx.options.port, ctx.options.head, head_path) &&
+      settings::ReadSettingsFile(head_path, *head) == settings::kReadComplete;
+  fs::remove_all(scratch, *std::make_unique<std::error_code>());
+  if (!read_head) return kCompareTrouble;
+  const std::string head_name = "head " + std::to_string(ctx.options.head);
+  const compare::Comparison comparison = compare::CompareSettings(*file, *head, CurrentLanguage());
+  ctx.out << compare::FormatReport(comparison, path, head_name, CurrentLanguage());
+  return comparison.Equal() ? kExitDone : kExitFailed;
+}
+
+}  // namespace kyr::ridgemo

@@ -1,0 +1,99 @@
+#pragma once
+// Backup and restore of a head unit: every head's settings and its bank and memory images
+// into one folder, and back into a unit.
+//
+// Both drive the tool's own operations (Read All Settings, Write Settings, image read and
+// write) through a host of their own that answers the file and selection dialogs, passes
+// failure messages on to the user's host, and turns the operations' progress into one
+// progress for the whole job.
+//
+// Typical use (the command line):
+//   BackupJob job{host, link, port, ...};
+//   BackupUnit(job, "line3/unit7", problem);
+//   auto manifest = PreflightRestore("line3/unit7", std::nullopt, problem);
+//   RestoreUnit(restore_job, "line3/unit7", *manifest, problem);
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "backup/record.h"
+#include "link/link.h"
+#include "tool/tool_host.h"
+
+namespace kyr::backup {
+
+// Where a long job stands; seconds_left is negative until it can be estimated.
+struct Progress {
+  int files_done = 0;
+  int files_total = 0;
+  std::uint64_t bytes_done = 0;
+  std::uint64_t bytes_total = 0;
+  double seconds_left = -1;
+};
+using ProgressSink = std::function<void(const Progress&)>;
+
+struct BackupJob {
+  tool::ToolHost& host;  // the user: failure messages go here
+  link::Link& link;
+  std::string port;
+  std::vector<int> heads{};  // 1 to 3
+  bool bank_images = true;
+  bool memory_images = true;
+  bool replace = false;       // an existing folder is replaced (only once the new one is complete)
+  std::string program{};      // "ridgemo 1.2.3" for the manifest
+  std::string unit_serial{};  // for the manifest; may be empty
+  Lang lang = Lang::En;       // of index.html
+  ProgressSink progress{};
+  std::function<bool()> interrupted{};  // polled between and inside transfers
+};
+
+enum class Outcome { kDone, kRefused, kFailed, kDiffers };
+
+// The heads (1 to 3) that answer on the unit behind `port`, and the unit's USB serial
+// number (empty over a serial port). Empty when the link cannot be opened.
+std::vector<int> PresentHeads(link::Link& link, const std::string& port, std::string& unit_serial);
+
+// Writes the backup of the job's heads into `dir`: kRefused when `dir` exists and the job
+// does not replace it; otherwise nothing appears under `dir` unless everything arrived.
+Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem);
+
+// Checks a backup folder before anything is sent: the manifest, every file's presence, size
+// and checksum, the model code of each settings file against the manifest, and that its
+// settings version can be converted. `head` (1 to 3) limits the check to one head. The
+// problem is a sentence in `lang`.
+std::optional<Manifest> PreflightRestore(const std::string& dir, std::optional<int> head,
+                                         std::string& problem, Lang lang);
+
+struct RestoreJob {
+  tool::ToolHost& host;
+  link::Link& link;
+  std::string port;
+  std::optional<int> head;  // restore only this head of the backup (1 to 3)
+  bool images = true;
+  bool verify = false;  // read everything back and name the first difference
+  ProgressSink progress{};
+  std::function<bool()> interrupted{};
+};
+
+// Writes the whole settings (converted to the head's settings version as Write Settings
+// does) and the images of each head of `manifest` onto the same head number. kDiffers when
+// the verification found a difference, named in `problem`.
+Outcome RestoreUnit(RestoreJob& job, const std::string& dir, const Manifest& manifest,
+                    std::string& problem);
+
+// Reads the whole settings of head `head` (1 to 3) into `path` as Read All Settings does.
+bool ReadHeadSettings(tool::ToolHost& host, link::Link& link, const std::string& port, int head,
+                      const std::string& path);
+
+// String resources of backup and restore (tool table).
+inline constexpr int kStrMissing = 970;         // "%s is missing."
+inline constexpr int kStrChecksum = 971;        // "%s does not match its checksum."
+inline constexpr int kStrNotManifest = 972;     // "%s is not a backup manifest (%s)."
+inline constexpr int kStrModelMismatch = 973;   // head, file model, manifest model
+inline constexpr int kStrNotConvertible = 974;  // head, version
+inline constexpr int kStrNoSuchHead = 975;      // head
+inline constexpr int kStrImageDiffers = 976;    // head, type, number, byte offset
+
+}  // namespace kyr::backup

@@ -1,0 +1,252 @@
+#include "backup/record.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+namespace kyr::backup {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// Strings of the backup page and messages (tool table).
+constexpr int kStrPageTitle = 950;
+constexpr int kStrUnit = 951;
+constexpr int kStrPort = 952;
+constexpr int kStrDate = 953;
+constexpr int kStrHead = 954;
+constexpr int kStrModel = 955;
+constexpr int kStrSettingsVersion = 956;
+constexpr int kStrBankImage = 957;
+constexpr int kStrMemoryImage = 958;
+constexpr int kStrNoImages = 959;
+constexpr int kStrSettingsFile = 960;
+constexpr int kStrUnknownSerial = 961;
+
+std::string Escaped(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string Tool(int id, Lang lang) {
+  return Escaped(LoadString(StringTable::Tool, id, lang));
+}
+
+std::string ModelText(int model_code) {
+  return model_code == 1 ? "KYR-TC (1)" : std::to_string(model_code);
+}
+
+void Row(std::string& html, const std::string& label, const std::string& value) {
+  html += "<tr><th>" + label + "</th><td>" + value + "</td></tr>\n";
+}
+
+// A figure per image: its bitmap, captioned with its type and number.
+void ImageFigures(std::string& html, const HeadEntry& head, Lang lang) {
+  bool any = false;
+  for (const FileEntry& file : head.files) {
+    if (file.kind != kKindBank && file.kind != kKindMemory) continue;
+    if (!any) html += "<div class=\"images\">\n";
+    any = true;
+    std::string bitmap = file.name.substr(0, file.name.size() - 5) + ".bmp";
+    const int caption = file.kind == kKindBank ? kStrBankImage : kStrMemoryImage;
+    html += "<figure><a href=\"" + Escaped(bitmap) + "\"><img src=\"" + Escaped(bitmap) +
+            "\" width=\"480\" height=\"272\" alt=\"" + Escaped(file.name) + "\"></a><figcaption>" +
+            Tool(caption, lang) + ' ' + std::to_string(file.number) + " &mdash; <a href=\"" +
+            Escaped(file.name) + "\">" + Escaped(file.name) + "</a></figcaption></figure>\n";
+  }
+  html += any ? "</div>\n" : "<p>" + Tool(kStrNoImages, lang) + "</p>\n";
+}
+
+}  // namespace
+
+std::string HeadFolder(int head) {
+  return "head" + std::to_string(head);
+}
+
+std::string ManifestText(const Manifest& manifest) {
+  json heads = json::array();
+  for (const HeadEntry& head : manifest.heads) {
+    json files = json::array();
+    for (const FileEntry& file : head.files) {
+      json entry = {
+          {"name", file.name}, {"kind", file.kind}, {"size", file.size}, {"sha256", file.sha256}};
+      if (file.number >= 0) entry["number"] = file.number;
+      files.push_back(std::move(entry));
+    }
+    heads.push_back({{"head", head.head},
+                     {"model_code", head.model_code},
+                     {"settings_version", head.settings_version},
+                     {"files", std::move(files)}});
+  }
+  const json document = {{"format", manifest.format},
+                         {"program", manifest.program},
+                         {"time", manifest.time},
+                         {"port", manifest.port},
+                         {"unit_serial", manifest.unit_serial},
+                         {"heads", std::move(heads)}};
+  return document.dump(2) + "\n";
+}
+
+std::optional<Manifest> ParseManifest(std::string_view text, std::string& problem) {
+  const json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
+  if (document.is_discarded() || !document.is_object()) {
+    problem = "not JSON";
+    return std::nullopt;
+  }
+  try {
+    Manifest manifest;
+    manifest.format = document.at("format").get<int>();
+    if (manifest.format != kManifestFormat) {
+      problem = "format " + std::to_string(manifest.format) + " is not known";
+      return std::nullopt;
+    }
+    manifest.program = document.at("program").get<std::string>();
+    manifest.time = document.at("time").get<std::string>();
+    manifest.port = document.at("port").get<std::string>();
+    manifest.unit_serial = document.at("unit_serial").get<std::string>();
+    for (const json& head : document.at("heads")) {
+      HeadEntry entry;
+      entry.head = head.at("head").get<int>();
+      entry.model_code = head.at("model_code").get<int>();
+      entry.settings_version = head.at("settings_version").get<int>();
+      if (entry.head < 1 || entry.head > 3) throw std::out_of_range("head number");
+      for (const json& file : head.at("files")) {
+        FileEntry f;
+        f.name = file.at("name").get<std::string>();
+        f.kind = file.at("kind").get<std::string>();
+        f.number = file.value("number", -1);
+        f.size = file.at("size").get<std::uint64_t>();
+        f.sha256 = file.at("sha256").get<std::string>();
+        // Names stay inside the backup folder.
+        if (f.name.empty() || f.name.front() == '/' || f.name.find("..") != std::string::npos)
+          throw std::out_of_range("file name " + f.name);
+        entry.files.push_back(std::move(f));
+      }
+      manifest.heads.push_back(std::move(entry));
+    }
+    return manifest;
+  } catch (const std::exception& error) {
+    problem = error.what();
+    return std::nullopt;
+  }
+}
+
+std::string IndexHtml(const Manifest& manifest, Lang lang) {
+  const std::string title = Tool(kStrPageTitle, lang);
+  std::string html = "<!DOCTYPE html>\n<html lang=\"" +
+                     std::string(lang == Lang::Ja ? "ja" : "en") +
+                     "\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + title +
+                     "</title>\n<style>\n"
+                     "body{font-family:sans-serif;margin:1.5em;color:#222}\n"
+                     "table{border-collapse:collapse;margin-bottom:1em}\n"
+                     "th,td{border:1px solid #bbb;padding:.25em .6em;text-align:left}\n"
+                     ".images{display:flex;flex-wrap:wrap;gap:1em}\n"
+                     "figure{margin:0}\nimg{image-rendering:pixelated;border:1px solid #888;"
+                     "max-width:100%;height:auto}\n</style>\n</head>\n<body>\n<h1>" +
+                     title + "</h1>\n<table>\n";
+  Row(html, Tool(kStrUnit, lang),
+      manifest.unit_serial.empty() ? Tool(kStrUnknownSerial, lang) : Escaped(manifest.unit_serial));
+  Row(html, Tool(kStrPort, lang), Escaped(manifest.port));
+  Row(html, Tool(kStrDate, lang), Escaped(manifest.time));
+  html += "</table>\n";
+  for (const HeadEntry& head : manifest.heads) {
+    html += "<h2>" + Tool(kStrHead, lang) + ' ' + std::to_string(head.head) + "</h2>\n<table>\n";
+    Row(html, Tool(kStrModel, lang), ModelText(head.model_code));
+    Row(html, Tool(kStrSettingsVersion, lang), std::to_string(head.settings_version));
+    const std::string settings = HeadFolder(head.head) + "/" + std::string(kSettingsName);
+    Row(html, Tool(kStrSettingsFile, lang), "<a href=\"" + settings + "\">" + settings + "</a>");
+    html += "</table>\n";
+    ImageFigures(html, head, lang);
+  }
+  return html + "<p><small>" + Escaped(manifest.program) + "</small></p>\n</body>\n</html>\n";
+}
+
+std::string UtcNowText() {
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+std::string SizeText(std::uint64_t bytes) {
+  char text[32];
+  if (bytes < 1024 * 1024) {
+    std::snprintf(text, sizeof text, "%llu KB",
+                  static_cast<unsigned long long>((bytes + 1023) / 1024));
+  } else {
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+  }
+  return text;
+}
+
+StagingFolder::StagingFolder(const std::string& target) : target_(target) {
+  const fs::path path = fs::absolute(fs::path(target)).lexically_normal();
+  const fs::path parent =
+      path.has_filename() ? path.parent_path() : path.parent_path().parent_path();
+  const std::string name = (path.has_filename() ? path : path.parent_path()).filename().string();
+  target_ = (parent / name).string();
+  std::string pattern = (parent / ("." + name + ".partial-XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+StagingFolder::~StagingFolder() {
+  if (committed_ || path_.empty()) return;
+  std::error_code error;
+  fs::remove_all(path_, error);
+}
+
+bool StagingFolder::Commit(bool replace, std::string& problem) {
+  std::error_code error;
+  const fs::path target(target_);
+  std::string old;
+  if (fs::exists(fs::symlink_status(target, error))) {
+    if (!replace) {
+      problem = target_ + " exists";
+      return false;
+    }
+    // The old folder moves aside onto an empty place holder (rename replaces an empty
+    // directory), and is removed only once the new one stands under the name.
+    old = (target.parent_path() / ("." + target.filename().string() + ".old-XXXXXX")).string();
+    if (::mkdtemp(old.data()) == nullptr || (fs::rename(target, old, error), error)) {
+      fs::remove(old, error);
+      problem = "cannot move " + target_ + " aside";
+      return false;
+    }
+  }
+  fs::rename(path_, target, error);
+  if (error) {
+    problem = "cannot rename the backup to " + target_ + ": " + error.message();
+    if (!old.empty()) fs::rename(old, target, error);
+    return false;
+  }
+  committed_ = true;
+  if (!old.empty()) fs::remove_all(old, error);
+  return true;
+}
+
+}  // namespace kyr::backup

@@ -1,0 +1,210 @@
+// Backup and restore of whole units against simulated head units on simulated time.
+#include "backup/operations.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "common/fault_rule.h"
+#include "common/temp_folder.h"
+#include "common/tool_host.h"
+#include "compare/compare.h"
+#include "headsim/usb_head.h"
+#include "settings/initial_values.h"
+#include "settings/settings_file.h"
+
+namespace kyr::backup {
+namespace {
+
+namespace fs = std::filesystem;
+using headsim::ImageKind;
+using test_common::ReadAll;
+using test_common::WriteAll;
+
+// One simulated head unit with its own link.
+struct Unit {
+  explicit Unit(const std::string& serial)
+      : head(Options(serial), time), link(head.Environment()) {}
+  static headsim::UsbHeadOptions Options(const std::string& serial) {
+    headsim::UsbHeadOptions options;
+    options.serial = serial;
+    return options;
+  }
+  headsim::HeadMemory& Memory() { return head.engine().Head(0); }
+  settings::SettingsImage Settings() {
+    settings::SettingsImage image{};
+    std::copy(Memory().settings.begin(), Memory().settings.end(), image.begin());
+    return image;
+  }
+
+  headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kManual};
+  headsim::SimulatedUsbHead head;
+  link::Link link;
+};
+
+// A source unit holding two registered bank images (0 and 5) and memory image 2, each with
+// its own content; a blank target unit; a folder; a recording host.
+struct Rig {
+  Rig() {
+    settings::SettingsImage image{};
+    settings::CommentTexts comments{};
+    settings::InitializeSettings(image, comments);
+    image[settings::BankWord(5, 2)] = 77;  // "Light#1 Bright"
+    std::copy(image.begin(), image.end(), source.Memory().settings.begin());
+    for (const auto& [kind, number] :
+         {std::pair{ImageKind::kBank, 0}, {ImageKind::kBank, 5}, {ImageKind::kMemory, 2}}) {
+      for (int word = 0; word < headsim::kImageWords; word += 97) {
+        source.Memory().WriteImageWord({kind, number, word},
+                                       static_cast<std::uint16_t>(word * 7 + number));
+      }
+    }
+    // A written memory image is marked present; a bank image is registered by its settings.
+    for (const int bank : {0, 5}) {
+      source.Memory().settings[static_cast<std::size_t>(settings::BankWord(bank, 5))] &= 0x7FFF;
+    }
+  }
+
+  Outcome Backup(const std::string& dir, bool replace = false) {
+    BackupJob job{host, source.link, "USB", {1}};
+    job.replace = replace;
+    job.program = "ridgemo test";
+    job.unit_serial = "KYRD0001";
+    return BackupUnit(job, dir, problem);
+  }
+  Outcome Restore(const std::string& dir, bool verify) {
+    const auto manifest = PreflightRestore(dir, std::nullopt, problem, Lang::En);
+    if (!manifest) return Outcome::kRefused;
+    RestoreJob job{host, target.link, "USB", std::nullopt};
+    job.verify = verify;
+    return RestoreUnit(job, dir, *manifest, problem);
+  }
+  std::string Dir() const { return folder.File("unit"); }
+
+  Unit source{"KYRD0001"};
+  Unit target{"KYRD0002"};
+  test_common::TempFolder folder;
+  test_common::RecordingToolHost host;
+  std::string problem;
+};
+
+TEST(Backup, RestoredOntoAnotherUnitGivesEqualMemoryAndImages) {
+  Rig rig;
+  ASSERT_EQ(rig.Backup(rig.Dir()), Outcome::kDone) << rig.problem;
+  EXPECT_EQ(rig.folder.Names(), std::vector<std::string>{"unit"});
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(rig.Dir()))
+    files.push_back(fs::relative(entry.path(), rig.Dir()).string());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{
+                       "head1", "head1/bank.00.bmp", "head1/bank.00.kimg", "head1/bank.05.bmp",
+                       "head1/bank.05.kimg", "head1/memory.02.bmp", "head1/memory.02.kimg",
+                       "head1/settings.kdta", "index.html", "manifest.json"}));
+  std::string problem;
+  const auto manifest = ParseManifest(ReadAll(rig.Dir() + "/manifest.json"), problem);
+  ASSERT_TRUE(manifest) << problem;
+  EXPECT_EQ(manifest->unit_serial, "KYRD0001");
+  ASSERT_EQ(manifest->heads.size(), 1u);
+  EXPECT_EQ(manifest->heads[0].model_code, 1);
+  EXPECT_EQ(manifest->heads[0].settings_version, 3);
+  EXPECT_EQ(manifest->heads[0].files.size(), 7u);
+  EXPECT_TRUE(rig.host.messages.empty());
+
+  ASSERT_EQ(rig.Restore(rig.Dir(), /*verify=*/true), Outcome::kDone) << rig.problem;
+  EXPECT_EQ(rig.target.Settings(), rig.source.Settings());
+  for (const auto& [kind, number] :
+       {std::pair{ImageKind::kBank, 0}, {ImageKind::kBank, 5}, {ImageKind::kMemory, 2}}) {
+    EXPECT_EQ(rig.target.Memory().Image(kind, number), rig.source.Memory().Image(kind, number));
+  }
+  const auto equal =
+      compare::CompareSettings(rig.source.Settings(), rig.target.Settings(), Lang::En);
+  EXPECT_TRUE(equal.Equal());
+
+  // One setting changed in the head is the one line of the comparison with the backup.
+  rig.target.Memory().settings[static_cast<std::size_t>(settings::WindowWord(5, 3, 0))] = 0x6433;
+  ASSERT_TRUE(ReadHeadSettings(rig.host, rig.target.link, "USB", 1, rig.folder.File("now.kdta")));
+  settings::SettingsImage saved{};
+  settings::SettingsImage now{};
+  ASSERT_EQ(settings::ReadSettingsFile(rig.Dir() + "/head1/settings.kdta", saved),
+            settings::kReadComplete);
+  ASSERT_EQ(settings::ReadSettingsFile(rig.folder.File("now.kdta"), now), settings::kReadComplete);
+  const auto changed = compare::CompareSettings(saved, now, Lang::En);
+  ASSERT_EQ(changed.differences.size(), 1u);
+  EXPECT_EQ(compare::DifferenceLine(changed.differences[0], Lang::En),
+            "Bank 5, Window 4: Inspect X-Pos.: 50 -> 51");
+}
+
+// A damaged or incomplete folder is refused before the link opens.
+TEST(Restore, RefusesADamagedFolderBeforeAnythingIsSent) {
+  Rig rig;
+  ASSERT_EQ(rig.Backup(rig.Dir()), Outcome::kDone) << rig.problem;
+  const std::string head1 = rig.Dir() + "/head1/";
+  const struct {
+    const char* what;
+    std::function<void()> damage;
+    std::string problem;
+  } cases[] = {
+      {"a missing image", [&] { fs::remove(head1 + "bank.05.kimg"); },
+       head1 + "bank.05.kimg is missing."},
+      {"a changed byte",
+       [&] {
+         std::string bytes = ReadAll(head1 + "memory.02.kimg");
+         bytes[1000] ^= 1;
+         WriteAll(head1 + "memory.02.kimg", bytes);
+       },
+       head1 + "memory.02.kimg does not match its checksum."},
+      {"a short settings file",
+       [&] { WriteAll(head1 + "settings.kdta", ReadAll(head1 + "settings.kdta").substr(0, 9000)); },
+       head1 + "settings.kdta does not match its checksum."},
+      {"no manifest", [&] { fs::remove(rig.Dir() + "/manifest.json"); },
+       rig.Dir() + "/manifest.json is missing."},
+      {"a manifest that is no manifest", [&] { WriteAll(rig.Dir() + "/manifest.json", "{}"); },
+       rig.Dir() + "/manifest.json is not a backup manifest ("},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string copy = rig.folder.File("copy");
+    fs::remove_all(copy);
+    fs::copy(rig.Dir(), copy, fs::copy_options::recursive);
+    c.damage();
+    EXPECT_EQ(rig.Restore(rig.Dir(), false), Outcome::kRefused);
+    EXPECT_TRUE(rig.problem.starts_with(c.problem)) << rig.problem;
+    fs::remove_all(rig.Dir());
+    fs::rename(copy, rig.Dir());
+  }
+  std::string problem;
+  EXPECT_FALSE(PreflightRestore(rig.Dir(), 2, problem, Lang::En));
+  EXPECT_EQ(problem, "The backup holds no head 2.");
+  EXPECT_EQ(rig.target.head.engine().Stats().handshakes, 0);
+  EXPECT_EQ(rig.target.head.engine().Stats().commands, 0);
+}
+
+// A link that drops in the middle leaves neither the folder nor its staging folder, and an
+// existing backup stays as it was.
+TEST(Backup, ADroppedLinkLeavesNothingBehind) {
+  for (const bool existing : {false, true}) {
+    SCOPED_TRACE(existing ? "replacing" : "new");
+    Rig rig;
+    if (existing) {
+      fs::create_directory(rig.Dir());
+      WriteAll(rig.Dir() + "/old", "kept");
+    }
+    rig.source.head.engine().Faults().Add(
+        test_common::Fault(headsim::FaultKind::kDroppedLink, headsim::kAny, 300));
+    EXPECT_EQ(rig.Backup(rig.Dir(), existing), Outcome::kFailed);
+    EXPECT_FALSE(rig.problem.empty());
+    EXPECT_EQ(rig.folder.Names(),
+              existing ? std::vector<std::string>{"unit"} : std::vector<std::string>{});
+    if (existing) {
+      EXPECT_EQ(ReadAll(rig.Dir() + "/old"), "kept");
+    }
+  }
+  Rig rig;
+  fs::create_directory(rig.Dir());
+  EXPECT_EQ(rig.Backup(rig.Dir(), false), Outcome::kRefused);
+  EXPECT_EQ(rig.source.head.engine().Stats().handshakes, 0);
+}
+
+}  // namespace
+}  // namespace kyr::backup

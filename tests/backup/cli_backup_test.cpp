@@ -1,0 +1,147 @@
+// ridgemo backup, restore and compare run as a user runs them, against kyr-headsim processes
+// serving simulated head units on pseudo-terminals.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "common/temp_folder.h"
+#include "settings/initial_values.h"
+#include "settings/settings_file.h"
+
+extern char** environ;
+
+namespace kyr::backup {
+namespace {
+
+namespace fs = std::filesystem;
+using test_common::ReadAll;
+using test_common::WriteAll;
+
+const std::string kBinaries = KYR_BINARY_DIR;
+
+class RidgemoBackup : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (const pid_t pid : sims_) StopHead(pid);
+  }
+
+  std::string File(const std::string& name) const { return folder_.File(name); }
+
+  // kyr-headsim on a pseudo-terminal linked at File(link); its process id.
+  pid_t StartHead(const std::string& link, std::vector<std::string> options = {}) {
+    std::vector<std::string> args = {kBinaries + "/app/kyr-headsim/kyr-headsim", "--link",
+                                     File(link)};
+    args.insert(args.end(), options.begin(), options.end());
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    for (int i = 0; i < 500 && !fs::exists(File(link)); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    sims_.push_back(pid);
+    return pid;
+  }
+  static void StopHead(pid_t pid) {
+    if (::kill(pid, SIGTERM) == 0) ::waitpid(pid, nullptr, 0);
+  }
+
+  // ridgemo on the port File(link), stdin from /dev/null (so questions are answered No).
+  int Run(const std::string& link, const std::string& args) const {
+    const std::string command = kBinaries + "/app/ridgemo/ridgemo --lang en --port " + File(link) +
+                                " " + args + " </dev/null >" + File("out.txt") + " 2>" +
+                                File("err.txt");
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Out() const { return ReadAll(File("out.txt")); }
+  std::string Err() const { return ReadAll(File("err.txt")); }
+
+  // Initial settings with banks 0 and 1 registered and memory image 0 stored.
+  std::string SourceSettings() {
+    settings::SettingsImage image{};
+    settings::CommentTexts comments{};
+    settings::InitializeSettings(image, comments);
+    image[settings::BankWord(0, 5)] &= 0x7FFF;
+    image[settings::BankWord(1, 5)] &= 0x7FFF;
+    image[settings::CommonWord(10)] = 0xFFFE;
+    WriteAll(File("source.kdta"), settings::FormatSettingsText(image));
+    return File("source.kdta");
+  }
+
+  test_common::TempFolder folder_;
+  std::vector<pid_t> sims_;
+};
+
+TEST_F(RidgemoBackup, BackupRestoreCompareBetweenTwoUnits) {
+  StartHead("a", {"--settings", SourceSettings()});
+  StartHead("b");
+  const std::string dir = File("unit");
+  ASSERT_EQ(Run("a", "backup " + dir), 0) << Err();
+  EXPECT_EQ(Out(), "Backup complete: " + dir + "\n");
+  for (const char* name :
+       {"manifest.json", "index.html", "head1/settings.kdta", "head1/bank.00.kimg",
+        "head1/bank.01.bmp", "head1/memory.00.kimg", "head1/memory.00.bmp"}) {
+    EXPECT_TRUE(fs::exists(dir + "/" + name)) << name;
+  }
+  EXPECT_EQ(Run("a", "backup " + dir), 1);  // exists, and nobody answers Yes
+
+  EXPECT_EQ(Run("b", "compare " + dir + "/head1/settings.kdta"), 1);
+  EXPECT_EQ(Run("b", "restore " + dir), 1);  // asked once, answered No
+  ASSERT_EQ(Run("b", "restore " + dir + " --verify --yes"), 0) << Err();
+  EXPECT_EQ(Out(), "Restore complete.\n");
+  ASSERT_EQ(Run("b", "compare " + dir + "/head1/settings.kdta"), 0) << Out() << Err();
+  EXPECT_EQ(Out(), "The settings are equal.\n");
+  ASSERT_EQ(Run("b", "backup " + File("copy")), 0) << Err();
+  for (const char* name : {"head1/settings.kdta", "head1/bank.00.kimg", "head1/bank.01.kimg",
+                           "head1/memory.00.kimg"}) {
+    EXPECT_EQ(ReadAll(File("copy/") + name), ReadAll(dir + "/" + name)) << name;
+  }
+
+  // One changed setting is named exactly.
+  settings::SettingsImage changed{};
+  ASSERT_EQ(settings::ReadSettingsFile(dir + "/head1/settings.kdta", changed),
+            settings::kReadComplete);
+  changed[settings::BankWord(1, 11)] = 45;  // "ProcessLmtTime"
+  WriteAll(File("changed.kdta"), settings::FormatSettingsText(changed));
+  EXPECT_EQ(Run("b", "compare " + File("changed.kdta")), 1);
+  EXPECT_EQ(Out(), "Bank 1: ProcessLmtTime: 45 -> 20\n1 settings differ.\n");
+
+  // A damaged folder is refused before the link opens.
+  std::string bytes = ReadAll(dir + "/head1/bank.01.kimg");
+  bytes[77] ^= 0x10;
+  WriteAll(dir + "/head1/bank.01.kimg", bytes);
+  EXPECT_EQ(Run("nobody", "restore --yes " + dir), 1);
+  EXPECT_EQ(Err(), "Restore failed: " + dir +
+                       "/head1/bank.01.kimg does not match its checksum. "
+                       "Nothing was sent.\n");
+}
+
+TEST_F(RidgemoBackup, EveryHeadOfAUnitAndADroppedLink) {
+  StartHead("two", {"--heads", "2"});
+  ASSERT_EQ(Run("two", "--head all backup " + File("all") + " --images none"), 0) << Err();
+  EXPECT_TRUE(fs::exists(File("all/head2/settings.kdta")));
+  EXPECT_FALSE(fs::exists(File("all/head3")));
+  EXPECT_EQ(Run("two", "--head all read-settings " + File("x.kdta")), 2);
+
+  // The head goes away in the middle of the images: no folder and no staging folder stay.
+  const pid_t slow = StartHead("slow", {"--settings", SourceSettings(), "--baud", "115200"});
+  std::thread unplug([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    StopHead(slow);
+  });
+  EXPECT_EQ(Run("slow", "backup " + File("cut")), 1);
+  unplug.join();
+  EXPECT_NE(Err().find("Backup failed; " + File("cut") + " was not written"), std::string::npos)
+      << Err();
+  for (const std::string& name : folder_.Names())
+    EXPECT_EQ(name.find("cut"), std::string::npos) << name;
+}
+
+}  // namespace
+}  // namespace kyr::backup

@@ -1,0 +1,64 @@
+#pragma once
+// Keyboard input for window tests that goes the way a user's keys go: to the window system
+// handle of the active window, which hands it to the focused control. On the offscreen
+// platform and on an X server (xcb) alike; on X the window is first really activated by the
+// window manager.
+#include <QApplication>
+#include <QString>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+namespace kyr::test_common {
+
+constexpr int kActivateWaitMs = 5000;
+
+// Shows `window` and waits until it is exposed and active (false when it never is).
+inline bool ShowActive(QWidget& window) {
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window, kActivateWaitMs)) return false;
+  window.activateWindow();
+  window.raise();
+  return QTest::qWaitForWindowActive(&window, kActivateWaitMs);
+}
+
+// The window that receives keys now: the active modal dialog if any, else `fallback`'s.
+inline QWindow* KeyTarget(QWidget& fallback) {
+  QWidget* active = QApplication::activeModalWidget();
+  if (active == nullptr) active = QApplication::activeWindow();
+  if (active == nullptr) active = fallback.window();
+  return active->windowHandle();
+}
+
+// Presses and releases `key` in the active window, as the keyboard would.
+inline void PressKey(QWidget& window, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+  QTest::keyClick(KeyTarget(window), key, modifiers);
+  QCoreApplication::processEvents();
+}
+
+// Types `text` character by character into whatever control of the active window has the
+// focus.
+inline void TypeText(QWidget& window, const QString& text) {
+  for (const QChar c : text) {
+    QTest::keyClick(KeyTarget(window), c.toLatin1());
+  }
+  QCoreApplication::processEvents();
+}
+
+// Gives `widget` the keyboard focus, as a click or Tab would.
+inline void FocusOn(QWidget& widget) {
+  widget.setFocus(Qt::OtherFocusReason);
+  QCoreApplication::processEvents();
+}
+
+// The platform the tests run on: "offscreen" unless QT_QPA_PLATFORM chose another one (the
+// X server run registers the same tests with "xcb").
+inline void ChooseTestPlatform() {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+}
+
+inline bool OnXServer() {
+  return QGuiApplication::platformName() == QStringLiteral("xcb");
+}
+
+}  // namespace kyr::test_common
