@@ -5,10 +5,6 @@
 
 namespace kyr::transfer {
 
-std::vector<tool::FileFilter> KdtaFilters() {
-  return {{"KYR data file ( *.kdta )", "*.kdta"}, {"All files(*.*)", "*.*"}};
-}
-
 Outcome Fail(TransferContext& ctx, Outcome result) {
   ctx.state.failed = true;
   return result;
