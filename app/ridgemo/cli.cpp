@@ -32,9 +32,12 @@ constexpr std::array kCommands = {
     Command{"to-bmp", "IN.kimg OUT.bmp [--yes]", RunToBmp},
     Command{"monitor", "--frames N --bmp OUT.bmp [--yes]", RunMonitor,
             "grabs N frames of the head's screen (USB only) and saves the last one"},
-    Command{"backup", "DIR [--head 1|2|3|all] [--images bank,memory|none] [--yes]", RunBackup,
+    Command{"backup",
+            "DIR [--head 1|2|3|all] [--device SERIAL|all] [--images bank,memory|none] [--yes]",
+            RunBackup,
             "every head's settings and registered images, bitmaps, index.html and\n"
-            "    manifest.json into DIR, which appears only when complete"},
+            "    manifest.json into DIR, which appears only when complete; --device all: each\n"
+            "    head unit on USB into DIR/SERIAL"},
     Command{"restore", "DIR [--head N] [--no-images] [--verify] [--yes]", RunRestore,
             "checks DIR before the link opens, then writes the settings and images back"},
     Command{"compare", "FILE.kdta [--head N]", RunCompare,
@@ -192,8 +195,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled) {
               << "\" (see ridgemo --help)\n";
     return kExitUsage;
   }
-  if (line.options.all_heads && command->run != RunBackup) {
-    std::cerr << "ridgemo: --head all is for backup only\n";
+  if ((line.options.all_heads || line.options.device == "all") && command->run != RunBackup) {
+    std::cerr << "ridgemo: --head all and --device all are for backup only\n";
     return kExitUsage;
   }
   ConsoleHost host(line.options.yes, std::cout, std::cerr);

@@ -2,7 +2,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include "backup/operations.h"
 #include "cli.h"
 #include "compare/compare.h"
+#include "link/discovery.h"
 #include "link/link.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
@@ -28,6 +31,11 @@ constexpr int kStrRestoreDone = 966;
 constexpr int kStrRestoreFailed = 967;
 constexpr int kStrProgress = 968;
 constexpr int kStrNothingSent = 977;
+constexpr int kStrUnitsFailed = 969;
+constexpr int kStrNoUnit = 741;  // "No head unit is connected."
+
+// --device all: every head unit on the USB bus.
+constexpr std::string_view kEveryUnit = "all";
 
 // Exit status of compare: 0 the same, 1 different, 2 the file or the head could not be read.
 constexpr int kCompareTrouble = 2;
@@ -142,7 +150,6 @@ bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std:
   if (!options.all_heads) heads = {options.head};
   if (heads.empty()) heads = {1};  // the transfer itself reports why the unit does not answer
 
-  InterruptGuard interrupt;
   ProgressLine progress(ctx.err);
   backup::BackupJob job{ctx.host, link, options.port, heads};
   job.bank_images = kinds.first;
@@ -164,6 +171,62 @@ bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std:
   return false;
 }
 
+// The serial numbers of the head units on the USB bus (with --simulate the built-in one).
+std::vector<std::string> UnitSerials(const GlobalOptions& options) {
+  GlobalOptions any = options;
+  any.device.clear();
+  const link::LinkEnvironment environment = LinkEnvironmentFor(any);
+  std::vector<link::UsbDeviceInfo> list;
+  std::vector<std::string> serials;
+  if (environment.usb_bus == nullptr || !environment.usb_bus->ListDevices(list)) return serials;
+  for (const link::UsbDeviceInfo& info : list) {
+    if (info.serial.starts_with(link::kKyrSerialPrefix) &&
+        std::find(serials.begin(), serials.end(), info.serial) == serials.end())
+      serials.push_back(info.serial);
+  }
+  return serials;
+}
+
+// A serial number as a folder name: characters other than letters, digits, '-', '_' and '.'
+// become '_'.
+std::string FolderName(const std::string& serial) {
+  std::string name = serial;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') c = '_';
+  }
+  return name == "." || name == ".." ? "_" : name;
+}
+
+// --device all: each unit into DIR/SERIAL; a unit that fails does not stop the others, and
+// the failed ones are named at the end.
+int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool, bool> kinds) {
+  const std::vector<std::string> serials = UnitSerials(ctx.options);
+  if (serials.empty()) {
+    ctx.err << Text(kStrNoUnit) << '\n';
+    return kExitFailed;
+  }
+  std::error_code error;
+  fs::create_directories(dir, error);
+  std::string failed;
+  for (const std::string& serial : serials) {
+    if (InterruptGuard::Interrupted()) {
+      failed += (failed.empty() ? "" : ", ") + serial;
+      continue;
+    }
+    GlobalOptions options = ctx.options;
+    options.device = serial;
+    options.port = "USB";
+    const std::string unit_dir = dir + "/" + FolderName(serial);
+    const bool exists = fs::exists(fs::symlink_status(unit_dir, error));
+    const bool done = (!exists || Ask(ctx, kStrReplaceQuestion, unit_dir)) &&
+                      BackupOneUnit(ctx, options, unit_dir, kinds, exists);
+    if (!done) failed += (failed.empty() ? "" : ", ") + serial;
+  }
+  if (failed.empty()) return kExitDone;
+  ctx.err << Text(kStrUnitsFailed, {failed}) << '\n';
+  return kExitFailed;
+}
+
 }  // namespace
 
 // backup DIR: every head's settings and images into DIR, which appears only when complete.
@@ -176,6 +239,8 @@ int RunBackup(CommandContext& ctx) {
     return UsageError(ctx, "backup");
   const std::string dir = args[0];
 
+  InterruptGuard interrupt;
+  if (ctx.options.device == kEveryUnit) return BackupEveryUnit(ctx, dir, *kinds);
   std::error_code error;
   const bool exists = fs::exists(fs::symlink_status(dir, error));
   if (exists && !Ask(ctx, kStrReplaceQuestion, dir)) return kExitFailed;

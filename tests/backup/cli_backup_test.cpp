@@ -129,6 +129,14 @@ TEST_F(RidgemoBackup, EveryHeadOfAUnitAndADroppedLink) {
   EXPECT_FALSE(fs::exists(File("all/head3")));
   EXPECT_EQ(Run("two", "--head all read-settings " + File("x.kdta")), 2);
 
+  // --device all: every unit on USB (here the built-in simulated one) into DIR/SERIAL.
+  ASSERT_EQ(Run("two", "--simulate --device all backup " + File("line") + " --images none"), 0)
+      << Err();
+  EXPECT_NE(ReadAll(File("line/KYRD0001/manifest.json")).find("\"unit_serial\": \"KYRD0001\""),
+            std::string::npos);
+  EXPECT_EQ(Run("two", "--simulate --device all backup " + File("line") + " --images none"), 1);
+  EXPECT_NE(Err().find("Units that failed: KYRD0001"), std::string::npos) << Err();
+
   // The head goes away in the middle of the images: no folder and no staging folder stay.
   const pid_t slow = StartHead("slow", {"--settings", SourceSettings(), "--baud", "115200"});
   std::thread unplug([&] {
