@@ -60,7 +60,7 @@ void PrintHelp(std::ostream& out) {
          "Without a command the tool window opens (--simulate: with the built-in simulated\n"
          "head as its USB head unit); --screenshot OUT.png [--scene NAME] renders the window\n"
          "instead and exits. Scenes: idle, monitor, prm-write, bank, memory, ng, shoot,\n"
-         "write-number, message.\n\ncommands:\n";
+         "write-number, message, help.\n\ncommands:\n";
   for (const Command& command : kCommands) {
     out << "  ridgemo " << command.name << ' ' << command.usage << '\n';
     if (!command.detail.empty()) out << "    " << command.detail << '\n';

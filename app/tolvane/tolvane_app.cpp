@@ -56,6 +56,8 @@ void LoadQtTexts(QApplication& app, QTranslator& translator) {
 void SetUpLook(QApplication& app) {
   if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) app.setStyle(style);
   app.setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.svg")));
+  // Ties the windows to the installed desktop entry (its icon and name in task bars).
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.kyr.Tolvane"));
   // One face for the whole window in Japanese, so that kana, kanji and the Latin item texts
   // share a baseline; the platform's face otherwise.
   QFont font = app.font();

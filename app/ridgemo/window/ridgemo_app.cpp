@@ -12,14 +12,16 @@
 
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
+#include "window/help_page.h"
 #include "window/ridgemo_dlg.h"
 #include "window/small_dialogs.h"
 #include "window/window_text.h"
 
 namespace kyr::ridgemo {
 
-const char* const CRidgemoApp::kScenes[] = {"idle", "monitor", "prm-write",    "bank",    "memory",
-                                            "ng",   "shoot",   "write-number", "message", nullptr};
+const char* const CRidgemoApp::kScenes[] = {"idle",    "monitor", "prm-write", "bank",
+                                            "memory",  "ng",      "shoot",     "write-number",
+                                            "message", "help",    nullptr};
 
 namespace {
 
@@ -98,6 +100,17 @@ int TakeScreenshot(CRidgemoDlg& window, const WindowOptions& options) {
     picture = window.grab();
     window.OnStop();
     RunEventsFor(300);
+  } else if (options.scene == "help") {
+    // The program's own help viewer on the page Help finds, and where that page is.
+    const QString page = InstalledHelpPage();
+    if (page.isEmpty()) {
+      std::cerr << "ridgemo: no help page found\n";
+      return 1;
+    }
+    std::cout << "help page: " << page.toStdString() << '\n';
+    HelpViewer viewer(page, &window);
+    viewer.setAttribute(Qt::WA_DeleteOnClose, false);
+    picture = GrabWithDialog(window, viewer);
   } else if (auto dialog = SceneDialog(options.scene, window)) {
     picture = GrabWithDialog(window, *dialog);
   } else {
@@ -125,6 +138,8 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
   }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ridgemo"));
+  // Ties the window to the installed desktop entry (its icon and name in task bars).
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.kyr.Ridgemo"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/ridgemo/ridgemo.svg")));
   CRidgemoDlg window(WindowLinkEnvironment(options), {},
                      options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,14 +18,11 @@
 #include "tool/selections_file.h"
 #include "transfer/transfer.h"
 #include "window/console_key_filter.h"
+#include "window/help_page.h"
 #include "window/image_area.h"
 #include "window/serial_ports.h"
 #include "window/small_dialogs.h"
 #include "window/window_text.h"
-
-#ifndef KYR_HELP_SOURCE_DIR
-#define KYR_HELP_SOURCE_DIR ""
-#endif
 
 namespace kyr::ridgemo {
 namespace {
@@ -304,17 +300,6 @@ void CRidgemoDlg::LoadSelections() {
   if (selections.port) port_->setEditText(QString::fromStdString(*selections.port));
 }
 
-QString CRidgemoDlg::HelpFilePath() {
-  const QString beside = QCoreApplication::applicationDirPath();
-  const QStringList candidates = {beside + "/../share/ridgemo/help/ridgemo.html",
-                                  beside + "/help/ridgemo.html",
-                                  QStringLiteral(KYR_HELP_SOURCE_DIR "/ridgemo.html")};
-  for (const QString& path : candidates) {
-    if (QFileInfo::exists(path)) return QDir::cleanPath(path);
-  }
-  return candidates.back();
-}
-
 bool CRidgemoDlg::Busy() const {
   return command_running_ || monitor_->running;
 }
@@ -561,7 +546,7 @@ void CRidgemoDlg::OnExit() {
 }
 
 void CRidgemoDlg::OnHelp() {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFilePath()));
+  ShowHelp(this);
 }
 
 void CRidgemoDlg::OnAbort() {

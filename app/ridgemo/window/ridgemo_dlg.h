@@ -87,7 +87,6 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   images::ImageState& Images() { return *image_state_; }
   link::Link& Link() { return link_; }
   const std::string& SelectionsPath() const { return selections_path_; }
-  static QString HelpFilePath();
 
   // A key of the console key table was pressed in this window.
   void ConsoleKeyPressed(int code);
