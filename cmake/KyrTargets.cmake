@@ -29,6 +29,7 @@ function(kyr_add_library name)
   target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
   kyr_target_defaults(${name})
+  set_property(GLOBAL APPEND PROPERTY KYR_CORE_LIBRARIES ${name})
 endfunction()
 
 # A GoogleTest executable whose cases are registered with CTest one by one.
@@ -45,4 +46,42 @@ function(kyr_add_test name)
     set(labels ${ARG_LABELS})
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${labels}" TIMEOUT 120)
+endfunction()
+
+# Registers a test that checks that each core library includes only headers of itself and of
+# the libraries it links directly, and no Qt. Call once, after every library was added.
+function(kyr_add_include_check)
+  get_property(libraries GLOBAL PROPERTY KYR_CORE_LIBRARIES)
+  set(manifest "")
+  foreach(library IN LISTS libraries)
+    get_target_property(folder ${library} SOURCE_DIR)
+    get_target_property(sources ${library} SOURCES)
+    get_target_property(links ${library} LINK_LIBRARIES)
+    string(APPEND manifest "library ${library}\n")
+    foreach(source IN LISTS sources)
+      cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY "${folder}" NORMALIZE)
+      string(APPEND manifest "source ${source}\n")
+    endforeach()
+    foreach(link IN LISTS links)
+      if(link IN_LIST libraries)
+        string(APPEND manifest "link ${link}\n")
+      endif()
+    endforeach()
+  endforeach()
+  set(manifest_file "${PROJECT_BINARY_DIR}/core_libraries.txt")
+  file(WRITE "${manifest_file}" "${manifest}")
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_test(NAME core_includes
+           COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/check_includes.py"
+                   "${PROJECT_SOURCE_DIR}/src" "${manifest_file}")
+  set_tests_properties(core_includes PROPERTIES LABELS quick)
+
+  # The check itself finds an include of a library not linked, and Qt in a core.
+  set(fixture "${PROJECT_SOURCE_DIR}/tests/data/includes")
+  add_test(NAME core_includes_finds_violations
+           COMMAND Python3::Interpreter "${PROJECT_SOURCE_DIR}/cmake/check_includes.py"
+                   "${fixture}/src" "${fixture}/manifest.txt")
+  set_tests_properties(core_includes_finds_violations PROPERTIES LABELS quick
+    PASS_REGULAR_EXPRESSION
+    "a/a.cpp: \"b/b.h\" belongs to b, which a does not link\na/a.cpp: <QString>: Qt in the core library a\n3 core libraries, 3 sources: 2 violations")
 endfunction()

@@ -29,11 +29,11 @@ class ImageCommandHost : public ConsoleHost {
   std::optional<std::uint64_t> only;  // the images to read; none: those the head offers
   std::optional<int> number;          // the image number of a single-file write
 
-  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
+  std::optional<std::string> AskSaveFile(const std::vector<userport::FileFilter>&,
                                          const std::string&) override {
     return save_path;
   }
-  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
+  std::vector<std::string> AskOpenFiles(const std::vector<userport::FileFilter>&) override {
     return open_paths;
   }
   bool AskImageSelection(const tool::ImageSelectionDialog&, std::uint64_t& mask) override {

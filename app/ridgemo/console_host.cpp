@@ -30,23 +30,18 @@ void ConsoleHost::EndProgressLine() {
   bar_shown_ = false;
 }
 
-tool::Answer ConsoleHost::ShowMessage(const tool::Message& message) {
+userport::Answer ConsoleHost::ShowMessage(const userport::Message& message) {
   EndProgressLine();
-  if (message.buttons == tool::Buttons::YesNo || message.buttons == tool::Buttons::YesNoCancel ||
-      message.buttons == tool::Buttons::OkCancel) {
-    return AskQuestion(message);
-  }
+  if (userport::IsQuestion(message.buttons)) return AskQuestion(message);
   // Completions go to standard output, everything else is worth a look on stderr.
-  std::ostream& stream = message.icon == tool::Icon::Information ? out_ : err_;
+  std::ostream& stream = message.icon == userport::Icon::Information ? out_ : err_;
   stream << message.text << '\n';
-  return tool::Answer::Ok;
+  return userport::Answer::Ok;
 }
 
-tool::Answer ConsoleHost::AskQuestion(const tool::Message& message) {
-  const tool::Answer yes =
-      message.buttons == tool::Buttons::OkCancel ? tool::Answer::Ok : tool::Answer::Yes;
-  const tool::Answer no =
-      message.buttons == tool::Buttons::YesNo ? tool::Answer::No : tool::Answer::Cancel;
+userport::Answer ConsoleHost::AskQuestion(const userport::Message& message) {
+  const userport::Answer yes = userport::AcceptAnswer(message.buttons);
+  const userport::Answer no = userport::DeclineAnswer(message.buttons);
   err_ << message.text;
   if (answer_yes_) {
     err_ << " yes (--yes)\n";
@@ -63,17 +58,17 @@ tool::Answer ConsoleHost::AskQuestion(const tool::Message& message) {
 }
 
 // The command line names its files in its arguments; no command asks for one.
-std::optional<std::string> ConsoleHost::AskSaveFile(const std::vector<tool::FileFilter>&,
+std::optional<std::string> ConsoleHost::AskSaveFile(const std::vector<userport::FileFilter>&,
                                                     const std::string&) {
   return std::nullopt;
 }
 
-std::optional<std::string> ConsoleHost::AskOpenFile(const std::vector<tool::FileFilter>&,
+std::optional<std::string> ConsoleHost::AskOpenFile(const std::vector<userport::FileFilter>&,
                                                     const std::string&) {
   return std::nullopt;
 }
 
-std::vector<std::string> ConsoleHost::AskOpenFiles(const std::vector<tool::FileFilter>&) {
+std::vector<std::string> ConsoleHost::AskOpenFiles(const std::vector<userport::FileFilter>&) {
   return {};
 }
 

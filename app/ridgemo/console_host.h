@@ -13,12 +13,12 @@ class ConsoleHost : public tool::ToolHost {
   ConsoleHost(bool answer_yes, std::ostream& out, std::ostream& err);
   ~ConsoleHost() override;
 
-  tool::Answer ShowMessage(const tool::Message& message) override;
-  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>& filters,
+  userport::Answer ShowMessage(const userport::Message& message) override;
+  std::optional<std::string> AskSaveFile(const std::vector<userport::FileFilter>& filters,
                                          const std::string& initial_name) override;
-  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>& filters,
+  std::optional<std::string> AskOpenFile(const std::vector<userport::FileFilter>& filters,
                                          const std::string& initial_name) override;
-  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>& filters) override;
+  std::vector<std::string> AskOpenFiles(const std::vector<userport::FileFilter>& filters) override;
   void SetProgressRange(int low, int high) override;
   void SetProgressPosition(int position) override;
   void ProcessPendingEvents(int count) override;
@@ -28,7 +28,7 @@ class ConsoleHost : public tool::ToolHost {
   bool AskImageNumber(int count, int& number) override;
 
  private:
-  tool::Answer AskQuestion(const tool::Message& message);
+  userport::Answer AskQuestion(const userport::Message& message);
   // Ends the progress bar's line so that the next text starts on a line of its own.
   void EndProgressLine();
 

@@ -8,7 +8,7 @@
 #include <set>
 #include <string_view>
 
-#include "settings/atomic_file.h"
+#include "files/atomic_file.h"
 #include "settings/conversion.h"
 #include "settings/initial_values.h"
 #include "settings/message_ids.h"
@@ -41,7 +41,7 @@ const std::set<std::string_view> kSharedOptions = {"--lang", "--help", "--versio
 // Saves as the editor's Save Settings does: asks before replacing a file.
 int SaveSettings(const std::string& path, const SettingsImage& image, const CommentTexts& comments,
                  bool yes) {
-  if (settings::PathExists(path) && !AskQuestion(settings::kMsgOverwrite, yes)) return kExitFailed;
+  if (files::PathExists(path) && !AskQuestion(settings::kMsgOverwrite, yes)) return kExitFailed;
   const int message = settings::WriteSettingsFile(path, image, comments);
   if (message != 0) {
     PrintMessage(message);

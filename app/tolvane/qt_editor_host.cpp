@@ -2,75 +2,19 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+
+#include "common/message_box.h"
 
 namespace kyr::tolvane {
 namespace {
 
-using editor::Answer;
-using editor::Buttons;
-using editor::Icon;
-
-QMessageBox::Icon BoxIcon(Icon icon) {
-  switch (icon) {
-    case Icon::Information:
-      return QMessageBox::Information;
-    case Icon::Exclamation:
-      return QMessageBox::Warning;
-    case Icon::Error:
-      return QMessageBox::Critical;
-    case Icon::None:
-      break;
-  }
-  return QMessageBox::NoIcon;
-}
-
-QMessageBox::StandardButtons BoxButtons(Buttons buttons) {
-  switch (buttons) {
-    case Buttons::YesNo:
-      return QMessageBox::Yes | QMessageBox::No;
-    case Buttons::YesNoCancel:
-      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case Buttons::Ok:
-      break;
-  }
-  return QMessageBox::Ok;
-}
-
-QMessageBox::StandardButton BoxButton(Answer answer) {
-  switch (answer) {
-    case Answer::Yes:
-      return QMessageBox::Yes;
-    case Answer::No:
-      return QMessageBox::No;
-    case Answer::Cancel:
-      return QMessageBox::Cancel;
-    case Answer::Ok:
-      break;
-  }
-  return QMessageBox::Ok;
-}
-
-Answer AnswerOf(int button) {
-  switch (button) {
-    case QMessageBox::Yes:
-      return Answer::Yes;
-    case QMessageBox::No:
-      return Answer::No;
-    case QMessageBox::Cancel:
-      return Answer::Cancel;
-    default:
-      return Answer::Ok;
-  }
-}
-
 // "Label (pattern)" entries as Qt reads them; our labels already hold their pattern in
 // parentheses, so they are used as they stand.
-QStringList NameFilters(const std::vector<editor::FileFilter>& filters) {
+QStringList NameFilters(const std::vector<userport::FileFilter>& filters) {
   QStringList list;
-  for (const editor::FileFilter& filter : filters) list << QString::fromStdString(filter.label);
+  for (const userport::FileFilter& filter : filters) list << QString::fromStdString(filter.label);
   return list;
 }
 
@@ -96,28 +40,24 @@ class DisabledWhileAsking {
 
 }  // namespace
 
-Answer QtEditorHost::ShowMessage(const editor::Message& message) {
+userport::Answer QtEditorHost::ShowMessage(const userport::Message& message) {
   if (message_answerer_) return message_answerer_(message);
-  QMessageBox box(BoxIcon(message.icon), QString::fromStdString(message.caption),
-                  QString::fromStdString(message.text), BoxButtons(message.buttons), window_);
-  box.setDefaultButton(BoxButton(message.default_answer));
-  const int button = box.exec();
-  if (window_ != nullptr) window_->activateWindow();
-  return AnswerOf(button);
+  const QString title = window_ != nullptr ? window_->windowTitle() : QString();
+  return app_common::ShowMessageBox(message, title, window_);
 }
 
-std::optional<std::string> QtEditorHost::AskOpenFile(const std::vector<editor::FileFilter>& filters,
-                                                     const std::string& initial_name) {
+std::optional<std::string> QtEditorHost::AskOpenFile(
+    const std::vector<userport::FileFilter>& filters, const std::string& initial_name) {
   return AskFile(FileDialogKind::Open, filters, initial_name);
 }
 
-std::optional<std::string> QtEditorHost::AskSaveFile(const std::vector<editor::FileFilter>& filters,
-                                                     const std::string& initial_name) {
+std::optional<std::string> QtEditorHost::AskSaveFile(
+    const std::vector<userport::FileFilter>& filters, const std::string& initial_name) {
   return AskFile(FileDialogKind::Save, filters, initial_name);
 }
 
 std::optional<std::string> QtEditorHost::AskFile(FileDialogKind kind,
-                                                 const std::vector<editor::FileFilter>& filters,
+                                                 const std::vector<userport::FileFilter>& filters,
                                                  const std::string& initial_name) {
   DisabledWhileAsking disabled(window_);
   if (file_answerer_) return file_answerer_(kind, filters, initial_name);
@@ -125,7 +65,7 @@ std::optional<std::string> QtEditorHost::AskFile(FileDialogKind kind,
 }
 
 std::optional<std::string> QtEditorHost::RunFileDialog(
-    FileDialogKind kind, const std::vector<editor::FileFilter>& filters,
+    FileDialogKind kind, const std::vector<userport::FileFilter>& filters,
     const std::string& initial_name) {
   // No owner: a dialog owned by the disabled main window would be disabled with it.
   QFileDialog dialog;

@@ -18,10 +18,10 @@ namespace kyr::tolvane {
 enum class FileDialogKind { Open, Save };
 
 // Answers a message box in place of the widget.
-using MessageAnswerer = std::function<editor::Answer(const editor::Message&)>;
+using MessageAnswerer = std::function<userport::Answer(const userport::Message&)>;
 // Answers a file dialog in place of the widget: the chosen path, or nullopt for Cancel.
 using FileAnswerer = std::function<std::optional<std::string>(
-    FileDialogKind kind, const std::vector<editor::FileFilter>& filters,
+    FileDialogKind kind, const std::vector<userport::FileFilter>& filters,
     const std::string& initial_name)>;
 
 class QtEditorHost : public editor::EditorHost {
@@ -32,19 +32,19 @@ class QtEditorHost : public editor::EditorHost {
   void SetMessageAnswerer(MessageAnswerer answerer) { message_answerer_ = std::move(answerer); }
   void SetFileAnswerer(FileAnswerer answerer) { file_answerer_ = std::move(answerer); }
 
-  editor::Answer ShowMessage(const editor::Message& message) override;
-  std::optional<std::string> AskOpenFile(const std::vector<editor::FileFilter>& filters,
+  userport::Answer ShowMessage(const userport::Message& message) override;
+  std::optional<std::string> AskOpenFile(const std::vector<userport::FileFilter>& filters,
                                          const std::string& initial_name) override;
-  std::optional<std::string> AskSaveFile(const std::vector<editor::FileFilter>& filters,
+  std::optional<std::string> AskSaveFile(const std::vector<userport::FileFilter>& filters,
                                          const std::string& initial_name) override;
   void FocusControl(int control_id) override;
 
  private:
   std::optional<std::string> AskFile(FileDialogKind kind,
-                                     const std::vector<editor::FileFilter>& filters,
+                                     const std::vector<userport::FileFilter>& filters,
                                      const std::string& initial_name);
   std::optional<std::string> RunFileDialog(FileDialogKind kind,
-                                           const std::vector<editor::FileFilter>& filters,
+                                           const std::vector<userport::FileFilter>& filters,
                                            const std::string& initial_name);
 
   QWidget* window_ = nullptr;

@@ -27,9 +27,9 @@ bool HasDisplay() {
 }
 
 // Without a person to ask, messages go to stderr and every question is answered No.
-editor::Answer AnswerUnattended(const editor::Message& message) {
+userport::Answer AnswerUnattended(const userport::Message& message) {
   std::cerr << message.text << '\n';
-  return message.buttons == editor::Buttons::Ok ? editor::Answer::Ok : editor::Answer::No;
+  return message.buttons == userport::Buttons::Ok ? userport::Answer::Ok : userport::Answer::No;
 }
 
 // The offscreen platform warns about window-manager matters it has no use for; those two
@@ -89,7 +89,7 @@ int CTolvaneApp::Run(const WindowRequest& request) {
   const bool unattended = !request.screenshot.empty();
   if (unattended) {
     host_.SetMessageAnswerer(AnswerUnattended);
-    host_.SetFileAnswerer([](FileDialogKind, const std::vector<editor::FileFilter>&,
+    host_.SetFileAnswerer([](FileDialogKind, const std::vector<userport::FileFilter>&,
                              const std::string&) { return std::optional<std::string>(); });
   } else {
     dialog_.show();  // the messages of reading a named file appear over the window

@@ -16,18 +16,18 @@ class QuietToolHost : public tool::ToolHost {
   // `path` is what the file dialogs return; none when it is empty.
   explicit QuietToolHost(std::string path = {}) : path_(std::move(path)) {}
 
-  tool::Answer ShowMessage(const tool::Message& message) override {
-    return message.buttons == tool::Buttons::Ok ? tool::Answer::Ok : tool::Answer::Yes;
+  userport::Answer ShowMessage(const userport::Message& message) override {
+    return userport::AcceptAnswer(message.buttons);
   }
-  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
+  std::optional<std::string> AskSaveFile(const std::vector<userport::FileFilter>&,
                                          const std::string&) override {
     return Offered();
   }
-  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>&,
+  std::optional<std::string> AskOpenFile(const std::vector<userport::FileFilter>&,
                                          const std::string&) override {
     return Offered();
   }
-  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
+  std::vector<std::string> AskOpenFiles(const std::vector<userport::FileFilter>&) override {
     if (path_.empty()) return {};
     return {path_};
   }

@@ -1,7 +1,7 @@
 #include "csv/export_csv.h"
 
 #include "csv/listing.h"
-#include "settings/atomic_file.h"
+#include "files/atomic_file.h"
 #include "settings/message_ids.h"
 #include "settings/settings_file.h"
 
@@ -24,7 +24,7 @@ ExportMessage MessageFor(ExportResult result) {
 }
 
 int WriteCsvListing(const settings::SettingsImage& image, const std::string& csv_path, Lang lang) {
-  return settings::WriteFileAtomically(csv_path, FormatCsvListing(image, lang))
+  return files::WriteFileAtomically(csv_path, FormatCsvListing(image, lang))
              ? 0
              : settings::kMsgFailToCreate;
 }
@@ -49,7 +49,7 @@ ExportResult ExportCsv(const std::string& settings_path, const std::string& csv_
     default:
       return kExportOpenFailed;
   }
-  if (settings::PathExists(csv_path) && !confirm_overwrite()) return kExportDeclined;
+  if (files::PathExists(csv_path) && !confirm_overwrite()) return kExportDeclined;
   return WriteCsvListing(image, csv_path, lang) == 0 ? kExportDone : kExportCreateFailed;
 }
 

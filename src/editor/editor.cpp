@@ -4,11 +4,12 @@
 
 #include "csv/export_csv.h"
 #include "editor/text_ids.h"
-#include "settings/atomic_file.h"
+#include "files/atomic_file.h"
 #include "settings/conversion.h"
 #include "settings/initial_values.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
+#include "userport/file_filters.h"
 
 namespace kyr::editor {
 namespace {
@@ -20,10 +21,6 @@ using settings::Place;
 
 std::string_view Text(int id) {
   return LoadString(StringTable::Editor, id);
-}
-
-std::vector<FileFilter> KdtaFilters() {
-  return {{kKdtaFilterLabel, kKdtaFilterPattern}, {kAllFilesFilterLabel, kAllFilesFilterPattern}};
 }
 
 char MarkOf(Place place) {
@@ -448,7 +445,7 @@ bool Editor::ReadFileInto(const std::string& path, settings::SettingsImage& imag
 
 // A file already at `path` is replaced only when the user says Yes.
 bool Editor::MayReplace(const std::string& path) {
-  return !settings::CanOpenForReading(path) ||
+  return !files::CanOpenForReading(path) ||
          Ask(settings::kMsgOverwrite, Buttons::YesNo, Answer::Yes) == Answer::Yes;
 }
 
@@ -459,7 +456,7 @@ void Editor::ShowNewImage() {
 }
 
 void Editor::ReadSettings() {
-  const auto chosen = host_.AskOpenFile(KdtaFilters(), file_name_);
+  const auto chosen = host_.AskOpenFile(userport::SettingsFileFilters(), file_name_);
   if (!chosen) return;
   ReadSettingsPath(settings::WithKdtaExtension(*chosen));
 }
@@ -478,7 +475,7 @@ void Editor::ReadSettingsPath(const std::string& path) {
 
 std::optional<Editor::ComparisonInput> Editor::ChooseComparisonFile() {
   if (RefreshMainWindow() != 0) return std::nullopt;
-  const auto chosen = host_.AskOpenFile(KdtaFilters(), file_name_);
+  const auto chosen = host_.AskOpenFile(userport::SettingsFileFilters(), file_name_);
   if (!chosen) return std::nullopt;
   ComparisonInput input;
   input.path = settings::WithKdtaExtension(*chosen);
@@ -498,7 +495,7 @@ void Editor::ShowPlace(int page, int bank, int window) {
 
 void Editor::SaveSettings() {
   if (RefreshMainWindow() != 0) return;
-  const auto chosen = host_.AskSaveFile(KdtaFilters(), file_name_);
+  const auto chosen = host_.AskSaveFile(userport::SettingsFileFilters(), file_name_);
   if (!chosen) return;
   file_name_ = settings::WithKdtaExtension(*chosen);
   if (!MayReplace(file_name_)) return;
@@ -531,7 +528,7 @@ void Editor::Initialize() {
 }
 
 void Editor::GenerateCsv() {
-  const auto chosen = host_.AskOpenFile(KdtaFilters(), file_name_);
+  const auto chosen = host_.AskOpenFile(userport::SettingsFileFilters(), file_name_);
   if (!chosen) return;
   const std::string kdta_path = settings::WithKdtaExtension(*chosen);
   file_name_ = kdta_path;

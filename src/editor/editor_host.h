@@ -9,28 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "userport/user_port.h"
+
 namespace kyr::editor {
 
-enum class Icon { None, Information, Exclamation, Error };
-enum class Buttons { Ok, YesNo, YesNoCancel };
-enum class Answer { Ok, Cancel, Yes, No };
-
-// A modal message box. `string_id` is the editor string resource the text starts with
-// (299 for the range message, whose text is the resource followed by the range).
-struct Message {
-  int string_id = 0;
-  std::string text;
-  std::string caption;
-  Icon icon = Icon::None;
-  Buttons buttons = Buttons::Ok;
-  Answer default_answer = Answer::Ok;
-};
-
-// One entry of a file dialog's type box, e.g. {"KYR data file ( *.kdta )", "*.kdta"}.
-struct FileFilter {
-  std::string label;
-  std::string pattern;
-};
+// The editor speaks the shared vocabulary of message boxes and file dialogs. A message's
+// `string_id` is an editor string (299 for the range message, whose text is the resource
+// followed by the range).
+using userport::Answer;
+using userport::Buttons;
+using userport::FileFilter;
+using userport::Icon;
+using userport::Message;
 
 class EditorHost {
  public:

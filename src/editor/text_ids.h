@@ -27,10 +27,4 @@ constexpr int kTextCompareTitle = 957;
 constexpr int kTextCompareHint = 958;
 constexpr int kTextOpenSettings = 959;  // how the comparison names the open settings
 
-// The type box of the settings file dialogs; the same texts in every language.
-constexpr const char* kKdtaFilterLabel = "KYR data file ( *.kdta )";
-constexpr const char* kKdtaFilterPattern = "*.kdta";
-constexpr const char* kAllFilesFilterLabel = "All files(*.*)";
-constexpr const char* kAllFilesFilterPattern = "*.*";
-
 }  // namespace kyr::editor

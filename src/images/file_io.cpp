@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "settings/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace kyr::images::detail {
 
@@ -17,7 +17,7 @@ std::size_t ReadUpTo(std::FILE* file, std::span<std::uint8_t> out) {
 }
 
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data) {
-  return settings::WriteFileAtomically(
+  return files::WriteFileAtomically(
       path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 

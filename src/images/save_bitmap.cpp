@@ -1,7 +1,7 @@
 #include "images/save_bitmap.h"
 
+#include "files/atomic_file.h"
 #include "images/bitmap.h"
-#include "settings/atomic_file.h"
 #include "settings/settings_file.h"
 #include "tool/messages.h"
 
@@ -21,7 +21,7 @@ int SaveCanvasBitmap(tool::ToolHost& host, const Canvas& canvas) {
 }
 
 int SaveCanvasBitmapAs(tool::ToolHost& host, const Canvas& canvas, const std::string& path) {
-  if (settings::CanOpenForReading(path)) {
+  if (files::CanOpenForReading(path)) {
     const tool::Answer answer = host.ShowMessage(tool::WarningQuestion(kMsgBitmapExists));
     if (answer != tool::Answer::Yes) return kSaveNotWanted;
   }

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "settings/atomic_file.h"
+#include "files/atomic_file.h"
 #include "settings/message_ids.h"
 
 namespace kyr::settings {
@@ -206,7 +206,8 @@ std::string FormatSettingsText(const SettingsImage& image) {
 
 int WriteSettingsFile(const std::string& path, const SettingsImage& image,
                       const CommentTexts& comments) {
-  return WriteFileAtomically(path, FormatSettingsText(image, comments)) ? 0 : kMsgFailToCreate;
+  return files::WriteFileAtomically(path, FormatSettingsText(image, comments)) ? 0
+                                                                               : kMsgFailToCreate;
 }
 
 std::string WithExtension(std::string_view path, std::string_view extension) {

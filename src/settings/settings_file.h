@@ -56,7 +56,7 @@ std::string FormatSettingsText(const SettingsImage& image, const CommentTexts& c
 // The file text of the image alone, as the communication tool writes it.
 std::string FormatSettingsText(const SettingsImage& image);
 
-// Writes the editor's file text through WriteFileAtomically. Returns 0, or the id of the
+// Writes the editor's file text through files::WriteFileAtomically. Returns 0, or the id of the
 // message to show when the file could not be written (132); the old file is then untouched.
 int WriteSettingsFile(const std::string& path, const SettingsImage& image,
                       const CommentTexts& comments);

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <vector>
 
-#include "settings/atomic_file.h"
+#include "files/atomic_file.h"
 
 namespace kyr::tool {
 namespace {
@@ -104,7 +104,7 @@ bool WriteSelectionsFile(const std::string& path, const Selections& selections) 
   std::error_code error;
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   if (!folder.empty()) std::filesystem::create_directories(folder, error);
-  return settings::WriteFileAtomically(path, FormatSelections(selections));
+  return files::WriteFileAtomically(path, FormatSelections(selections));
 }
 
 Selections SelectionsForSimulatedHead(const Selections& remembered) {

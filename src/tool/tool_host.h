@@ -11,29 +11,17 @@
 #include <vector>
 
 #include "tool/write_choices.h"
+#include "userport/user_port.h"
 
 namespace kyr::tool {
 
-enum class Icon { None, Information, Exclamation, Error, Question };
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
-enum class Answer { Ok, Cancel, Yes, No };
-
-// A modal message box. `string_id` is the tool's string resource the text came from (0 for
-// composed texts); an empty caption means the box shows the program's title.
-struct Message {
-  int string_id = 0;
-  std::string text;
-  std::string caption;
-  Icon icon = Icon::None;
-  Buttons buttons = Buttons::Ok;
-  Answer default_answer = Answer::Ok;
-};
-
-// One entry of a file dialog's type box, e.g. {"KYR data file ( *.kdta )", "*.kdta"}.
-struct FileFilter {
-  std::string label;
-  std::string pattern;
-};
+// The tool speaks the shared vocabulary of message boxes and file dialogs. A message's
+// `string_id` is a tool string (0 for composed texts).
+using userport::Answer;
+using userport::Buttons;
+using userport::FileFilter;
+using userport::Icon;
+using userport::Message;
 
 // One of the image selection dialogs of an image read.
 struct ImageSelectionDialog {

@@ -4,14 +4,15 @@
 
 #include <array>
 
+#include "files/atomic_file.h"
 #include "link/result_codes.h"
-#include "settings/atomic_file.h"
 #include "settings/settings_file.h"
 #include "tool/link_session.h"
 #include "transfer/block_io.h"
 #include "transfer/messages.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_common.h"
+#include "userport/file_filters.h"
 
 namespace kyr::transfer {
 namespace {
@@ -47,7 +48,7 @@ bool FolderInTheWay(const std::string& path) {
 }
 
 // Reads the blocks into the open file; false after a failure (already shown).
-bool ReadBlocks(TransferContext& ctx, settings::AtomicFileWriter& file) {
+bool ReadBlocks(TransferContext& ctx, files::AtomicFileWriter& file) {
   link::ReplyWords words{};
   BlockText text{};
   for (int block = 0; block < kReadBlocks; ++block) {
@@ -67,13 +68,13 @@ bool ReadBlocks(TransferContext& ctx, settings::AtomicFileWriter& file) {
 
 // From the overwrite question on.
 int ReadIntoFile(TransferContext& ctx, const std::string& path) {
-  if (settings::CanOpenForReading(path) &&
+  if (files::CanOpenForReading(path) &&
       ctx.host.ShowMessage(tool::WarningQuestion(tool::kMsgFileExists)) != tool::Answer::Yes) {
     return kTransferNotWanted;
   }
   // The blocks go to a temporary file beside the target, which replaces it only when all
   // of them arrived: a failed read never leaves a partial settings file behind.
-  settings::AtomicFileWriter file(path);
+  files::AtomicFileWriter file(path);
   if (FolderInTheWay(path) || !file.Open()) {
     ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
     return Fail(ctx);
@@ -102,7 +103,7 @@ void Begin(TransferContext& ctx) {
 
 int ReadAllSettings(TransferContext& ctx) {
   Begin(ctx);
-  const auto chosen = ctx.host.AskSaveFile(KdtaFilters(), "");
+  const auto chosen = ctx.host.AskSaveFile(userport::SettingsFileFilters(), "");
   if (!chosen || chosen->empty()) return kTransferNotWanted;
   const std::string path = settings::WithKdtaExtension(*chosen);
   ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);

@@ -5,10 +5,6 @@
 
 namespace kyr::transfer {
 
-std::vector<tool::FileFilter> KdtaFilters() {
-  return {{"KYR data file ( *.kdta )", "*.kdta"}, {"All files(*.*)", "*.*"}};
-}
-
 int Fail(TransferContext& ctx, int result) {
   ctx.state.failed = true;
   return result;

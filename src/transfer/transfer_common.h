@@ -1,8 +1,6 @@
 #pragma once
-// Steps both settings transfers share: the file dialog's filters, the failure flag, the
-// messages of a failed block read, and closing the link at the end.
-#include <vector>
-
+// Steps both settings transfers share: the failure flag, the messages of a failed block read,
+// and closing the link at the end.
 #include "tool/tool_host.h"
 #include "transfer/block_io.h"
 #include "transfer/transfer.h"
@@ -11,9 +9,6 @@ namespace kyr::transfer {
 
 // Queued window events let through after the file dialog, before the transfer starts.
 inline constexpr int kEventsBeforeTransfer = 20;
-
-// "KYR data file ( *.kdta )" and "All files(*.*)".
-std::vector<tool::FileFilter> KdtaFilters();
 
 // Sets the failure flag; returns `result`.
 int Fail(TransferContext& ctx, int result = kTransferFailed);

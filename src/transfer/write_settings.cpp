@@ -16,6 +16,7 @@
 #include "transfer/transfer_common.h"
 #include "transfer/version_check.h"
 #include "transfer/write_plan.h"
+#include "userport/file_filters.h"
 
 namespace kyr::transfer {
 namespace {
@@ -203,7 +204,7 @@ int WriteFromFile(TransferContext& ctx, const std::string& path, const tool::Wri
 
 int WriteSettings(TransferContext& ctx) {
   Begin(ctx);
-  const auto chosen = ctx.host.AskOpenFile(KdtaFilters(), "");
+  const auto chosen = ctx.host.AskOpenFile(userport::SettingsFileFilters(), "");
   if (!chosen || chosen->empty()) return kTransferNotWanted;
   const std::string path = settings::WithKdtaExtension(*chosen);
   ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);

@@ -12,23 +12,23 @@ namespace kyr::test_common {
 
 class RecordingToolHost : public tool::ToolHost {
  public:
-  std::vector<tool::Message> messages;
-  std::vector<tool::Answer> answers;  // to questions, in order; then No
+  std::vector<userport::Message> messages;
+  std::vector<userport::Answer> answers;  // to questions, in order; then No
 
-  tool::Answer ShowMessage(const tool::Message& message) override {
+  userport::Answer ShowMessage(const userport::Message& message) override {
     messages.push_back(message);
-    if (message.buttons == tool::Buttons::Ok) return tool::Answer::Ok;
-    return answered_ < answers.size() ? answers[answered_++] : tool::Answer::No;
+    if (message.buttons == userport::Buttons::Ok) return userport::Answer::Ok;
+    return answered_ < answers.size() ? answers[answered_++] : userport::Answer::No;
   }
-  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
+  std::optional<std::string> AskSaveFile(const std::vector<userport::FileFilter>&,
                                          const std::string&) override {
     return std::nullopt;
   }
-  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>&,
+  std::optional<std::string> AskOpenFile(const std::vector<userport::FileFilter>&,
                                          const std::string&) override {
     return std::nullopt;
   }
-  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
+  std::vector<std::string> AskOpenFiles(const std::vector<userport::FileFilter>&) override {
     return {};
   }
   void SetProgressRange(int, int) override {}

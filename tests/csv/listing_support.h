@@ -1,7 +1,11 @@
 #pragma once
 // Images and text helpers shared by the listing tests.
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/initial_values.h"
 #include "settings/settings_image.h"
@@ -21,8 +25,8 @@ inline SettingsImage FreshImage() {
   return image;
 }
 
-// Expected text is written with LF line ends (and a leading line end after the opening
-// quote); the listing ends every line with CR LF.
+// Expected listings are kept with LF line ends (golden files under tests/data/csv, or text
+// with a leading line end after the opening quote); the listing ends every line with CR LF.
 inline std::string Crlf(std::string_view text) {
   if (text.starts_with('\n')) text.remove_prefix(1);
   std::string out;
@@ -30,6 +34,53 @@ inline std::string Crlf(std::string_view text) {
     if (c == '\n') out += '\r';
     out += c;
   }
+  return out;
+}
+
+// The golden file tests/data/csv/`name`, as it stands (empty when missing: the comparison
+// then fails with the whole listing shown).
+inline std::string Golden(const std::string& name) {
+  std::ifstream in(std::string(KYR_TEST_DATA_DIR) + "/csv/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// `text` changed by the unified diff `diff` (as `diff -u` writes it). Every context and
+// removed line must match the text; a mismatch gives a text that names the hunk, so the
+// comparison that follows fails and shows where.
+inline std::string ApplyUnifiedDiff(const std::string& text, const std::string& diff) {
+  const auto lines_of = [](const std::string& all) {
+    std::vector<std::string> lines;
+    std::istringstream in(all);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  };
+  const std::vector<std::string> original = lines_of(text);
+  std::vector<std::string> result;
+  std::size_t next = 0;  // first original line not yet copied
+  for (const std::string& line : lines_of(diff)) {
+    if (line.starts_with("---") || line.starts_with("+++") || line.starts_with("\\")) continue;
+    if (line.starts_with("@@ -")) {
+      std::size_t start = std::stoul(line.substr(4));
+      // "-a,0": nothing removed, the lines go after line a.
+      const std::size_t comma = line.find(',');
+      if (comma < line.find(' ', 4) && line.substr(comma + 1).starts_with("0 ")) ++start;
+      while (next + 1 < start && next < original.size()) result.push_back(original[next++]);
+      continue;
+    }
+    const char kind = line.empty() ? ' ' : line[0];
+    const std::string body = line.empty() ? std::string() : line.substr(1);
+    if (kind == '+') {
+      result.push_back(body);
+    } else if (next < original.size() && original[next] == body) {
+      if (kind == ' ') result.push_back(body);
+      ++next;
+    } else {
+      return "<diff does not apply at \"" + line + "\">";
+    }
+  }
+  while (next < original.size()) result.push_back(original[next++]);
+  std::string out;
+  for (const std::string& line : result) out += line + '\n';
   return out;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "editor/editor_host.h"
+#include "userport/user_port.h"
 
 namespace kyr::editor {
 

@@ -108,15 +108,15 @@ TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
   const std::string path = folder.File("keep.bmp");
   testing::WriteBytes(path, Bytes{1, 2, 3});
   host.save_name = path;
-  host.answers = {tool::Answer::No, tool::Answer::Yes};
+  host.answers = {userport::Answer::No, userport::Answer::Yes};
   EXPECT_EQ(SaveCanvasBitmap(host, *canvas), kSaveNotWanted);
   EXPECT_EQ(testing::ReadBytes(path), (Bytes{1, 2, 3}));
   EXPECT_EQ(SaveCanvasBitmap(host, *canvas), kSaveDone);
   EXPECT_EQ(std::filesystem::file_size(path), kCanvasBitmapBytes);
   ASSERT_EQ(host.MessageIds(), (std::vector<int>{141, 141}));
   EXPECT_EQ(host.messages[0].caption, "Warning");
-  EXPECT_EQ(host.messages[0].buttons, tool::Buttons::YesNo);
-  EXPECT_EQ(host.messages[0].icon, tool::Icon::Exclamation);
+  EXPECT_EQ(host.messages[0].buttons, userport::Buttons::YesNo);
+  EXPECT_EQ(host.messages[0].icon, userport::Icon::Exclamation);
   EXPECT_EQ(host.messages[0].text, "Bitmap file already exists. Overwrite?");
 
   // Nothing else was left in the folder (no temporary files of the writes).
@@ -128,7 +128,7 @@ TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
   EXPECT_EQ(SaveCanvasBitmapAs(host, *canvas, folder.File("no/such/dir/x.bmp")), kSaveFailed);
   ASSERT_EQ(host.MessageIds(), (std::vector<int>{142}));
   EXPECT_EQ(host.messages[0].caption, "Error");
-  EXPECT_EQ(host.messages[0].icon, tool::Icon::Error);
+  EXPECT_EQ(host.messages[0].icon, userport::Icon::Error);
 }
 
 TEST(BitmapToRaw, OnlyComplete24BitBitmapsOf256Or512By256AreAccepted) {

@@ -33,9 +33,9 @@ inline std::unique_ptr<Canvas> NewCanvas() {
 class ScriptedHost : public test_common::RecordingToolHost {
  public:
   std::optional<std::string> save_name;
-  std::vector<std::vector<tool::FileFilter>> save_filters;
+  std::vector<std::vector<userport::FileFilter>> save_filters;
 
-  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>& filters,
+  std::optional<std::string> AskSaveFile(const std::vector<userport::FileFilter>& filters,
                                          const std::string&) override {
     save_filters.push_back(filters);
     return save_name;

@@ -36,9 +36,9 @@
 namespace kyr::tolvane {
 namespace {
 
-using editor::Answer;
-using editor::Message;
 using settings::testing::TempFolder;
+using userport::Answer;
+using userport::Message;
 
 // One QApplication for the test process, on the offscreen platform; deleted after the last
 // test, which also lets Qt release the font library's caches.
@@ -67,7 +67,7 @@ QApplication& App() {
 
 struct FileRequest {
   FileDialogKind kind;
-  std::vector<editor::FileFilter> filters;
+  std::vector<userport::FileFilter> filters;
   std::string initial_name;
   bool window_enabled;
 };
@@ -82,13 +82,14 @@ class Window {
     app_ = std::make_unique<CTolvaneApp>();
     app_->Host().SetMessageAnswerer([this](const Message& message) {
       messages.push_back(message);
-      if (answers.empty()) return message.buttons == editor::Buttons::Ok ? Answer::Ok : Answer::No;
+      if (answers.empty())
+        return message.buttons == userport::Buttons::Ok ? Answer::Ok : Answer::No;
       const Answer answer = answers.front();
       answers.pop_front();
       return answer;
     });
     app_->Host().SetFileAnswerer([this](FileDialogKind kind,
-                                        const std::vector<editor::FileFilter>& filters,
+                                        const std::vector<userport::FileFilter>& filters,
                                         const std::string& initial) {
       file_requests.push_back({kind, filters, initial, Dialog().isEnabled()});
       std::optional<std::string> file;
@@ -188,7 +189,7 @@ TEST(TolvaneWindow, RefusedValueKeepsPageBankAndTypedText) {
   w.Choose(editor::kBankSelector, 3);
   ASSERT_EQ(w.MessageIds(), std::vector<int>{299});
   EXPECT_EQ(w.messages[0].caption, "Error");
-  EXPECT_EQ(w.messages[0].icon, editor::Icon::Error);
+  EXPECT_EQ(w.messages[0].icon, userport::Icon::Error);
   EXPECT_NE(w.messages[0].text.find("-3"), std::string::npos);
   EXPECT_EQ(w.Get<QComboBox>(editor::kBankSelector)->currentIndex(), 0);
   EXPECT_EQ(w.EditText(kGreenGainEdit), "5");
@@ -300,7 +301,7 @@ TEST(TolvaneWindow, ReadingAVersionTwoFileAsksToConvert) {
   w.Click(editor::kReadSettings);
   ASSERT_EQ(w.MessageIds(), std::vector<int>{319});
   EXPECT_EQ(w.messages[0].caption, "Warning");
-  EXPECT_EQ(w.messages[0].buttons, editor::Buttons::YesNo);
+  EXPECT_EQ(w.messages[0].buttons, userport::Buttons::YesNo);
   EXPECT_EQ(w.file_requests[0].kind, FileDialogKind::Open);
   EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 2);
   EXPECT_EQ(w.Label(1060), "");

@@ -10,8 +10,10 @@
 #include <iostream>
 #include <memory>
 
+#include "common/message_box.h"
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
+#include "tool/messages.h"
 #include "window/help_page.h"
 #include "window/ridgemo_dlg.h"
 #include "window/small_dialogs.h"
@@ -80,10 +82,8 @@ std::unique_ptr<QDialog> SceneDialog(const std::string& scene, CRidgemoDlg& wind
   if (scene == "shoot") return std::make_unique<CShtSelDlg>(0x3FULL, &window);
   if (scene == "write-number") return std::make_unique<CWriteSelDlg>(32, 7, &window);
   if (scene == "message") {
-    auto box =
-        std::make_unique<QMessageBox>(QMessageBox::Critical, ToolString(kTextTitle),
-                                      ToolString(monitor::kMsgUsbOnly), QMessageBox::Ok, &window);
-    return box;
+    return app_common::MakeMessageBox(tool::TitleErrorBox(monitor::kMsgUsbOnly),
+                                      ToolString(kTextTitle), &window);
   }
   return nullptr;
 }

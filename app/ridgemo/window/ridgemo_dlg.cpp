@@ -8,11 +8,11 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "common/message_box.h"
 #include "images/save_bitmap.h"
 #include "tool/messages.h"
 #include "tool/selections_file.h"
@@ -53,69 +53,11 @@ QString ButtonCaption(const QString& text) {
   return wrapped;
 }
 
-QMessageBox::Icon BoxIcon(tool::Icon icon) {
-  switch (icon) {
-    case tool::Icon::Information:
-      return QMessageBox::Information;
-    case tool::Icon::Exclamation:
-      return QMessageBox::Warning;
-    case tool::Icon::Error:
-      return QMessageBox::Critical;
-    case tool::Icon::Question:
-      return QMessageBox::Question;
-    case tool::Icon::None:
-      break;
-  }
-  return QMessageBox::NoIcon;
-}
-
-QMessageBox::StandardButton BoxButton(tool::Answer answer) {
-  switch (answer) {
-    case tool::Answer::Ok:
-      return QMessageBox::Ok;
-    case tool::Answer::Cancel:
-      return QMessageBox::Cancel;
-    case tool::Answer::Yes:
-      return QMessageBox::Yes;
-    case tool::Answer::No:
-      return QMessageBox::No;
-  }
-  return QMessageBox::Ok;
-}
-
-QMessageBox::StandardButtons BoxButtons(tool::Buttons buttons) {
-  switch (buttons) {
-    case tool::Buttons::Ok:
-      return QMessageBox::Ok;
-    case tool::Buttons::OkCancel:
-      return QMessageBox::Ok | QMessageBox::Cancel;
-    case tool::Buttons::YesNo:
-      return QMessageBox::Yes | QMessageBox::No;
-    case tool::Buttons::YesNoCancel:
-      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-  }
-  return QMessageBox::Ok;
-}
-
-// What closing a box without a button means for its button set.
-tool::Answer EscapeAnswer(tool::Buttons buttons) {
-  switch (buttons) {
-    case tool::Buttons::Ok:
-      return tool::Answer::Ok;
-    case tool::Buttons::YesNo:
-      return tool::Answer::No;
-    case tool::Buttons::OkCancel:
-    case tool::Buttons::YesNoCancel:
-      break;
-  }
-  return tool::Answer::Cancel;
-}
-
 // "Label (patterns)": Qt reads the patterns from the last parentheses and, with the
 // details hidden, shows the label exactly.
-QStringList NameFilters(const std::vector<tool::FileFilter>& filters) {
+QStringList NameFilters(const std::vector<userport::FileFilter>& filters) {
   QStringList list;
-  for (const tool::FileFilter& filter : filters) {
+  for (const userport::FileFilter& filter : filters) {
     QString patterns = PlainText(filter.pattern);
     patterns.replace(';', ' ');
     list << PlainText(filter.label) + " (" + patterns + ")";
@@ -327,31 +269,14 @@ monitor::MonitorContext CRidgemoDlg::MonitorContext() {
 
 // ---- tool::ToolHost ----
 
-tool::Answer CRidgemoDlg::ShowMessage(const tool::Message& message) {
-  const QString caption =
-      message.caption.empty() ? ToolString(kTextTitle) : PlainText(message.caption);
-  QMessageBox box(BoxIcon(message.icon), caption, PlainText(message.text),
-                  BoxButtons(message.buttons), this);
-  box.setObjectName(QString::number(message.string_id));
-  box.setDefaultButton(BoxButton(message.default_answer));
-  box.setEscapeButton(BoxButton(EscapeAnswer(message.buttons)));
-  switch (box.exec()) {
-    case QMessageBox::Yes:
-      return tool::Answer::Yes;
-    case QMessageBox::No:
-      return tool::Answer::No;
-    case QMessageBox::Cancel:
-      return tool::Answer::Cancel;
-    default:
-      return message.buttons == tool::Buttons::Ok ? tool::Answer::Ok
-                                                  : EscapeAnswer(message.buttons);
-  }
+userport::Answer CRidgemoDlg::ShowMessage(const userport::Message& message) {
+  return app_common::ShowMessageBox(message, ToolString(kTextTitle), this);
 }
 
 namespace {
 
 std::vector<std::string> RunFileDialog(QWidget* parent,
-                                       const std::vector<tool::FileFilter>& filters,
+                                       const std::vector<userport::FileFilter>& filters,
                                        const std::string& initial_name,
                                        QFileDialog::AcceptMode accept, QFileDialog::FileMode mode) {
   QFileDialog dialog(parent);
@@ -373,23 +298,24 @@ std::vector<std::string> RunFileDialog(QWidget* parent,
 
 }  // namespace
 
-std::optional<std::string> CRidgemoDlg::AskSaveFile(const std::vector<tool::FileFilter>& filters,
-                                                    const std::string& initial_name) {
+std::optional<std::string> CRidgemoDlg::AskSaveFile(
+    const std::vector<userport::FileFilter>& filters, const std::string& initial_name) {
   auto chosen =
       RunFileDialog(this, filters, initial_name, QFileDialog::AcceptSave, QFileDialog::AnyFile);
   if (chosen.empty()) return std::nullopt;
   return chosen.front();
 }
 
-std::optional<std::string> CRidgemoDlg::AskOpenFile(const std::vector<tool::FileFilter>& filters,
-                                                    const std::string& initial_name) {
+std::optional<std::string> CRidgemoDlg::AskOpenFile(
+    const std::vector<userport::FileFilter>& filters, const std::string& initial_name) {
   auto chosen = RunFileDialog(this, filters, initial_name, QFileDialog::AcceptOpen,
                               QFileDialog::ExistingFile);
   if (chosen.empty()) return std::nullopt;
   return chosen.front();
 }
 
-std::vector<std::string> CRidgemoDlg::AskOpenFiles(const std::vector<tool::FileFilter>& filters) {
+std::vector<std::string> CRidgemoDlg::AskOpenFiles(
+    const std::vector<userport::FileFilter>& filters) {
   return RunFileDialog(this, filters, {}, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
 }
 

@@ -56,12 +56,12 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   ~CRidgemoDlg() override;
 
   // tool::ToolHost
-  tool::Answer ShowMessage(const tool::Message& message) override;
-  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>& filters,
+  userport::Answer ShowMessage(const userport::Message& message) override;
+  std::optional<std::string> AskSaveFile(const std::vector<userport::FileFilter>& filters,
                                          const std::string& initial_name) override;
-  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>& filters,
+  std::optional<std::string> AskOpenFile(const std::vector<userport::FileFilter>& filters,
                                          const std::string& initial_name) override;
-  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>& filters) override;
+  std::vector<std::string> AskOpenFiles(const std::vector<userport::FileFilter>& filters) override;
   void SetProgressRange(int low, int high) override;
   void SetProgressPosition(int position) override;
   void ProcessPendingEvents(int count) override;

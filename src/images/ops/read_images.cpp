@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "files/atomic_file.h"
 #include "images/ops/exchange.h"
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
 #include "images/ops/messages.h"
-#include "settings/atomic_file.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
 #include "tool/link_session.h"
@@ -69,7 +69,7 @@ bool MayOverwrite(ImageOpsContext& ctx, const ImageTypeInfo& info) {
     ctx.host.ShowImageNumber(number);
     if (!Selected(ctx.state, number)) continue;
     NameImage(ctx, info, number);
-    if (settings::CanOpenForReading(ctx.state.file_name)) {
+    if (files::CanOpenForReading(ctx.state.file_name)) {
       return ctx.host.ShowMessage(tool::WarningQuestion(tool::kMsgFileExists)) == tool::Answer::Yes;
     }
   }
@@ -88,7 +88,7 @@ void StoreBlock(RawImage& image, int block, const link::ReplyWords& words) {
 }
 
 // Adds blocks `first` to `first + count - 1` of the image being read to the file.
-bool AppendBlocks(ImageState& state, settings::AtomicFileWriter& file, int first, int count) {
+bool AppendBlocks(ImageState& state, files::AtomicFileWriter& file, int first, int count) {
   const auto begin = static_cast<std::size_t>(first) * kWordsPerBlock;
   const auto words = static_cast<std::size_t>(count) * kWordsPerBlock;
   for (std::size_t i = 0; i < words; ++i) {
@@ -103,7 +103,7 @@ bool AppendBlocks(ImageState& state, settings::AtomicFileWriter& file, int first
 // wrong, then one block a request for the rest of the image. A request goes to the file only
 // when all its replies arrived, so a request asked again writes nothing twice.
 Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head, int number,
-                      settings::AtomicFileWriter& file) {
+                      files::AtomicFileWriter& file) {
   const int unit = ImageUnit(info, number);
   int replies = info.replies_per_request;
   bool aborted = false;
@@ -152,7 +152,7 @@ Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
 Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head, int number) {
   ctx.host.ShowImageNumber(number);
   NameImage(ctx, info, number);
-  settings::AtomicFileWriter file(ctx.state.file_name);
+  files::AtomicFileWriter file(ctx.state.file_name);
   if (!file.Open()) {
     ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
     return Transfer::kStopped;

@@ -1,4 +1,4 @@
-#include "settings/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace kyr::settings {
+namespace kyr::files {
 namespace {
 
 // The temporary file must live in the target's folder so that the rename stays within one
@@ -113,4 +113,4 @@ void AtomicFileWriter::Abandon() {
   ok_ = false;
 }
 
-}  // namespace kyr::settings
+}  // namespace kyr::files

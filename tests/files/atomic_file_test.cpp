@@ -4,11 +4,15 @@
 
 #include <filesystem>
 
-#include "settings/atomic_file.h"
-#include "settings/test_support.h"
+#include "common/temp_folder.h"
+#include "files/atomic_file.h"
 
-namespace kyr::settings {
+namespace kyr::files {
 namespace {
+
+using test_common::ReadAll;
+using test_common::TempFolder;
+using test_common::WriteAll;
 
 std::size_t EntriesIn(const std::filesystem::path& folder) {
   std::size_t count = 0;
@@ -17,13 +21,13 @@ std::size_t EntriesIn(const std::filesystem::path& folder) {
 }
 
 TEST(AtomicFile, ReplacesWholeFilesAndLeavesNothingBehindOnFailure) {
-  testing::TempFolder folder;
+  TempFolder folder;
   const std::string path = folder.File("out.txt");
   ASSERT_TRUE(WriteFileAtomically(path, "first\r\n"));
   ASSERT_TRUE(WriteFileAtomically(path, "second"));
-  EXPECT_EQ(testing::ReadAll(path), "second");
+  EXPECT_EQ(ReadAll(path), "second");
   EXPECT_TRUE(WriteFileAtomically(path, ""));
-  EXPECT_EQ(testing::ReadAll(path), "");
+  EXPECT_EQ(ReadAll(path), "");
   EXPECT_EQ(EntriesIn(folder.path()), 1u);
 
   // A relative name lands in the working folder.
@@ -31,14 +35,14 @@ TEST(AtomicFile, ReplacesWholeFilesAndLeavesNothingBehindOnFailure) {
   std::filesystem::current_path(folder.path());
   EXPECT_TRUE(WriteFileAtomically("relative.txt", "x"));
   std::filesystem::current_path(previous);
-  EXPECT_EQ(testing::ReadAll(folder.File("relative.txt")), "x");
+  EXPECT_EQ(ReadAll(folder.File("relative.txt")), "x");
 
   // Failures: no folder, a folder in the way, an empty name. The temporary file is removed.
   EXPECT_FALSE(WriteFileAtomically(folder.File("missing/out.txt"), "x"));
   std::filesystem::create_directory(folder.File("dir"));
-  testing::WriteAll(folder.File("dir/keep"), "kept");
+  WriteAll(folder.File("dir/keep"), "kept");
   EXPECT_FALSE(WriteFileAtomically(folder.File("dir"), "x"));
-  EXPECT_EQ(testing::ReadAll(folder.File("dir/keep")), "kept");
+  EXPECT_EQ(ReadAll(folder.File("dir/keep")), "kept");
   EXPECT_FALSE(WriteFileAtomically("", "x"));
   EXPECT_EQ(EntriesIn(folder.path()), 3u);
 
@@ -46,9 +50,9 @@ TEST(AtomicFile, ReplacesWholeFilesAndLeavesNothingBehindOnFailure) {
   if (::geteuid() != 0) {
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     EXPECT_FALSE(WriteFileAtomically(path, "third"));
-    EXPECT_EQ(testing::ReadAll(path), "");
+    EXPECT_EQ(ReadAll(path), "");
   }
 }
 
 }  // namespace
-}  // namespace kyr::settings
+}  // namespace kyr::files

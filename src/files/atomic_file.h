@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace kyr::settings {
+namespace kyr::files {
 
 // Writes `content` to a temporary file in the target's folder, flushes it to disk and renames
 // it over `path`. On any failure the temporary file is removed, a file already at `path` is
@@ -42,4 +42,4 @@ class AtomicFileWriter {
   bool ok_ = false;
 };
 
-}  // namespace kyr::settings
+}  // namespace kyr::files
