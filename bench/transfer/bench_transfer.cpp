@@ -201,7 +201,7 @@ void BM_WriteSettingsAt115200(benchmark::State& state) {
     kyr::tool::ToolState tool_state;
     kyr::transfer::TransferContext ctx{host, link, tool_state, folder.File("head"), 0};
     return kyr::transfer::WriteSettingsFrom(ctx, file, kyr::tool::WriteChoices{}) ==
-           kyr::transfer::kTransferDone;
+           kyr::transfer::Outcome::kDone;
   });
 }
 BENCHMARK(BM_WriteSettingsAt115200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
@@ -215,7 +215,7 @@ void BM_WriteBankImageAt115200(benchmark::State& state) {
     kyr::bench_common::QuietToolHost host(file);
     auto image_state = std::make_unique<kyr::images::ImageState>();
     kyr::images::ImageOpsContext ctx{host, link, *image_state, folder.File("head"), 0, 0};
-    return kyr::images::WriteImages(ctx) == kyr::images::kImagesDone;
+    return kyr::images::WriteImages(ctx) == kyr::images::Outcome::kDone;
   });
 }
 BENCHMARK(BM_WriteBankImageAt115200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);

@@ -56,9 +56,9 @@ void BM_ReadAllSettingsEmulatedChip(benchmark::State& state) {
     const std::string out = TempFile("kyr-bench-usb-");
     for (auto _ : state) {
       const double start = ThreadCpuSeconds();
-      const int result = kyr::transfer::ReadAllSettingsTo(ctx, out);
+      const auto result = kyr::transfer::ReadAllSettingsTo(ctx, out);
       cpu += ThreadCpuSeconds() - start;
-      if (result != kyr::transfer::kTransferDone) {
+      if (result != kyr::transfer::Outcome::kDone) {
         state.SkipWithError("the read failed");
         break;
       }
@@ -83,7 +83,7 @@ void BM_ReadAllSettingsUsbTiming(benchmark::State& state) {
   double simulated_ms = 0;
   for (auto _ : state) {
     const std::int64_t start = time.NowMicros();
-    if (kyr::transfer::ReadAllSettingsTo(ctx, out) != kyr::transfer::kTransferDone) {
+    if (kyr::transfer::ReadAllSettingsTo(ctx, out) != kyr::transfer::Outcome::kDone) {
       state.SkipWithError("the read failed");
       break;
     }
