@@ -1,5 +1,7 @@
 #include "pty_server.h"
 
+#include "headsim/usb_timing.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -166,6 +168,9 @@ int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& optio
   std::fflush(stdout);
 
   Pacer pacer(options.baud);
+  // The head takes in bytes as fast as the line carries them, not as fast as the tool
+  // writes them, so that a write is paced like a read.
+  LinePacer line_in(options.baud);
   std::array<std::uint8_t, kChunk> in{};
   std::array<std::uint8_t, kChunk> pending{};
   std::size_t pending_len = 0, pending_pos = 0;
@@ -178,7 +183,13 @@ int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& optio
       if (engine.Ready() == 0) pacer.Idle(now);
       pending_len = engine.Take(pending.data(), std::min(pacer.Allowed(now), kChunk));
     }
+    for (std::size_t n; (n = line_in.Take(now, in.data(), in.size())) > 0;)
+      engine.Feed(in.data(), n);
     int timeout_ms = kIdlePollMs;
+    if (const auto arrival = line_in.NextArrival()) {
+      timeout_ms =
+          static_cast<int>(std::clamp<std::int64_t>((*arrival - now + 999) / 1000, 0, timeout_ms));
+    }
     if (const auto release = engine.NextReleaseMicros()) {
       timeout_ms =
           static_cast<int>(std::clamp<std::int64_t>((*release - now) / 1000, 0, timeout_ms));
@@ -201,13 +212,14 @@ int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& optio
       // What the last tool left unread or unsent must not reach the next one; what the
       // next one may already have sent stays on our side of the line.
       tcflush(pty.slave, TCIFLUSH);
+      line_in.Clear();
       engine.ResetLine();
       if (engine.IsLinkDropped()) engine.Reconnect();
       pending_pos = pending_len = 0;
     }
     if (fds[0].revents & POLLIN) {
       const ssize_t n = read(pty.master, in.data(), in.size());
-      if (n > 0) engine.Feed(in.data(), static_cast<std::size_t>(n));
+      if (n > 0) line_in.Put(in.data(), static_cast<std::size_t>(n), clock.NowMicros());
     }
     if (pending_pos < pending_len && (fds[0].revents & POLLOUT)) {
       const ssize_t n = write(pty.master, pending.data() + pending_pos, pending_len - pending_pos);

@@ -71,13 +71,13 @@ std::optional<std::uint64_t> ParseImageList(const std::string& text, int count) 
   return mask;
 }
 
-int ExitStatus(int result) {
-  return result == images::kImagesDone ? kExitDone : kExitFailed;
+int ExitStatus(tool::Outcome result) {
+  return result == images::Outcome::kDone ? kExitDone : kExitFailed;
 }
 
 // Runs an image operation on the head the global options name.
 int RunOperation(CommandContext& ctx, ImageCommandHost& host, int type,
-                 int (*operation)(images::ImageOpsContext&)) {
+                 tool::Outcome (*operation)(images::ImageOpsContext&)) {
   link::Link link(LinkEnvironmentFor(ctx.options));
   const LinkWatch watch(&host, link);
   auto state = std::make_unique<images::ImageState>();

@@ -6,7 +6,7 @@
 #include "images/canvas.h"
 #include "images/ops/messages.h"
 #include "images/raw_image.h"
-#include "images/save_bitmap.h"
+#include "images/ops/save_bitmap.h"
 
 namespace kyr::ridgemo {
 // to-bmp IN.kimg OUT.bmp: the image file as the window shows it, saved as Save BMP does.
@@ -21,7 +21,7 @@ int RunToBmp(CommandContext& ctx) {
     ctx.host.ShowMessage(tool::ErrorBox(images::kMsgCannotOpenImage));
     return kExitFailed;
   }
-  return images::SaveCanvasBitmapAs(ctx.host, *canvas, ctx.args[1]) == images::kSaveDone
+  return images::SaveCanvasBitmapAs(ctx.host, *canvas, ctx.args[1]) == images::Outcome::kDone
              ? kExitDone
              : kExitFailed;
 }

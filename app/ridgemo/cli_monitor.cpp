@@ -7,7 +7,7 @@
 
 #include "cli.h"
 #include "console_host.h"
-#include "images/save_bitmap.h"
+#include "images/ops/save_bitmap.h"
 #include "link/link.h"
 #include "monitor/monitor.h"
 
@@ -55,17 +55,17 @@ int RunMonitor(CommandContext& ctx) {
   auto state = std::make_unique<monitor::MonitorState>();
   ConsoleMonitorWindow window(ctx.options.port);
   monitor::MonitorContext monitor_ctx{ctx.host, window, link, *state, *canvas};
-  if (monitor::StartMonitor(monitor_ctx, monitor::StartedBy::kButton) != monitor::kMonitorStarted) {
+  if (monitor::StartMonitor(monitor_ctx, monitor::StartedBy::kButton) != monitor::Outcome::kDone) {
     return kExitFailed;
   }
   int grabbed = 0;
   int failures_in_a_row = 0;
   while (grabbed < frames) {
     if (state->reconnect_requested &&
-        monitor::StartMonitor(monitor_ctx, monitor::StartedBy::kTimer) == monitor::kMonitorNotUsb) {
+        monitor::StartMonitor(monitor_ctx, monitor::StartedBy::kTimer) == monitor::Outcome::kRefused) {
       break;
     }
-    if (monitor::FetchMonitorFrame(monitor_ctx) == monitor::kFrameDone) {
+    if (monitor::FetchMonitorFrame(monitor_ctx) == monitor::Outcome::kDone) {
       ++grabbed;
       failures_in_a_row = 0;
     } else if (++failures_in_a_row >= kMaxFailuresInARow) {
@@ -81,8 +81,8 @@ int RunMonitor(CommandContext& ctx) {
             << " frames\n";
     return kExitFailed;
   }
-  const int saved = images::SaveCanvasBitmapAs(ctx.host, *canvas, *bmp);
-  return saved == images::kSaveDone ? kExitDone : kExitFailed;
+  const tool::Outcome saved = images::SaveCanvasBitmapAs(ctx.host, *canvas, *bmp);
+  return saved == images::Outcome::kDone ? kExitDone : kExitFailed;
 }
 
 }  // namespace kyr::ridgemo

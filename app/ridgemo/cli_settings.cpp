@@ -13,8 +13,8 @@
 namespace kyr::ridgemo {
 namespace {
 
-int ExitStatus(int transfer_result) {
-  return transfer_result == transfer::kTransferDone ? kExitDone : kExitFailed;
+int ExitStatus(tool::Outcome transfer_result) {
+  return transfer_result == transfer::Outcome::kDone ? kExitDone : kExitFailed;
 }
 
 // A bank number 0 to 31; nullopt when the text is not one.

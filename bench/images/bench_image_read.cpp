@@ -25,7 +25,7 @@ void BM_ReadOneBankImage(benchmark::State& state) {
   auto image_state = std::make_unique<images::ImageState>();
   images::ImageOpsContext ctx{host, link, *image_state, "USB", 0, 0};
   for (auto _ : state) {
-    if (images::ReadImages(ctx) != images::kImagesDone) state.SkipWithError("read failed");
+    if (images::ReadImages(ctx) != images::Outcome::kDone) state.SkipWithError("read failed");
   }
   std::filesystem::remove_all(folder);
 }

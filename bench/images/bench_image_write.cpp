@@ -36,7 +36,7 @@ void BM_WriteOneBankImage(benchmark::State& state) {
   auto image_state = std::make_unique<images::ImageState>();
   images::ImageOpsContext ctx{host, link, *image_state, "USB", 0, 0};
   for (auto _ : state) {
-    if (images::WriteImages(ctx) != images::kImagesDone) state.SkipWithError("write failed");
+    if (images::WriteImages(ctx) != images::Outcome::kDone) state.SkipWithError("write failed");
   }
   std::filesystem::remove_all(folder);
 }

@@ -13,14 +13,19 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "../common/quiet_tool_host.h"
 #include "headsim/usb_head.h"
+#include "images/ops/image_ops.h"
 #include "link/link.h"
+#include "link/posix/serial_port.h"
 #include "link/system_environment.h"
+#include "settings/settings_file.h"
 #include "tool/tool_host.h"
 #include "tool/tool_state.h"
 #include "transfer/transfer.h"
@@ -96,9 +101,9 @@ void BM_ReadAllSettingsAt115200(benchmark::State& state) {
   double seconds = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    const int result = kyr::transfer::ReadAllSettingsTo(ctx, folder.File("out.kdta"));
+    const auto result = kyr::transfer::ReadAllSettingsTo(ctx, folder.File("out.kdta"));
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (result != kyr::transfer::kTransferDone) {
+    if (result != kyr::transfer::Outcome::kDone) {
       state.SkipWithError("the read failed");
       return;
     }
@@ -110,6 +115,110 @@ void BM_ReadAllSettingsAt115200(benchmark::State& state) {
   state.counters["ratio_head"] = seconds / reads / WireSeconds(kHeadBytes);
 }
 BENCHMARK(BM_ReadAllSettingsAt115200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// Counts the bytes the tool writes to its serial ports.
+class CountingChannel final : public kyr::link::ByteChannel {
+ public:
+  CountingChannel(std::unique_ptr<kyr::link::ByteChannel> inner, std::size_t& written)
+      : inner_(std::move(inner)), written_(written) {}
+  bool Write(const std::uint8_t* data, std::size_t count, std::size_t& written) override {
+    const bool ok = inner_->Write(data, count, written);
+    written_ += written;
+    return ok;
+  }
+  bool Read(std::uint8_t* data, std::size_t count, std::size_t& got) override {
+    const bool ok = inner_->Read(data, count, got);
+    read_ += got;
+    return ok;
+  }
+  std::size_t Drain(std::uint32_t quiet_ms, std::uint32_t limit_ms) override {
+    return inner_->Drain(quiet_ms, limit_ms);
+  }
+  void Close() override { inner_->Close(); }
+  static inline std::size_t read_ = 0;
+
+ private:
+  std::unique_ptr<kyr::link::ByteChannel> inner_;
+  std::size_t& written_;
+};
+
+class CountingPorts final : public kyr::link::SerialPorts {
+ public:
+  std::unique_ptr<kyr::link::ByteChannel> Open(const std::string& path) override {
+    auto channel = inner_.Open(path);
+    if (!channel) return nullptr;
+    return std::make_unique<CountingChannel>(std::move(channel), written);
+  }
+  std::size_t written = 0;
+
+ private:
+  kyr::link::PosixSerialPorts inner_;
+};
+
+// Runs `write` (one write into the head on `port`) against kyr-headsim --baud 115200 and
+// reports the time over the wire time of the bytes the tool sent ("ratio_tool") and of all
+// bytes on the line, the head's acknowledges included ("ratio").
+template <typename Write>
+void TimeWriteOverPacedLine(benchmark::State& state, Write&& write) {
+  TempFolder folder;
+  PacedHeadSim sim(folder.File("head"));
+  if (!sim.running() || !fs::exists(folder.File("head"))) {
+    state.SkipWithError("kyr-headsim did not start");
+    return;
+  }
+  CountingPorts ports;
+  kyr::link::LinkEnvironment environment = kyr::link::SystemLinkEnvironment();
+  environment.serial_ports = &ports;
+  kyr::link::Link link(environment);
+  double seconds = 0;
+  CountingChannel::read_ = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool done = write(link, folder);
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!done) {
+      state.SkipWithError("the write failed");
+      return;
+    }
+  }
+  const double runs = static_cast<double>(state.iterations());
+  const double tool_bytes = static_cast<double>(ports.written) / runs;
+  const double head_bytes = static_cast<double>(CountingChannel::read_) / runs;
+  state.counters["tool_bytes"] = tool_bytes;
+  state.counters["write_ms"] = 1000.0 * seconds / runs;
+  state.counters["ratio_tool"] = seconds / runs / WireSeconds(tool_bytes);
+  state.counters["ratio"] = seconds / runs / WireSeconds(tool_bytes + head_bytes);
+}
+
+void BM_WriteSettingsAt115200(benchmark::State& state) {
+  TimeWriteOverPacedLine(state, [](kyr::link::Link& link, TempFolder& folder) {
+    const std::string file = folder.File("in.kdta");
+    kyr::settings::SettingsImage image{};
+    for (std::size_t k = 0; k < image.size(); ++k) image[k] = static_cast<std::uint16_t>(k * 7);
+    image[kyr::settings::CommonWord(0)] = 0x0301;
+    std::ofstream(file, std::ios::binary) << kyr::settings::FormatSettingsText(image);
+    kyr::bench_common::QuietToolHost host;
+    kyr::tool::ToolState tool_state;
+    kyr::transfer::TransferContext ctx{host, link, tool_state, folder.File("head"), 0};
+    return kyr::transfer::WriteSettingsFrom(ctx, file, kyr::tool::WriteChoices{}) ==
+           kyr::transfer::Outcome::kDone;
+  });
+}
+BENCHMARK(BM_WriteSettingsAt115200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+void BM_WriteBankImageAt115200(benchmark::State& state) {
+  TimeWriteOverPacedLine(state, [](kyr::link::Link& link, TempFolder& folder) {
+    const std::string file = folder.File("bank.03.kimg");
+    std::string bytes(2 * 65536, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 13);
+    std::ofstream(file, std::ios::binary) << bytes;
+    kyr::bench_common::QuietToolHost host(file);
+    auto image_state = std::make_unique<kyr::images::ImageState>();
+    kyr::images::ImageOpsContext ctx{host, link, *image_state, folder.File("head"), 0, 0};
+    return kyr::images::WriteImages(ctx) == kyr::images::Outcome::kDone;
+  });
+}
+BENCHMARK(BM_WriteBankImageAt115200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // The tool's own work per read (framing, checks, formatting, the file) against the
 // in-process head unit on simulated time.
@@ -123,7 +232,7 @@ void BM_ReadAllSettingsInProcess(benchmark::State& state) {
   kyr::transfer::TransferContext ctx{host, link, tool_state, "USB", 0};
   for (auto _ : state) {
     if (kyr::transfer::ReadAllSettingsTo(ctx, folder.File("out.kdta")) !=
-        kyr::transfer::kTransferDone) {
+        kyr::transfer::Outcome::kDone) {
       state.SkipWithError("the read failed");
       return;
     }

@@ -13,7 +13,7 @@
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
 #include "images/raw_image.h"
-#include "images/save_bitmap.h"
+#include "images/ops/save_bitmap.h"
 #include "settings/settings_file.h"
 #include "tool/tool_state.h"
 #include "transfer/transfer.h"
@@ -234,7 +234,7 @@ class HeadBackup {
   bool ReadHeadSettingsThrough(tool::ToolHost& host, int head, const std::string& path) {
     tool::ToolState state;
     transfer::TransferContext ctx{host, job_.link, state, job_.port, head - 1};
-    return transfer::ReadAllSettingsTo(ctx, path) == transfer::kTransferDone;
+    return transfer::ReadAllSettingsTo(ctx, path) == transfer::Outcome::kDone;
   }
 
  private:
@@ -245,7 +245,7 @@ class HeadBackup {
     host_.selection.reset();
     progress_.BeginOperation(256);
     images::ImageOpsContext ctx{host_, job_.link, *state, job_.port, head - 1, type};
-    if (images::ReadImages(ctx) != images::kImagesDone || host_.Interrupted()) {
+    if (images::ReadImages(ctx) != images::Outcome::kDone || host_.Interrupted()) {
       problem = "head " + std::to_string(head) + ": the " + std::string(KindOfType(type)) +
                 " images were not read";
       return false;
@@ -268,7 +268,7 @@ class HeadBackup {
   bool SaveBitmapBeside(const std::string& kimg, images::RawImage& raw, images::Canvas& canvas) {
     if (images::LoadImageFile(kimg, raw, canvas) != images::kImageFileOk) return false;
     const std::string bmp = kimg.substr(0, kimg.size() - 5) + ".bmp";
-    return images::SaveCanvasBitmapAs(host_, canvas, bmp) == images::kSaveDone;
+    return images::SaveCanvasBitmapAs(host_, canvas, bmp) == images::Outcome::kDone;
   }
 
   bool Add(HeadEntry& entry, const std::string& relative, std::string_view kind, int number,
@@ -306,7 +306,7 @@ bool VerifyImages(RestoreJob& job, OperationHost& host, int head, int type,
   host.selection = mask;
   auto state = std::make_unique<images::ImageState>();
   images::ImageOpsContext ctx{host, job.link, *state, job.port, head - 1, type};
-  if (images::ReadImages(ctx) != images::kImagesDone) return false;
+  if (images::ReadImages(ctx) != images::Outcome::kDone) return false;
   for (const FileEntry* file : files) {
     std::ifstream wanted_in(dir + "/" + file->name, std::ios::binary);
     std::ifstream got_in(ImagePath(scratch, type, file->number), std::ios::binary);
@@ -345,7 +345,7 @@ bool ReadHeadSettings(tool::ToolHost& host, link::Link& link, const std::string&
   OperationHost quiet(host, progress, nullptr);
   tool::ToolState state;
   transfer::TransferContext ctx{quiet, link, state, port, head - 1};
-  return transfer::ReadAllSettingsTo(ctx, path) == transfer::kTransferDone;
+  return transfer::ReadAllSettingsTo(ctx, path) == transfer::Outcome::kDone;
 }
 
 Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem) {
@@ -474,7 +474,7 @@ Outcome RestoreUnit(RestoreJob& job, const std::string& dir, const Manifest& man
     const std::string settings =
         dir + "/" + HeadFolder(entry.head) + "/" + std::string(kSettingsName);
     if (transfer::WriteSettingsFrom(ctx, settings, tool::WriteChoices{}, options) !=
-        transfer::kTransferDone) {
+        transfer::Outcome::kDone) {
       problem = "head " + head_text + ": the settings were not written";
       return Outcome::kFailed;
     }
@@ -493,7 +493,7 @@ Outcome RestoreUnit(RestoreJob& job, const std::string& dir, const Manifest& man
       images::ImageOpsContext image_ctx{host,     job.link,       *image_state,
                                         job.port, entry.head - 1, type};
       progress.BeginOperation(256);
-      if (images::WriteImages(image_ctx) != images::kImagesDone || host.Interrupted()) {
+      if (images::WriteImages(image_ctx) != images::Outcome::kDone || host.Interrupted()) {
         problem = "head " + head_text + ": the " + std::string(KindOfType(type)) +
                   " images were not written";
         return Outcome::kFailed;

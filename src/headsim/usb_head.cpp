@@ -90,7 +90,12 @@ class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
   bool Write(const std::uint8_t* data, std::size_t count, std::size_t& written) override {
     written = 0;
     if (!Usable()) return false;
-    unit_.engine_->Feed(data, count);
+    if (unit_.transit_) {
+      unit_.transit_->HostWrites(data, count, unit_.time_.NowMicros());
+      unit_.Pump();
+    } else {
+      unit_.engine_->Feed(data, count);
+    }
     written = count;
     return true;
   }
@@ -102,15 +107,13 @@ class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
         unit_.time_.NowMicros() + static_cast<std::int64_t>(unit_.options_.timeout_ms) * 1000;
     for (;;) {
       // Replies sent before a drop are still delivered; after them the device is gone.
-      got += unit_.engine_->Take(data + got, count - got);
+      got += Take(data + got, count - got);
       if (got == count) return true;
       if (!Usable()) return false;
       const std::int64_t now = unit_.time_.NowMicros();
       if (now >= deadline) return true;
       std::int64_t wait = deadline - now;
-      if (const auto release = unit_.engine_->NextReleaseMicros()) {
-        wait = std::min(wait, *release - now);
-      }
+      if (const auto release = unit_.NextTransitMicros()) wait = std::min(wait, *release - now);
       unit_.time_.Sleep(SleepMillis(wait));
     }
   }
@@ -123,7 +126,7 @@ class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
     if (closed_ || unit_.generation_ != generation_) return 0;
     for (;;) {
       std::size_t taken = 0, n = 0;
-      while ((n = unit_.engine_->Take(scratch.data(), scratch.size())) > 0) taken += n;
+      while ((n = Take(scratch.data(), scratch.size())) > 0) taken += n;
       discarded += taken;
       const std::int64_t now = unit_.time_.NowMicros();
       if (taken > 0) last_byte = now;
@@ -131,9 +134,7 @@ class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
       const std::int64_t limit_end = start + static_cast<std::int64_t>(limit_ms) * 1000;
       if (now >= quiet_end || now >= limit_end || !Usable()) break;
       std::int64_t wake = std::min(quiet_end, limit_end);
-      if (const auto release = unit_.engine_->NextReleaseMicros()) {
-        wake = std::min(wake, *release);
-      }
+      if (const auto release = unit_.NextTransitMicros()) wake = std::min(wake, *release);
       unit_.time_.Sleep(SleepMillis(wake - now));
     }
     return discarded;
@@ -146,6 +147,13 @@ class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
   }
 
  private:
+  // What has reached the tool by now.
+  std::size_t Take(std::uint8_t* out, std::size_t max) {
+    if (!unit_.transit_) return unit_.engine_->Take(out, max);
+    unit_.Pump();
+    return unit_.transit_->HostReceives(unit_.time_.NowMicros(), out, max);
+  }
+
   bool Usable() {
     unit_.ReplugWhenDue();
     return !closed_ && unit_.generation_ == generation_ && unit_.plugged() && !unit_.disabled_;
@@ -160,6 +168,7 @@ SimulatedUsbHead::SimulatedUsbHead(const UsbHeadOptions& options, SimulatedTime&
     : options_(options),
       time_(time),
       engine_(std::make_unique<Engine>(options.engine, time)),
+      transit_(options.timing ? std::optional<UsbTimingModel>(*options.timing) : std::nullopt),
       bus_(std::make_unique<SimBus>(*this)),
       devices_(std::make_unique<SimDeviceList>(*this)),
       stuck_(options.stuck) {}
@@ -216,6 +225,26 @@ void SimulatedUsbHead::ReplugWhenDue() {
   }
 }
 
+void SimulatedUsbHead::Pump() {
+  if (!transit_) return;
+  const std::int64_t now = time_.NowMicros();
+  std::array<std::uint8_t, 4096> bytes{};
+  std::size_t n = 0;
+  while ((n = transit_->HeadReceives(now, bytes.data(), bytes.size())) > 0) {
+    engine_->Feed(bytes.data(), n);
+  }
+  while ((n = engine_->Take(bytes.data(), bytes.size())) > 0)
+    transit_->HeadSends(bytes.data(), n, now);
+}
+
+std::optional<std::int64_t> SimulatedUsbHead::NextTransitMicros() const {
+  std::optional<std::int64_t> next = engine_->NextReleaseMicros();
+  if (transit_) {
+    if (const auto at = transit_->NextEventMicros()) next = next ? std::min(*next, *at) : *at;
+  }
+  return next;
+}
+
 bool SimulatedUsbHead::Listed() {
   ReplugWhenDue();
   return plugged() && !stuck_ && !disabled_;
@@ -226,6 +255,7 @@ std::unique_ptr<link::ByteChannel> SimulatedUsbHead::Open() {
   channel_open_ = true;
   ++opens_;
   engine_->ResetLine();  // a fresh open starts with empty buffers
+  if (transit_) transit_->Reset();
   return std::make_unique<SimChannel>(*this);
 }
 
@@ -235,6 +265,8 @@ SimulatedUsbHead& DefaultSimulatedHead() {
       [] {
         UsbHeadOptions options;
         options.replug_after_ms = 2000;
+        // Realistic durations: the USB bus as the tool sets the chip up.
+        options.timing = UsbTiming{};
         return options;
       }(),
       time);

@@ -8,11 +8,13 @@
 // sleeping, so tests of time-outs and late replies run in no time.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "headsim/clock.h"
 #include "headsim/engine.h"
+#include "headsim/usb_timing.h"
 #include "link/byte_channel.h"
 #include "link/clock.h"
 #include "link/platform.h"
@@ -49,6 +51,9 @@ struct UsbHeadOptions {
   // when Replug is called.
   std::int64_t replug_after_ms = -1;
   std::uint32_t timeout_ms = 500;  // read and write time-out of an opened device
+  // When set, bytes take the time the head's serial line and the USB bus give them (1 ms
+  // frames, 62 data bytes a packet, the latency timer); otherwise they pass at once.
+  std::optional<UsbTiming> timing;
 };
 
 class SimulatedUsbHead {
@@ -86,12 +91,17 @@ class SimulatedUsbHead {
   friend class SimChannel;
 
   void ReplugWhenDue();
+  // Moves bytes between the engine and the timing model up to now (nothing without one).
+  void Pump();
+  // The next time (micros) at which a byte in transit falls due, if any.
+  std::optional<std::int64_t> NextTransitMicros() const;
   bool Listed();
   std::unique_ptr<link::ByteChannel> Open();
 
   UsbHeadOptions options_;
   SimulatedTime& time_;
   std::unique_ptr<Engine> engine_;
+  std::optional<UsbTimingModel> transit_;
   std::unique_ptr<SimBus> bus_;
   std::unique_ptr<SimDeviceList> devices_;
   bool unplugged_ = false;

@@ -7,21 +7,41 @@
 
 #include "link/discovery.h"
 #include "link/protocol.h"
+#include "link/trace.h"
 
 namespace kyr::link {
 
-Link::Link(LinkEnvironment environment) : environment_(std::move(environment)) {}
+Link::Link(LinkEnvironment environment) : environment_(std::move(environment)) {
+  if (environment_.trace != nullptr) environment_.trace->SetClock([this] { return TickCount(); });
+}
 
 Link::~Link() {
   if (channel_) channel_->Close();
+  if (environment_.trace != nullptr) {
+    environment_.trace->Flush();
+    environment_.trace->SetClock(nullptr);
+  }
+}
+
+void Link::Trace(std::string_view note) {
+  if (environment_.trace != nullptr) environment_.trace->Note(note);
+}
+
+void Link::NoteBlock(int block) {
+  block_ = block;
+  if (environment_.trace != nullptr) environment_.trace->SetBlock(block);
 }
 
 int Link::OpenLink(std::string_view port_name, bool handshake) {
   // A link left open by an earlier command would leak its port and keep it locked.
   if (channel_ || mode_ != LinkMode::None) CloseLink(false);
   failure_.Clear();
-  if (TransportForPort(port_name) == LinkMode::Usb) return OpenUsb(handshake);
-  return OpenSerial(port_name);
+  NoteBlock(-1);
+  const bool usb = TransportForPort(port_name) == LinkMode::Usb;
+  const int result = usb ? OpenUsb(handshake) : OpenSerial(port_name);
+  Trace(std::string(usb ? "open USB" : "open serial ") + std::string(usb ? "" : port_name) +
+        (handshake && usb ? " with handshake: " : ": ") + std::to_string(result));
+  return result;
 }
 
 int Link::OpenUsb(bool handshake) {
@@ -62,6 +82,9 @@ int Link::OpenSerial(std::string_view port_name) {
 
 void Link::Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode) {
   if (channel_) channel_->Close();
+  if (environment_.trace != nullptr && channel) {
+    channel = std::make_unique<TracingChannel>(std::move(channel), *environment_.trace);
+  }
   channel_ = std::move(channel);
   mode_ = mode;
   line_dirty_ = false;
@@ -69,7 +92,11 @@ void Link::Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode) {
 
 int Link::CloseLink(bool closing) {
   int result = kOk;
-  if (mode_ == LinkMode::Usb && channel_ && closing) result = SendClosingFrame();
+  NoteBlock(-1);
+  const bool with_frame = mode_ == LinkMode::Usb && channel_ && closing;
+  if (with_frame) result = SendClosingFrame();
+  if (channel_) Trace(std::string("close") + (with_frame ? " with the closing frame: " : ": ") +
+                      std::to_string(result));
   if (channel_) {
     channel_->Close();
     channel_.reset();
@@ -151,6 +178,12 @@ int Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {
 }
 
 int Link::ReceiveReply(ReplyWords& words) {
+  const int result = ReceiveReplyUntraced(words);
+  if (environment_.trace != nullptr) environment_.trace->Result(ReplyResultText(result));
+  return result;
+}
+
+int Link::ReceiveReplyUntraced(ReplyWords& words) {
   std::uint8_t* const reply = reply_buffer_.data();
   std::size_t got = 0;
   if (!ReadRaw(reply, 2, got)) return kReplyReadFailed;

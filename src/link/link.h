@@ -74,7 +74,7 @@ class Link {
   void DiscardPending(std::uint32_t quiet_ms = kDrainQuietMs);
 
   // The block the next request is about (-1 for none), for the trace.
-  void NoteBlock(int block) { block_ = block; }
+  void NoteBlock(int block);
   int NotedBlock() const { return block_; }
 
   // Milliseconds on the link's clock (the environment's, else the system's), for the waits
@@ -104,6 +104,8 @@ class Link {
   void DrainIfNeeded();
   void NoteNoUsbHead();
   void NoteSystemFailure(int error_number);
+  int ReceiveReplyUntraced(ReplyWords& words);
+  void Trace(std::string_view note);
 
   LinkEnvironment environment_;
   LinkMode mode_ = LinkMode::None;

@@ -16,6 +16,8 @@
 
 namespace kyr::link {
 
+class TraceLog;
+
 // Opens serial ports by device path (already mapped from the port box text).
 class SerialPorts {
  public:
@@ -68,6 +70,8 @@ struct LinkEnvironment {
   // Lets at most `count` queued window events run (the USB open lets ten through before it
   // starts waiting). Empty: nothing to let through.
   std::function<void(int count)> let_events_run;
+  // Where every frame is written, for field support; none: no trace.
+  TraceLog* trace = nullptr;
   // The head unit chosen by its serial number (--device); empty: the first head unit in the
   // system's device order.
   std::string device_serial;

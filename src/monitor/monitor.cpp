@@ -105,7 +105,7 @@ void UnpackMonitorPart(std::span<const std::uint8_t, kPartPixelBytes> pixels, in
   }
 }
 
-int StartMonitor(MonitorContext& ctx, StartedBy started_by) {
+Outcome StartMonitor(MonitorContext& ctx, StartedBy started_by) {
   MonitorState& state = ctx.state;
   const bool restart = started_by == StartedBy::kTimer;
   // A Stop pressed while a restart was pending must still end the monitor.
@@ -118,7 +118,7 @@ int StartMonitor(MonitorContext& ctx, StartedBy started_by) {
       state.running = false;
       ctx.window.ShowMonitorRunning(false);
     }
-    return kMonitorNotUsb;
+    return Outcome::kRefused;
   }
   const int opened = ctx.link.OpenLink("", /*handshake=*/false);
   if (opened < 0) {
@@ -126,13 +126,13 @@ int StartMonitor(MonitorContext& ctx, StartedBy started_by) {
       ctx.link.CloseLink(false);
       ctx.host.ShowMessage(OpenFailureMessage(opened, ctx.link.FailureDetail()));
     }
-    return kMonitorOpenFailed;
+    return Outcome::kFailed;
   }
   state.running = true;
   ctx.window.ShowMonitorRunning(true);
   // The tick that restarts re-arms the timer at its own end.
   if (!restart) ctx.window.StartFrameTimer(kFrameIntervalMs);
-  return kMonitorStarted;
+  return Outcome::kDone;
 }
 
 void StopMonitor(MonitorState& state) {
@@ -143,33 +143,34 @@ void MonitorTick(MonitorContext& ctx) {
   MonitorState& state = ctx.state;
   ctx.window.KillFrameTimer();
   if (state.reconnect_requested && !state.stop_requested) {
-    if (StartMonitor(ctx, StartedBy::kTimer) == kMonitorNotUsb) return;
+    if (StartMonitor(ctx, StartedBy::kTimer) == Outcome::kRefused) return;
   }
-  FetchMonitorFrame(ctx);
+  // A failed frame needs nothing here: the next tick reconnects.
+  static_cast<void>(FetchMonitorFrame(ctx));
   ctx.window.PaintCanvas();
   if (!state.failed && !state.stop_requested) ctx.window.StartFrameTimer(kFrameIntervalMs);
 }
 
-int FetchMonitorFrame(MonitorContext& ctx) {
+Outcome FetchMonitorFrame(MonitorContext& ctx) {
   MonitorState& state = ctx.state;
   if (!state.stop_requested) {
     for (int part = 0; part < kFrameParts && !state.failed; ++part) {
       if (!ExchangePart(ctx, part)) state.failed = true;
     }
   }
-  int result = kFrameDone;
+  Outcome result = Outcome::kDone;
   if (state.failed) {
     ctx.link.CloseLink(false);
     state.reconnect_requested = true;
     state.failed = false;
-    result = kFrameFailed;
+    result = Outcome::kFailed;
   }
   if (state.stop_requested) {
     ctx.link.CloseLink(false);
     state.reconnect_requested = false;
     state.running = false;
     ctx.window.ShowMonitorRunning(false);
-    result = kFrameStopped;
+    result = Outcome::kAborted;
   }
   return result;
 }

@@ -19,9 +19,12 @@
 
 #include "images/canvas.h"
 #include "link/link.h"
+#include "tool/outcome.h"
 #include "tool/tool_host.h"
 
 namespace kyr::monitor {
+
+using tool::Outcome;
 
 inline constexpr int kFrameParts = 8;
 inline constexpr int kLinesPerPart = 32;
@@ -80,15 +83,13 @@ struct MonitorContext {
 
 enum class StartedBy { kButton, kTimer };
 
-// Results of StartMonitor.
-inline constexpr int kMonitorStarted = 0;
-inline constexpr int kMonitorNotUsb = 1;      // message 167 shown, not started
-inline constexpr int kMonitorOpenFailed = 2;  // the link did not open
+// StartMonitor: done when started, refused (message 167) when the port is not USB, failed
+// when the link did not open.
 
 // Opens the link over USB without the handshake and starts the timer. From the button a
 // failure is shown; a restart from the timer shows nothing for a failed open and lets the
 // next tick try again, and keeps a pending Stop.
-int StartMonitor(MonitorContext& ctx, StartedBy started_by);
+Outcome StartMonitor(MonitorContext& ctx, StartedBy started_by);
 
 // The Stop button: the next tick ends the monitor.
 void StopMonitor(MonitorState& state);
@@ -96,14 +97,12 @@ void StopMonitor(MonitorState& state);
 // The timer handler: restart when due, one frame, paint, re-arm unless stopping.
 void MonitorTick(MonitorContext& ctx);
 
-// Results of FetchMonitorFrame.
-inline constexpr int kFrameDone = 0;
-inline constexpr int kFrameFailed = 1;   // link closed; reopened at the next tick
-inline constexpr int kFrameStopped = 2;  // Stop honoured: link closed, buttons restored
+// FetchMonitorFrame: done; failed (the link closed, reopened at the next tick); aborted (Stop
+// honoured: link closed, buttons restored).
 
 // One frame: eight requests, each reply unpacked into the canvas, one pending window event
 // let through per part (so keys, clicks and Stop act while a frame is fetched).
-int FetchMonitorFrame(MonitorContext& ctx);
+Outcome FetchMonitorFrame(MonitorContext& ctx);
 
 // Where the picture starts in the main window's client area: 65 pixels down, 50 in the
 // Japanese layout.

@@ -67,10 +67,10 @@ bool ReadBlocks(TransferContext& ctx, files::AtomicFileWriter& file) {
 }
 
 // From the overwrite question on.
-int ReadIntoFile(TransferContext& ctx, const std::string& path) {
+Outcome ReadIntoFile(TransferContext& ctx, const std::string& path) {
   if (files::CanOpenForReading(path) &&
       ctx.host.ShowMessage(tool::WarningQuestion(tool::kMsgFileExists)) != tool::Answer::Yes) {
-    return kTransferNotWanted;
+    return Outcome::kNotWanted;
   }
   // The blocks go to a temporary file beside the target, which replaces it only when all
   // of them arrived: a failed read never leaves a partial settings file behind.
@@ -101,16 +101,16 @@ void Begin(TransferContext& ctx) {
 
 }  // namespace
 
-int ReadAllSettings(TransferContext& ctx) {
+Outcome ReadAllSettings(TransferContext& ctx) {
   Begin(ctx);
   const auto chosen = ctx.host.AskSaveFile(userport::SettingsFileFilters(), "");
-  if (!chosen || chosen->empty()) return kTransferNotWanted;
+  if (!chosen || chosen->empty()) return Outcome::kNotWanted;
   const std::string path = settings::WithKdtaExtension(*chosen);
   ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
   return ReadIntoFile(ctx, path);
 }
 
-int ReadAllSettingsTo(TransferContext& ctx, const std::string& path) {
+Outcome ReadAllSettingsTo(TransferContext& ctx, const std::string& path) {
   Begin(ctx);
   return ReadIntoFile(ctx, path);
 }

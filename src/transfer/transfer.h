@@ -13,17 +13,14 @@
 #include <string>
 
 #include "link/link.h"
+#include "tool/outcome.h"
 #include "tool/tool_host.h"
 #include "tool/tool_state.h"
 #include "tool/write_choices.h"
 
 namespace kyr::transfer {
 
-// Results of the operations.
-inline constexpr int kTransferDone = 0;
-inline constexpr int kTransferNotWanted = 1;  // a dialog cancelled, a question answered No
-inline constexpr int kTransferRefused = 2;    // the input or the head does not allow it
-inline constexpr int kTransferFailed = 3;     // the file, the link or the head failed
+using tool::Outcome;
 
 // What an operation works with: the user, the process's link and state, and the main
 // window's Target Head (index 0 to 2) and port box.
@@ -37,12 +34,12 @@ struct TransferContext {
 
 // Read All Settings: asks for the file to save (".kdta" appended unless the name ends in
 // it exactly), then reads as ReadAllSettingsTo.
-int ReadAllSettings(TransferContext& ctx);
+Outcome ReadAllSettings(TransferContext& ctx);
 
 // Reads all 64 blocks of the head into `path`, used as given. The file is written beside
 // its target and put in place only when every block arrived; on any failure a file
 // already at `path` keeps its contents.
-int ReadAllSettingsTo(TransferContext& ctx, const std::string& path);
+Outcome ReadAllSettingsTo(TransferContext& ctx, const std::string& path);
 
 struct WriteOptions {
   // After the finish command, read every written block back and report the first word
@@ -52,10 +49,10 @@ struct WriteOptions {
 
 // Write Settings: asks for the file to open and for the write choices (remembered in
 // ctx.state), then writes as WriteSettingsFrom.
-int WriteSettings(TransferContext& ctx);
+Outcome WriteSettings(TransferContext& ctx);
 
 // Writes the settings file at `path` (used as given) into the head as `choices` say.
-int WriteSettingsFrom(TransferContext& ctx, const std::string& path,
+Outcome WriteSettingsFrom(TransferContext& ctx, const std::string& path,
                       const tool::WriteChoices& choices, const WriteOptions& options = {});
 
 }  // namespace kyr::transfer

@@ -5,7 +5,7 @@
 
 namespace kyr::transfer {
 
-int Fail(TransferContext& ctx, int result) {
+Outcome Fail(TransferContext& ctx, Outcome result) {
   ctx.state.failed = true;
   return result;
 }
@@ -25,11 +25,11 @@ bool BlockRead(TransferContext& ctx, link::ExchangeResult outcome) {
   return false;
 }
 
-int CloseLinkAfterTransfer(TransferContext& ctx) {
+Outcome CloseLinkAfterTransfer(TransferContext& ctx) {
   const int closed = ctx.link.CloseLink(!ctx.state.failed);
   tool::ShowLinkFailure(ctx.host, closed);
   if (closed != link::kOk) ctx.state.failed = true;
-  return ctx.state.failed ? kTransferFailed : kTransferDone;
+  return ctx.state.failed ? Outcome::kFailed : Outcome::kDone;
 }
 
 }  // namespace kyr::transfer

@@ -11,7 +11,7 @@ namespace kyr::transfer {
 inline constexpr int kEventsBeforeTransfer = 20;
 
 // Sets the failure flag; returns `result`.
-int Fail(TransferContext& ctx, int result = kTransferFailed);
+Outcome Fail(TransferContext& ctx, Outcome result = Outcome::kFailed);
 
 // Shows the message of a block read that failed ("Fail to write USB." without a caption of
 // its own when the command was not sent, 147 after the failed replies); true when the block
@@ -20,6 +20,6 @@ bool BlockRead(TransferContext& ctx, link::ExchangeResult outcome);
 
 // Closes the link, with the closing frame only when no failure happened, and reports a
 // closing frame that could not be sent. The operation's result.
-int CloseLinkAfterTransfer(TransferContext& ctx);
+Outcome CloseLinkAfterTransfer(TransferContext& ctx);
 
 }  // namespace kyr::transfer

@@ -50,8 +50,8 @@ std::string Hex4(unsigned value) {
   return text;
 }
 
-// Reads the file and makes sure it holds a whole image. kTransferDone when it does.
-int LoadSettingsFile(TransferContext& ctx, const std::string& path,
+// Reads the file and makes sure it holds a whole image. Outcome::kDone when it does.
+Outcome LoadSettingsFile(TransferContext& ctx, const std::string& path,
                      settings::SettingsImage& image) {
   int first_incomplete = -1;
   if (settings::ReadToolSettingsFile(path, image, first_incomplete) < 0) {
@@ -63,9 +63,9 @@ int LoadSettingsFile(TransferContext& ctx, const std::string& path,
     const std::string text =
         FormatMessage(tool::ToolText(kMsgIncompleteFile), {std::to_string(first_incomplete + 1)});
     ctx.host.ShowMessage(tool::ErrorBox(kMsgIncompleteFile, text));
-    return Fail(ctx, kTransferRefused);
+    return Fail(ctx, Outcome::kRefused);
   }
-  return kTransferDone;
+  return Outcome::kDone;
 }
 
 // The head's version word; false after a failure (shown).
@@ -166,15 +166,15 @@ bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
 }
 
 // From the check of the choices on, with the file chosen and the dialog accepted.
-int WriteFromFile(TransferContext& ctx, const std::string& path, const tool::WriteChoices& choices,
+Outcome WriteFromFile(TransferContext& ctx, const std::string& path, const tool::WriteChoices& choices,
                   const WriteOptions& options) {
   // A bank moved beyond bank 31 would land in the head's memory past the bank area.
   if (!BankRangeFits(choices)) {
     ctx.host.ShowMessage(tool::ErrorBox(kMsgBanksPastEnd));
-    return Fail(ctx, kTransferRefused);
+    return Fail(ctx, Outcome::kRefused);
   }
   settings::SettingsImage image{};
-  if (const int loaded = LoadSettingsFile(ctx, path, image); loaded != kTransferDone) {
+  if (const Outcome loaded = LoadSettingsFile(ctx, path, image); loaded != Outcome::kDone) {
     return loaded;
   }
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);
@@ -186,7 +186,7 @@ int WriteFromFile(TransferContext& ctx, const std::string& path, const tool::Wri
   if (const int refusal = CheckAndConvert(head_word, image); refusal != 0) {
     ctx.host.ShowMessage(tool::ErrorBox(refusal));
     ctx.link.CloseLink(false);
-    return Fail(ctx, kTransferRefused);
+    return Fail(ctx, Outcome::kRefused);
   }
   const int head_model = head_word & 0xFF;
   ctx.state.failed = !WriteBlocks(ctx, image, choices, head_model) || !FinishWrite(ctx);
@@ -202,19 +202,19 @@ int WriteFromFile(TransferContext& ctx, const std::string& path, const tool::Wri
 
 }  // namespace
 
-int WriteSettings(TransferContext& ctx) {
+Outcome WriteSettings(TransferContext& ctx) {
   Begin(ctx);
   const auto chosen = ctx.host.AskOpenFile(userport::SettingsFileFilters(), "");
-  if (!chosen || chosen->empty()) return kTransferNotWanted;
+  if (!chosen || chosen->empty()) return Outcome::kNotWanted;
   const std::string path = settings::WithKdtaExtension(*chosen);
   ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
   tool::WriteChoices choices = ctx.state.write_choices;
-  if (!ctx.host.AskWriteChoices(choices)) return kTransferNotWanted;
+  if (!ctx.host.AskWriteChoices(choices)) return Outcome::kNotWanted;
   ctx.state.write_choices = choices;
   return WriteFromFile(ctx, path, choices, {});
 }
 
-int WriteSettingsFrom(TransferContext& ctx, const std::string& path,
+Outcome WriteSettingsFrom(TransferContext& ctx, const std::string& path,
                       const tool::WriteChoices& choices, const WriteOptions& options) {
   Begin(ctx);
   return WriteFromFile(ctx, path, choices, options);

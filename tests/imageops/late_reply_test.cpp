@@ -26,7 +26,7 @@ TEST(LateImageReplies, RepliesHeldBackInsideARequestAreNotTakenForOtherBlocks) {
     rig.Faults().Add(Fault(FaultKind::kLateReply, 0x18, 40, 1, 1400));
     if (garbled_before) rig.Faults().Add(Fault(FaultKind::kBadChecksum, 0x18, 35));
     auto ctx = rig.Context(kMemory);
-    ASSERT_EQ(ReadImages(ctx), kImagesDone);
+    ASSERT_EQ(ReadImages(ctx), Outcome::kDone);
     EXPECT_TRUE(ReadBytes(folder.File("m.00.kimg")) ==
                 FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0)));
   }
@@ -43,7 +43,7 @@ TEST(LateImageReplies, ALateAcknowledgeDoesNotHideTheRefusalOfTheNextBlock) {
   rig.Faults().Add(Fault(FaultKind::kLateReply, 0x1C, 38, 1, 1400));
   rig.Faults().Add(Fault(FaultKind::kNak, 0x1C, 39));
   auto ctx = rig.Context(kMemory);
-  ASSERT_EQ(WriteImages(ctx), kImagesDone);
+  ASSERT_EQ(WriteImages(ctx), Outcome::kDone);
   EXPECT_TRUE(FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0)) == file);
 }
 

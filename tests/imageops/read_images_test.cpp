@@ -28,7 +28,7 @@ TEST(ReadImagesPresence, EachTypeOffersTheImagesTheHeadHolds) {
     RegisterBanks(rig.Head(), (1u << 0) | (1u << 7) | (1u << 31));
     rig.host.cancel_selection = true;
     auto ctx = rig.Context(kBank);
-    EXPECT_EQ(ReadImages(ctx), kImagesNotWanted);
+    EXPECT_EQ(ReadImages(ctx), Outcome::kNotWanted);
     ASSERT_EQ(rig.host.offered_masks.size(), 1u);
     EXPECT_EQ(rig.host.offered_masks[0], (1ULL << 0) | (1ULL << 7) | (1ULL << 31));
     EXPECT_EQ(rig.host.offered_dialogs[0], 136);
@@ -46,10 +46,10 @@ TEST(ReadImagesPresence, EachTypeOffersTheImagesTheHeadHolds) {
     rig.Head().settings[8139] = 0xFFFF;
     rig.host.cancel_selection = true;
     auto ctx = rig.Context(kMemory);
-    ReadImages(ctx);
+    static_cast<void>(ReadImages(ctx));
     EXPECT_EQ(rig.host.offered_masks.at(0), 1u);
     rig.Head().settings[8139] = 0xFFF7;  // memory image 19
-    ReadImages(ctx);
+    static_cast<void>(ReadImages(ctx));
     EXPECT_EQ(rig.host.offered_masks.at(1), (1ULL << 0) | (1ULL << 19));
   }
   {
@@ -59,7 +59,7 @@ TEST(ReadImagesPresence, EachTypeOffersTheImagesTheHeadHolds) {
     rig.Head().settings[192 * 3 + 10] = 0x0003;
     rig.host.cancel_selection = true;
     auto ctx = rig.Context(kShoot);
-    ReadImages(ctx);
+    static_cast<void>(ReadImages(ctx));
     EXPECT_EQ(rig.host.offered_masks.at(0), 0xFu);
     EXPECT_EQ(rig.host.offered_dialogs.at(0), 138);
     const auto reads = rig.FramesStarting(0x10);
@@ -69,7 +69,7 @@ TEST(ReadImagesPresence, EachTypeOffersTheImagesTheHeadHolds) {
     // Triggered shot: straight to the bank word.
     rig.frames.clear();
     rig.Head().shoot_status = {3, 0, 0, 1};
-    ReadImages(ctx);
+    static_cast<void>(ReadImages(ctx));
     ASSERT_EQ(rig.FramesStarting(0x10).size(), 1u);
   }
   {
@@ -81,7 +81,7 @@ TEST(ReadImagesPresence, EachTypeOffersTheImagesTheHeadHolds) {
     rig.host.selection = 2;
     rig.host.save_name = folder.File("ng.kimg");
     auto ctx = rig.Context(kNg, 2);
-    ASSERT_EQ(ReadImages(ctx), kImagesDone);
+    ASSERT_EQ(ReadImages(ctx), Outcome::kDone);
     EXPECT_EQ(rig.host.offered_masks.at(0), 3u);
     EXPECT_EQ(rig.state->ng_records[62].r3, 0x0100 | 63);
     EXPECT_TRUE(rig.FramesStarting(0xFB).empty());
@@ -104,12 +104,12 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
     rig.Faults().Add(Fault(FaultKind::kBadChecksum, 0x10, (384 * 2 + 10) / 2, 4));
     rig.host.cancel_selection = true;
     auto ctx = rig.Context(kBank);
-    ReadImages(ctx);
+    static_cast<void>(ReadImages(ctx));
     EXPECT_EQ(rig.host.offered_masks.at(0), 1u << 2);
     EXPECT_TRUE(rig.host.MessageIds().empty());
 
     rig.Faults().Add(Fault(FaultKind::kShortReply, 0x10, (384 * 2 + 10) / 2, 5));
-    EXPECT_EQ(ReadImages(ctx), kImagesFailed);
+    EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
     EXPECT_EQ(rig.host.offered_masks.size(), 1u);    // no dialog after a failure
@@ -123,11 +123,11 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
     rig.Faults().Add(Fault(FaultKind::kNak, 0x10, (384 + 20) / 2, 1));
     rig.host.cancel_selection = true;
     auto ctx = rig.Context(kShoot);
-    ReadImages(ctx);
+    static_cast<void>(ReadImages(ctx));
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 2u);
     EXPECT_TRUE(rig.host.MessageIds().empty());
     rig.Faults().Add(Fault(FaultKind::kNak, 0x10, (384 + 20) / 2, -1));
-    EXPECT_EQ(ReadImages(ctx), kImagesFailed);
+    EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
   }
   {
@@ -135,7 +135,7 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
     Rig rig;
     rig.Faults().Add(Fault(FaultKind::kBadChecksum, 0xF9, 3));
     auto ctx = rig.Context(kNg);
-    EXPECT_EQ(ReadImages(ctx), kImagesFailed);
+    EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
     EXPECT_EQ(rig.FramesStarting(0xF9).size(), 4u);
   }
@@ -143,14 +143,14 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
     // Head "2" asked for first; absent: 168, nothing else sent.
     Rig rig(1);
     auto ctx = rig.Context(kBank, 1);
-    EXPECT_EQ(ReadImages(ctx), kImagesFailed);
+    EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{168});
     EXPECT_TRUE(rig.FramesStarting(0x11).empty());
     // No head unit at all: the link's open failure, no caption of its own.
     rig.unit.Unplug();
     rig.host.messages.clear();
     auto first = rig.Context(kBank);
-    EXPECT_EQ(ReadImages(first), kImagesFailed);
+    EXPECT_EQ(ReadImages(first), Outcome::kFailed);
     ASSERT_EQ(rig.host.messages.size(), 1u);
     EXPECT_EQ(rig.host.messages[0].caption, "");
   }
@@ -166,7 +166,7 @@ TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
   WriteBytes(folder.File("bank.04.kimg"), Bytes(10, 0));
   rig.host.answers = {tool::Answer::Yes};
   auto ctx = rig.Context(kBank, 1);
-  ASSERT_EQ(ReadImages(ctx), kImagesDone);
+  ASSERT_EQ(ReadImages(ctx), Outcome::kDone);
 
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{143, 153}));
   EXPECT_EQ(rig.host.messages[1].caption, "Finish");
@@ -196,12 +196,12 @@ TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
   rig.host.messages.clear();
   rig.host.answers = {tool::Answer::No};
   rig.frames.clear();
-  ReadImages(ctx);
+  static_cast<void>(ReadImages(ctx));
   EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{143});
   EXPECT_TRUE(rig.FramesStarting(0x19).empty());
   rig.host.messages.clear();
   rig.host.selection = 0;
-  EXPECT_EQ(ReadImages(ctx), kImagesDone);
+  EXPECT_EQ(ReadImages(ctx), Outcome::kDone);
   EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{153});
 }
 
@@ -213,7 +213,7 @@ TEST(ReadImagesTransfer, FailedReplyFallsBackToOneBlockPerRequest) {
   // Block 40 of memory image 0 comes back garbled, in the middle of the second request.
   rig.Faults().Add(Fault(FaultKind::kShortReply, 0x18, 40));
   auto ctx = rig.Context(kMemory);
-  ASSERT_EQ(ReadImages(ctx), kImagesDone);
+  ASSERT_EQ(ReadImages(ctx), Outcome::kDone);
   EXPECT_EQ(ReadBytes(folder.File("m.00.kimg")),
             FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0)));
   const auto requests = rig.FramesStarting(0x18);
@@ -234,7 +234,7 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
     rig.host.save_name = folder.File("s.kimg");
     rig.host.abort_after_blocks = 512 + 100;
     auto ctx = rig.Context(kShoot);
-    EXPECT_EQ(ReadImages(ctx), kImagesAborted);
+    EXPECT_EQ(ReadImages(ctx), Outcome::kAborted);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{720});
     EXPECT_EQ(rig.host.messages[0].text, "aborted");
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
@@ -256,7 +256,7 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
     rule.skip = 1;  // image 0 goes through
     rig.Faults().Add(rule);
     auto ctx = rig.Context(kBank);
-    EXPECT_EQ(ReadImages(ctx), kImagesFailed);
+    EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"b.00.kimg"});
     EXPECT_EQ(rig.unit.engine().Stats().closes, 2);  // the transfer closes even after a failure
@@ -268,7 +268,7 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
     RegisterBanks(rig.Head(), 1);
     rig.host.save_name = folder.File("missing/b.kimg");
     auto ctx = rig.Context(kBank);
-    EXPECT_EQ(ReadImages(ctx), kImagesFailed);
+    EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{142});
     EXPECT_TRUE(rig.FramesStarting(0x18).empty());  // found out before any block is asked
   }

@@ -64,7 +64,7 @@ TEST(WriteImagesChoice, NamesNumbersAndTypesDecideBeforeTheLinkOpens) {
     Rig rig;
     for (const auto& name : c.files) rig.host.open_files.push_back(folder.File(name));
     auto ctx = rig.Context(c.type);
-    EXPECT_EQ(WriteImages(ctx), kImagesRefused) << c.message;
+    EXPECT_EQ(WriteImages(ctx), Outcome::kRefused) << c.message;
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{c.message});
     EXPECT_EQ(rig.host.messages.at(0).caption, "Error");
     EXPECT_EQ(rig.unit.opens(), 0) << c.message;
@@ -73,7 +73,7 @@ TEST(WriteImagesChoice, NamesNumbersAndTypesDecideBeforeTheLinkOpens) {
     // NG Save is refused before any dialog.
     Rig rig;
     auto ctx = rig.Context(kNg);
-    WriteImages(ctx);
+    static_cast<void>(WriteImages(ctx));
     EXPECT_TRUE(rig.host.calls.empty());
   }
   // One file: the number its name carries, lowered below the count, or the one used last.
@@ -81,17 +81,17 @@ TEST(WriteImagesChoice, NamesNumbersAndTypesDecideBeforeTheLinkOpens) {
   auto bank = rig.Context(kBank);
   auto memory = rig.Context(kMemory);
   rig.host.open_files = {folder.File("bank.45.kimg")};
-  WriteImages(bank);  // question answered No
+  static_cast<void>(WriteImages(bank));  // question answered No
   rig.host.open_files = {folder.File("photo.bmp")};
-  WriteImages(bank);
+  static_cast<void>(WriteImages(bank));
   rig.host.number_choice = 25;
   rig.host.open_files = {folder.File("bank.25.kimg")};
-  WriteImages(bank);
+  static_cast<void>(WriteImages(bank));
   rig.host.number_choice.reset();
   rig.host.open_files = {folder.File("photo.bmp")};
-  WriteImages(memory);
+  static_cast<void>(WriteImages(memory));
   rig.host.number_choice = 40;  // a dialog that answers out of range
-  WriteImages(memory);
+  static_cast<void>(WriteImages(memory));
   EXPECT_EQ(rig.host.offered_numbers,
             (std::vector<std::pair<int, int>>{{32, 31}, {32, 31}, {32, 25}, {20, 19}, {20, 19}}));
   EXPECT_EQ(rig.state->write_number, 19);
@@ -110,7 +110,7 @@ TEST(WriteImagesTransfer, SeveralFilesGoToTheNumbersInTheirNames) {
   rig.host.open_files = {folder.File("bank.03.kimg"), folder.File("bank.09.kimg")};
   rig.host.answers = {tool::Answer::Yes};
   auto ctx = rig.Context(kBank, 1);
-  ASSERT_EQ(WriteImages(ctx), kImagesDone);
+  ASSERT_EQ(WriteImages(ctx), Outcome::kDone);
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 160}));
   EXPECT_EQ(rig.host.messages[1].text, "Complet to write the image.");
   EXPECT_EQ(rig.host.messages[1].caption, "Finish");
@@ -140,7 +140,7 @@ TEST(WriteImagesTransfer, BitmapToMemoryImageAndItsFirstBlock) {
   rig.host.number_choice = 2;
   rig.host.answers = {tool::Answer::Yes, tool::Answer::Yes};
   auto ctx = rig.Context(kMemory);
-  ASSERT_EQ(WriteImages(ctx), kImagesDone);
+  ASSERT_EQ(WriteImages(ctx), Outcome::kDone);
   const auto& image = rig.Head().Image(ImageKind::kMemory, 2);
   EXPECT_TRUE(std::all_of(image.begin(), image.end(), [](std::uint16_t w) { return w == 0xFFFF; }));
   // The first frame after the head query: Memory image 2 is unit 84.
@@ -153,7 +153,7 @@ TEST(WriteImagesTransfer, BitmapToMemoryImageAndItsFirstBlock) {
   rig.frames.clear();
   rig.host.messages.clear();
   rig.host.open_files = {folder.File("vga.bmp")};
-  EXPECT_EQ(WriteImages(ctx), kImagesRefused);
+  EXPECT_EQ(WriteImages(ctx), Outcome::kRefused);
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{164, 163}));
   EXPECT_TRUE(rig.FramesStarting(0x1C).empty());
   EXPECT_EQ(rig.host.calls.back(), "commands on");
@@ -174,7 +174,7 @@ TEST(WriteImagesTransfer, AcknowledgesAndPollsAreRetriedThenGiveUp) {
     rig.host.open_files = {folder.File("m.04.kimg")};
     rig.host.answers = {tool::Answer::Yes};
     auto ctx = rig.Context(kMemory);
-    ASSERT_EQ(WriteImages(ctx), kImagesDone);
+    ASSERT_EQ(WriteImages(ctx), Outcome::kDone);
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u + 4u);
     EXPECT_TRUE(rig.Head().Image(ImageKind::kMemory, 4) == PatternImage(4));
   }
@@ -186,7 +186,7 @@ TEST(WriteImagesTransfer, AcknowledgesAndPollsAreRetriedThenGiveUp) {
     rig.host.open_files = {folder.File("m.04.kimg")};
     rig.host.answers = {tool::Answer::Yes};
     auto ctx = rig.Context(kMemory);
-    EXPECT_EQ(WriteImages(ctx), kImagesFailed);
+    EXPECT_EQ(WriteImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 147}));
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 100u + 5u);
     EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
@@ -203,11 +203,11 @@ TEST(WriteImagesTransfer, AcknowledgesAndPollsAreRetriedThenGiveUp) {
     rig.host.open_files = {folder.File("m.04.kimg")};
     rig.host.answers = {tool::Answer::Yes, tool::Answer::Yes};
     auto ctx = rig.Context(kMemory);
-    ASSERT_EQ(WriteImages(ctx), kImagesDone);
+    ASSERT_EQ(WriteImages(ctx), Outcome::kDone);
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 20u + 1u);  // the busy answers went by garbled
     poll.times = 21;
     rig.Faults().Add(poll);
-    EXPECT_EQ(WriteImages(ctx), kImagesFailed);
+    EXPECT_EQ(WriteImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds().back(), 147);
   }
 }
@@ -226,7 +226,7 @@ TEST(WriteImagesTransfer, AHeadStuckBusyGivesUpAfterAMinuteAndAbortStopsTheWait)
     rig.host.open_files = {folder.File("bank.03.kimg"), folder.File("bank.09.kimg")};
     rig.host.answers = {tool::Answer::Yes};
     auto ctx = rig.Context(kBank);
-    EXPECT_EQ(WriteImages(ctx), kImagesFailed);
+    EXPECT_EQ(WriteImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 147}));
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 60u);
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u);
@@ -242,7 +242,7 @@ TEST(WriteImagesTransfer, AHeadStuckBusyGivesUpAfterAMinuteAndAbortStopsTheWait)
     rig.host.open_files = {folder.File("bank.03.kimg"), folder.File("bank.09.kimg")};
     rig.host.answers = {tool::Answer::Yes};
     auto ctx = rig.Context(kBank);
-    EXPECT_EQ(WriteImages(ctx), kImagesAborted);
+    EXPECT_EQ(WriteImages(ctx), Outcome::kAborted);
     EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 720}));
     EXPECT_EQ(rig.host.messages[1].caption, "Error");
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 3u);

@@ -4,7 +4,7 @@
 
 #include "image_test_util.h"
 #include "images/bitmap.h"
-#include "images/save_bitmap.h"
+#include "images/ops/save_bitmap.h"
 
 namespace kyr::images {
 namespace {
@@ -92,14 +92,14 @@ TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
   testing::ScriptedHost host;
 
   host.save_name = std::nullopt;  // cancelled: nothing asked, nothing written
-  EXPECT_EQ(SaveCanvasBitmap(host, *canvas), kSaveNotWanted);
+  EXPECT_EQ(SaveCanvasBitmap(host, *canvas), Outcome::kNotWanted);
   ASSERT_EQ(host.save_filters.size(), 1u);
   EXPECT_EQ(host.save_filters[0].front().pattern, "*.bmp");
   EXPECT_TRUE(host.messages.empty());
 
   // The extension test is exact: an upper-case one still gets ".bmp" appended.
   host.save_name = folder.File("shot.BMP");
-  EXPECT_EQ(SaveCanvasBitmap(host, *canvas), kSaveDone);
+  EXPECT_EQ(SaveCanvasBitmap(host, *canvas), Outcome::kDone);
   EXPECT_TRUE(std::filesystem::exists(folder.File("shot.BMP.bmp")));
   EXPECT_FALSE(std::filesystem::exists(folder.File("shot.BMP")));
   EXPECT_TRUE(host.messages.empty());  // no completion message
@@ -109,9 +109,9 @@ TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
   testing::WriteBytes(path, Bytes{1, 2, 3});
   host.save_name = path;
   host.answers = {userport::Answer::No, userport::Answer::Yes};
-  EXPECT_EQ(SaveCanvasBitmap(host, *canvas), kSaveNotWanted);
+  EXPECT_EQ(SaveCanvasBitmap(host, *canvas), Outcome::kNotWanted);
   EXPECT_EQ(testing::ReadBytes(path), (Bytes{1, 2, 3}));
-  EXPECT_EQ(SaveCanvasBitmap(host, *canvas), kSaveDone);
+  EXPECT_EQ(SaveCanvasBitmap(host, *canvas), Outcome::kDone);
   EXPECT_EQ(std::filesystem::file_size(path), kCanvasBitmapBytes);
   ASSERT_EQ(host.MessageIds(), (std::vector<int>{141, 141}));
   EXPECT_EQ(host.messages[0].caption, "Warning");
@@ -125,7 +125,7 @@ TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
             2);
 
   host.messages.clear();
-  EXPECT_EQ(SaveCanvasBitmapAs(host, *canvas, folder.File("no/such/dir/x.bmp")), kSaveFailed);
+  EXPECT_EQ(SaveCanvasBitmapAs(host, *canvas, folder.File("no/such/dir/x.bmp")), Outcome::kFailed);
   ASSERT_EQ(host.MessageIds(), (std::vector<int>{142}));
   EXPECT_EQ(host.messages[0].caption, "Error");
   EXPECT_EQ(host.messages[0].icon, userport::Icon::Error);

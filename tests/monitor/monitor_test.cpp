@@ -116,7 +116,7 @@ TEST(MonitorUnpacking, ColoursAndTheTransposedBottomRows) {
 TEST(Monitor, FramesMatchTheHeadScreenAndCarryKeysAndClicks) {
   Rig rig;
   MonitorContext ctx = rig.Context();
-  ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), kMonitorStarted);
+  ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kDone);
   EXPECT_TRUE(rig.window.running_shown);
   EXPECT_TRUE(rig.window.timer_armed);
   EXPECT_EQ(rig.unit.engine().Stats().handshakes, 0);  // opened without the handshake
@@ -155,7 +155,7 @@ TEST(Monitor, RefusedAndFailedStartsShowTheirMessageAndOpenNothing) {
   Rig rig;
   rig.window.port = "COM1";
   MonitorContext ctx = rig.Context();
-  EXPECT_EQ(StartMonitor(ctx, StartedBy::kButton), kMonitorNotUsb);
+  EXPECT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kRefused);
   ASSERT_EQ(rig.host.messages.size(), 1u);
   EXPECT_EQ(rig.host.messages[0].string_id, kMsgUsbOnly);
   EXPECT_EQ(rig.host.messages[0].caption, "");  // the program's title
@@ -166,7 +166,7 @@ TEST(Monitor, RefusedAndFailedStartsShowTheirMessageAndOpenNothing) {
 
   rig.window.port = "usb";
   rig.unit.Unplug();
-  EXPECT_EQ(StartMonitor(ctx, StartedBy::kButton), kMonitorOpenFailed);
+  EXPECT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kFailed);
   ASSERT_EQ(rig.host.messages.size(), 2u);
   EXPECT_EQ(rig.host.messages[1].text, "no KYR found");
   EXPECT_FALSE(rig.window.timer_armed);
@@ -176,7 +176,7 @@ TEST(Monitor, RefusedAndFailedStartsShowTheirMessageAndOpenNothing) {
 TEST(Monitor, DroppedLinkRestartsSilentlyAndStopEndsEvenWhileTheHeadIsAway) {
   Rig rig;
   MonitorContext ctx = rig.Context();
-  ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), kMonitorStarted);
+  ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kDone);
   rig.Tick();
   FaultRule drop;
   drop.kind = FaultKind::kDroppedLink;
@@ -212,7 +212,7 @@ TEST(Monitor, DroppedLinkRestartsSilentlyAndStopEndsEvenWhileTheHeadIsAway) {
 TEST(Monitor, StopClosesWithoutTheClosingFrameAndAComPortEndsARestartOnce) {
   Rig rig;
   MonitorContext ctx = rig.Context();
-  ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), kMonitorStarted);
+  ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kDone);
   rig.Tick();
   StopMonitor(*rig.state);
   const int requests = rig.unit.engine().Stats().monitor_requests;
@@ -223,7 +223,7 @@ TEST(Monitor, StopClosesWithoutTheClosingFrameAndAComPortEndsARestartOnce) {
   EXPECT_FALSE(rig.window.running_shown);
 
   // Started again; the port box is changed to a COM port and the link drops.
-  ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), kMonitorStarted);
+  ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kDone);
   EXPECT_FALSE(rig.state->stop_requested);
   rig.unit.Unplug();
   rig.Tick();

@@ -70,10 +70,10 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   }
   PlanFaults(rig, random, kReadCommand);
   auto ctx = rig.Context(kMemoryType);
-  const int result = ReadImages(ctx);
+  const auto result = ReadImages(ctx);
   SCOPED_TRACE("image read " + std::to_string(n));
   const std::vector<int> ids = soak::AfterQuestion(rig.host.MessageIds(), 143);
-  if (result == kImagesDone) {
+  if (result == Outcome::kDone) {
     ++counts.reads_done;
     EXPECT_EQ(ids, std::vector<int>{153});
     const Bytes got = ReadBytes(path);
@@ -83,7 +83,7 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
                              << got.size() / 256;
   } else {
     ++counts.reads_failed;
-    EXPECT_EQ(result, kImagesFailed);
+    EXPECT_EQ(result, Outcome::kFailed);
     soak::ExpectOneFailureMessage(ids, counts);
     if (old.empty()) {
       EXPECT_FALSE(std::filesystem::exists(path));
@@ -95,7 +95,7 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
     ++files;
   }
-  EXPECT_EQ(files, result == kImagesDone || !old.empty() ? 1u : 0u) << "a temporary file left";
+  EXPECT_EQ(files, result == Outcome::kDone || !old.empty() ? 1u : 0u) << "a temporary file left";
   Tally(rig, counts);
 }
 
@@ -110,7 +110,7 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
   rig.host.answers = {tool::Answer::Yes};
   PlanFaults(rig, random, kWriteCommand);
   auto ctx = rig.Context(kMemoryType);
-  const int result = WriteImages(ctx);
+  const auto result = WriteImages(ctx);
   SCOPED_TRACE("image write " + std::to_string(n));
   const Bytes head = FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0));
   for (std::size_t at = 0; at < kImageFileBytes; at += kBlockBytes) {
@@ -119,7 +119,7 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
                    bytes.begin() + static_cast<std::ptrdiff_t>(at + kBlockBytes));
     };
     const bool is_file = block_of(head) == block_of(file);
-    if (result == kImagesDone) {
+    if (result == Outcome::kDone) {
       ASSERT_TRUE(is_file) << "block " << at / kBlockBytes;
     } else {
       ASSERT_TRUE(is_file || block_of(head) == block_of(before))
@@ -127,12 +127,12 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
     }
   }
   const std::vector<int> ids = soak::AfterQuestion(rig.host.MessageIds(), 159);
-  if (result == kImagesDone) {
+  if (result == Outcome::kDone) {
     ++counts.writes_done;
     EXPECT_EQ(ids, std::vector<int>{160});
   } else {
     ++counts.writes_failed;
-    EXPECT_EQ(result, kImagesFailed);
+    EXPECT_EQ(result, Outcome::kFailed);
     soak::ExpectOneFailureMessage(ids, counts);
   }
   EXPECT_TRUE(ReadBytes(folder.File("w.kimg")) == file);

@@ -90,15 +90,15 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   }
   PlanFaults(rig, random, 0x10, kReadBlocks);
   auto& ctx = rig.ctx;
-  const int result = ReadAllSettingsTo(ctx, path);
+  const auto result = ReadAllSettingsTo(ctx, path);
   SCOPED_TRACE("read transfer " + std::to_string(n));
-  if (result == kTransferDone) {
+  if (result == Outcome::kDone) {
     ++counts.reads_done;
     ASSERT_EQ(MessagesAfterQuestion(rig), std::vector<int>{kMsgReadComplete});
     EXPECT_EQ(Difference(ReadAll(path), settings::FormatSettingsText(rig.Image())), "");
   } else {
     ++counts.reads_failed;
-    EXPECT_EQ(result, kTransferFailed);
+    EXPECT_EQ(result, Outcome::kFailed);
     soak::ExpectOneFailureMessage(MessagesAfterQuestion(rig), counts);
     if (old_text.empty()) {
       EXPECT_FALSE(std::filesystem::exists(path));
@@ -106,7 +106,7 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
       EXPECT_EQ(Difference(ReadAll(path), old_text), "");
     }
   }
-  const std::vector<std::string> expected = result == kTransferDone || !old_text.empty()
+  const std::vector<std::string> expected = result == Outcome::kDone || !old_text.empty()
                                                 ? std::vector<std::string>{"read.kdta"}
                                                 : std::vector<std::string>{};
   EXPECT_EQ(FilesIn(rig.folder), expected);
@@ -123,7 +123,7 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
   WriteAll(path, text);
   PlanFaults(rig, random, 0x14, 128);
   auto& ctx = rig.ctx;
-  const int result = WriteSettingsFrom(ctx, path, tool::WriteChoices{});
+  const auto result = WriteSettingsFrom(ctx, path, tool::WriteChoices{});
   SCOPED_TRACE("write transfer " + std::to_string(n));
   // Blocks 0 to 95 (the banks) and 127 (the common settings) are written; the rest never.
   const auto written_block = [](int block) { return block < 96 || block == 127; };
@@ -136,7 +136,7 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
       is_file = is_file && word(rig.Memory(), k) == word(file, k);
       is_before = is_before && word(rig.Memory(), k) == word(before, k);
     }
-    if (result == kTransferDone && written_block(block)) {
+    if (result == Outcome::kDone && written_block(block)) {
       ASSERT_TRUE(is_file) << "block " << block;
     } else if (!written_block(block)) {
       ASSERT_TRUE(is_before) << "block " << block;
@@ -144,12 +144,12 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
       ASSERT_TRUE(is_file || is_before) << "block " << block << " half written";
     }
   }
-  if (result == kTransferDone) {
+  if (result == Outcome::kDone) {
     ++counts.writes_done;
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{kMsgWriteComplete});
   } else {
     ++counts.writes_failed;
-    EXPECT_EQ(result, kTransferFailed);
+    EXPECT_EQ(result, Outcome::kFailed);
     soak::ExpectOneFailureMessage(MessagesAfterQuestion(rig), counts);
   }
   EXPECT_EQ(Difference(ReadAll(path), text), "");

@@ -24,7 +24,7 @@ TEST(LateReplies, ABlockAnsweredLateIsNotCopiedIntoTheNextOnRead) {
     Rig rig;
     rig.engine().Faults().Add(Fault(FaultKind::kLateReply, 0x10, 44, 1, delay));
     auto& ctx = rig.ctx;
-    ASSERT_EQ(ReadAllSettingsTo(ctx, rig.File("late.kdta")), kTransferDone);
+    ASSERT_EQ(ReadAllSettingsTo(ctx, rig.File("late.kdta")), Outcome::kDone);
     EXPECT_TRUE(ReadAll(rig.File("late.kdta")) == settings::FormatSettingsText(rig.Image()));
   }
 }
@@ -36,7 +36,7 @@ TEST(LateReplies, ALateAcknowledgeDoesNotHideTheRefusalOfTheNextBlock) {
   rig.engine().Faults().Add(Fault(FaultKind::kLateReply, 0x14, 38, 1, 1400));
   rig.engine().Faults().Add(Fault(FaultKind::kNak, 0x14, 39));
   auto& ctx = rig.ctx;
-  ASSERT_EQ(WriteSettingsFrom(ctx, path, tool::WriteChoices{}), kTransferDone);
+  ASSERT_EQ(WriteSettingsFrom(ctx, path, tool::WriteChoices{}), Outcome::kDone);
   const auto head = rig.Image();
   EXPECT_TRUE(std::equal(head.begin(), head.begin() + 96 * 64, file.begin()));
   EXPECT_EQ(head[settings::CommonWord(5)], file[settings::CommonWord(5)]);

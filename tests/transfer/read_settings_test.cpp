@@ -21,7 +21,7 @@ TEST(ReadAllSettings, CopiesTheTargetHeadWordForWordIntoAFileOf512Lines) {
   rig.AddFault(FaultKind::kNak, 0x10, headsim::kAny, -1);
   rig.host.file_name = rig.File("copy");
   rig.ctx.head = 1;
-  ASSERT_EQ(ReadAllSettings(rig.ctx), kTransferDone);
+  ASSERT_EQ(ReadAllSettings(rig.ctx), Outcome::kDone);
   const std::string text = ReadAll(rig.File("copy.kdta"));
   EXPECT_EQ(text, settings::FormatSettingsText(rig.Image(1)));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 512);
@@ -34,9 +34,9 @@ TEST(ReadAllSettings, CopiesTheTargetHeadWordForWordIntoAFileOf512Lines) {
   // An existing file is replaced only after Yes to the question.
   rig.host.answers = {tool::Answer::No, tool::Answer::Yes};
   testing::WriteAll(rig.File("copy.kdta"), "old");
-  EXPECT_EQ(ReadAllSettings(rig.ctx), kTransferNotWanted);
+  EXPECT_EQ(ReadAllSettings(rig.ctx), Outcome::kNotWanted);
   EXPECT_EQ(ReadAll(rig.File("copy.kdta")), "old");
-  EXPECT_EQ(ReadAllSettings(rig.ctx), kTransferDone);
+  EXPECT_EQ(ReadAllSettings(rig.ctx), Outcome::kDone);
   EXPECT_EQ(ReadAll(rig.File("copy.kdta")), text);
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{148, 143, 143, 148}));
 }
@@ -47,13 +47,13 @@ TEST(ReadAllSettings, FourBadRepliesForABlockAreRetriedAFifthFailsAndKeepsTheOld
                          FaultKind::kMissingReply}) {
     rig.AddFault(kind, 0x10, 10);
   }
-  ASSERT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("good.kdta")), kTransferDone);
+  ASSERT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("good.kdta")), Outcome::kDone);
   EXPECT_EQ(ReadAll(rig.File("good.kdta")), settings::FormatSettingsText(rig.Image()));
 
   // Five in a row: 147, no closing frame, and the chosen name keeps what it held.
   rig.AddFault(FaultKind::kBadChecksum, 0x10, 10, 5);
   rig.host.answers = {tool::Answer::Yes};
-  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("good.kdta")), kTransferFailed);
+  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("good.kdta")), Outcome::kFailed);
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{148, 143, 147}));
   EXPECT_EQ(rig.host.messages.back().caption, "Error");
   EXPECT_EQ(ReadAll(rig.File("good.kdta")), settings::FormatSettingsText(rig.Image()));
@@ -62,22 +62,22 @@ TEST(ReadAllSettings, FourBadRepliesForABlockAreRetriedAFifthFailsAndKeepsTheOld
   EXPECT_EQ(rig.host.positions.back(), 9);    // blocks 0 to 9 had arrived
 
   rig.AddFault(FaultKind::kBadChecksum, 0x10, 10, 5);
-  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("new.kdta")), kTransferFailed);
+  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("new.kdta")), Outcome::kFailed);
   EXPECT_EQ(FilesIn(rig.folder), 1u);  // neither the new file nor a temporary one
 }
 
 TEST(ReadAllSettings, AbsentHeadFailedQueryAndLinkFailuresLeaveNoFile) {
   Rig rig;
   rig.ctx.head = 2;  // Target Head "3" on a unit with one head
-  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("a.kdta")), kTransferFailed);
+  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("a.kdta")), Outcome::kFailed);
   rig.ctx.head = 0;
   rig.AddFault(FaultKind::kNak, 0xFB, headsim::kAny);
-  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("a.kdta")), kTransferFailed);
+  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("a.kdta")), Outcome::kFailed);
   rig.unit.Unplug();  // no head unit at all: the link's code, in a box without caption
-  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("a.kdta")), kTransferFailed);
+  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("a.kdta")), Outcome::kFailed);
   std::filesystem::create_directory(rig.File("dir.kdta"));
   rig.host.answers = {tool::Answer::Yes};
-  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("dir.kdta")), kTransferFailed);
+  EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("dir.kdta")), Outcome::kFailed);
 
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{168, 147, 169, 143, 142}));
   EXPECT_EQ(rig.host.messages[0].caption, "Error");

@@ -26,7 +26,7 @@ TEST(WriteSettings, ChosenBanksLandFromTheTargetBankAndNothingElseIsTouched) {
   const auto before = rig.Image();
   const auto file = PatternImage(6, 0x0301);
   const std::string path = rig.SettingsFile(file, "in.kdta");
-  ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {2, 4, 10, false, true, true}), kTransferDone);
+  ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {2, 4, 10, false, true, true}), Outcome::kDone);
   ExpectBlocks(rig, 0, 29, before, 0);
   ExpectBlocks(rig, 30, 38, file, 6);  // banks 2 to 4 onto banks 10 to 12
   ExpectBlocks(rig, 39, 127, before, 39);
@@ -38,7 +38,7 @@ TEST(WriteSettings, ChosenBanksLandFromTheTargetBankAndNothingElseIsTouched) {
   EXPECT_EQ(rig.engine().Stats().closes, 1);
 
   // Start above end: no bank at all, the common block all the same.
-  ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {5, 4, 5, true, true, true}), kTransferDone);
+  ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {5, 4, 5, true, true, true}), Outcome::kDone);
   ExpectBlocks(rig, 39, 126, before, 39);
   ExpectBlocks(rig, 127, 127, file, 127);
 }
@@ -49,7 +49,7 @@ TEST(WriteSettings, OnlyHeadsOfModelCodeTwoReceiveTheAlphabetTableAndDictionary)
     Rig rig(word);
     const auto before = rig.Image();
     const auto file = PatternImage(8, word);
-    ASSERT_EQ(WriteSettingsFrom(rig.ctx, rig.SettingsFile(file, "in.kdta"), {}), kTransferDone);
+    ASSERT_EQ(WriteSettingsFrom(rig.ctx, rig.SettingsFile(file, "in.kdta"), {}), Outcome::kDone);
     ExpectBlocks(rig, 0, 95, file, 0);
     ExpectBlocks(rig, 96, 107, before, 96);
     ExpectBlocks(rig, 108, 125, model == 2 ? file : before, 108);
@@ -75,7 +75,7 @@ TEST(WriteSettings, FileVersionsAreConvertedToTheHeadsAndTheFileStaysAsItWas) {
     const std::string text = testing::ReadAll(path);
     auto expected = file;
     for (Step step : c.steps) step(expected);
-    ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {}), kTransferDone);
+    ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {}), Outcome::kDone);
     ExpectBlocks(rig, 0, 95, expected, 0);
     ExpectBlocks(rig, 127, 127, expected, 127);
     EXPECT_EQ(rig.Memory()[settings::CommonWord(0)], c.head_word);
@@ -84,7 +84,7 @@ TEST(WriteSettings, FileVersionsAreConvertedToTheHeadsAndTheFileStaysAsItWas) {
   Rig rig(0x0101);  // down to version 1, position adjustment clipped, high bytes filled
   auto file = PatternImage(9, 0x0301);
   file[settings::WindowWord(3, 4, 9)] = 0x01E0;
-  ASSERT_EQ(WriteSettingsFrom(rig.ctx, rig.SettingsFile(file, "in.kdta"), {}), kTransferDone);
+  ASSERT_EQ(WriteSettingsFrom(rig.ctx, rig.SettingsFile(file, "in.kdta"), {}), Outcome::kDone);
   EXPECT_EQ(rig.Memory()[settings::WindowWord(3, 4, 9)], 0xFFE0);
 }
 
@@ -104,7 +104,7 @@ TEST(WriteSettings, RefusalsShowTheirMessageAndWriteNothing) {
     Rig rig(c.head_word);
     const auto before = rig.Image();
     const std::string path = rig.SettingsFile(PatternImage(11, c.file_word), "in.kdta");
-    EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}), kTransferRefused);
+    EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}), Outcome::kRefused);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{c.message});
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
     EXPECT_EQ(rig.Image(), before);
@@ -122,12 +122,12 @@ TEST(WriteSettings, IncompleteFilesAndBanksPastTheLastAreRefusedBeforeTheLinkOpe
   };
   std::string cut = text;
   cut.erase(100 * 82 + 75, 5);  // line 101 without its last field
-  EXPECT_EQ(write(cut, {}), kTransferRefused);
+  EXPECT_EQ(write(cut, {}), Outcome::kRefused);
   EXPECT_NE(rig.host.messages.back().text.find("line 101"), std::string::npos);
-  EXPECT_EQ(write(text.substr(0, 511 * 82), {}), kTransferRefused);
+  EXPECT_EQ(write(text.substr(0, 511 * 82), {}), Outcome::kRefused);
   EXPECT_NE(rig.host.messages.back().text.find("line 512"), std::string::npos);
-  EXPECT_EQ(write(text, {20, 31, 25, true, true, true}), kTransferRefused);
-  EXPECT_EQ(WriteSettingsFrom(rig.ctx, rig.File("absent.kdta"), {}), kTransferFailed);
+  EXPECT_EQ(write(text, {20, 31, 25, true, true, true}), Outcome::kRefused);
+  EXPECT_EQ(WriteSettingsFrom(rig.ctx, rig.File("absent.kdta"), {}), Outcome::kFailed);
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{710, 710, 711, 155}));
   EXPECT_EQ(rig.engine().Stats().handshakes, 0);
   EXPECT_EQ(rig.Image(), before);
@@ -135,7 +135,7 @@ TEST(WriteSettings, IncompleteFilesAndBanksPastTheLastAreRefusedBeforeTheLinkOpe
   // Lines ended by LF alone and without the trailing blank are complete; 20 to 31 fits.
   std::string lf;
   for (std::size_t at = 0; at < text.size(); at += 82) lf += text.substr(at, 79) + "\n";
-  EXPECT_EQ(write(lf, {20, 31, 20, true, true, true}), kTransferDone);
+  EXPECT_EQ(write(lf, {20, 31, 20, true, true, true}), Outcome::kDone);
 }
 
 TEST(WriteSettings, ABlockIsSentAgainUpToFourTimesAndAFifthFailureStopsTheWrite) {
@@ -147,20 +147,20 @@ TEST(WriteSettings, ABlockIsSentAgainUpToFourTimesAndAFifthFailureStopsTheWrite)
                          FaultKind::kLateReply}) {
     rig.AddFault(kind, 0x14, 40);
   }
-  ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {}), kTransferDone);
+  ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {}), Outcome::kDone);
   ExpectBlocks(rig, 0, 95, file, 0);
 
   Rig failing;
   failing.AddFault(FaultKind::kNak, 0x14, 40, 5);
   EXPECT_EQ(WriteSettingsFrom(failing.ctx, failing.SettingsFile(file, "in.kdta"), {}),
-            kTransferFailed);
+            Outcome::kFailed);
   ExpectBlocks(failing, 0, 39, file, 0);  // blocks written before the failure stay written
   ExpectBlocks(failing, 40, 127, before, 40);
   EXPECT_EQ(failing.engine().Stats().finishes, 0);
   EXPECT_EQ(failing.engine().Stats().closes, 0);
 
   failing.AddFault(FaultKind::kNak, 0x24, headsim::kAny);  // the finish is not retried
-  EXPECT_EQ(WriteSettingsFrom(failing.ctx, failing.File("in.kdta"), {}), kTransferFailed);
+  EXPECT_EQ(WriteSettingsFrom(failing.ctx, failing.File("in.kdta"), {}), Outcome::kFailed);
   EXPECT_EQ(failing.host.MessageIds(), (std::vector<int>{147, 147}));
 }
 
@@ -169,13 +169,13 @@ TEST(WriteSettings, DialogChoicesAreRememberedAndVerifyReportsTheFirstDifference
   const auto file = PatternImage(16, 0x0301);
   const std::string path = rig.SettingsFile(file, "set.kdta");
   rig.host.file_name = rig.File("set");
-  EXPECT_EQ(WriteSettings(rig.ctx), kTransferNotWanted);  // CANCEL
+  EXPECT_EQ(WriteSettings(rig.ctx), Outcome::kNotWanted);  // CANCEL
   EXPECT_EQ(rig.engine().Stats().handshakes, 0);
   rig.host.write_answer = WriteChoices{3, 3, 7, false, false, false};
-  ASSERT_EQ(WriteSettings(rig.ctx), kTransferDone);
+  ASSERT_EQ(WriteSettings(rig.ctx), Outcome::kDone);
   ExpectBlocks(rig, 21, 23, file, 9);
   rig.host.write_answer.reset();
-  EXPECT_EQ(WriteSettings(rig.ctx), kTransferNotWanted);
+  EXPECT_EQ(WriteSettings(rig.ctx), Outcome::kNotWanted);
   EXPECT_EQ(rig.host.shown_choices[0], WriteChoices{});
   EXPECT_EQ(rig.host.shown_choices[2], (WriteChoices{3, 3, 7, false, false, false}));
   tool::WriteDialogModel dialog(WriteChoices{});
@@ -189,7 +189,7 @@ TEST(WriteSettings, DialogChoicesAreRememberedAndVerifyReportsTheFirstDifference
   rig.host.on_progress = [&](int position) {
     if (position == 127) rig.Memory()[30 * kBlockWords + 5] ^= 0x0100;
   };
-  EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}, verify), kTransferFailed);
+  EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}, verify), Outcome::kFailed);
   EXPECT_EQ(rig.host.MessageIds().back(), 713);
   char expected[80];
   std::snprintf(expected, sizeof expected,
@@ -197,7 +197,7 @@ TEST(WriteSettings, DialogChoicesAreRememberedAndVerifyReportsTheFirstDifference
                 file[30 * kBlockWords + 5], file[30 * kBlockWords + 5] ^ 0x0100);
   EXPECT_NE(rig.host.messages.back().text.find(expected), std::string::npos);
   rig.host.on_progress = nullptr;
-  EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}, verify), kTransferDone);
+  EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}, verify), Outcome::kDone);
 }
 
 }  // namespace

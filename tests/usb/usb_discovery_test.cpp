@@ -109,7 +109,7 @@ TEST_F(UsbDiscovery, TheChosenUnitOfTwoIsTheOneRead) {
     chosen_device = c.device;
     auto ctx = Context();
     const std::string path = temp.File("unit" + c.device + ".kdta");
-    ASSERT_EQ(transfer::ReadAllSettingsTo(ctx, path), transfer::kTransferDone);
+    ASSERT_EQ(transfer::ReadAllSettingsTo(ctx, path), transfer::Outcome::kDone);
     settings::SettingsImage read{};
     int incomplete = -1;
     settings::ReadToolSettingsFile(path, read, incomplete);
@@ -131,7 +131,7 @@ TEST_F(UsbDiscovery, ANodeThisUserMayNotOpenIsExplained) {
 
   const auto start = Clock::now();
   auto ctx = Context();
-  EXPECT_EQ(transfer::ReadAllSettingsTo(ctx, temp.File("out.kdta")), transfer::kTransferFailed);
+  EXPECT_EQ(transfer::ReadAllSettingsTo(ctx, temp.File("out.kdta")), transfer::Outcome::kFailed);
   EXPECT_LT(MillisSince(start), 1000);  // no waiting for a device that cannot appear
   ASSERT_EQ(host.MessageIds(), std::vector<int>{133});
   const std::string& text = host.messages[0].text;

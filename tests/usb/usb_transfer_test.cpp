@@ -49,24 +49,24 @@ class UsbTransfers : public UsbRig {
       return engine.Head(0).Image(headsim::ImageKind::kBank, bank);
     });
   }
-  int ReadSettings() {
+  tool::Outcome ReadSettings() {
     auto ctx = Context();
     return transfer::ReadAllSettingsTo(ctx, temp.File("out.kdta"));
   }
-  int WriteSettings() {
+  tool::Outcome WriteSettings() {
     auto ctx = Context();
     transfer::WriteOptions options;
     options.verify = true;
     return transfer::WriteSettingsFrom(ctx, SettingsFile(11), tool::WriteChoices{}, options);
   }
-  int ReadBankImage() {
+  tool::Outcome ReadBankImage() {
     host.file = temp.File("bank.kimg");
     host.selection = 1ULL << kImageBank;
     host.answers = {tool::Answer::Yes};
     auto ctx = ImageContext(kBankType);
     return images::ReadImages(ctx);
   }
-  int WriteBankImage(const std::string& file, int number) {
+  tool::Outcome WriteBankImage(const std::string& file, int number) {
     host.files = {file};
     host.number = number;
     host.answers = {tool::Answer::Yes};
@@ -77,7 +77,7 @@ class UsbTransfers : public UsbRig {
 
 TEST_F(UsbTransfers, SettingsBothWaysWithVerifyAndTheChipConfigured) {
   EmulatedUnit& unit = AddUnit();
-  ASSERT_EQ(ReadSettings(), transfer::kTransferDone);
+  ASSERT_EQ(ReadSettings(), transfer::Outcome::kDone);
   settings::SettingsImage read{};
   int incomplete = -1;
   ASSERT_EQ(settings::ReadToolSettingsFile(temp.File("out.kdta"), read, incomplete), 512);
@@ -87,7 +87,7 @@ TEST_F(UsbTransfers, SettingsBothWaysWithVerifyAndTheChipConfigured) {
   EXPECT_GE(stats.baud_requests, 1);
   EXPECT_EQ(unit.latency_timer(), 2);
 
-  ASSERT_EQ(WriteSettings(), transfer::kTransferDone);
+  ASSERT_EQ(WriteSettings(), transfer::Outcome::kDone);
   const auto head = HeadImage(unit);
   const auto file = PatternImage(11);
   constexpr std::size_t kBankWords = 32 * 192;
@@ -97,11 +97,11 @@ TEST_F(UsbTransfers, SettingsBothWaysWithVerifyAndTheChipConfigured) {
 
 TEST_F(UsbTransfers, BankImageReadThenWrittenToAnotherBank) {
   EmulatedUnit& unit = AddImageUnit();
-  ASSERT_EQ(ReadBankImage(), images::kImagesDone);
+  ASSERT_EQ(ReadBankImage(), images::Outcome::kDone);
   const std::string file = temp.File("bank.02.kimg");
   EXPECT_EQ(test_common::ReadBytes(file).size(), 2u * headsim::kImageWords);
 
-  ASSERT_EQ(WriteBankImage(file, 9), images::kImagesDone);
+  ASSERT_EQ(WriteBankImage(file, 9), images::Outcome::kDone);
   EXPECT_TRUE(HeadPicture(unit, 9) == HeadPicture(unit, kImageBank));
 }
 
@@ -111,18 +111,18 @@ TEST_F(UsbTransfers, MonitorFramesAndAReplugWithANewAddress) {
   monitor::MonitorState monitor_state;
   auto canvas = std::make_unique<images::Canvas>();
   monitor::MonitorContext ctx{host, window, Link(), monitor_state, *canvas};
-  ASSERT_EQ(monitor::StartMonitor(ctx, monitor::StartedBy::kButton), monitor::kMonitorStarted);
-  EXPECT_EQ(monitor::FetchMonitorFrame(ctx), monitor::kFrameDone);
-  EXPECT_EQ(monitor::FetchMonitorFrame(ctx), monitor::kFrameDone);
+  ASSERT_EQ(monitor::StartMonitor(ctx, monitor::StartedBy::kButton), monitor::Outcome::kDone);
+  EXPECT_EQ(monitor::FetchMonitorFrame(ctx), monitor::Outcome::kDone);
+  EXPECT_EQ(monitor::FetchMonitorFrame(ctx), monitor::Outcome::kDone);
   EXPECT_EQ(unit.WithEngine([](headsim::Engine& e) { return e.Stats().monitor_requests; }), 16);
 
   unit.UnplugAtFrame(3);
-  EXPECT_EQ(monitor::FetchMonitorFrame(ctx), monitor::kFrameFailed);
+  EXPECT_EQ(monitor::FetchMonitorFrame(ctx), monitor::Outcome::kFailed);
   EXPECT_FALSE(unit.plugged());
   unit.Replug(9);
   EXPECT_EQ(unit.node(), "/dev/bus/usb/001/009");
-  ASSERT_EQ(monitor::StartMonitor(ctx, monitor::StartedBy::kTimer), monitor::kMonitorStarted);
-  EXPECT_EQ(monitor::FetchMonitorFrame(ctx), monitor::kFrameDone);
+  ASSERT_EQ(monitor::StartMonitor(ctx, monitor::StartedBy::kTimer), monitor::Outcome::kDone);
+  EXPECT_EQ(monitor::FetchMonitorFrame(ctx), monitor::Outcome::kDone);
   Link().CloseLink(false);
 }
 
@@ -132,7 +132,7 @@ TEST_F(UsbTransfers, MonitorFramesAndAReplugWithANewAddress) {
 struct UnplugCase {
   const char* name;
   int frame;
-  std::function<int(UsbTransfers&)> run;
+  std::function<tool::Outcome(UsbTransfers&)> run;
   std::vector<std::string> left_in_folder;
 };
 
@@ -143,7 +143,7 @@ TEST_P(UsbUnplug, FailsWithALinkMessageAndLeavesNoPartialFile) {
   EmulatedUnit& unit = AddImageUnit();
   const settings::SettingsImage before = HeadImage(unit);
   unit.UnplugAtFrame(c.frame);
-  EXPECT_NE(c.run(*this), 0);
+  EXPECT_NE(c.run(*this), tool::Outcome::kDone);
   EXPECT_FALSE(unit.plugged());
   ASSERT_FALSE(host.messages.empty());
   const std::vector<int> link_messages = {136, 137, 147};
@@ -217,7 +217,7 @@ TEST_F(UsbTransfers, SilenceFailsTheHandshakeWithinItsTimeOuts) {
     unit.SetSilent(c.silence);
     Link().CloseLink(false);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(ReadSettings(), transfer::kTransferFailed);
+    EXPECT_EQ(ReadSettings(), transfer::Outcome::kFailed);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     EXPECT_EQ(host.MessageIds(), std::vector<int>{c.message});
     EXPECT_TRUE(temp.Names().empty());

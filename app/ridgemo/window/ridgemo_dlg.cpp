@@ -13,7 +13,7 @@
 #include <algorithm>
 
 #include "common/message_box.h"
-#include "images/save_bitmap.h"
+#include "images/ops/save_bitmap.h"
 #include "tool/messages.h"
 #include "tool/selections_file.h"
 #include "transfer/transfer.h"
@@ -405,7 +405,7 @@ void CRidgemoDlg::OnImageMonitor() {
   // The USB open lets events run: no other command may start meanwhile.
   RunCommand([this] {
     monitor::MonitorContext ctx = MonitorContext();
-    monitor::StartMonitor(ctx, monitor::StartedBy::kButton);
+    static_cast<void>(monitor::StartMonitor(ctx, monitor::StartedBy::kButton));
   });
 }
 
@@ -424,20 +424,20 @@ void CRidgemoDlg::OnPictureClicked(QPoint window_position) {
 }
 
 void CRidgemoDlg::OnSaveBmp() {
-  RunCommand([this] { images::SaveCanvasBitmap(*this, image_state_->canvas); });
+  RunCommand([this] { static_cast<void>(images::SaveCanvasBitmap(*this, image_state_->canvas)); });
 }
 
 void CRidgemoDlg::OnReadImage() {
   RunCommand([this] {
     images::ImageOpsContext ctx = ImageOpsContext();
-    images::ReadImages(ctx);
+    static_cast<void>(images::ReadImages(ctx));
   });
 }
 
 void CRidgemoDlg::OnWriteImage() {
   RunCommand([this] {
     images::ImageOpsContext ctx = ImageOpsContext();
-    images::WriteImages(ctx);
+    static_cast<void>(images::WriteImages(ctx));
   });
 }
 
@@ -445,7 +445,7 @@ void CRidgemoDlg::OnReadSettings() {
   RunCommand([this] {
     transfer::TransferContext ctx{*this, link_, tool_state_, PortText(),
                                   target_head_->currentIndex()};
-    transfer::ReadAllSettings(ctx);
+    static_cast<void>(transfer::ReadAllSettings(ctx));
   });
 }
 
@@ -453,7 +453,7 @@ void CRidgemoDlg::OnWriteSettings() {
   RunCommand([this] {
     transfer::TransferContext ctx{*this, link_, tool_state_, PortText(),
                                   target_head_->currentIndex()};
-    transfer::WriteSettings(ctx);
+    static_cast<void>(transfer::WriteSettings(ctx));
   });
 }
 

@@ -19,16 +19,12 @@
 #include "images/image_names.h"
 #include "images/raw_image.h"
 #include "link/link.h"
+#include "tool/outcome.h"
 #include "tool/tool_host.h"
 
 namespace kyr::images {
 
-// Results of the operations.
-inline constexpr int kImagesDone = 0;
-inline constexpr int kImagesNotWanted = 1;  // a dialog cancelled or a question answered No
-inline constexpr int kImagesRefused = 2;    // the type, a file name or a file is not usable
-inline constexpr int kImagesFailed = 3;     // the link, the head or a file failed
-inline constexpr int kImagesAborted = 4;    // the user pressed Abort
+using tool::Outcome;
 
 // What the image commands keep for the whole run (about 650 KB: allocate it, do not put it
 // on the stack).
@@ -60,10 +56,10 @@ struct ImageOpsContext {
 // Read Image: asks the head which images of the type exist, lets the user choose them and a
 // file name, then reads each chosen image into its own file. A file appears under its name
 // only once all of its blocks arrived.
-int ReadImages(ImageOpsContext& ctx);
+Outcome ReadImages(ImageOpsContext& ctx);
 
 // Write Image: asks for one or several image files or bitmaps and writes each into the bank
 // or memory image its name (or the image number dialog) gives.
-int WriteImages(ImageOpsContext& ctx);
+Outcome WriteImages(ImageOpsContext& ctx);
 
 }  // namespace kyr::images

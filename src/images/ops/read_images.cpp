@@ -171,33 +171,33 @@ Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
 }
 
 // The transfer on its own link session, with the commands disabled and Abort enabled.
-int TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
+Outcome TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
   ctx.host.EnableAbort(true);
   ctx.host.EnableCommands(false);
   ctx.host.ClearAbortRequest();
-  int result = kImagesDone;
+  Outcome result = Outcome::kDone;
   if (tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, std::nullopt)) {
-    for (int number = 0; number < info.count && result == kImagesDone; ++number) {
+    for (int number = 0; number < info.count && result == Outcome::kDone; ++number) {
       if (!Selected(ctx.state, number)) continue;
       switch (ReadOneImage(ctx, info, head, number)) {
         case Transfer::kDone:
           break;
         case Transfer::kStopped:
         case Transfer::kFailed:
-          result = kImagesFailed;
+          result = Outcome::kFailed;
           break;
         case Transfer::kAborted:
-          result = kImagesAborted;
+          result = Outcome::kAborted;
           break;
       }
     }
     // The transfer always ends with the closing frame, also after a failed block or an abort,
     // so that the head knows the exchange is over.
     CloseLinkAfterImages(ctx, true);
-    if (ctx.state.failed) result = kImagesFailed;
-    if (result == kImagesDone) ctx.host.ShowMessage(tool::FinishBox(kMsgReadComplete));
+    if (ctx.state.failed) result = Outcome::kFailed;
+    if (result == Outcome::kDone) ctx.host.ShowMessage(tool::FinishBox(kMsgReadComplete));
   } else {
-    result = kImagesFailed;
+    result = Outcome::kFailed;
   }
   ctx.host.EnableAbort(false);
   ctx.host.EnableCommands(true);
@@ -206,7 +206,7 @@ int TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
 
 }  // namespace
 
-int ReadImages(ImageOpsContext& ctx) {
+Outcome ReadImages(ImageOpsContext& ctx) {
   ctx.state.failed = false;
   ctx.host.ClearAbortRequest();
   ctx.host.SetProgressRange(0, kBlocksPerImage);
@@ -214,10 +214,10 @@ int ReadImages(ImageOpsContext& ctx) {
   const ImageTypeInfo& info = ImageTypeOf(ctx.type);
   // NG images always come from the first head.
   const int head = FromTargetHead(info) ? ctx.head : 0;
-  if (!FindImages(ctx, head)) return kImagesFailed;
-  if (!ChooseImages(ctx, info) || !ChooseFileName(ctx)) return kImagesNotWanted;
+  if (!FindImages(ctx, head)) return Outcome::kFailed;
+  if (!ChooseImages(ctx, info) || !ChooseFileName(ctx)) return Outcome::kNotWanted;
   ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
-  if (!MayOverwrite(ctx, info)) return kImagesNotWanted;
+  if (!MayOverwrite(ctx, info)) return Outcome::kNotWanted;
   return TransferImages(ctx, info, head);
 }
 

@@ -211,13 +211,13 @@ Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
 
 // The transfer on one link session, with the commands disabled and Abort enabled (it takes
 // effect while the head stores an image).
-int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
+Outcome TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
                   const std::vector<std::string>& paths) {
-  if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return kImagesFailed;
+  if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Outcome::kFailed;
   ctx.host.EnableAbort(true);
   ctx.host.EnableCommands(false);
   ctx.host.ClearAbortRequest();
-  int result = kImagesDone;
+  Outcome result = Outcome::kDone;
   // Once the transfer ran, the head is told it ended, also after a failed block or an abort;
   // a source that could not be used ends the write before the head was sent anything of it.
   switch (WriteFiles(ctx, info, paths)) {
@@ -226,21 +226,21 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
       if (!ctx.state.failed) {
         ctx.host.ShowMessage(tool::FinishBox(kMsgWriteComplete));
       } else {
-        result = kImagesFailed;
+        result = Outcome::kFailed;
       }
       break;
     case Step::kSourceRefused:
       ctx.state.failed = true;
       ctx.link.CloseLink(false);
-      result = kImagesRefused;
+      result = Outcome::kRefused;
       break;
     case Step::kFailed:
       detail::CloseImageLink(ctx, true);
-      result = kImagesFailed;
+      result = Outcome::kFailed;
       break;
     case Step::kAborted:
       detail::CloseImageLink(ctx, true);
-      result = kImagesAborted;
+      result = Outcome::kAborted;
       break;
   }
   ctx.host.EnableAbort(false);
@@ -250,14 +250,14 @@ int TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
 
 }  // namespace
 
-int WriteImages(ImageOpsContext& ctx) {
+Outcome WriteImages(ImageOpsContext& ctx) {
   ctx.state.failed = false;
   ctx.host.SetProgressRange(0, kBlocksPerImage);
   ctx.host.SetProgressPosition(0);
   const ImageTypeInfo& info = ImageTypeOf(ctx.type);
   if (info.type != ImageType::Bank && info.type != ImageType::Memory) {
     ctx.host.ShowMessage(tool::ErrorBox(kMsgOnlyBankAndMemory));
-    return kImagesRefused;
+    return Outcome::kRefused;
   }
   const std::vector<tool::FileFilter> filters = {
       {"All image files ( *.kimg, *.bmp )", "*.kimg;*.bmp"},
@@ -265,20 +265,20 @@ int WriteImages(ImageOpsContext& ctx) {
       {"Bitmap files ( *.bmp )", "*.bmp"},
       {"All files( *.* )", "*.*"}};
   const std::vector<std::string> paths = ctx.host.AskOpenFiles(filters);
-  if (paths.empty()) return kImagesNotWanted;
-  if (!NamesAreUsable(ctx, info, paths)) return kImagesRefused;
-  if (paths.size() == 1 && !ChooseImageNumber(ctx, info, paths.front())) return kImagesNotWanted;
+  if (paths.empty()) return Outcome::kNotWanted;
+  if (!NamesAreUsable(ctx, info, paths)) return Outcome::kRefused;
+  if (paths.size() == 1 && !ChooseImageNumber(ctx, info, paths.front())) return Outcome::kNotWanted;
   ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
   const std::string& first = paths.front();
-  if (IsImageFileName(first) && !ShowImageFile(ctx, first)) return kImagesRefused;
+  if (IsImageFileName(first) && !ShowImageFile(ctx, first)) return Outcome::kRefused;
   if (paths.size() > 1) {
-    if (!ImageFilesAreWhole(ctx, paths)) return kImagesRefused;
+    if (!ImageFilesAreWhole(ctx, paths)) return Outcome::kRefused;
     ctx.state.write_number = NumberInFileName(first).value_or(0);
   }
   ctx.host.ShowImageNumber(ctx.state.write_number);
   const int question = IsBitmapName(first) ? kMsgColoursChange : kMsgOverwriteImage;
   if (ctx.host.ShowMessage(tool::WarningQuestion(question)) != tool::Answer::Yes) {
-    return kImagesNotWanted;
+    return Outcome::kNotWanted;
   }
   return TransferFiles(ctx, info, paths);
 }

@@ -1,4 +1,4 @@
-#include "images/save_bitmap.h"
+#include "images/ops/save_bitmap.h"
 
 #include "files/atomic_file.h"
 #include "images/bitmap.h"
@@ -12,24 +12,24 @@ constexpr int kMsgBitmapExists = 141;  // "Bitmap file already exists. Overwrite
 
 }  // namespace
 
-int SaveCanvasBitmap(tool::ToolHost& host, const Canvas& canvas) {
+Outcome SaveCanvasBitmap(tool::ToolHost& host, const Canvas& canvas) {
   const std::vector<tool::FileFilter> filters = {{"Windows bitmap ( *.bmp )", "*.bmp"},
                                                  {"All files(*.*)", "*.*"}};
   const std::optional<std::string> chosen = host.AskSaveFile(filters, "");
-  if (!chosen || chosen->empty()) return kSaveNotWanted;
+  if (!chosen || chosen->empty()) return Outcome::kNotWanted;
   return SaveCanvasBitmapAs(host, canvas, settings::WithExtension(*chosen, ".bmp"));
 }
 
-int SaveCanvasBitmapAs(tool::ToolHost& host, const Canvas& canvas, const std::string& path) {
+Outcome SaveCanvasBitmapAs(tool::ToolHost& host, const Canvas& canvas, const std::string& path) {
   if (files::CanOpenForReading(path)) {
     const tool::Answer answer = host.ShowMessage(tool::WarningQuestion(kMsgBitmapExists));
-    if (answer != tool::Answer::Yes) return kSaveNotWanted;
+    if (answer != tool::Answer::Yes) return Outcome::kNotWanted;
   }
   if (!WriteCanvasBitmap(path, canvas)) {
     host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
-    return kSaveFailed;
+    return Outcome::kFailed;
   }
-  return kSaveDone;
+  return Outcome::kDone;
 }
 
 }  // namespace kyr::images

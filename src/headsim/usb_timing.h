@@ -1,0 +1,86 @@
+#pragma once
+// How long bytes take between the tool and a head behind an FTDI chip: the head's serial line
+// on one side, full-speed USB on the other.
+//
+// Towards the head, a write reaches the chip at the next 1 ms USB frame and leaves it one byte
+// time after another. Towards the tool, the head's bytes reach the chip one byte time after
+// another; the chip sends them in 64-byte packets of two status bytes and 62 data bytes, a
+// full packet at the next frame, a partial one only when its latency timer (2 ms as the tool
+// sets it, 16 ms by default) has run out since the last packet.
+//
+// All times are microseconds on the caller's clock; nothing here waits.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+
+namespace kyr::headsim {
+
+inline constexpr std::int64_t kUsbFrameMicros = 1000;
+inline constexpr std::size_t kUsbPacketData = 62;
+// Packets a full-speed bulk pipe carries in one frame at most.
+inline constexpr int kUsbPacketsPerFrame = 19;
+
+// One direction of a serial line: when each byte has been carried.
+class LinePacer {
+ public:
+  // `baud` bits per second, 10 bits a byte; 0: bytes take no time.
+  explicit LinePacer(long baud);
+
+  // Bytes handed to the line at `now`.
+  void Put(const std::uint8_t* data, std::size_t count, std::int64_t now);
+  // Copies up to `max` bytes whose last bit has arrived by `now`; how many.
+  std::size_t Take(std::int64_t now, std::uint8_t* out, std::size_t max);
+  std::size_t Arrived(std::int64_t now) const;
+  // When the next byte still on the line arrives.
+  std::optional<std::int64_t> NextArrival() const;
+  bool empty() const { return bytes_.empty(); }
+  void Clear() { bytes_.clear(); }
+
+ private:
+  struct Byte {
+    std::uint8_t value;
+    std::int64_t arrives;
+  };
+  std::int64_t byte_micros_;
+  std::int64_t line_free_ = 0;  // when the last byte put on the line is through
+  std::deque<Byte> bytes_;
+};
+
+struct UsbTiming {
+  int latency_ms = 2;  // the chip's latency timer
+  long baud = 0;       // the head's serial line; 0: not the bottleneck
+};
+
+class UsbTimingModel {
+ public:
+  explicit UsbTimingModel(const UsbTiming& timing);
+
+  // Tool to head: bytes written by the tool at `now`; those that reached the head by `now`.
+  void HostWrites(const std::uint8_t* data, std::size_t count, std::int64_t now);
+  std::size_t HeadReceives(std::int64_t now, std::uint8_t* out, std::size_t max);
+
+  // Head to tool: bytes the head sends at `now`; those delivered to the tool by `now`.
+  void HeadSends(const std::uint8_t* data, std::size_t count, std::int64_t now);
+  std::size_t HostReceives(std::int64_t now, std::uint8_t* out, std::size_t max);
+
+  // When something more falls due in either direction, if anything is in transit.
+  std::optional<std::int64_t> NextEventMicros() const;
+  // Forgets everything in transit (the device was closed or lost).
+  void Reset();
+
+ private:
+  void RunFrames(std::int64_t now);
+
+  UsbTiming timing_;
+  std::deque<std::uint8_t> to_chip_;  // written by the tool, waiting for the next frame
+  std::int64_t to_chip_frame_ = 0;    // the frame that carries them
+  LinePacer to_head_;
+  LinePacer from_head_;
+  std::deque<std::uint8_t> delivered_;
+  bool started_ = false;
+  std::int64_t last_frame_ = 0;   // the last frame whose packets have been worked out
+  std::int64_t last_packet_ = 0;  // when the chip last sent a packet (its latency timer)
+};
+
+}  // namespace kyr::headsim
