@@ -11,9 +11,11 @@
 #include <memory>
 
 #include "common/message_box.h"
+#include "common/qt_texts.h"
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
 #include "link/trace_file.h"
+#include "strings/strings.h"
 #include "tool/messages.h"
 #include "window/help_page.h"
 #include "window/ridgemo_dlg.h"
@@ -128,6 +130,14 @@ int TakeScreenshot(CRidgemoDlg& window, const WindowOptions& options) {
 
 }  // namespace
 
+void CRidgemoApp::SetUpApplication(QApplication& application) {
+  QApplication::setApplicationName(QStringLiteral("ridgemo"));
+  // Ties the window to the installed desktop entry (its icon and name in task bars).
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.kyr.Ridgemo"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/ridgemo/ridgemo.svg")));
+  app_common::InstallQtTexts(application, CurrentLanguage() == Lang::Ja);
+}
+
 int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr && !HasDisplay()) {
     if (options.screenshot.empty()) {
@@ -147,10 +157,7 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
     }
   }
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("ridgemo"));
-  // Ties the window to the installed desktop entry (its icon and name in task bars).
-  QGuiApplication::setDesktopFileName(QStringLiteral("io.kyr.Ridgemo"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/ridgemo/ridgemo.svg")));
+  SetUpApplication(application);
   CRidgemoDlg window(WindowLinkEnvironment(options, trace ? &trace->log() : nullptr), {},
                      options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());

@@ -3,6 +3,8 @@
 // a picture for --screenshot.
 #include <string>
 
+class QApplication;
+
 namespace kyr::ridgemo {
 
 struct WindowOptions {
@@ -19,6 +21,10 @@ class CRidgemoApp {
  public:
   // The scenes --scene knows.
   static const char* const kScenes[];
+
+  // What the application shows beside the window: its name, icon, desktop entry, and Qt's own
+  // texts in the chosen language.
+  static void SetUpApplication(QApplication& application);
 
   // Runs the window; the program's exit status.
   static int Run(int& argc, char** argv, const WindowOptions& options);
