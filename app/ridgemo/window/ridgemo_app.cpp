@@ -14,6 +14,7 @@
 #include "common/qt_texts.h"
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
+#include "link/trace_file.h"
 #include "strings/strings.h"
 #include "tool/messages.h"
 #include "window/help_page.h"
@@ -37,10 +38,11 @@ bool HasDisplay() {
   return (x != nullptr && *x != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-link::LinkEnvironment WindowLinkEnvironment(const WindowOptions& options) {
+link::LinkEnvironment WindowLinkEnvironment(const WindowOptions& options, link::TraceLog* trace) {
   link::LinkEnvironment environment = link::SystemLinkEnvironment();
   if (options.simulate) environment = headsim::WithDefaultSimulatedHead(environment);
   environment.device_serial = options.device;
+  environment.trace = trace;
   // The USB open lets window events run while it waits for the device.
   environment.let_events_run = [](int) { QCoreApplication::processEvents(); };
   return environment;
@@ -146,9 +148,17 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
+  std::unique_ptr<link::TraceFile> trace;
+  if (!options.trace.empty()) {
+    trace = link::TraceFile::Open(options.trace);
+    if (!trace) {
+      std::cerr << "ridgemo: cannot write the trace file \"" << options.trace << "\"\n";
+      return 2;
+    }
+  }
   QApplication application(argc, argv);
   SetUpApplication(application);
-  CRidgemoDlg window(WindowLinkEnvironment(options), {},
+  CRidgemoDlg window(WindowLinkEnvironment(options, trace ? &trace->log() : nullptr), {},
                      options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());
   if (!options.screenshot.empty()) return TakeScreenshot(window, options);
