@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QStringList>
 
+#include "common/file_folders.h"
 #include "common/message_box.h"
 
 namespace kyr::tolvane {
@@ -79,10 +80,13 @@ std::optional<std::string> QtEditorHost::RunFileDialog(
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   dialog.setNameFilters(NameFilters(filters));
   if (!filters.empty()) dialog.selectNameFilter(QString::fromStdString(filters.front().label));
+  const std::string file_kind = app_common::FileKind(filters);
+  app_common::StartInRememberedFolder(dialog, file_kind, initial_name);
   if (!initial_name.empty()) dialog.selectFile(QString::fromStdString(initial_name));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
+  app_common::RememberFolder(file_kind, chosen.front());
   return chosen.front().toStdString();
 }
 

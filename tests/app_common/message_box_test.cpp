@@ -21,6 +21,7 @@ QApplication& App() {
   static char name[] = "app_common_tests";
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
+    if (auto* running = qobject_cast<QApplication*>(QCoreApplication::instance())) return running;
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     return new QApplication(argc, argv);
   }();

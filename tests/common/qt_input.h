@@ -8,6 +8,9 @@
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace kyr::test_common {
 
@@ -52,9 +55,21 @@ inline void FocusOn(QWidget& widget) {
 }
 
 // The platform the tests run on: "offscreen" unless QT_QPA_PLATFORM chose another one (the
-// X server run registers the same tests with "xcb").
+// X server run registers the same tests with "xcb"). The configuration home is the test
+// process's own, so that what the windows remember never reaches the user's.
 inline void ChooseTestPlatform() {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static char config_home[] = "/tmp/kyr-window-config-XXXXXX";  // outlives every exit handler
+  static const bool made = [] {
+    if (mkdtemp(config_home) == nullptr) std::abort();
+    std::atexit([] {
+      std::error_code error;
+      std::filesystem::remove_all(config_home, error);
+    });
+    return true;
+  }();
+  static_cast<void>(made);
+  setenv("XDG_CONFIG_HOME", config_home, 1);
 }
 
 inline bool OnXServer() {

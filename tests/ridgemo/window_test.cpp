@@ -334,6 +334,35 @@ TEST(RidgemoWindow, PictureKeepsItsShapeAndClicksMapThroughIt) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return CommandsEnabled(rig); }, kWaitMs));
 }
 
+// A bitmap saved in one folder and settings read from another: in the next run each dialog
+// starts in the folder of its own kind, not in the one visited last.
+TEST(RidgemoWindow, FileDialogsStartInTheFolderLastUsedForTheirKind) {
+  TempFolder pictures;
+  TempFolder settings;
+  WriteText(settings.File("unit.kdta"), "not settings");
+  {
+    WindowRig first;
+    first.watcher.Then(ChooseFile(pictures.File("screen.bmp")));
+    first.Click(kIdSaveBmp);
+    ASSERT_TRUE(std::filesystem::exists(pictures.File("screen.bmp")));
+    first.watcher.Then(ChooseFile(settings.File("unit.kdta")));
+    first.Click(kIdReadSettings);  // the file is refused; its folder is still the one chosen
+  }
+  WindowRig later;
+  std::vector<std::string> started_in;
+  auto note_folder = [&started_in](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    started_in.push_back(dialog->directory().absolutePath().toStdString() + "/");
+    dialog->reject();
+  };
+  later.watcher.Then(note_folder);
+  later.Click(kIdSaveBmp);
+  later.watcher.Then(note_folder);
+  later.Click(kIdReadSettings);
+  EXPECT_EQ(started_in, (std::vector<std::string>{pictures.File(""), settings.File("")}));
+}
+
 TEST(RidgemoWindow, ImageMonitorOnAComPortShows167AndOpensNothing) {
   WindowRig rig;
   rig.Control<QComboBox>(kIdPort)->setCurrentIndex(1);  // COM1

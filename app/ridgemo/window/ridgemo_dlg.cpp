@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "common/file_folders.h"
 #include "common/message_box.h"
 #include "images/ops/save_bitmap.h"
 #include "tool/messages.h"
@@ -290,10 +291,15 @@ std::vector<std::string> RunFileDialog(QWidget* parent,
   dialog.setAcceptMode(accept);
   dialog.setFileMode(mode);
   dialog.setNameFilters(NameFilters(filters));
+  const std::string kind = app_common::FileKind(filters);
+  app_common::StartInRememberedFolder(dialog, kind, initial_name);
   if (!initial_name.empty()) dialog.selectFile(QString::fromStdString(initial_name));
   std::vector<std::string> chosen;
   if (dialog.exec() == QDialog::Accepted) {
     for (const QString& file : dialog.selectedFiles()) chosen.push_back(file.toStdString());
+    if (!dialog.selectedFiles().isEmpty()) {
+      app_common::RememberFolder(kind, dialog.selectedFiles().front());
+    }
   }
   if (parent != nullptr) parent->activateWindow();
   return chosen;
