@@ -13,6 +13,7 @@
 #include <fstream>
 #include <thread>
 
+#include "common/temp_folder.h"
 #include "link/link.h"
 #include "link/posix/serial_port.h"
 
@@ -148,10 +149,9 @@ TEST(SerialPort, ExclusiveOpenRefusalsAndHangUp) {
   ASSERT_TRUE(again);
 
   EXPECT_FALSE(OpenSerialPort("/dev/kyr-no-such-port", kFast));
-  const auto file = std::filesystem::temp_directory_path() / "kyr-not-a-tty";
-  std::ofstream(file) << "x";
-  EXPECT_FALSE(OpenSerialPort(file.string(), kFast));  // a plain file is no port
-  std::filesystem::remove(file);
+  const kyr::test_common::TempFolder folder;
+  kyr::test_common::WriteAll(folder.File("plain"), "x");
+  EXPECT_FALSE(OpenSerialPort(folder.File("plain"), kFast));  // a plain file is no port
 
   // Bytes sent before the open belong to no question of ours.
   again.reset();
@@ -230,8 +230,9 @@ TEST(SerialPort, LinkOverAPseudoTerminal) {
 // open starts without one.
 TEST(SerialPort, FailureNoteNamesThePortAndTheReason) {
   Pty pty;
-  const auto file = std::filesystem::temp_directory_path() / "kyr-failure-note-plain-file";
-  std::ofstream(file) << "x";
+  const kyr::test_common::TempFolder folder;
+  const std::filesystem::path file = folder.File("plain");
+  kyr::test_common::WriteAll(file.string(), "x");
   auto held = OpenSerialPort(pty.path, kFast);
   ASSERT_TRUE(held);
   PosixSerialPorts ports(kFast);
@@ -258,7 +259,6 @@ TEST(SerialPort, FailureNoteNamesThePortAndTheReason) {
   EXPECT_EQ(link.QueryHead(0), -1);  // nobody answers
   EXPECT_EQ(link.LastFailure().Line(), pty.path + ": the line gave no data in time");
   link.CloseLink(false);
-  std::filesystem::remove(file);
 }
 
 }  // namespace

@@ -9,22 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 class RidgemoImages : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("kyr_ridgemo_" +
-               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string File(const std::string& name) const { return (folder_ / name).string(); }
+  // A folder of its own for each run, so that two builds running this program at once (the
+  // normal and the sanitizer suite) never share files.
+  std::string File(const std::string& name) const { return folder_.File(name); }
 
   // Exit status of ridgemo with `args`; no terminal, so questions are answered No.
   int Run(const std::string& args) const {
@@ -43,7 +38,7 @@ class RidgemoImages : public ::testing::Test {
     std::ofstream(File(name), std::ios::binary) << std::string(size, fill);
   }
 
-  fs::path folder_;
+  kyr::test_common::TempFolder folder_;
 };
 
 TEST_F(RidgemoImages, ToBmpWritesTheCanvasBitmapAndRefusesIncompleteImages) {
@@ -105,7 +100,7 @@ TEST_F(RidgemoImages, ImageTransfersAgainstTheSimulatedHead) {
   // NG pictures of the built-in head land in files named after their records.
   ASSERT_EQ(Run("--simulate read-images --type ng " + File("ng.kimg")), 0) << Err();
   std::vector<std::string> ng_files;
-  for (const auto& entry : fs::directory_iterator(folder_)) {
+  for (const auto& entry : fs::directory_iterator(folder_.path())) {
     const std::string name = entry.path().filename().string();
     if (name.starts_with("ng.")) {
       ng_files.push_back(name);
