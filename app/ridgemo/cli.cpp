@@ -56,11 +56,14 @@ const Command* FindCommand(std::string_view name) {
 
 void PrintHelp(std::ostream& out) {
   out << "usage: ridgemo [--port P] [--head 1|2|3] [--device SERIAL] [--simulate] [--lang en|ja]\n"
-         "               [COMMAND ...]\n"
+         "               [--trace FILE] [COMMAND ...]\n"
          "Without a command the tool window opens (--simulate: with the built-in simulated\n"
          "head as its USB head unit); --screenshot OUT.png [--scene NAME] renders the window\n"
          "instead and exits. Scenes: idle, monitor, prm-write, bank, memory, ng, shoot,\n"
-         "write-number, message, help.\n\ncommands:\n";
+         "write-number, message, help.\n"
+         "--trace FILE (or KYR_TRACE=FILE): writes every frame to and from the head to FILE,\n"
+         "one line each with time, direction, bytes, block and result; send it with a report.\n"
+         "\ncommands:\n";
   for (const Command& command : kCommands) {
     out << "  ridgemo " << command.name << ' ' << command.usage << '\n';
     if (!command.detail.empty()) out << "    " << command.detail << '\n';
@@ -72,6 +75,7 @@ void PrintHelp(std::ostream& out) {
 struct ParsedLine {
   GlobalOptions options;
   std::vector<std::string> rest;
+  std::optional<std::string> trace;  // --trace FILE
   bool help = false;
   bool version = false;
   std::string error;  // set when the global options are wrong
@@ -109,6 +113,7 @@ ParsedLine ParseGlobalOptions(std::vector<std::string> args) {
   if (const auto device = TakeLastOption(args, "--device", missing)) {
     line.options.device = *device;
   }
+  line.trace = TakeLastOption(args, "--trace", missing);
   if (const auto head = TakeLastOption(args, "--head", missing)) {
     line.options.head_given = true;
     line.options.all_heads = *head == "all";
@@ -160,6 +165,7 @@ link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
   link::LinkEnvironment environment =
       options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
   environment.device_serial = options.device;
+  if (options.trace) environment.trace = &options.trace->log();
   return environment;
 }
 
@@ -198,6 +204,14 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled) {
   if ((line.options.all_heads || line.options.device == "all") && command->run != RunBackup) {
     std::cerr << "ridgemo: --head all and --device all are for backup only\n";
     return kExitUsage;
+  }
+  // Opened only now, so that a usage error or the window leaves an existing trace alone.
+  if (const std::string trace = link::ChosenTracePath(line.trace); !trace.empty()) {
+    line.options.trace = link::TraceFile::Open(trace);
+    if (!line.options.trace) {
+      std::cerr << "ridgemo: cannot write the trace file \"" << trace << "\"\n";
+      return kExitUsage;
+    }
   }
   ConsoleHost host(line.options.yes, std::cout, std::cerr);
   CommandContext ctx{std::vector<std::string>(line.rest.begin() + 1, line.rest.end()),

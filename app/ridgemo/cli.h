@@ -2,15 +2,17 @@
 // The command-line mode of ridgemo: global options, then one command from a table.
 //
 // Each command is a function in its own file (cli_<topic>.cpp) and one row of the table in
-// cli.cpp. Global options (--port, --head, --simulate, --lang, --yes, --help, --version)
+// cli.cpp. Global options (--port, --head, --simulate, --lang, --trace, --yes, --help, --version)
 // may stand anywhere; what remains is the command name and its own arguments.
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "link/platform.h"
+#include "link/trace_file.h"
 #include "tool/tool_host.h"
 
 namespace kyr::ridgemo {
@@ -29,6 +31,8 @@ struct GlobalOptions {
   bool simulate = false;
   bool yes = false;    // answer Yes to every question
   std::string device;  // --device SERIAL: the head unit to use; empty: the first
+  // --trace FILE (or KYR_TRACE): every link the command opens writes its frames here.
+  std::shared_ptr<link::TraceFile> trace;
 };
 
 struct CommandContext {

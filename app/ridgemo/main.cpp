@@ -2,13 +2,26 @@
 // line; without one it opens the tool window.
 #include <algorithm>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli.h"
+#include "link/trace_file.h"
 #include "window/ridgemo_app.h"
 
 namespace {
+
+// The value of the last `name VALUE` in `args`, left in place (the command line takes it).
+std::optional<std::string> PeekLastOption(const std::vector<std::string>& args,
+                                          std::string_view name) {
+  std::optional<std::string> value;
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == name) value = args[i + 1];
+  }
+  return value;
+}
 
 // Takes the window's own options (--screenshot OUT.png, --scene NAME) out of the arguments.
 bool TakeWindowOptions(std::vector<std::string>& args, kyr::ridgemo::WindowOptions& options) {
@@ -18,11 +31,9 @@ bool TakeWindowOptions(std::vector<std::string>& args, kyr::ridgemo::WindowOptio
   }
   if (auto scene = kyr::ridgemo::TakeOption(args, "--scene", missing)) options.scene = *scene;
   options.simulate = std::find(args.begin(), args.end(), "--simulate") != args.end();
-  // --device is a global option too: look at it without taking it away.
-  if (const auto it = std::find(args.begin(), args.end(), "--device");
-      it != args.end() && it + 1 != args.end()) {
-    options.device = *(it + 1);
-  }
+  // --device and --trace are global options too: look at them without taking them away.
+  options.device = PeekLastOption(args, "--device").value_or("");
+  options.trace = kyr::link::ChosenTracePath(PeekLastOption(args, "--trace"));
   if (missing) std::cerr << "ridgemo: an option is missing its value\n";
   return !missing;
 }

@@ -5,14 +5,13 @@
 #include <QFontDatabase>
 #include <QIcon>
 #include <QImage>
-#include <QLibraryInfo>
 #include <QPixmap>
 #include <QStyleFactory>
-#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
+#include "common/qt_texts.h"
 #include "strings/strings.h"
 
 namespace kyr::tolvane {
@@ -41,16 +40,6 @@ void QuietOffscreenNotes(QtMsgType type, const QMessageLogContext& context, cons
   }
   std::fputs(qFormatLogMessage(type, context, text).toLocal8Bit().constData(), stderr);
   std::fputc('\n', stderr);
-}
-
-// Qt's own texts (message box buttons, the file dialog) in Japanese, when the system has
-// Qt's Japanese translation; English otherwise.
-void LoadQtTexts(QApplication& app, QTranslator& translator) {
-  if (CurrentLanguage() != Lang::Ja) return;
-  if (translator.load(QStringLiteral("qtbase_ja"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    app.installTranslator(&translator);
-  }
 }
 
 void SetUpLook(QApplication& app) {
@@ -136,8 +125,7 @@ int RunWindow(int& argc, char** argv, const WindowRequest& request) {
     qInstallMessageHandler(QuietOffscreenNotes);
   }
   QApplication app(argc, argv);
-  QTranslator qt_texts;
-  LoadQtTexts(app, qt_texts);
+  app_common::InstallQtTexts(app, CurrentLanguage() == Lang::Ja);
   SetUpLook(app);
   CTolvaneApp editor_app;
   return editor_app.Run(request);

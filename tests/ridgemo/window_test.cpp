@@ -6,12 +6,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTranslator>
 #include <fstream>
 #include <iterator>
 
 #include "images/canvas.h"
 #include "images/raw_image.h"
 #include "ridgemo/window_support.h"
+#include "window/ridgemo_app.h"
 #include "window/small_dialogs.h"
 
 namespace kyr::ridgemo::testing {
@@ -60,6 +62,26 @@ bool CommandsEnabled(const WindowRig& rig) {
     if (!rig.Control(id)->isEnabled()) return false;
   }
   return true;
+}
+
+// Qt's own buttons (message boxes, file dialogs) follow --lang from start-up on.
+TEST(RidgemoWindow, QtStandardButtonsSpeakTheChosenLanguage) {
+  struct Case {
+    Lang lang;
+    const char* cancel;
+  };
+  for (const Case& c : {Case{Lang::En, "Cancel"}, Case{Lang::Ja, "キャンセル"}}) {
+    EnsureApplication();
+    SetLanguage(c.lang);
+    CRidgemoApp::SetUpApplication(*g_application);
+    QMessageBox box(QMessageBox::Question, "t", "q", QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QString::fromUtf8(c.cancel));
+    for (QTranslator* translator : g_application->findChildren<QTranslator*>()) {
+      QCoreApplication::removeTranslator(translator);
+      delete translator;
+    }
+    SetLanguage(Lang::En);
+  }
 }
 
 TEST(RidgemoWindow, ControlsCaptionsAndStartState) {

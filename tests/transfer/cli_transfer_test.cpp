@@ -48,9 +48,9 @@ class RidgemoSettings : public ::testing::Test {
   // Exit status of ridgemo with `args` on the head's port; no terminal, so questions are
   // answered No.
   int Run(const std::string& args) const {
-    const std::string command = kBinaries + "/app/ridgemo/ridgemo --lang en --port " +
-                                File("head") + " " + args + " </dev/null >" + File("out.txt") +
-                                " 2>" + File("err.txt");
+    const std::string command = environment_ + kBinaries +
+                                "/app/ridgemo/ridgemo --lang en --port " + File("head") + " " +
+                                args + " </dev/null >" + File("out.txt") + " 2>" + File("err.txt");
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -60,6 +60,7 @@ class RidgemoSettings : public ::testing::Test {
 
   settings::testing::TempFolder folder_;
   pid_t sim_ = -1;
+  std::string environment_;  // "NAME=VALUE " put before the command
 };
 
 TEST_F(RidgemoSettings, ReadAndWriteThroughAPseudoTerminalToASeparateProcess) {
@@ -98,6 +99,24 @@ TEST_F(RidgemoSettings, ReadAndWriteThroughAPseudoTerminalToASeparateProcess) {
   EXPECT_EQ(Run("write-settings " + File("in.kdta") + " --start 32"), 2);
   EXPECT_EQ(Run("read-settings a.kdta b.kdta"), 2);
   EXPECT_EQ(ReadAll(File("copy.kdta")), settings::FormatSettingsText(expected));
+}
+
+TEST_F(RidgemoSettings, TraceGoesToTheFileTheOptionOrElseTheVariableNames) {
+  WriteAll(File("head.kdta"), settings::FormatSettingsText(testing::PatternImage(21, 0x0301)));
+  ASSERT_TRUE(StartHeadSim(File("head.kdta")));
+  environment_ = "KYR_TRACE=" + File("variable.txt") + " ";
+  ASSERT_EQ(Run("--trace " + File("option.txt") + " read-settings " + File("a.kdta")), 0);
+  EXPECT_FALSE(fs::exists(File("variable.txt")));
+  const std::string first_block = "->  10 00 00 00 80 00 6F";
+  EXPECT_NE(ReadAll(File("option.txt")).find(first_block), std::string::npos);
+
+  ASSERT_EQ(Run("read-settings " + File("b.kdta")), 0);
+  EXPECT_NE(ReadAll(File("variable.txt")).find(first_block), std::string::npos);
+
+  // A trace that cannot be written stops the command before it touches the head.
+  EXPECT_EQ(Run("--trace " + File("none/t.txt") + " read-settings " + File("c.kdta")), 2);
+  EXPECT_TRUE(ErrHas("cannot write the trace file"));
+  EXPECT_FALSE(fs::exists(File("c.kdta")));
 }
 
 }  // namespace

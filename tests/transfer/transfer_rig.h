@@ -7,6 +7,7 @@
 #include "common/fault_rule.h"
 #include "common/tool_host.h"
 #include "headsim/usb_head.h"
+#include "link/trace.h"
 #include "settings/settings_file.h"
 #include "settings/test_support.h"
 #include "transfer/transfer.h"
@@ -56,12 +57,17 @@ inline settings::SettingsImage PatternImage(unsigned seed, std::uint16_t version
 
 // A unit of `heads` heads, each filled with a pattern under `version_word`.
 struct Rig {
-  explicit Rig(std::uint16_t version_word = 0x0301, int heads = 1)
-      : unit(Options(heads), time), link(unit.Environment()), folder(temp.path()) {
+  // `trace`: where the link writes its frames; none: no trace.
+  explicit Rig(std::uint16_t version_word = 0x0301, int heads = 1, link::TraceLog* trace = nullptr)
+      : unit(Options(heads), time), link(Traced(unit.Environment(), trace)), folder(temp.path()) {
     for (int h = 0; h < heads; ++h) {
       const auto image = PatternImage(100u + static_cast<unsigned>(h), version_word);
       std::copy(image.begin(), image.end(), Memory(h).begin());
     }
+  }
+  static link::LinkEnvironment Traced(link::LinkEnvironment environment, link::TraceLog* trace) {
+    environment.trace = trace;
+    return environment;
   }
   static headsim::UsbHeadOptions Options(int heads) {
     headsim::UsbHeadOptions options;

@@ -11,8 +11,11 @@
 #include <memory>
 
 #include "common/message_box.h"
+#include "common/qt_texts.h"
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
+#include "link/trace_file.h"
+#include "strings/strings.h"
 #include "tool/messages.h"
 #include "window/help_page.h"
 #include "window/ridgemo_dlg.h"
@@ -35,10 +38,11 @@ bool HasDisplay() {
   return (x != nullptr && *x != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-link::LinkEnvironment WindowLinkEnvironment(const WindowOptions& options) {
+link::LinkEnvironment WindowLinkEnvironment(const WindowOptions& options, link::TraceLog* trace) {
   link::LinkEnvironment environment = link::SystemLinkEnvironment();
   if (options.simulate) environment = headsim::WithDefaultSimulatedHead(environment);
   environment.device_serial = options.device;
+  environment.trace = trace;
   // The USB open lets window events run while it waits for the device.
   environment.let_events_run = [](int) { QCoreApplication::processEvents(); };
   return environment;
@@ -126,6 +130,14 @@ int TakeScreenshot(CRidgemoDlg& window, const WindowOptions& options) {
 
 }  // namespace
 
+void CRidgemoApp::SetUpApplication(QApplication& application) {
+  QApplication::setApplicationName(QStringLiteral("ridgemo"));
+  // Ties the window to the installed desktop entry (its icon and name in task bars).
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.kyr.Ridgemo"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/ridgemo/ridgemo.svg")));
+  app_common::InstallQtTexts(application, CurrentLanguage() == Lang::Ja);
+}
+
 int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr && !HasDisplay()) {
     if (options.screenshot.empty()) {
@@ -136,12 +148,17 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
+  std::unique_ptr<link::TraceFile> trace;
+  if (!options.trace.empty()) {
+    trace = link::TraceFile::Open(options.trace);
+    if (!trace) {
+      std::cerr << "ridgemo: cannot write the trace file \"" << options.trace << "\"\n";
+      return 2;
+    }
+  }
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("ridgemo"));
-  // Ties the window to the installed desktop entry (its icon and name in task bars).
-  QGuiApplication::setDesktopFileName(QStringLiteral("io.kyr.Ridgemo"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/ridgemo/ridgemo.svg")));
-  CRidgemoDlg window(WindowLinkEnvironment(options), {},
+  SetUpApplication(application);
+  CRidgemoDlg window(WindowLinkEnvironment(options, trace ? &trace->log() : nullptr), {},
                      options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());
   if (!options.screenshot.empty()) return TakeScreenshot(window, options);

@@ -1,0 +1,33 @@
+#pragma once
+// A link trace written to a file, chosen by the user (ridgemo --trace FILE, or KYR_TRACE).
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "link/trace.h"
+
+namespace kyr::link {
+
+// The environment variable that names a trace file when no option does.
+inline constexpr const char* kTraceVariable = "KYR_TRACE";
+
+class TraceFile {
+ public:
+  // Creates (or empties) `path`; nullptr when it cannot be written.
+  static std::unique_ptr<TraceFile> Open(const std::string& path);
+
+  TraceLog& log() { return log_; }
+
+ private:
+  TraceFile() = default;
+
+  std::ofstream out_;
+  TraceLog log_{out_};  // declared after out_: flushed before the file closes
+};
+
+// The trace file to write: the option's value when given, else the environment variable's;
+// empty for no trace.
+std::string ChosenTracePath(const std::optional<std::string>& option);
+
+}  // namespace kyr::link
