@@ -76,6 +76,8 @@ CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
   setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.svg")));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+  // The window has one size (its layout's), so it offers no maximise button.
+  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
   // Built in reading order, which is also the Tab order: page buttons, selectors and
   // comment, the left rows, the right rows, the command buttons.

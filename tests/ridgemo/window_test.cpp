@@ -13,6 +13,7 @@
 #include "images/canvas.h"
 #include "images/raw_image.h"
 #include "ridgemo/window_support.h"
+#include "window/image_area.h"
 #include "window/ridgemo_app.h"
 #include "window/small_dialogs.h"
 
@@ -267,6 +268,70 @@ TEST(RidgemoWindow, WindowStopsAtItsMinimumSize) {
   rig.window->resize(100, 80);
   EXPECT_TRUE(QTest::qWaitFor([&] { return rig.window->size() == smallest; }, kWaitMs))
       << rig.window->width() << "x" << rig.window->height();
+  // There, every control of the tool bar is whole, inside the window and clear of the others.
+  QApplication::processEvents();
+  std::vector<QWidget*> controls;
+  for (auto* widget : rig.window->findChildren<QWidget*>()) {
+    if (widget->isVisible() &&
+        (qobject_cast<QAbstractButton*>(widget) != nullptr ||
+         qobject_cast<QComboBox*>(widget) != nullptr || qobject_cast<QLabel*>(widget) != nullptr ||
+         qobject_cast<QProgressBar*>(widget) != nullptr)) {
+      controls.push_back(widget);
+    }
+  }
+  ASSERT_GE(controls.size(), 15u);
+  const QRect window_rect = rig.window->rect();
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const QRect place(controls[i]->mapTo(rig.window.get(), QPoint(0, 0)), controls[i]->size());
+    EXPECT_TRUE(window_rect.contains(place)) << controls[i]->objectName().toStdString();
+    const int least_width = controls[i]->minimumWidth() > 0
+                                ? controls[i]->minimumWidth()
+                                : controls[i]->minimumSizeHint().width();
+    EXPECT_GE(controls[i]->width(), least_width) << controls[i]->objectName().toStdString();
+    for (std::size_t j = i + 1; j < controls.size(); ++j) {
+      const QRect other(controls[j]->mapTo(rig.window.get(), QPoint(0, 0)), controls[j]->size());
+      EXPECT_FALSE(place.intersects(other)) << controls[i]->objectName().toStdString() << " / "
+                                            << controls[j]->objectName().toStdString();
+    }
+  }
+}
+
+// Enlarged in either direction, the picture keeps the canvas's shape in the middle of its
+// space, and a click maps through the shown picture: its edges are the pointer's ends, a
+// click on the bar beside it goes to the nearest edge.
+TEST(RidgemoWindow, PictureKeepsItsShapeAndClicksMapThroughIt) {
+  WindowRig rig;
+  auto* picture = static_cast<ImageArea*>(rig.Control(kIdPicture));
+  rig.Click(kIdImageMonitor);
+  for (const QSize size : {QSize(1200, 500), QSize(1000, 900)}) {
+    rig.window->resize(size);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.window->size() == size; }, kWaitMs))
+        << rig.window->width() << "x" << rig.window->height();
+    const QRect space = picture->PaintedRect();
+    const QRect shown = picture->ShownRect();
+    EXPECT_NEAR(shown.width() * 272.0 / shown.height(), 480.0, 480.0 / shown.height() + 1)
+        << shown.width() << "x" << shown.height();
+    EXPECT_TRUE(shown.width() == space.width() || shown.height() == space.height());
+    EXPECT_LE(std::abs((shown.left() - space.left()) - (space.right() - shown.right())), 1);
+    EXPECT_LE(std::abs((shown.top() - space.top()) - (space.bottom() - shown.bottom())), 1);
+
+    struct ClickCase {
+      QPoint at;
+      int pointer_x;
+    };
+    const int middle_y = shown.center().y();
+    for (const ClickCase& c :
+         {ClickCase{{shown.left(), middle_y}, 13}, ClickCase{{shown.right(), middle_y}, 241},
+          ClickCase{{space.left(), middle_y}, 13}, ClickCase{{space.right(), middle_y}, 241}}) {
+      QTest::mouseClick(picture, Qt::LeftButton, {}, c.at);
+      EXPECT_EQ(rig.window->Monitor().pointer_x, c.pointer_x) << c.at.x() << " in " << size.width();
+    }
+    // The middle of the picture is the middle of the pointer's range.
+    QTest::mouseClick(picture, Qt::LeftButton, {}, shown.center());
+    EXPECT_NEAR(rig.window->Monitor().pointer_x, (13 + 241) / 2, 2);
+  }
+  rig.Click(kIdStop);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return CommandsEnabled(rig); }, kWaitMs));
 }
 
 TEST(RidgemoWindow, ImageMonitorOnAComPortShows167AndOpensNothing) {

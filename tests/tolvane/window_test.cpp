@@ -180,6 +180,10 @@ TEST(TolvaneWindow, StartsOnPageOneOfBankZeroWindowOneWithEveryControlNamed) {
                  editor::kGenerateCsv, editor::kExit}) {
     w.Get<QPushButton>(id);
   }
+  // One size, so no maximise button.
+  EXPECT_EQ(w.Dialog().minimumSize(), w.Dialog().maximumSize());
+  EXPECT_FALSE(w.Dialog().windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(w.Dialog().windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
   const QSize size = w.Dialog().frameGeometry().size();
   EXPECT_LE(size.width(), 1366);
   EXPECT_LE(size.height(), 720);  // room for a title bar and a panel on a 768-line screen

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace kyr::ridgemo {
 
@@ -19,15 +20,39 @@ QRect ImageArea::PaintedRect() const {
   return {0, 0, client->width(), std::max(0, client->height() - height_reduction_)};
 }
 
+QRect ImageArea::ShownRect() const {
+  const QRect space = PaintedRect();
+  const QSize shown =
+      QSize(images::kCanvasWidth, images::kCanvasHeight).scaled(space.size(), Qt::KeepAspectRatio);
+  return {space.left() + (space.width() - shown.width()) / 2,
+          space.top() + (space.height() - shown.height()) / 2, shown.width(), shown.height()};
+}
+
+QPoint ImageArea::StretchedPoint(QPoint position) const {
+  const QRect space = PaintedRect();
+  const QRect shown = ShownRect();
+  if (shown.isEmpty()) return position;
+  // Edge pixels of the shown picture go to the edge pixels of the space, so both ends of the
+  // head's pointer range stay reachable.
+  auto along = [](int at, int shown_from, int shown_length, int space_from, int space_length) {
+    const int offset = std::clamp(at - shown_from, 0, shown_length - 1);
+    if (shown_length <= 1) return space_from;
+    return space_from + offset * (space_length - 1) / (shown_length - 1);
+  };
+  return {along(position.x(), shown.left(), shown.width(), space.left(), space.width()),
+          along(position.y(), shown.top(), shown.height(), space.top(), space.height())};
+}
+
 void ImageArea::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
+  painter.fillRect(rect(), palette().window());
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  painter.drawImage(PaintedRect(), image_);
+  painter.drawImage(ShownRect(), image_);
 }
 
 void ImageArea::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
-    emit Clicked(mapTo(window(), event->position().toPoint()));
+    emit Clicked(mapTo(window(), StretchedPoint(event->position().toPoint())));
   }
   QWidget::mousePressEvent(event);
 }

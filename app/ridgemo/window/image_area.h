@@ -1,6 +1,7 @@
 #pragma once
-// The picture area of the tool window: the display canvas stretched, without smoothing,
-// over the window's width and the window's height less the tool bar and a bottom margin.
+// The picture area of the tool window: the display canvas scaled, without smoothing, into the
+// window's width and the window's height less the tool bar and a bottom margin, keeping the
+// canvas's shape (bars fill the rest).
 #include <QImage>
 #include <QWidget>
 
@@ -14,12 +15,21 @@ class ImageArea : public QWidget {
  public:
   ImageArea(const images::Canvas& canvas, QWidget* parent);
 
-  // The painted size: the window's client width, and its height less `height_reduction`.
+  // The space for the picture: the window's client width, and its height less
+  // `height_reduction`.
   QRect PaintedRect() const;
+  // Where the picture is shown: the largest rectangle of the canvas's shape centred in
+  // PaintedRect.
+  QRect ShownRect() const;
+  // `position` (in this widget) taken through the shown picture to the point it stands for
+  // in PaintedRect, as if the picture filled that space; clicks beside the picture go to its
+  // nearest edge.
+  QPoint StretchedPoint(QPoint position) const;
   void SetHeightReduction(int pixels) { height_reduction_ = pixels; }
 
  signals:
-  // A left click, in the coordinates of the main window's client area.
+  // A left click, in the coordinates of the main window's client area, as the picture
+  // filling PaintedRect would have taken it.
   void Clicked(QPoint window_position);
 
  protected:

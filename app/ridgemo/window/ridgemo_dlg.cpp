@@ -220,7 +220,9 @@ void CRidgemoDlg::BuildControls() {
   column->setSpacing(0);
   column->addWidget(header);
   column->addWidget(image_area_, 1);
-  setMinimumSize(480, header_height + 136);
+  // No smaller than the tool bar's controls need side by side, nor than a quarter-size picture.
+  setMinimumSize(column->minimumSize().expandedTo(
+      QSize(images::kCanvasWidth / 2, header_height + images::kCanvasHeight / 2)));
 }
 
 void CRidgemoDlg::FillPortBox() {
