@@ -98,6 +98,7 @@ std::size_t Engine::ExpectedLength() const {
 }
 
 void Engine::HandleFrame() {
+  stats_.last_frame = in_[0];
   if (in_len_ == 2) {
     HandleHandshake();
   } else if (in_len_ == kMonitorRequestSize) {

@@ -49,6 +49,7 @@ struct EngineStats {
   int finishes = 0;
   int monitor_requests = 0;
   int discarded_partials = 0;
+  std::uint8_t last_frame = 0;  // first byte of the last whole frame received
 };
 
 class Engine {

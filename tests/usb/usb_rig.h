@@ -48,6 +48,7 @@ class UsbHost : public test_common::RecordingToolHost {
   std::uint64_t selection = 1;
   int number = 0;
   tool::WriteChoices write_choices;
+  int abort_after_checks = -1;  // Abort is pressed when the tool looks this often; -1: never
 
   std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
                                          const std::string&) override {
@@ -72,6 +73,7 @@ class UsbHost : public test_common::RecordingToolHost {
     choices = write_choices;
     return true;
   }
+  bool AbortRequested() override { return abort_after_checks >= 0 && abort_after_checks-- == 0; }
 };
 
 class UsbRig : public ::testing::Test {

@@ -173,7 +173,8 @@ TEST_P(UsbUnplug, FailsWithALinkMessageAndLeavesNoPartialFile) {
   }
 }
 
-std::string CaseName(const ::testing::TestParamInfo<UnplugCase>& info) {
+template <typename Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
   std::string name = info.param.name;
   for (char& ch : name) {
     if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
@@ -202,7 +203,75 @@ INSTANTIATE_TEST_SUITE_P(
                      return rig.WriteBankImage(file, 9);
                    },
                    {"pattern.kimg"}}),
-    CaseName);
+    CaseName<UnplugCase>);
+
+// How an image exchange ends as the head sees it: once blocks went back and forth the head
+// always gets the closing frame, also after a failure or an abort; a presence phase that
+// failed leaves it without one.
+struct CloseCase {
+  const char* name;
+  std::function<void(UsbTransfers&, headsim::FaultPlan&)> prepare;
+  std::function<tool::Outcome(UsbTransfers&)> run;
+  int last_message;
+  int closes;  // closing frames the head received
+};
+
+void PrintTo(const CloseCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class UsbImageClose : public UsbTransfers, public ::testing::WithParamInterface<CloseCase> {};
+
+constexpr int kImageBlockRead = headsim::kReadImage;
+constexpr int kImageBlockWrite = headsim::kWriteImage;
+
+TEST_P(UsbImageClose, TheHeadGetsTheClosingFrameOnlyAfterTheTransferStarted) {
+  const CloseCase& c = GetParam();
+  EmulatedUnit& unit = AddImageUnit();
+  unit.WithEngine([&](headsim::Engine& engine) {
+    c.prepare(*this, engine.Faults());
+    return 0;
+  });
+  EXPECT_NE(c.run(*this), tool::Outcome::kDone);
+  ASSERT_FALSE(host.messages.empty());
+  const std::vector<int> shown = host.MessageIds();
+  EXPECT_EQ(shown.back(), c.last_message);
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), 153), 0);  // never "complete"
+
+  const headsim::EngineStats seen = unit.WithEngine([](headsim::Engine& e) { return e.Stats(); });
+  EXPECT_EQ(seen.closes, c.closes);
+  EXPECT_EQ(seen.last_frame == headsim::kClose, c.closes > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachEnding, UsbImageClose,
+    ::testing::Values(
+        CloseCase{"read with five bad replies",
+                  [](UsbTransfers&, headsim::FaultPlan& faults) {
+                    faults.Add({headsim::FaultKind::kBadChecksum, kImageBlockRead, 32, 0, 5});
+                  },
+                  [](UsbTransfers& rig) { return rig.ReadBankImage(); }, 147,
+                  2},  // the presence phase's and the transfer's
+        CloseCase{"write with five bad acknowledges",
+                  [](UsbTransfers&, headsim::FaultPlan& faults) {
+                    faults.Add({headsim::FaultKind::kBadChecksum, kImageBlockWrite, 32, 0, 5});
+                  },
+                  [](UsbTransfers& rig) {
+                    const std::string file = rig.temp.File("pattern.kimg");
+                    test_common::WriteAll(file, std::string(2 * headsim::kImageWords, 'x'));
+                    return rig.WriteBankImage(file, 9);
+                  },
+                  147, 1},
+        CloseCase{"aborted read",
+                  [](UsbTransfers& rig, headsim::FaultPlan&) { rig.host.abort_after_checks = 40; },
+                  [](UsbTransfers& rig) { return rig.ReadBankImage(); }, 720, 2},
+        CloseCase{"failed presence phase",
+                  [](UsbTransfers&, headsim::FaultPlan& faults) {
+                    faults.Add({headsim::FaultKind::kBadChecksum, headsim::kReadMemory,
+                                headsim::kAny, 0, -1});
+                  },
+                  [](UsbTransfers& rig) { return rig.ReadBankImage(); }, 147, 0}),
+    CaseName<CloseCase>);
 
 // A head that answers nothing behind a working chip gives a short handshake reply; a chip
 // that sends nothing at all makes the read itself fail. Neither hangs the tool.
