@@ -53,8 +53,8 @@ bool ReadBlocks(TransferContext& ctx, files::AtomicFileWriter& file) {
   BlockText text{};
   for (int block = 0; block < kReadBlocks; ++block) {
     const auto address = static_cast<std::uint32_t>(block) * 2u * kReadBlockWords;
-    if (!BlockRead(ctx,
-                   ReadMemoryBlock(ctx.link, ctx.head, address, kReadBlockWords, words, block))) {
+    if (!ExchangeSucceeded(
+            ctx, ReadMemoryBlock(ctx.link, ctx.head, address, kReadBlockWords, words, block))) {
       return false;
     }
     if (!file.Append(FormatBlock(words, text))) {

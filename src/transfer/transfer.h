@@ -53,6 +53,6 @@ Outcome WriteSettings(TransferContext& ctx);
 
 // Writes the settings file at `path` (used as given) into the head as `choices` say.
 Outcome WriteSettingsFrom(TransferContext& ctx, const std::string& path,
-                      const tool::WriteChoices& choices, const WriteOptions& options = {});
+                          const tool::WriteChoices& choices, const WriteOptions& options = {});
 
 }  // namespace kyr::transfer

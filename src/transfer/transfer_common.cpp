@@ -10,7 +10,7 @@ Outcome Fail(TransferContext& ctx, Outcome result) {
   return result;
 }
 
-bool BlockRead(TransferContext& ctx, link::ExchangeResult outcome) {
+bool ExchangeSucceeded(TransferContext& ctx, link::ExchangeResult outcome) {
   switch (outcome) {
     case link::ExchangeResult::kDone:
       return true;

@@ -13,10 +13,10 @@ inline constexpr int kEventsBeforeTransfer = 20;
 // Sets the failure flag; returns `result`.
 Outcome Fail(TransferContext& ctx, Outcome result = Outcome::kFailed);
 
-// Shows the message of a block read that failed ("Fail to write USB." without a caption of
-// its own when the command was not sent, 147 after the failed replies); true when the block
-// was read.
-bool BlockRead(TransferContext& ctx, link::ExchangeResult outcome);
+// Shows the message of an exchange of a settings transfer that failed ("Fail to write USB."
+// without a caption of its own when the command was not sent, 147 after the failed replies);
+// true when the exchange succeeded.
+bool ExchangeSucceeded(TransferContext& ctx, link::ExchangeResult outcome);
 
 // Closes the link, with the closing frame only when no failure happened, and reports a
 // closing frame that could not be sent. The operation's result.

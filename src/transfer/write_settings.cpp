@@ -52,7 +52,7 @@ std::string Hex4(unsigned value) {
 
 // Reads the file and makes sure it holds a whole image. Outcome::kDone when it does.
 Outcome LoadSettingsFile(TransferContext& ctx, const std::string& path,
-                     settings::SettingsImage& image) {
+                         settings::SettingsImage& image) {
   int first_incomplete = -1;
   if (settings::ReadToolSettingsFile(path, image, first_incomplete) < 0) {
     ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotOpenFile));
@@ -97,18 +97,7 @@ bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockByt
   request.block = destination;
   link::ReplyWords reply{};
   ctx.host.SetProgressPosition(block);
-  switch (link::Exchange(ctx.link, request, reply)) {
-    case link::ExchangeResult::kDone:
-      return true;
-    case link::ExchangeResult::kNotSent:
-      ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
-      return false;
-    case link::ExchangeResult::kNoGoodReply:
-    case link::ExchangeResult::kStopped:
-      break;
-  }
-  ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
-  return false;
+  return ExchangeSucceeded(ctx, link::Exchange(ctx.link, request, reply));
 }
 
 bool WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
@@ -127,18 +116,7 @@ bool WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
 bool FinishWrite(TransferContext& ctx) {
   const link::Request request{link::FinishSettingsWriteCommand(ctx.head), 0};
   link::ReplyWords reply{};
-  switch (link::Exchange(ctx.link, request, reply, link::kOneAttempt)) {
-    case link::ExchangeResult::kDone:
-      return true;
-    case link::ExchangeResult::kNotSent:
-      ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
-      return false;
-    case link::ExchangeResult::kNoGoodReply:
-    case link::ExchangeResult::kStopped:
-      break;
-  }
-  ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
-  return false;
+  return ExchangeSucceeded(ctx, link::Exchange(ctx.link, request, reply, link::kOneAttempt));
 }
 
 // Reads every written block back and compares it word by word; false after a failure or
@@ -151,7 +129,7 @@ bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
     if (destination == kNotWritten) continue;
     const link::ExchangeResult outcome = ReadMemoryBlock(
         ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords, read, destination);
-    if (!BlockRead(ctx, outcome)) return false;
+    if (!ExchangeSucceeded(ctx, outcome)) return false;
     const std::uint16_t* written = BlockWords(image, block);
     for (std::size_t k = 0; k < kWriteBlockWords; ++k) {
       if (written[k] == read[k]) continue;
@@ -166,8 +144,8 @@ bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
 }
 
 // From the check of the choices on, with the file chosen and the dialog accepted.
-Outcome WriteFromFile(TransferContext& ctx, const std::string& path, const tool::WriteChoices& choices,
-                  const WriteOptions& options) {
+Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
+                      const tool::WriteChoices& choices, const WriteOptions& options) {
   // A bank moved beyond bank 31 would land in the head's memory past the bank area.
   if (!BankRangeFits(choices)) {
     ctx.host.ShowMessage(tool::ErrorBox(kMsgBanksPastEnd));
@@ -215,7 +193,7 @@ Outcome WriteSettings(TransferContext& ctx) {
 }
 
 Outcome WriteSettingsFrom(TransferContext& ctx, const std::string& path,
-                      const tool::WriteChoices& choices, const WriteOptions& options) {
+                          const tool::WriteChoices& choices, const WriteOptions& options) {
   Begin(ctx);
   return WriteFromFile(ctx, path, choices, options);
 }
