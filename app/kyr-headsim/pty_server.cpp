@@ -17,11 +17,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace kyr::headsim {
 namespace {
 
 constexpr std::int64_t kIdleWaitMicros = 10000;
+constexpr std::int64_t kSpinMicros = 100;
 constexpr std::size_t kChunk = 4096;
 constexpr std::int64_t kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
 
@@ -214,19 +216,34 @@ int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& optio
         // late this loop got round to it.
         pacer.Idle(fed ? line_in.LastTakenArrival() : now);
       }
-      pending_len = engine.Take(pending.data(), std::min(pacer.Allowed(now), kChunk));
+      // Whole batches, or the rest of the output, each written once its last byte is due.
+      const std::size_t due = pacer.Allowed(now);
+      if (due >= std::min(engine.Ready(), batch)) {
+        pending_len = engine.Take(pending.data(), std::min(due, kChunk));
+      }
     }
     std::int64_t wake = now + kIdleWaitMicros;
     const auto no_later_than = [&wake](std::int64_t at) { wake = std::min(wake, at); };
     if (const auto arrival = line_in.ArrivalOf(batch)) no_later_than(*arrival);
     if (const auto release = engine.NextReleaseMicros()) no_later_than(*release);
+    std::optional<std::int64_t> output_end;  // when the last bytes of the output are due
     if (pending_len == 0 && engine.Ready() > 0) {
-      no_later_than(pacer.enabled() ? pacer.DueMicros(std::min(engine.Ready(), batch)) : now);
+      const std::size_t next = std::min(engine.Ready(), batch);
+      no_later_than(pacer.enabled() ? pacer.DueMicros(next) : now);
+      if (pacer.enabled() && next == engine.Ready()) output_end = pacer.DueMicros(next);
+    }
+    // The tool waits for the end of a reply, so that goes out on time to the microsecond: a
+    // timer wakes some tens of microseconds late, and the last stretch is waited out busily.
+    const bool spin = output_end && *output_end == wake;
+    if (spin && wake - now <= kSpinMicros) {
+      while (clock.NowMicros() < wake) {
+      }
+      continue;
     }
     pollfd fds[2] = {
         {pty.master, static_cast<short>(POLLIN | (pending_pos < pending_len ? POLLOUT : 0)), 0},
         {pty.watch, POLLIN, 0}};
-    if (!WaitMicros(fds, 2, wake - now)) {
+    if (!WaitMicros(fds, 2, wake - now - (spin ? kSpinMicros : 0))) {
       std::perror("kyr-headsim: poll");
       result = 1;
       break;
