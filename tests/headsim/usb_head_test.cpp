@@ -11,7 +11,12 @@
 namespace kyr::headsim {
 namespace {
 
+using link::FrameResult;
 using link::Link;
+using link::LinkResult;
+using link::ReplyFault;
+using link::ReplyResult;
+using link::WordsReply;
 using test_common::Fault;
 
 struct Rig {
@@ -28,22 +33,22 @@ TEST(UsbHead, OpenQueryReadAndCloseThroughTheLink) {
   options.engine.heads = 2;
   Rig rig(options);
   Link link(rig.unit.Environment());
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   EXPECT_EQ(link.DeviceSerial(), "KYRD0001");
   EXPECT_GT(link.QueryHead(0), 0);
   EXPECT_GT(link.QueryHead(1), 0);
   EXPECT_EQ(link.QueryHead(2), 0);
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link::ReplyWords words{};
-  ASSERT_EQ(link.ReceiveReply(words), 128);
+  ASSERT_EQ(link.ReceiveReply(words), WordsReply(128));
   EXPECT_EQ(words[0], rig.unit.engine().Head(0).settings[5 * 128]);
-  EXPECT_EQ(link.CloseLink(true), 0);
+  EXPECT_EQ(link.CloseLink(true), LinkResult::kOk);
   EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
   EXPECT_EQ(rig.unit.engine().Stats().handshakes, 1);
   EXPECT_EQ(rig.unit.recoveries(), 0);
   EXPECT_LT(rig.ElapsedMs(), 300);  // found at once: no recovery wait
   // The device can be opened again after the close.
-  EXPECT_EQ(link.OpenLink("U", true), 0);
+  EXPECT_EQ(link.OpenLink("U", true), LinkResult::kOk);
   EXPECT_EQ(rig.unit.opens(), 2);
 }
 
@@ -60,7 +65,7 @@ TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
 
   Link link(rig.unit.Environment());
   const auto real_start = std::chrono::steady_clock::now();
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   EXPECT_EQ(rig.unit.recoveries(), 1);
   EXPECT_GE(rig.ElapsedMs(), 300);  // the first wait ran out on simulated time
   EXPECT_LT(std::chrono::steady_clock::now() - real_start, std::chrono::seconds(2));
@@ -72,16 +77,16 @@ TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
 TEST(UsbHead, UnpluggedUnitIsNotFoundAndOpenChannelsFail) {
   Rig rig;
   Link link(rig.unit.Environment());
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   rig.unit.Unplug();
-  EXPECT_NE(link.SendFrame(kReadBlock5, 6), 0);
+  EXPECT_NE(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link.CloseLink(false);
   const std::int64_t before = rig.ElapsedMs();
-  EXPECT_EQ(link.OpenLink("USB", true), -100);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kNoKyrDevice);
   EXPECT_EQ(rig.ElapsedMs(), before);  // no device: no waiting
   link.CloseLink(false);
   rig.unit.Replug();
-  EXPECT_EQ(link.OpenLink("USB", true), 0);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
 }
 
 TEST(UsbHead, MissingAndLateRepliesCostSimulatedTimeOnly) {
@@ -91,19 +96,20 @@ TEST(UsbHead, MissingAndLateRepliesCostSimulatedTimeOnly) {
   late.delay_ms = 300;
   rig.unit.engine().Faults().Add(late);
   Link link(rig.unit.Environment());
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   const auto real_start = std::chrono::steady_clock::now();
   link::ReplyWords words{};
 
   std::int64_t start = rig.ElapsedMs();
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
-  EXPECT_EQ(link.ReceiveReply(words), -2);  // nothing came within the 500 ms read
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
+  EXPECT_EQ(link.ReceiveReply(words),
+            ReplyResult{ReplyFault::kShortHeader});  // nothing came within the 500 ms read
   EXPECT_GE(rig.ElapsedMs() - start, 500);
 
   const std::uint8_t read6[6] = {0x10, 0x00, 0x06, 0x00, 0x80, 0x00};
   start = rig.ElapsedMs();
-  ASSERT_EQ(link.SendFrame(read6, 6), 0);
-  EXPECT_EQ(link.ReceiveReply(words), 128);  // 300 ms late is still within the read
+  ASSERT_EQ(link.SendFrame(read6, 6), FrameResult::kSent);
+  EXPECT_EQ(link.ReceiveReply(words), WordsReply(128));  // 300 ms late is still within the read
   EXPECT_GE(rig.ElapsedMs() - start, 300);
   EXPECT_LT(rig.ElapsedMs() - start, 500);
   EXPECT_LT(std::chrono::steady_clock::now() - real_start, std::chrono::seconds(1));
@@ -115,18 +121,18 @@ TEST(UsbHead, DroppedLinkFailsTheReadAndTheUnitReturnsLater) {
   Rig rig(options);
   rig.unit.engine().Faults().Add(Fault(FaultKind::kDroppedLink, 0x10, 5));
   Link link(rig.unit.Environment());
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link::ReplyWords words{};
-  EXPECT_EQ(link.ReceiveReply(words), -4);
+  EXPECT_EQ(link.ReceiveReply(words), ReplyResult{ReplyFault::kReadFailed});
   EXPECT_FALSE(rig.unit.plugged());
   link.CloseLink(false);
-  EXPECT_EQ(link.OpenLink("USB", true), -100);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kNoKyrDevice);
   link.CloseLink(false);
   rig.time.Advance(2000 * 1000);
-  EXPECT_EQ(link.OpenLink("USB", true), 0);
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
-  EXPECT_EQ(link.ReceiveReply(words), 128);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
+  EXPECT_EQ(link.ReceiveReply(words), WordsReply(128));
 }
 
 TEST(UsbHead, ChannelTimeOutsDrainAndSingleHandle) {
