@@ -54,9 +54,10 @@ class PtySerial {
     pty_.Send(kBinary);
     return kBinary;
   }
+  // Talks for some five seconds: a drain that ignores its limit fails rather than hangs.
   bool Babble() {
     babbler_ = std::thread([this] {
-      while (!stop_) {
+      for (int i = 0; i < 2500 && !stop_; ++i) {
         pty_.Send({0x55});
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
       }
