@@ -4,35 +4,23 @@
 
 #include <chrono>
 
-#include "common/fault_rule.h"
-#include "headsim/usb_head.h"
-#include "link/link.h"
+#include "common/head_rig.h"
 
 namespace kyr::headsim {
 namespace {
 
 using link::FrameResult;
-using link::Link;
 using link::LinkResult;
 using link::ReplyFault;
 using link::ReplyResult;
 using link::WordsReply;
-using test_common::Fault;
-
-struct Rig {
-  explicit Rig(UsbHeadOptions options = {}) : unit(options, time) {}
-  std::int64_t ElapsedMs() const { return time.NowMicros() / 1000; }
-  SimulatedTime time{SimulatedTime::Mode::kManual};
-  SimulatedUsbHead unit;
-};
+using Rig = test_common::HeadRig;
 
 const std::uint8_t kReadBlock5[6] = {0x10, 0x00, 0x05, 0x00, 0x80, 0x00};
 
 TEST(UsbHead, OpenQueryReadAndCloseThroughTheLink) {
-  UsbHeadOptions options;
-  options.engine.heads = 2;
-  Rig rig(options);
-  Link link(rig.unit.Environment());
+  Rig rig({.heads = 2});
+  link::Link& link = rig.link;
   ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   EXPECT_EQ(link.DeviceSerial(), "KYRD0001");
   EXPECT_GT(link.QueryHead(0), 0);
@@ -41,10 +29,10 @@ TEST(UsbHead, OpenQueryReadAndCloseThroughTheLink) {
   ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link::ReplyWords words{};
   ASSERT_EQ(link.ReceiveReply(words), WordsReply(128));
-  EXPECT_EQ(words[0], rig.unit.engine().Head(0).settings[5 * 128]);
+  EXPECT_EQ(words[0], rig.engine().Head(0).settings[5 * 128]);
   EXPECT_EQ(link.CloseLink(true), LinkResult::kOk);
-  EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
-  EXPECT_EQ(rig.unit.engine().Stats().handshakes, 1);
+  EXPECT_EQ(rig.engine().Stats().closes, 1);
+  EXPECT_EQ(rig.engine().Stats().handshakes, 1);
   EXPECT_EQ(rig.unit.recoveries(), 0);
   EXPECT_LT(rig.ElapsedMs(), 300);  // found at once: no recovery wait
   // The device can be opened again after the close.
@@ -53,9 +41,7 @@ TEST(UsbHead, OpenQueryReadAndCloseThroughTheLink) {
 }
 
 TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
-  UsbHeadOptions options;
-  options.stuck = true;
-  Rig rig(options);
+  Rig rig({.stuck = true});
   std::vector<link::UsbDeviceInfo> listed;
   ASSERT_TRUE(rig.unit.Bus().ListDevices(listed));
   EXPECT_TRUE(listed.empty());
@@ -63,7 +49,7 @@ TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
   ASSERT_TRUE(rig.unit.Devices().ListPresent(present));
   EXPECT_EQ(present, (std::vector<std::string>{"USB\\VID_0403&PID_6001\\KYRD0001"}));
 
-  Link link(rig.unit.Environment());
+  link::Link& link = rig.link;
   const auto real_start = std::chrono::steady_clock::now();
   ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   EXPECT_EQ(rig.unit.recoveries(), 1);
@@ -76,7 +62,7 @@ TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
 
 TEST(UsbHead, UnpluggedUnitIsNotFoundAndOpenChannelsFail) {
   Rig rig;
-  Link link(rig.unit.Environment());
+  link::Link& link = rig.link;
   ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   rig.unit.Unplug();
   EXPECT_NE(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
@@ -91,19 +77,16 @@ TEST(UsbHead, UnpluggedUnitIsNotFoundAndOpenChannelsFail) {
 
 TEST(UsbHead, MissingAndLateRepliesCostSimulatedTimeOnly) {
   Rig rig;
-  rig.unit.engine().Faults().Add(Fault(FaultKind::kMissingReply, 0x10, 5));
-  FaultRule late = Fault(FaultKind::kLateReply, 0x10, 6);
-  late.delay_ms = 300;
-  rig.unit.engine().Faults().Add(late);
-  Link link(rig.unit.Environment());
+  rig.AddFault(FaultKind::kMissingReply, 0x10, 5);
+  rig.AddFault(FaultKind::kLateReply, 0x10, 6, 1, 300);
+  link::Link& link = rig.link;
   ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   const auto real_start = std::chrono::steady_clock::now();
   link::ReplyWords words{};
 
   std::int64_t start = rig.ElapsedMs();
   ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
-  EXPECT_EQ(link.ReceiveReply(words),
-            ReplyResult{ReplyFault::kShortHeader});  // nothing came within the 500 ms read
+  EXPECT_EQ(link.ReceiveReply(words), ReplyResult{ReplyFault::kShortHeader});  // nothing came within the 500 ms read
   EXPECT_GE(rig.ElapsedMs() - start, 500);
 
   const std::uint8_t read6[6] = {0x10, 0x00, 0x06, 0x00, 0x80, 0x00};
@@ -116,11 +99,9 @@ TEST(UsbHead, MissingAndLateRepliesCostSimulatedTimeOnly) {
 }
 
 TEST(UsbHead, DroppedLinkFailsTheReadAndTheUnitReturnsLater) {
-  UsbHeadOptions options;
-  options.replug_after_ms = 2000;
-  Rig rig(options);
-  rig.unit.engine().Faults().Add(Fault(FaultKind::kDroppedLink, 0x10, 5));
-  Link link(rig.unit.Environment());
+  Rig rig({.replug_after_ms = 2000});
+  rig.AddFault(FaultKind::kDroppedLink, 0x10, 5);
+  link::Link& link = rig.link;
   ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link::ReplyWords words{};
@@ -155,9 +136,7 @@ TEST(UsbHead, ChannelTimeOutsDrainAndSingleHandle) {
   EXPECT_EQ(n, 2u);  // a short count after the time-out, not a failure
 
   // Drain throws away a late answer that arrives within the quiet window.
-  FaultRule late = Fault(FaultKind::kLateReply, kHandshakeCommand, kAny);
-  late.delay_ms = 30;
-  rig.unit.engine().Faults().Add(late);
+  rig.AddFault(FaultKind::kLateReply, kHandshakeCommand, kAny, 1, 30);
   ASSERT_TRUE(channel->Write(handshake, 2, n));
   EXPECT_EQ(channel->Drain(50, 2000), 2u);
 
