@@ -7,11 +7,9 @@
 #include <functional>
 #include <memory>
 
-#include "common/fault_rule.h"
-#include "common/temp_folder.h"
+#include "common/head_rig.h"
 #include "common/tool_host.h"
 #include "compare/compare.h"
-#include "headsim/usb_head.h"
 #include "settings/initial_values.h"
 #include "settings/settings_file.h"
 
@@ -23,27 +21,6 @@ using headsim::ImageKind;
 using test_common::ReadAll;
 using test_common::WriteAll;
 
-// One simulated head unit with its own link.
-struct Unit {
-  explicit Unit(const std::string& serial)
-      : head(Options(serial), time), link(head.Environment()) {}
-  static headsim::UsbHeadOptions Options(const std::string& serial) {
-    headsim::UsbHeadOptions options;
-    options.serial = serial;
-    return options;
-  }
-  headsim::HeadMemory& Memory() { return head.engine().Head(0); }
-  settings::SettingsImage Settings() {
-    settings::SettingsImage image{};
-    std::copy(Memory().settings.begin(), Memory().settings.end(), image.begin());
-    return image;
-  }
-
-  headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kManual};
-  headsim::SimulatedUsbHead head;
-  link::Link link;
-};
-
 // A source unit holding two registered bank images (0 and 5) and memory image 2, each with
 // its own content; a blank target unit; a folder; a recording host.
 struct Rig {
@@ -52,17 +29,17 @@ struct Rig {
     settings::CommentTexts comments{};
     settings::InitializeSettings(image, comments);
     image[settings::BankWord(5, 2)] = 77;  // "Light#1 Bright"
-    std::copy(image.begin(), image.end(), source.Memory().settings.begin());
+    source.Head().settings = image;
     for (const auto& [kind, number] :
          {std::pair{ImageKind::kBank, 0}, {ImageKind::kBank, 5}, {ImageKind::kMemory, 2}}) {
       for (int word = 0; word < headsim::kImageWords; word += 97) {
-        source.Memory().WriteImageWord({kind, number, word},
-                                       static_cast<std::uint16_t>(word * 7 + number));
+        source.Head().WriteImageWord({kind, number, word},
+                                     static_cast<std::uint16_t>(word * 7 + number));
       }
     }
     // A written memory image is marked present; a bank image is registered by its settings.
     for (const int bank : {0, 5}) {
-      source.Memory().settings[static_cast<std::size_t>(settings::BankWord(bank, 5))] &= 0x7FFF;
+      source.Head().settings[static_cast<std::size_t>(settings::BankWord(bank, 5))] &= 0x7FFF;
     }
   }
 
@@ -82,8 +59,8 @@ struct Rig {
   }
   std::string Dir() const { return folder.File("unit"); }
 
-  Unit source{"KYRD0001"};
-  Unit target{"KYRD0002"};
+  test_common::HeadRig source{{.serial = "KYRD0001"}};
+  test_common::HeadRig target{{.serial = "KYRD0002"}};
   test_common::TempFolder folder;
   test_common::RecordingToolHost host;
   std::string problem;
@@ -115,14 +92,14 @@ TEST(Backup, RestoredOntoAnotherUnitGivesEqualMemoryAndImages) {
   EXPECT_EQ(rig.target.Settings(), rig.source.Settings());
   for (const auto& [kind, number] :
        {std::pair{ImageKind::kBank, 0}, {ImageKind::kBank, 5}, {ImageKind::kMemory, 2}}) {
-    EXPECT_EQ(rig.target.Memory().Image(kind, number), rig.source.Memory().Image(kind, number));
+    EXPECT_EQ(rig.target.Head().Image(kind, number), rig.source.Head().Image(kind, number));
   }
   const auto equal =
       compare::CompareSettings(rig.source.Settings(), rig.target.Settings(), Lang::En);
   EXPECT_TRUE(equal.Equal());
 
   // One setting changed in the head is the one line of the comparison with the backup.
-  rig.target.Memory().settings[static_cast<std::size_t>(settings::WindowWord(5, 3, 0))] = 0x6433;
+  rig.target.Head().settings[static_cast<std::size_t>(settings::WindowWord(5, 3, 0))] = 0x6433;
   ASSERT_TRUE(ReadHeadSettings(rig.host, rig.target.link, "USB", 1, rig.folder.File("now.kdta")));
   settings::SettingsImage saved{};
   settings::SettingsImage now{};
@@ -176,8 +153,8 @@ TEST(Restore, RefusesADamagedFolderBeforeAnythingIsSent) {
   std::string problem;
   EXPECT_FALSE(PreflightRestore(rig.Dir(), 2, problem, Lang::En));
   EXPECT_EQ(problem, "The backup holds no head 2.");
-  EXPECT_EQ(rig.target.head.engine().Stats().handshakes, 0);
-  EXPECT_EQ(rig.target.head.engine().Stats().commands, 0);
+  EXPECT_EQ(rig.target.engine().Stats().handshakes, 0);
+  EXPECT_EQ(rig.target.engine().Stats().commands, 0);
 }
 
 // A link that drops in the middle leaves neither the folder nor its staging folder, and an
@@ -190,8 +167,7 @@ TEST(Backup, ADroppedLinkLeavesNothingBehind) {
       fs::create_directory(rig.Dir());
       WriteAll(rig.Dir() + "/old", "kept");
     }
-    rig.source.head.engine().Faults().Add(
-        test_common::Fault(headsim::FaultKind::kDroppedLink, headsim::kAny, 300));
+    rig.source.AddFault(headsim::FaultKind::kDroppedLink, headsim::kAny, 300);
     EXPECT_EQ(rig.Backup(rig.Dir(), existing), Outcome::kFailed);
     EXPECT_FALSE(rig.problem.empty());
     EXPECT_EQ(rig.folder.Names(),
@@ -203,7 +179,7 @@ TEST(Backup, ADroppedLinkLeavesNothingBehind) {
   Rig rig;
   fs::create_directory(rig.Dir());
   EXPECT_EQ(rig.Backup(rig.Dir(), false), Outcome::kRefused);
-  EXPECT_EQ(rig.source.head.engine().Stats().handshakes, 0);
+  EXPECT_EQ(rig.source.engine().Stats().handshakes, 0);
 }
 
 }  // namespace

@@ -4,53 +4,44 @@
 
 #include <chrono>
 
-#include "common/fault_rule.h"
-#include "headsim/usb_head.h"
-#include "link/link.h"
+#include "common/head_rig.h"
 
 namespace kyr::headsim {
 namespace {
 
-using link::Link;
-using test_common::Fault;
-
-struct Rig {
-  explicit Rig(UsbHeadOptions options = {}) : unit(options, time) {}
-  std::int64_t ElapsedMs() const { return time.NowMicros() / 1000; }
-  SimulatedTime time{SimulatedTime::Mode::kManual};
-  SimulatedUsbHead unit;
-};
+using link::FrameResult;
+using link::LinkResult;
+using link::ReplyFault;
+using link::ReplyResult;
+using link::WordsReply;
+using Rig = test_common::HeadRig;
 
 const std::uint8_t kReadBlock5[6] = {0x10, 0x00, 0x05, 0x00, 0x80, 0x00};
 
 TEST(UsbHead, OpenQueryReadAndCloseThroughTheLink) {
-  UsbHeadOptions options;
-  options.engine.heads = 2;
-  Rig rig(options);
-  Link link(rig.unit.Environment());
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  Rig rig({.heads = 2});
+  link::Link& link = rig.link;
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   EXPECT_EQ(link.DeviceSerial(), "KYRD0001");
   EXPECT_GT(link.QueryHead(0), 0);
   EXPECT_GT(link.QueryHead(1), 0);
   EXPECT_EQ(link.QueryHead(2), 0);
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link::ReplyWords words{};
-  ASSERT_EQ(link.ReceiveReply(words), 128);
-  EXPECT_EQ(words[0], rig.unit.engine().Head(0).settings[5 * 128]);
-  EXPECT_EQ(link.CloseLink(true), 0);
-  EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
-  EXPECT_EQ(rig.unit.engine().Stats().handshakes, 1);
+  ASSERT_EQ(link.ReceiveReply(words), WordsReply(128));
+  EXPECT_EQ(words[0], rig.engine().Head(0).settings[5 * 128]);
+  EXPECT_EQ(link.CloseLink(true), LinkResult::kOk);
+  EXPECT_EQ(rig.engine().Stats().closes, 1);
+  EXPECT_EQ(rig.engine().Stats().handshakes, 1);
   EXPECT_EQ(rig.unit.recoveries(), 0);
   EXPECT_LT(rig.ElapsedMs(), 300);  // found at once: no recovery wait
   // The device can be opened again after the close.
-  EXPECT_EQ(link.OpenLink("U", true), 0);
+  EXPECT_EQ(link.OpenLink("U", true), LinkResult::kOk);
   EXPECT_EQ(rig.unit.opens(), 2);
 }
 
 TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
-  UsbHeadOptions options;
-  options.stuck = true;
-  Rig rig(options);
+  Rig rig({.stuck = true});
   std::vector<link::UsbDeviceInfo> listed;
   ASSERT_TRUE(rig.unit.Bus().ListDevices(listed));
   EXPECT_TRUE(listed.empty());
@@ -58,9 +49,9 @@ TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
   ASSERT_TRUE(rig.unit.Devices().ListPresent(present));
   EXPECT_EQ(present, (std::vector<std::string>{"USB\\VID_0403&PID_6001\\KYRD0001"}));
 
-  Link link(rig.unit.Environment());
+  link::Link& link = rig.link;
   const auto real_start = std::chrono::steady_clock::now();
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   EXPECT_EQ(rig.unit.recoveries(), 1);
   EXPECT_GE(rig.ElapsedMs(), 300);  // the first wait ran out on simulated time
   EXPECT_LT(std::chrono::steady_clock::now() - real_start, std::chrono::seconds(2));
@@ -71,62 +62,58 @@ TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
 
 TEST(UsbHead, UnpluggedUnitIsNotFoundAndOpenChannelsFail) {
   Rig rig;
-  Link link(rig.unit.Environment());
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  link::Link& link = rig.link;
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   rig.unit.Unplug();
-  EXPECT_NE(link.SendFrame(kReadBlock5, 6), 0);
+  EXPECT_NE(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link.CloseLink(false);
   const std::int64_t before = rig.ElapsedMs();
-  EXPECT_EQ(link.OpenLink("USB", true), -100);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kNoKyrDevice);
   EXPECT_EQ(rig.ElapsedMs(), before);  // no device: no waiting
   link.CloseLink(false);
   rig.unit.Replug();
-  EXPECT_EQ(link.OpenLink("USB", true), 0);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
 }
 
 TEST(UsbHead, MissingAndLateRepliesCostSimulatedTimeOnly) {
   Rig rig;
-  rig.unit.engine().Faults().Add(Fault(FaultKind::kMissingReply, 0x10, 5));
-  FaultRule late = Fault(FaultKind::kLateReply, 0x10, 6);
-  late.delay_ms = 300;
-  rig.unit.engine().Faults().Add(late);
-  Link link(rig.unit.Environment());
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  rig.AddFault(FaultKind::kMissingReply, 0x10, 5);
+  rig.AddFault(FaultKind::kLateReply, 0x10, 6, 1, 300);
+  link::Link& link = rig.link;
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   const auto real_start = std::chrono::steady_clock::now();
   link::ReplyWords words{};
 
   std::int64_t start = rig.ElapsedMs();
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
-  EXPECT_EQ(link.ReceiveReply(words), -2);  // nothing came within the 500 ms read
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
+  EXPECT_EQ(link.ReceiveReply(words), ReplyResult{ReplyFault::kShortHeader});  // nothing came within the 500 ms read
   EXPECT_GE(rig.ElapsedMs() - start, 500);
 
   const std::uint8_t read6[6] = {0x10, 0x00, 0x06, 0x00, 0x80, 0x00};
   start = rig.ElapsedMs();
-  ASSERT_EQ(link.SendFrame(read6, 6), 0);
-  EXPECT_EQ(link.ReceiveReply(words), 128);  // 300 ms late is still within the read
+  ASSERT_EQ(link.SendFrame(read6, 6), FrameResult::kSent);
+  EXPECT_EQ(link.ReceiveReply(words), WordsReply(128));  // 300 ms late is still within the read
   EXPECT_GE(rig.ElapsedMs() - start, 300);
   EXPECT_LT(rig.ElapsedMs() - start, 500);
   EXPECT_LT(std::chrono::steady_clock::now() - real_start, std::chrono::seconds(1));
 }
 
 TEST(UsbHead, DroppedLinkFailsTheReadAndTheUnitReturnsLater) {
-  UsbHeadOptions options;
-  options.replug_after_ms = 2000;
-  Rig rig(options);
-  rig.unit.engine().Faults().Add(Fault(FaultKind::kDroppedLink, 0x10, 5));
-  Link link(rig.unit.Environment());
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
+  Rig rig({.replug_after_ms = 2000});
+  rig.AddFault(FaultKind::kDroppedLink, 0x10, 5);
+  link::Link& link = rig.link;
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link::ReplyWords words{};
-  EXPECT_EQ(link.ReceiveReply(words), -4);
+  EXPECT_EQ(link.ReceiveReply(words), ReplyResult{ReplyFault::kReadFailed});
   EXPECT_FALSE(rig.unit.plugged());
   link.CloseLink(false);
-  EXPECT_EQ(link.OpenLink("USB", true), -100);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kNoKyrDevice);
   link.CloseLink(false);
   rig.time.Advance(2000 * 1000);
-  EXPECT_EQ(link.OpenLink("USB", true), 0);
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
-  EXPECT_EQ(link.ReceiveReply(words), 128);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
+  EXPECT_EQ(link.ReceiveReply(words), WordsReply(128));
 }
 
 TEST(UsbHead, ChannelTimeOutsDrainAndSingleHandle) {
@@ -149,9 +136,7 @@ TEST(UsbHead, ChannelTimeOutsDrainAndSingleHandle) {
   EXPECT_EQ(n, 2u);  // a short count after the time-out, not a failure
 
   // Drain throws away a late answer that arrives within the quiet window.
-  FaultRule late = Fault(FaultKind::kLateReply, kHandshakeCommand, kAny);
-  late.delay_ms = 30;
-  rig.unit.engine().Faults().Add(late);
+  rig.AddFault(FaultKind::kLateReply, kHandshakeCommand, kAny, 1, 30);
   ASSERT_TRUE(channel->Write(handshake, 2, n));
   EXPECT_EQ(channel->Drain(50, 2000), 2u);
 

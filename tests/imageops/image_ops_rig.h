@@ -1,9 +1,8 @@
 #pragma once
-// The image commands against an in-process simulated head on simulated time, with a host
-// that answers from a script and records, and a record of every frame the tool sent.
+// The image commands on the shared head rig, with a host that answers from a script and
+// records.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,58 +10,21 @@
 #include <string>
 #include <vector>
 
-#include "common/temp_folder.h"
+#include "common/head_rig.h"
+#include "common/pattern_memory.h"
 #include "common/tool_host.h"
-#include "headsim/usb_head.h"
 #include "images/ops/image_ops.h"
-#include "link/link.h"
 #include "tool/tool_host.h"
 
 namespace kyr::images::testing {
 
 using test_common::Bytes;
+using test_common::FileBytesOf;
+using test_common::PatternFile;
+using test_common::PatternRaw;
 using test_common::ReadBytes;
 using test_common::TempFolder;
 using test_common::WriteBytes;
-
-// Every write the tool makes (one frame each), passed on to the simulated device.
-class RecordingChannel : public link::ByteChannel {
- public:
-  RecordingChannel(std::unique_ptr<link::ByteChannel> inner, std::vector<Bytes>& frames)
-      : inner_(std::move(inner)), frames_(frames) {}
-  bool Write(const std::uint8_t* data, std::size_t count, std::size_t& written) override {
-    frames_.emplace_back(data, data + count);
-    return inner_->Write(data, count, written);
-  }
-  bool Read(std::uint8_t* data, std::size_t count, std::size_t& got) override {
-    return inner_->Read(data, count, got);
-  }
-  std::size_t Drain(std::uint32_t quiet_ms, std::uint32_t limit_ms) override {
-    return inner_->Drain(quiet_ms, limit_ms);
-  }
-  void Close() override { inner_->Close(); }
-
- private:
-  std::unique_ptr<link::ByteChannel> inner_;
-  std::vector<Bytes>& frames_;
-};
-
-class RecordingBus : public link::UsbBus {
- public:
-  RecordingBus(link::UsbBus& inner, std::vector<Bytes>& frames) : inner_(inner), frames_(frames) {}
-  bool ListDevices(std::vector<link::UsbDeviceInfo>& devices) override {
-    return inner_.ListDevices(devices);
-  }
-  std::unique_ptr<link::ByteChannel> Open(int index) override {
-    auto channel = inner_.Open(index);
-    if (!channel) return nullptr;
-    return std::make_unique<RecordingChannel>(std::move(channel), frames_);
-  }
-
- private:
-  link::UsbBus& inner_;
-  std::vector<Bytes>& frames_;
-};
 
 // Answers from a script and records what the operation showed and asked.
 class ScriptedHost : public test_common::RecordingToolHost {
@@ -126,64 +88,12 @@ class ScriptedHost : public test_common::RecordingToolHost {
   std::vector<tool::FileFilter> open_filters;
 };
 
-// The .kimg bytes of a picture the simulated head holds.
-inline Bytes FileBytesOf(const headsim::RawImage& image) {
-  Bytes bytes;
-  bytes.reserve(2 * image.size());
-  for (std::uint16_t word : image) {
-    bytes.push_back(static_cast<std::uint8_t>(word & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(word >> 8));
-  }
-  return bytes;
-}
-
-// An image file whose word n is `seed` + n.
-inline Bytes PatternFile(std::uint16_t seed) {
-  Bytes bytes;
-  for (std::uint32_t n = 0; n < 65536; ++n) {
-    const auto word = static_cast<std::uint16_t>(seed + n);
-    bytes.push_back(static_cast<std::uint8_t>(word & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(word >> 8));
-  }
-  return bytes;
-}
-
-struct Rig {
-  explicit Rig(int heads = 1)
-      : unit(Options(heads), time), bus(unit.Bus(), frames), environment(Environment()) {}
-  static headsim::UsbHeadOptions Options(int heads) {
-    headsim::UsbHeadOptions options;
-    options.engine.heads = heads;
-    return options;
-  }
-
-  link::LinkEnvironment Environment() {
-    link::LinkEnvironment recorded = unit.Environment();
-    recorded.usb_bus = &bus;
-    return recorded;
-  }
-
+struct Rig : test_common::HeadRig {
+  explicit Rig(int heads = 1) : HeadRig({.heads = heads}) {}
   ImageOpsContext Context(int type, int head = 0) {
     return ImageOpsContext{host, link, *state, "USB", head, type};
   }
-  headsim::HeadMemory& Head(int h = 0) { return unit.engine().Head(h); }
-  headsim::FaultPlan& Faults() { return unit.engine().Faults(); }
 
-  // Frames the tool sent whose first byte is `code`.
-  std::vector<Bytes> FramesStarting(std::uint8_t code) const {
-    std::vector<Bytes> found;
-    for (const Bytes& frame : frames) {
-      if (!frame.empty() && frame[0] == code && frame.size() == 7) found.push_back(frame);
-    }
-    return found;
-  }
-
-  headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kManual};
-  headsim::SimulatedUsbHead unit;
-  std::vector<Bytes> frames;
-  RecordingBus bus;
-  link::LinkEnvironment environment;
-  link::Link link{environment};
   ScriptedHost host;
   std::unique_ptr<ImageState> state = std::make_unique<ImageState>();
 };

@@ -2,7 +2,6 @@
 // fall-back after a failed reply, abort and failures.
 #include <gtest/gtest.h>
 
-#include "common/fault_rule.h"
 #include "image_ops_rig.h"
 
 namespace kyr::images::testing {
@@ -37,7 +36,7 @@ TEST(ReadImagesPresence, EachTypeOffersTheImagesTheHeadHolds) {
     ASSERT_EQ(reads.size(), 32u);
     EXPECT_EQ(reads[7], (Bytes{0x10, 0x8A, 0x0A, 0x00, 0x01, 0x00, 0x5A}));
     EXPECT_TRUE(rig.FramesStarting(0xFB).empty());
-    EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
+    EXPECT_EQ(rig.engine().Stats().closes, 1);
     EXPECT_TRUE(rig.host.calls == std::vector<std::string>{"selection dialog"});
   }
   {
@@ -75,11 +74,10 @@ TEST(ReadImagesPresence, EachTypeOffersTheImagesTheHeadHolds) {
   {
     // NG: ring position 0, two pictures: "No.0" is record 62, "No.1" record 61. Target head
     // "3" still reads from the first head without asking for it.
-    TempFolder folder;
     Rig rig;
     rig.Head().SetNgImages(0, 2);
     rig.host.selection = 2;
-    rig.host.save_name = folder.File("ng.kimg");
+    rig.host.save_name = rig.File("ng.kimg");
     auto ctx = rig.Context(kNg, 2);
     ASSERT_EQ(ReadImages(ctx), Outcome::kDone);
     EXPECT_EQ(rig.host.offered_masks.at(0), 3u);
@@ -89,10 +87,10 @@ TEST(ReadImagesPresence, EachTypeOffersTheImagesTheHeadHolds) {
     EXPECT_EQ(rig.FramesStarting(0xF9).back(), (Bytes{0xF9, 252, 0, 0, 18, 0, 0xF8}));
     // "No.1" is read from unit 4 without head bits and named after record 61.
     EXPECT_EQ(rig.FramesStarting(0xF8).at(0), (Bytes{0xF8, 0, 0, 4, 0x80, 31, 0x64}));
-    const auto names = folder.Names();
+    const auto names = rig.temp.Names();
     ASSERT_EQ(names.size(), 1u);
     EXPECT_TRUE(names[0].ends_with("_1_62.kimg")) << names[0];
-    EXPECT_EQ(ReadBytes(folder.File(names[0])), FileBytesOf(rig.Head().Image(ImageKind::kNg, 61)));
+    EXPECT_EQ(ReadBytes(rig.File(names[0])), FileBytesOf(rig.Head().Image(ImageKind::kNg, 61)));
   }
 }
 
@@ -101,39 +99,39 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
     // Four wrong replies to one bank word are retried; the fifth in a row gives up.
     Rig rig;
     RegisterBanks(rig.Head(), 1u << 2);
-    rig.Faults().Add(Fault(FaultKind::kBadChecksum, 0x10, (384 * 2 + 10) / 2, 4));
+    rig.AddFault(FaultKind::kBadChecksum, 0x10, (384 * 2 + 10) / 2, 4);
     rig.host.cancel_selection = true;
     auto ctx = rig.Context(kBank);
     static_cast<void>(ReadImages(ctx));
     EXPECT_EQ(rig.host.offered_masks.at(0), 1u << 2);
     EXPECT_TRUE(rig.host.MessageIds().empty());
 
-    rig.Faults().Add(Fault(FaultKind::kShortReply, 0x10, (384 * 2 + 10) / 2, 5));
+    rig.AddFault(FaultKind::kShortReply, 0x10, (384 * 2 + 10) / 2, 5);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
-    EXPECT_EQ(rig.host.offered_masks.size(), 1u);    // no dialog after a failure
-    EXPECT_EQ(rig.unit.engine().Stats().closes, 1);  // failed: no closing frame
+    EXPECT_EQ(rig.host.offered_masks.size(), 1u);  // no dialog after a failure
+    EXPECT_EQ(rig.engine().Stats().closes, 1);     // failed: no closing frame
   }
   {
     // A wrong reply to a later shoot step starts again at the status; wrong replies are
     // counted over the whole sequence, so a step that always fails ends in an error.
     Rig rig;
     rig.Head().shoot_status = {1, 0, 0, 1};
-    rig.Faults().Add(Fault(FaultKind::kNak, 0x10, (384 + 20) / 2, 1));
+    rig.AddFault(FaultKind::kNak, 0x10, (384 + 20) / 2, 1);
     rig.host.cancel_selection = true;
     auto ctx = rig.Context(kShoot);
     static_cast<void>(ReadImages(ctx));
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 2u);
     EXPECT_TRUE(rig.host.MessageIds().empty());
-    rig.Faults().Add(Fault(FaultKind::kNak, 0x10, (384 + 20) / 2, -1));
+    rig.AddFault(FaultKind::kNak, 0x10, (384 + 20) / 2, -1);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
   }
   {
     // One wrong NG piece is not retried.
     Rig rig;
-    rig.Faults().Add(Fault(FaultKind::kBadChecksum, 0xF9, 3));
+    rig.AddFault(FaultKind::kBadChecksum, 0xF9, 3);
     auto ctx = rig.Context(kNg);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
@@ -157,24 +155,23 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
 }
 
 TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
-  TempFolder folder;
   Rig rig(2);
   RegisterBanks(rig.Head(1), 0);
   rig.host.selection = (1ULL << 1) | (1ULL << 4);
-  rig.host.save_name = folder.File("bank");  // ".kimg" is appended
-  WriteBytes(folder.File("bank.01.kimg"), Bytes(10, 0));
-  WriteBytes(folder.File("bank.04.kimg"), Bytes(10, 0));
+  rig.host.save_name = rig.File("bank");  // ".kimg" is appended
+  WriteBytes(rig.File("bank.01.kimg"), Bytes(10, 0));
+  WriteBytes(rig.File("bank.04.kimg"), Bytes(10, 0));
   rig.host.answers = {tool::Answer::Yes};
   auto ctx = rig.Context(kBank, 1);
   ASSERT_EQ(ReadImages(ctx), Outcome::kDone);
 
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{143, 153}));
   EXPECT_EQ(rig.host.messages[1].caption, "Finish");
-  EXPECT_EQ(ReadBytes(folder.File("bank.01.kimg")),
+  EXPECT_EQ(ReadBytes(rig.File("bank.01.kimg")),
             FileBytesOf(rig.Head(1).Image(ImageKind::kBank, 1)));
-  EXPECT_EQ(ReadBytes(folder.File("bank.04.kimg")),
+  EXPECT_EQ(ReadBytes(rig.File("bank.04.kimg")),
             FileBytesOf(rig.Head(1).Image(ImageKind::kBank, 4)));
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"bank.01.kimg", "bank.04.kimg"}));
+  EXPECT_EQ(rig.temp.Names(), (std::vector<std::string>{"bank.01.kimg", "bank.04.kimg"}));
   // 16 requests of 32 blocks per image, to head 2 (code 0x19); image 4 at unit 24.
   const auto requests = rig.FramesStarting(0x19);
   ASSERT_EQ(requests.size(), 32u);
@@ -188,7 +185,7 @@ TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
   // The canvas shows the last image read.
   RawImage last;
   Canvas expected;
-  LoadImageFile(folder.File("bank.04.kimg"), last, expected);
+  LoadImageFile(rig.File("bank.04.kimg"), last, expected);
   EXPECT_TRUE(rig.state->canvas.bytes == expected.bytes);
 
   // Declining the question reads nothing; unchecking every box reads nothing either but
@@ -206,16 +203,14 @@ TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
 }
 
 TEST(ReadImagesTransfer, FailedReplyFallsBackToOneBlockPerRequest) {
-  TempFolder folder;
   Rig rig;
   rig.host.selection = 1;
-  rig.host.save_name = folder.File("m.kimg");
+  rig.host.save_name = rig.File("m.kimg");
   // Block 40 of memory image 0 comes back garbled, in the middle of the second request.
-  rig.Faults().Add(Fault(FaultKind::kShortReply, 0x18, 40));
+  rig.AddFault(FaultKind::kShortReply, 0x18, 40);
   auto ctx = rig.Context(kMemory);
   ASSERT_EQ(ReadImages(ctx), Outcome::kDone);
-  EXPECT_EQ(ReadBytes(folder.File("m.00.kimg")),
-            FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0)));
+  EXPECT_EQ(ReadBytes(rig.File("m.00.kimg")), FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0)));
   const auto requests = rig.FramesStarting(0x18);
   // Two requests of 32, then blocks 32 to 511 one by one.
   ASSERT_EQ(requests.size(), 2u + 480u);
@@ -227,46 +222,43 @@ TEST(ReadImagesTransfer, FailedReplyFallsBackToOneBlockPerRequest) {
 
 TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
   {
-    TempFolder folder;
     Rig rig;
     rig.Head().shoot_status = {0, 0, 0, 1};
     rig.Head().settings[10] = 5;  // six taken pictures
-    rig.host.save_name = folder.File("s.kimg");
+    rig.host.save_name = rig.File("s.kimg");
     rig.host.abort_after_blocks = 512 + 100;
     auto ctx = rig.Context(kShoot);
     EXPECT_EQ(ReadImages(ctx), Outcome::kAborted);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{720});
     EXPECT_EQ(rig.host.messages[0].text, "aborted");
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"s.00.kimg"});
-    EXPECT_EQ(ReadBytes(folder.File("s.00.kimg")),
+    EXPECT_EQ(rig.temp.Names(), std::vector<std::string>{"s.00.kimg"});
+    EXPECT_EQ(ReadBytes(rig.File("s.00.kimg")),
               FileBytesOf(rig.Head().Image(ImageKind::kShoot, 0)));
     // Taken images come one block per request, word-addressed: block 1 of image 1.
     EXPECT_EQ(rig.FramesStarting(0x20).at(513), (Bytes{0x20, 0x80, 0x00, 2, 0x80, 0, 0xDD}));
     EXPECT_EQ(rig.host.calls.back(), "commands on");
-    EXPECT_EQ(rig.unit.engine().Stats().closes, 2);  // an abort is no failure
+    EXPECT_EQ(rig.engine().Stats().closes, 2);  // an abort is no failure
   }
   {
     // Image 1 stops answering half-way: five wrong replies in a row end the command.
-    TempFolder folder;
     Rig rig;
     RegisterBanks(rig.Head(), 0b11);
-    rig.host.save_name = folder.File("b.kimg");
+    rig.host.save_name = rig.File("b.kimg");
     headsim::FaultRule rule = Fault(FaultKind::kMissingReply, 0x18, 300, -1);
     rule.skip = 1;  // image 0 goes through
     rig.Faults().Add(rule);
     auto ctx = rig.Context(kBank);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"b.00.kimg"});
-    EXPECT_EQ(rig.unit.engine().Stats().closes, 2);  // the transfer closes even after a failure
+    EXPECT_EQ(rig.temp.Names(), std::vector<std::string>{"b.00.kimg"});
+    EXPECT_EQ(rig.engine().Stats().closes, 2);  // the transfer closes even after a failure
   }
   {
     // A folder that cannot take the file: 142, no completion.
-    TempFolder folder;
     Rig rig;
     RegisterBanks(rig.Head(), 1);
-    rig.host.save_name = folder.File("missing/b.kimg");
+    rig.host.save_name = rig.File("missing/b.kimg");
     auto ctx = rig.Context(kBank);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{142});

@@ -32,13 +32,6 @@ Bytes Bitmap(int width, int height, std::uint8_t blue, std::uint8_t green, std::
   return bytes;
 }
 
-// The raw image of a file of PatternFile(seed), as the head should hold it.
-headsim::RawImage PatternImage(std::uint16_t seed) {
-  headsim::RawImage image{};
-  for (std::uint32_t n = 0; n < 65536; ++n) image[n] = static_cast<std::uint16_t>(seed + n);
-  return image;
-}
-
 TEST(WriteImagesChoice, NamesNumbersAndTypesDecideBeforeTheLinkOpens) {
   TempFolder folder;
   WriteBytes(folder.File("bank.03.kimg"), PatternFile(3));
@@ -102,12 +95,11 @@ TEST(WriteImagesChoice, NamesNumbersAndTypesDecideBeforeTheLinkOpens) {
 }
 
 TEST(WriteImagesTransfer, SeveralFilesGoToTheNumbersInTheirNames) {
-  TempFolder folder;
-  WriteBytes(folder.File("bank.03.kimg"), PatternFile(3));
-  WriteBytes(folder.File("bank.09.kimg"), PatternFile(9));
   Rig rig(2);
+  WriteBytes(rig.File("bank.03.kimg"), PatternFile(3));
+  WriteBytes(rig.File("bank.09.kimg"), PatternFile(9));
   rig.Head(1).poll_busy_answers = {15, 15, 15};
-  rig.host.open_files = {folder.File("bank.03.kimg"), folder.File("bank.09.kimg")};
+  rig.host.open_files = {rig.File("bank.03.kimg"), rig.File("bank.09.kimg")};
   rig.host.answers = {tool::Answer::Yes};
   auto ctx = rig.Context(kBank, 1);
   ASSERT_EQ(WriteImages(ctx), Outcome::kDone);
@@ -115,8 +107,8 @@ TEST(WriteImagesTransfer, SeveralFilesGoToTheNumbersInTheirNames) {
   EXPECT_EQ(rig.host.messages[1].text, "Complet to write the image.");
   EXPECT_EQ(rig.host.messages[1].caption, "Finish");
   EXPECT_TRUE(rig.host.offered_numbers.empty());
-  EXPECT_TRUE(rig.Head(1).Image(ImageKind::kBank, 3) == PatternImage(3));
-  EXPECT_TRUE(rig.Head(1).Image(ImageKind::kBank, 9) == PatternImage(9));
+  EXPECT_TRUE(rig.Head(1).Image(ImageKind::kBank, 3) == PatternRaw(3));
+  EXPECT_TRUE(rig.Head(1).Image(ImageKind::kBank, 9) == PatternRaw(9));
   EXPECT_FALSE(rig.Head(0).IsImageStored(ImageKind::kBank, 3));
   // The head is asked for even when it is not the first; 512 blocks per image; each image
   // polled four times (15 three times, then idle).
@@ -128,15 +120,14 @@ TEST(WriteImagesTransfer, SeveralFilesGoToTheNumbersInTheirNames) {
   EXPECT_EQ(rig.host.shown_numbers, (std::vector<int>{3, 3, 9}));
   EXPECT_EQ(rig.host.calls, (std::vector<std::string>{"open dialog", "abort on", "commands off",
                                                       "abort off", "commands on"}));
-  EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
+  EXPECT_EQ(rig.engine().Stats().closes, 1);
 }
 
 TEST(WriteImagesTransfer, BitmapToMemoryImageAndItsFirstBlock) {
-  TempFolder folder;
-  WriteBytes(folder.File("white.bmp"), Bitmap(512, 256, 255, 255, 255));
-  WriteBytes(folder.File("vga.bmp"), Bitmap(640, 480, 1, 2, 3));
   Rig rig;
-  rig.host.open_files = {folder.File("white.bmp")};
+  WriteBytes(rig.File("white.bmp"), Bitmap(512, 256, 255, 255, 255));
+  WriteBytes(rig.File("vga.bmp"), Bitmap(640, 480, 1, 2, 3));
+  rig.host.open_files = {rig.File("white.bmp")};
   rig.host.number_choice = 2;
   rig.host.answers = {tool::Answer::Yes, tool::Answer::Yes};
   auto ctx = rig.Context(kMemory);
@@ -152,7 +143,7 @@ TEST(WriteImagesTransfer, BitmapToMemoryImageAndItsFirstBlock) {
   // A 640 x 480 bitmap is refused after the confirmation, before any block.
   rig.frames.clear();
   rig.host.messages.clear();
-  rig.host.open_files = {folder.File("vga.bmp")};
+  rig.host.open_files = {rig.File("vga.bmp")};
   EXPECT_EQ(WriteImages(ctx), Outcome::kRefused);
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{164, 163}));
   EXPECT_TRUE(rig.FramesStarting(0x1C).empty());
@@ -162,51 +153,40 @@ TEST(WriteImagesTransfer, BitmapToMemoryImageAndItsFirstBlock) {
 TEST(WriteImagesTransfer, AcknowledgesAndPollsAreRetriedThenGiveUp) {
   TempFolder folder;
   WriteBytes(folder.File("m.04.kimg"), PatternFile(4));
-  headsim::FaultRule nak;
-  nak.kind = FaultKind::kNak;
-  nak.command = 0x1C;
-  nak.block = 100;
-  nak.times = 4;
   {
     // Four refusals of block 100 are sent again; the image arrives whole.
     Rig rig;
-    rig.Faults().Add(nak);
+    rig.AddFault(FaultKind::kNak, 0x1C, 100, 4);
     rig.host.open_files = {folder.File("m.04.kimg")};
     rig.host.answers = {tool::Answer::Yes};
     auto ctx = rig.Context(kMemory);
     ASSERT_EQ(WriteImages(ctx), Outcome::kDone);
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u + 4u);
-    EXPECT_TRUE(rig.Head().Image(ImageKind::kMemory, 4) == PatternImage(4));
+    EXPECT_TRUE(rig.Head().Image(ImageKind::kMemory, 4) == PatternRaw(4));
   }
   {
     // The fifth in a row: 147, no completion; the head is still told the transfer ended.
     Rig rig;
-    nak.times = 5;
-    rig.Faults().Add(nak);
+    rig.AddFault(FaultKind::kNak, 0x1C, 100, 5);
     rig.host.open_files = {folder.File("m.04.kimg")};
     rig.host.answers = {tool::Answer::Yes};
     auto ctx = rig.Context(kMemory);
     EXPECT_EQ(WriteImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 147}));
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 100u + 5u);
-    EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
+    EXPECT_EQ(rig.engine().Stats().closes, 1);
     EXPECT_EQ(rig.host.calls.back(), "commands on");
   }
   {
     // Twenty bad poll replies in a row are asked again; the twenty-first gives up.
     Rig rig;
-    headsim::FaultRule poll;
-    poll.kind = FaultKind::kBadChecksum;
-    poll.command = 0x28;
-    poll.times = 20;
-    rig.Faults().Add(poll);
+    rig.AddFault(FaultKind::kBadChecksum, 0x28, headsim::kAny, 20);
     rig.host.open_files = {folder.File("m.04.kimg")};
     rig.host.answers = {tool::Answer::Yes, tool::Answer::Yes};
     auto ctx = rig.Context(kMemory);
     ASSERT_EQ(WriteImages(ctx), Outcome::kDone);
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 20u + 1u);  // the busy answers went by garbled
-    poll.times = 21;
-    rig.Faults().Add(poll);
+    rig.AddFault(FaultKind::kBadChecksum, 0x28, headsim::kAny, 21);
     EXPECT_EQ(WriteImages(ctx), Outcome::kFailed);
     EXPECT_EQ(rig.host.MessageIds().back(), 147);
   }
@@ -230,7 +210,7 @@ TEST(WriteImagesTransfer, AHeadStuckBusyGivesUpAfterAMinuteAndAbortStopsTheWait)
     EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 147}));
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 60u);
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u);
-    EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
+    EXPECT_EQ(rig.engine().Stats().closes, 1);
     EXPECT_EQ(rig.host.calls.back(), "commands on");
   }
   {
@@ -247,7 +227,7 @@ TEST(WriteImagesTransfer, AHeadStuckBusyGivesUpAfterAMinuteAndAbortStopsTheWait)
     EXPECT_EQ(rig.host.messages[1].caption, "Error");
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 3u);
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u);
-    EXPECT_EQ(rig.unit.engine().Stats().closes, 1);
+    EXPECT_EQ(rig.engine().Stats().closes, 1);
     EXPECT_EQ(rig.host.calls.back(), "commands on");
   }
 }

@@ -16,48 +16,18 @@
 #include "common/temp_folder.h"
 #include "link/link.h"
 #include "link/posix/serial_port.h"
+#include "link/pty.h"
 
 namespace kyr::link {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::Pty;
 using SteadyClock = std::chrono::steady_clock;
+using enum LinkResult;
 
 // Short time-outs keep the real waits of these tests small; the rule is the same.
 constexpr SerialTimeouts kFast = {20, 100, 0, 30};
-
-// The far end of a pseudo-terminal, standing in for a head on a serial cable.
-class Pty {
- public:
-  Pty() {
-    master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return;
-    path = ::ptsname(master);
-    // Keep the terminal alive between opens by the link, as a serving program does.
-    keeper = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-  }
-  ~Pty() {
-    if (keeper >= 0) ::close(keeper);
-    if (master >= 0) ::close(master);
-  }
-  void Send(const Bytes& bytes) const {
-    ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  Bytes Receive(std::size_t count, int timeout_ms = 500) const {
-    Bytes got;
-    pollfd entry{master, POLLIN, 0};
-    while (got.size() < count && ::poll(&entry, 1, timeout_ms) == 1) {
-      std::uint8_t buffer[256];
-      const ssize_t n = ::read(master, buffer, sizeof buffer);
-      if (n <= 0) break;
-      got.insert(got.end(), buffer, buffer + n);
-    }
-    return got;
-  }
-  int master = -1;
-  int keeper = -1;
-  std::string path;
-};
 
 long ElapsedMs(SteadyClock::time_point start) {
   return static_cast<long>(
@@ -131,7 +101,7 @@ TEST(SerialPort, WriteGivesUpWhenTheLineDoesNotTakeBytes) {
   EXPECT_LT(ElapsedMs(start), 1000);
 }
 
-TEST(SerialPort, ExclusiveOpenRefusalsAndHangUp) {
+TEST(SerialPort, ExclusiveOpenAndRefusals) {
   Pty pty;
   {
     auto port = OpenSerialPort(pty.path, kFast);
@@ -163,15 +133,7 @@ TEST(SerialPort, ExclusiveOpenRefusalsAndHangUp) {
   std::size_t n = 9;
   EXPECT_TRUE(fresh->Read(&byte, 1, n));
   EXPECT_EQ(n, 0u);
-
-  // The far end going away is a failure, not a time-out.
-  ::close(pty.keeper);
-  pty.keeper = -1;
-  ::close(pty.master);
-  pty.master = -1;
-  EXPECT_FALSE(fresh->Read(&byte, 1, n));
-  fresh->Close();
-  EXPECT_FALSE(fresh->Write(&byte, 1, n));
+  // A far end that hangs up and a closed port: byte_channel_test.cpp, for every channel.
 }
 
 TEST(SerialPort, DrainEndsWhenTheLineIsQuiet) {

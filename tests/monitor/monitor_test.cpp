@@ -7,15 +7,14 @@
 #include <memory>
 #include <vector>
 
+#include "common/head_rig.h"
 #include "common/tool_host.h"
-#include "headsim/usb_head.h"
 #include "strings/strings.h"
 
 namespace kyr::monitor {
 namespace {
 
 using headsim::FaultKind;
-using headsim::FaultRule;
 
 class RecordingHost : public test_common::RecordingToolHost {
  public:
@@ -43,13 +42,8 @@ class RecordingWindow : public MonitorWindow {
   void PaintCanvas() override { ++paints; }
 };
 
-struct Rig {
-  Rig() : unit(Options(), time), link(unit.Environment()) {}
-  static headsim::UsbHeadOptions Options() {
-    headsim::UsbHeadOptions options;
-    options.replug_after_ms = 250;
-    return options;
-  }
+struct Rig : test_common::HeadRig {
+  Rig() : HeadRig({.replug_after_ms = 250}) {}
   MonitorContext Context() { return {host, window, link, *state, *canvas}; }
   // Ticks as the window's timer would, while it stays armed.
   void Tick(int times = 1) {
@@ -60,9 +54,6 @@ struct Rig {
       MonitorTick(ctx);
     }
   }
-  headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kManual};
-  headsim::SimulatedUsbHead unit;
-  link::Link link;
   RecordingHost host;
   RecordingWindow window;
   std::unique_ptr<MonitorState> state = std::make_unique<MonitorState>();
@@ -119,10 +110,10 @@ TEST(Monitor, FramesMatchTheHeadScreenAndCarryKeysAndClicks) {
   ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kDone);
   EXPECT_TRUE(rig.window.running_shown);
   EXPECT_TRUE(rig.window.timer_armed);
-  EXPECT_EQ(rig.unit.engine().Stats().handshakes, 0);  // opened without the handshake
+  EXPECT_EQ(rig.engine().Stats().handshakes, 0);  // opened without the handshake
 
   rig.Tick();
-  const auto& screen = rig.unit.engine().MonitorScreen();
+  const auto& screen = rig.engine().MonitorScreen();
   int wrong = 0;
   for (int y = 0; y < images::kCanvasHeight; ++y) {
     for (int x = 0; x < images::kCanvasWidth; ++x) {
@@ -130,7 +121,7 @@ TEST(Monitor, FramesMatchTheHeadScreenAndCarryKeysAndClicks) {
     }
   }
   EXPECT_EQ(wrong, 0);
-  EXPECT_EQ(rig.unit.engine().Stats().monitor_requests, 8);
+  EXPECT_EQ(rig.engine().Stats().monitor_requests, 8);
   EXPECT_EQ(rig.window.paints, 1);
 
   // A key and a click made while part 2 is fetched go with part 3, once.
@@ -142,11 +133,11 @@ TEST(Monitor, FramesMatchTheHeadScreenAndCarryKeysAndClicks) {
     }
   };
   rig.Tick();
-  EXPECT_EQ(rig.unit.engine().MonitorState().last_key, 13);
-  EXPECT_EQ(rig.unit.engine().MonitorState().bank, 1);  // the up key stepped it once
+  EXPECT_EQ(rig.engine().MonitorState().last_key, 13);
+  EXPECT_EQ(rig.engine().MonitorState().bank, 1);  // the up key stepped it once
   EXPECT_EQ(rig.state->console_key, 0);
   EXPECT_EQ(rig.state->pointer_x, 0);
-  EXPECT_GE(rig.unit.engine().MonitorState().click_x, 0);
+  EXPECT_GE(rig.engine().MonitorState().click_x, 0);
   EXPECT_TRUE(rig.window.timer_armed);
   EXPECT_TRUE(rig.host.messages.empty());
 }
@@ -178,21 +169,17 @@ TEST(Monitor, DroppedLinkRestartsSilentlyAndStopEndsEvenWhileTheHeadIsAway) {
   MonitorContext ctx = rig.Context();
   ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kDone);
   rig.Tick();
-  FaultRule drop;
-  drop.kind = FaultKind::kDroppedLink;
-  drop.command = headsim::kMonitorCommand;
-  drop.block = 4;
-  rig.unit.engine().Faults().Add(drop);
+  rig.AddFault(FaultKind::kDroppedLink, headsim::kMonitorCommand, 4);
   rig.Tick();  // part 4 never comes: the link is closed, a restart is due
   EXPECT_TRUE(rig.state->reconnect_requested);
   EXPECT_FALSE(rig.link.IsOpen());
   EXPECT_TRUE(rig.window.timer_armed);
   rig.Tick();  // the head is still away: the restart fails quietly
   EXPECT_TRUE(rig.state->reconnect_requested);
-  const int frames_before = rig.unit.engine().Stats().monitor_requests;
+  const int frames_before = rig.engine().Stats().monitor_requests;
   rig.Tick(3);  // back after 250 ms: frames flow again on a new link
   EXPECT_FALSE(rig.state->reconnect_requested);
-  EXPECT_GT(rig.unit.engine().Stats().monitor_requests, frames_before);
+  EXPECT_GT(rig.engine().Stats().monitor_requests, frames_before);
   EXPECT_TRUE(rig.host.messages.empty());
   EXPECT_TRUE(rig.window.running_shown);
 
@@ -215,10 +202,10 @@ TEST(Monitor, StopClosesWithoutTheClosingFrameAndAComPortEndsARestartOnce) {
   ASSERT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kDone);
   rig.Tick();
   StopMonitor(*rig.state);
-  const int requests = rig.unit.engine().Stats().monitor_requests;
+  const int requests = rig.engine().Stats().monitor_requests;
   rig.Tick();
-  EXPECT_EQ(rig.unit.engine().Stats().monitor_requests, requests);  // no frame after Stop
-  EXPECT_EQ(rig.unit.engine().Stats().closes, 0);
+  EXPECT_EQ(rig.engine().Stats().monitor_requests, requests);  // no frame after Stop
+  EXPECT_EQ(rig.engine().Stats().closes, 0);
   EXPECT_FALSE(rig.window.timer_armed);
   EXPECT_FALSE(rig.window.running_shown);
 

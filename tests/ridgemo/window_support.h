@@ -8,15 +8,14 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/qt_input.h"
+#include "common/temp_folder.h"
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
 #include "strings/strings.h"
@@ -93,21 +92,7 @@ class ModalWatcher {
   std::deque<Action> actions_;
 };
 
-class TempFolder {
- public:
-  TempFolder() {
-    char pattern[] = "/tmp/ridgemo-window-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempFolder() {
-    std::error_code error;
-    std::filesystem::remove_all(path_, error);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using test_common::TempFolder;
 
 struct ApplicationFirst {
   ApplicationFirst() { EnsureApplication(); }

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "common/fault_rule.h"
 #include "images/canvas.h"
 #include "images/raw_image.h"
 #include "ridgemo/window_support.h"
@@ -391,11 +392,8 @@ TEST(RidgemoWindow, MonitorShowsFramesRestartsSilentlyAndStopRestoresTheButtons)
   EXPECT_NE(canvas.At(100, 100), (images::Pixel{}));
 
   // The link drops in the middle of a frame: no message, and frames come again.
-  headsim::FaultRule drop;
-  drop.kind = headsim::FaultKind::kDroppedLink;
-  drop.command = headsim::kMonitorCommand;
-  drop.block = 5;
-  rig.unit.engine().Faults().Add(drop);
+  rig.unit.engine().Faults().Add(
+      test_common::Fault(headsim::FaultKind::kDroppedLink, headsim::kMonitorCommand, 5));
   ASSERT_TRUE(QTest::qWaitFor([&] { return rig.unit.opens() >= 2; }, kWaitMs));
   const int after_restart = engine.Stats().monitor_requests;
   ASSERT_TRUE(QTest::qWaitFor([&] { return engine.Stats().monitor_requests >= after_restart + 16; },

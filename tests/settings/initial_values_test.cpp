@@ -25,7 +25,7 @@ bool IsCommentWord(int k) {
 }
 
 TEST(InitialValues, ResetsWriteTheDocumentedWordsAndNothingElse) {
-  const SettingsImage noise = testing::RandomImage(11);
+  const SettingsImage noise = testing::RandomSettings(11);
   SettingsImage image = noise;
   CommentTexts comments{};
   ResetBank(image, comments, 7);
@@ -52,7 +52,7 @@ TEST(InitialValues, ResetsWriteTheDocumentedWordsAndNothingElse) {
 }
 
 TEST(InitialValues, FreshImageIsAnUnregisteredVersion3File) {
-  SettingsImage image = testing::RandomImage(12);
+  SettingsImage image = testing::RandomSettings(12);
   CommentTexts comments{};
   InitializeSettings(image, comments);
   EXPECT_EQ(image[CommonWord(0)], 0x0301);

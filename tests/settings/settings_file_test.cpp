@@ -26,7 +26,7 @@ void SetField(std::string& text, int line, int j, const std::string& field) {
 }
 
 TEST(SettingsFileFormat, WritesFixedLayoutAndReadsItBack) {
-  const SettingsImage image = testing::RandomImage(7);
+  const SettingsImage image = testing::RandomSettings(7);
   const CommentTexts comments = BlankComments();
   const std::string text = FormatSettingsText(image, comments);
   ASSERT_EQ(text.size(), kFileBytes);
@@ -125,12 +125,12 @@ TEST(SettingsFileParse, FieldsFollowTheHexRules) {
 }
 
 TEST(SettingsFileParse, LinesFollowTheBufferRules) {
-  const SettingsImage original = testing::RandomImage(3);
+  const SettingsImage original = testing::RandomSettings(3);
   const std::string text = FormatSettingsText(original);
   SettingsImage image = original;
 
   // Fewer than 512 lines: result 3 and nothing of the image replaced.
-  SettingsImage untouched = testing::RandomImage(4);
+  SettingsImage untouched = testing::RandomSettings(4);
   image = untouched;
   EXPECT_EQ(ParseSettingsText(text.substr(0, 511 * 82), image), kReadShortFile);
   EXPECT_EQ(image, untouched);

@@ -17,7 +17,6 @@
 
 #include "imageops/image_ops_rig.h"
 #include "link/result_codes.h"
-#include "settings/test_support.h"
 #include "soak_support.h"
 
 namespace kyr::images {
@@ -57,11 +56,10 @@ Bytes RandomFile(std::mt19937& random) {
 }
 
 void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
-  settings::testing::TempFolder folder;
   Rig rig;
   rig.host.selection = 1;  // memory image 0
-  rig.host.save_name = folder.File("m.kimg");
-  const std::string path = folder.File("m.00.kimg");
+  rig.host.save_name = rig.File("m.kimg");
+  const std::string path = rig.File("m.00.kimg");
   Bytes old;
   if (random() % 2 == 0) {
     old = RandomFile(random);
@@ -92,7 +90,7 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
     }
   }
   std::size_t files = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(rig.temp.path())) {
     ++files;
   }
   EXPECT_EQ(files, result == Outcome::kDone || !old.empty() ? 1u : 0u) << "a temporary file left";
@@ -100,12 +98,11 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
 }
 
 void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
-  settings::testing::TempFolder folder;
   Rig rig;
   const Bytes before = FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0));
   const Bytes file = RandomFile(random);
-  WriteBytes(folder.File("w.kimg"), file);
-  rig.host.open_files = {folder.File("w.kimg")};
+  WriteBytes(rig.File("w.kimg"), file);
+  rig.host.open_files = {rig.File("w.kimg")};
   rig.host.number_choice = 0;
   rig.host.answers = {tool::Answer::Yes};
   PlanFaults(rig, random, kWriteCommand);
@@ -135,7 +132,7 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
     EXPECT_EQ(result, Outcome::kFailed);
     soak::ExpectOneFailureMessage(ids, counts);
   }
-  EXPECT_TRUE(ReadBytes(folder.File("w.kimg")) == file);
+  EXPECT_TRUE(ReadBytes(rig.File("w.kimg")) == file);
   Tally(rig, counts);
 }
 

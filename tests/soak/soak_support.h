@@ -15,6 +15,7 @@
 #include <span>
 #include <vector>
 
+#include "common/fault_rule.h"
 #include "headsim/faults.h"
 #include "link/result_codes.h"
 #include "tool/messages.h"
@@ -58,12 +59,9 @@ inline void PlanFaults(headsim::FaultPlan& plan, std::mt19937& random, std::span
   const int rate = rates[random() % rates.size()];
   plan.SetRandom(static_cast<std::uint32_t>(random()), rate, kinds);
   const auto at_random_block = [&](FaultKind kind) {
-    headsim::FaultRule rule;
-    rule.kind = kind;
-    rule.command = command;
-    rule.block = static_cast<int>(random() % static_cast<unsigned>(blocks));
-    rule.delay_ms = static_cast<std::int64_t>(100 + random() % 1900);
-    plan.Add(rule);
+    const auto block = static_cast<int>(random() % static_cast<unsigned>(blocks));
+    const auto delay_ms = static_cast<std::int64_t>(100 + random() % 1900);
+    plan.Add(test_common::Fault(kind, command, block, 1, delay_ms));
   };
   if (random() % 3 == 0) at_random_block(FaultKind::kLateReply);
   if (random() % 4 == 0) at_random_block(FaultKind::kDroppedLink);
@@ -73,10 +71,11 @@ inline void PlanFaults(headsim::FaultPlan& plan, std::mt19937& random, std::span
 inline std::set<int> FailureMessages() {
   std::set<int> ids = {tool::kMsgWriteUsbFailed, tool::kMsgWritePartial,
                        tool::kMsgCommunicationError};
-  for (int code : {link::kNotListed, link::kOpenFailed, link::kWritePartial, link::kWriteFailed,
-                   link::kHandshakeBadReply, link::kHandshakeShort, link::kHandshakeReadFailed,
-                   link::kNoKyrDevice}) {
-    ids.insert(link::LinkMessageId(code));
+  using enum link::LinkResult;
+  for (link::LinkResult result :
+       {kNotListed, kOpenFailed, kWritePartial, kWriteFailed, kHandshakeBadReply, kHandshakeShort,
+        kHandshakeReadFailed, kNoKyrDevice}) {
+    ids.insert(link::LinkMessageId(result));
   }
   return ids;
 }

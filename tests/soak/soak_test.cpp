@@ -36,11 +36,6 @@ constexpr int kWriteBlockWords = 64;
 constexpr std::int64_t kMaxSimulatedMicros = 10LL * 60 * 1000 * 1000;  // ten minutes
 constexpr double kMaxRealSeconds = 5.0;
 
-void FillHead(Rig& rig, unsigned seed) {
-  const auto image = testing::PatternImage(seed, 0x0301);
-  std::copy(image.begin(), image.end(), rig.Memory().begin());
-}
-
 // "" when equal, else where the texts first differ (whole settings texts are too long to print).
 std::string Difference(const std::string& actual, const std::string& expected) {
   if (actual == expected) return "";
@@ -70,21 +65,21 @@ std::vector<int> MessagesAfterQuestion(const Rig& rig) {
 // Random faults for one transfer of `blocks` blocks of `command`.
 void PlanFaults(Rig& rig, std::mt19937& random, std::uint8_t command, int blocks) {
   static const int kRates[] = {0, 5, 20, 60, 150, 400};
-  soak::PlanFaults(rig.engine().Faults(), random, kRates, command, blocks);
+  soak::PlanFaults(rig.Faults(), random, kRates, command, blocks);
 }
 
 void Tally(Rig& rig, soak::Counts& counts) {
-  soak::Tally(rig.engine().Faults(), rig.time.NowMicros(), kMaxSimulatedMicros, counts);
+  soak::Tally(rig.Faults(), rig.time.NowMicros(), kMaxSimulatedMicros, counts);
 }
 
 void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   Rig rig;
-  FillHead(rig, static_cast<unsigned>(random()));
+  rig.Head().settings = testing::PatternSettings(static_cast<unsigned>(random()));
   const std::string path = rig.File("read.kdta");
   std::string old_text;
   if (random() % 2 == 0) {
     old_text = settings::FormatSettingsText(
-        testing::PatternImage(static_cast<unsigned>(random()), 0x0301));
+        testing::PatternSettings(static_cast<unsigned>(random()), 0x0301));
     WriteAll(path, old_text);
     rig.host.answers = {tool::Answer::Yes};
   }
@@ -95,7 +90,7 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   if (result == Outcome::kDone) {
     ++counts.reads_done;
     ASSERT_EQ(MessagesAfterQuestion(rig), std::vector<int>{kMsgReadComplete});
-    EXPECT_EQ(Difference(ReadAll(path), settings::FormatSettingsText(rig.Image())), "");
+    EXPECT_EQ(Difference(ReadAll(path), settings::FormatSettingsText(rig.Settings())), "");
   } else {
     ++counts.reads_failed;
     EXPECT_EQ(result, Outcome::kFailed);
@@ -109,15 +104,15 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   const std::vector<std::string> expected = result == Outcome::kDone || !old_text.empty()
                                                 ? std::vector<std::string>{"read.kdta"}
                                                 : std::vector<std::string>{};
-  EXPECT_EQ(FilesIn(rig.folder), expected);
+  EXPECT_EQ(FilesIn(rig.temp.path()), expected);
   Tally(rig, counts);
 }
 
 void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
   Rig rig;
-  FillHead(rig, static_cast<unsigned>(random()));
-  const settings::SettingsImage before = rig.Image();
-  const auto file = testing::PatternImage(static_cast<unsigned>(random()), 0x0301);
+  rig.Head().settings = testing::PatternSettings(static_cast<unsigned>(random()));
+  const settings::SettingsImage before = rig.Settings();
+  const auto file = testing::PatternSettings(static_cast<unsigned>(random()), 0x0301);
   const std::string path = rig.File("write.kdta");
   const std::string text = settings::FormatSettingsText(file);
   WriteAll(path, text);
@@ -133,8 +128,8 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
     bool is_file = true;
     bool is_before = true;
     for (std::size_t k = 0; k < kWriteBlockWords; ++k) {
-      is_file = is_file && word(rig.Memory(), k) == word(file, k);
-      is_before = is_before && word(rig.Memory(), k) == word(before, k);
+      is_file = is_file && word(rig.Head().settings, k) == word(file, k);
+      is_before = is_before && word(rig.Head().settings, k) == word(before, k);
     }
     if (result == Outcome::kDone && written_block(block)) {
       ASSERT_TRUE(is_file) << "block " << block;
@@ -153,7 +148,7 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
     soak::ExpectOneFailureMessage(MessagesAfterQuestion(rig), counts);
   }
   EXPECT_EQ(Difference(ReadAll(path), text), "");
-  EXPECT_EQ(FilesIn(rig.folder), std::vector<std::string>{"write.kdta"});
+  EXPECT_EQ(FilesIn(rig.temp.path()), std::vector<std::string>{"write.kdta"});
   Tally(rig, counts);
 }
 

@@ -58,7 +58,7 @@ class RidgemoSettings : public ::testing::Test {
     return ReadAll(File("err.txt")).find(text) != std::string::npos;
   }
 
-  settings::testing::TempFolder folder_;
+  test_common::TempFolder folder_;
   pid_t sim_ = -1;
   std::string environment_;  // "NAME=VALUE " put before the command
 };
@@ -67,14 +67,14 @@ TEST_F(RidgemoSettings, ReadAndWriteThroughAPseudoTerminalToASeparateProcess) {
   EXPECT_EQ(Run("read-settings " + File("x.kdta")), 1);  // nobody behind the port yet
   EXPECT_TRUE(ErrHas("Fail to open Port."));
 
-  const auto head = testing::PatternImage(21, 0x0301);
+  const auto head = testing::PatternSettings(21, 0x0301);
   WriteAll(File("head.kdta"), settings::FormatSettingsText(head));
   ASSERT_TRUE(StartHeadSim(File("head.kdta")));
   ASSERT_EQ(Run("read-settings " + File("copy.kdta")), 0) << ReadAll(File("err.txt"));
   EXPECT_EQ(ReadAll(File("copy.kdta")), ReadAll(File("head.kdta")));
 
   // Banks 2 to 4 of another file onto banks 10 to 12, checked by --verify and read back.
-  const auto file = testing::PatternImage(22, 0x0301);
+  const auto file = testing::PatternSettings(22, 0x0301);
   WriteAll(File("in.kdta"), settings::FormatSettingsText(file));
   ASSERT_EQ(
       Run("write-settings " + File("in.kdta") + " --start 2 --end 4 --to 10 --no-common --verify"),
@@ -102,7 +102,7 @@ TEST_F(RidgemoSettings, ReadAndWriteThroughAPseudoTerminalToASeparateProcess) {
 }
 
 TEST_F(RidgemoSettings, TraceGoesToTheFileTheOptionOrElseTheVariableNames) {
-  WriteAll(File("head.kdta"), settings::FormatSettingsText(testing::PatternImage(21, 0x0301)));
+  WriteAll(File("head.kdta"), settings::FormatSettingsText(testing::PatternSettings(21, 0x0301)));
   ASSERT_TRUE(StartHeadSim(File("head.kdta")));
   environment_ = "KYR_TRACE=" + File("variable.txt") + " ";
   ASSERT_EQ(Run("--trace " + File("option.txt") + " read-settings " + File("a.kdta")), 0);

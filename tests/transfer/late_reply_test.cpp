@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "common/fault_rule.h"
 #include "transfer/transfer.h"
 #include "transfer_rig.h"
 
@@ -12,7 +11,6 @@ namespace kyr::transfer {
 namespace {
 
 using headsim::FaultKind;
-using test_common::Fault;
 using testing::ReadAll;
 using testing::Rig;
 
@@ -22,22 +20,22 @@ TEST(LateReplies, ABlockAnsweredLateIsNotCopiedIntoTheNextOnRead) {
   for (std::int64_t delay : {700, 1400}) {
     SCOPED_TRACE(delay);
     Rig rig;
-    rig.engine().Faults().Add(Fault(FaultKind::kLateReply, 0x10, 44, 1, delay));
+    rig.AddFault(FaultKind::kLateReply, 0x10, 44, 1, delay);
     auto& ctx = rig.ctx;
     ASSERT_EQ(ReadAllSettingsTo(ctx, rig.File("late.kdta")), Outcome::kDone);
-    EXPECT_TRUE(ReadAll(rig.File("late.kdta")) == settings::FormatSettingsText(rig.Image()));
+    EXPECT_TRUE(ReadAll(rig.File("late.kdta")) == settings::FormatSettingsText(rig.Settings()));
   }
 }
 
 TEST(LateReplies, ALateAcknowledgeDoesNotHideTheRefusalOfTheNextBlock) {
   Rig rig;
-  const auto file = testing::PatternImage(22, 0x0301);
+  const auto file = testing::PatternSettings(22, 0x0301);
   const std::string path = rig.SettingsFile(file, "in.kdta");
-  rig.engine().Faults().Add(Fault(FaultKind::kLateReply, 0x14, 38, 1, 1400));
-  rig.engine().Faults().Add(Fault(FaultKind::kNak, 0x14, 39));
+  rig.AddFault(FaultKind::kLateReply, 0x14, 38, 1, 1400);
+  rig.AddFault(FaultKind::kNak, 0x14, 39);
   auto& ctx = rig.ctx;
   ASSERT_EQ(WriteSettingsFrom(ctx, path, tool::WriteChoices{}), Outcome::kDone);
-  const auto head = rig.Image();
+  const auto head = rig.Settings();
   EXPECT_TRUE(std::equal(head.begin(), head.begin() + 96 * 64, file.begin()));
   EXPECT_EQ(head[settings::CommonWord(5)], file[settings::CommonWord(5)]);
 }

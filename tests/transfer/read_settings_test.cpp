@@ -23,7 +23,7 @@ TEST(ReadAllSettings, CopiesTheTargetHeadWordForWordIntoAFileOf512Lines) {
   rig.ctx.head = 1;
   ASSERT_EQ(ReadAllSettings(rig.ctx), Outcome::kDone);
   const std::string text = ReadAll(rig.File("copy.kdta"));
-  EXPECT_EQ(text, settings::FormatSettingsText(rig.Image(1)));
+  EXPECT_EQ(text, settings::FormatSettingsText(rig.Settings(1)));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 512);
   ASSERT_EQ(rig.host.MessageIds(), std::vector<int>{148});
   EXPECT_EQ(rig.host.messages[0].caption, "Finish");
@@ -48,7 +48,7 @@ TEST(ReadAllSettings, FourBadRepliesForABlockAreRetriedAFifthFailsAndKeepsTheOld
     rig.AddFault(kind, 0x10, 10);
   }
   ASSERT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("good.kdta")), Outcome::kDone);
-  EXPECT_EQ(ReadAll(rig.File("good.kdta")), settings::FormatSettingsText(rig.Image()));
+  EXPECT_EQ(ReadAll(rig.File("good.kdta")), settings::FormatSettingsText(rig.Settings()));
 
   // Five in a row: 147, no closing frame, and the chosen name keeps what it held.
   rig.AddFault(FaultKind::kBadChecksum, 0x10, 10, 5);
@@ -56,14 +56,14 @@ TEST(ReadAllSettings, FourBadRepliesForABlockAreRetriedAFifthFailsAndKeepsTheOld
   EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("good.kdta")), Outcome::kFailed);
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{148, 143, 147}));
   EXPECT_EQ(rig.host.messages.back().caption, "Error");
-  EXPECT_EQ(ReadAll(rig.File("good.kdta")), settings::FormatSettingsText(rig.Image()));
+  EXPECT_EQ(ReadAll(rig.File("good.kdta")), settings::FormatSettingsText(rig.Settings()));
   EXPECT_TRUE(rig.state.failed);
   EXPECT_EQ(rig.engine().Stats().closes, 1);  // from the first read only
   EXPECT_EQ(rig.host.positions.back(), 9);    // blocks 0 to 9 had arrived
 
   rig.AddFault(FaultKind::kBadChecksum, 0x10, 10, 5);
   EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("new.kdta")), Outcome::kFailed);
-  EXPECT_EQ(FilesIn(rig.folder), 1u);  // neither the new file nor a temporary one
+  EXPECT_EQ(FilesIn(rig.temp.path()), 1u);  // neither the new file nor a temporary one
 }
 
 TEST(ReadAllSettings, AbsentHeadFailedQueryAndLinkFailuresLeaveNoFile) {
@@ -84,7 +84,7 @@ TEST(ReadAllSettings, AbsentHeadFailedQueryAndLinkFailuresLeaveNoFile) {
   EXPECT_EQ(rig.host.messages[2].caption, "");
   EXPECT_EQ(rig.engine().Stats().closes, 0);
   EXPECT_FALSE(rig.link.IsOpen());
-  EXPECT_EQ(FilesIn(rig.folder), 1u);
+  EXPECT_EQ(FilesIn(rig.temp.path()), 1u);
 }
 
 }  // namespace

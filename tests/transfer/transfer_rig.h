@@ -1,15 +1,12 @@
 #pragma once
-// A simulated head unit reached over the link on simulated time, a host that answers from a
-// script and records, and a temporary folder: everything a settings transfer touches.
+// The shared head rig with a host that answers from a script and records: everything a
+// settings transfer touches.
 #include <functional>
-#include <random>
 
-#include "common/fault_rule.h"
+#include "common/head_rig.h"
+#include "common/pattern_memory.h"
 #include "common/tool_host.h"
-#include "headsim/usb_head.h"
-#include "link/trace.h"
 #include "settings/settings_file.h"
-#include "settings/test_support.h"
 #include "transfer/transfer.h"
 
 namespace kyr::transfer::testing {
@@ -43,62 +40,25 @@ class ScriptedHost : public test_common::RecordingToolHost {
   }
 };
 
-using settings::testing::ReadAll;
-using settings::testing::WriteAll;
+using test_common::PatternSettings;
+using test_common::ReadAll;
+using test_common::WriteAll;
 
-// Different words everywhere, with the given version word.
-inline settings::SettingsImage PatternImage(unsigned seed, std::uint16_t version_word) {
-  std::mt19937 random(seed);
-  settings::SettingsImage image{};
-  for (auto& word : image) word = static_cast<std::uint16_t>(random());
-  image[settings::CommonWord(0)] = version_word;
-  return image;
-}
-
-// A unit of `heads` heads, each filled with a pattern under `version_word`.
-struct Rig {
+// A unit of `heads` heads, head h filled with PatternSettings(100 + h, `version_word`).
+struct Rig : test_common::HeadRig {
   // `trace`: where the link writes its frames; none: no trace.
   explicit Rig(std::uint16_t version_word = 0x0301, int heads = 1, link::TraceLog* trace = nullptr)
-      : unit(Options(heads), time), link(Traced(unit.Environment(), trace)), folder(temp.path()) {
-    for (int h = 0; h < heads; ++h) {
-      const auto image = PatternImage(100u + static_cast<unsigned>(h), version_word);
-      std::copy(image.begin(), image.end(), Memory(h).begin());
-    }
-  }
-  static link::LinkEnvironment Traced(link::LinkEnvironment environment, link::TraceLog* trace) {
-    environment.trace = trace;
-    return environment;
-  }
-  static headsim::UsbHeadOptions Options(int heads) {
-    headsim::UsbHeadOptions options;
-    options.engine.heads = heads;
-    return options;
-  }
-
-  std::string File(const std::string& name) const { return temp.File(name); }
-  headsim::Engine& engine() { return unit.engine(); }
-  headsim::SettingsWords& Memory(int head = 0) { return engine().Head(head).settings; }
-  settings::SettingsImage Image(int head = 0) {
-    settings::SettingsImage image{};
-    std::copy(Memory(head).begin(), Memory(head).end(), image.begin());
-    return image;
+      : HeadRig({.heads = heads, .trace = trace}) {
+    for (int h = 0; h < heads; ++h) Head(h).settings = PatternSettings(100u + h, version_word);
   }
   // `image` as a settings file; its path.
   std::string SettingsFile(const settings::SettingsImage& image, const std::string& name) {
     WriteAll(File(name), settings::FormatSettingsText(image));
     return File(name);
   }
-  void AddFault(headsim::FaultKind kind, int command, int block, int times = 1) {
-    engine().Faults().Add(test_common::Fault(kind, command, block, times));
-  }
 
-  headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kManual};
-  headsim::SimulatedUsbHead unit;
-  link::Link link;
   tool::ToolState state;
   ScriptedHost host;
-  settings::testing::TempFolder temp;
-  const std::filesystem::path& folder;
   TransferContext ctx{host, link, state, "USB", 0};
 };
 

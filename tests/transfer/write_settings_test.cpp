@@ -8,7 +8,7 @@ namespace kyr::transfer {
 namespace {
 
 using headsim::FaultKind;
-using testing::PatternImage;
+using testing::PatternSettings;
 using testing::Rig;
 using tool::WriteChoices;
 
@@ -17,14 +17,15 @@ constexpr int kBlockWords = 64;
 // Head blocks [first, last] hold `source` from its block `from` on.
 void ExpectBlocks(Rig& rig, int first, int last, const settings::SettingsImage& source, int from) {
   for (int k = first * kBlockWords; k < (last + 1) * kBlockWords; ++k) {
-    ASSERT_EQ(rig.Memory()[k], source[k + (from - first) * kBlockWords]) << "head word " << k;
+    ASSERT_EQ(rig.Head().settings[k], source[k + (from - first) * kBlockWords])
+        << "head word " << k;
   }
 }
 
 TEST(WriteSettings, ChosenBanksLandFromTheTargetBankAndNothingElseIsTouched) {
   Rig rig;
-  const auto before = rig.Image();
-  const auto file = PatternImage(6, 0x0301);
+  const auto before = rig.Settings();
+  const auto file = PatternSettings(6, 0x0301);
   const std::string path = rig.SettingsFile(file, "in.kdta");
   ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {2, 4, 10, false, true, true}), Outcome::kDone);
   ExpectBlocks(rig, 0, 29, before, 0);
@@ -47,8 +48,8 @@ TEST(WriteSettings, OnlyHeadsOfModelCodeTwoReceiveTheAlphabetTableAndDictionary)
   for (int model = 1; model <= 3; ++model) {
     const auto word = static_cast<std::uint16_t>(0x0300 + model);
     Rig rig(word);
-    const auto before = rig.Image();
-    const auto file = PatternImage(8, word);
+    const auto before = rig.Settings();
+    const auto file = PatternSettings(8, word);
     ASSERT_EQ(WriteSettingsFrom(rig.ctx, rig.SettingsFile(file, "in.kdta"), {}), Outcome::kDone);
     ExpectBlocks(rig, 0, 95, file, 0);
     ExpectBlocks(rig, 96, 107, before, 96);
@@ -69,7 +70,7 @@ TEST(WriteSettings, FileVersionsAreConvertedToTheHeadsAndTheFileStaysAsItWas) {
   };
   for (const auto& c : cases) {
     Rig rig(c.head_word);
-    auto file = PatternImage(9, c.file_word);
+    auto file = PatternSettings(9, c.file_word);
     file[settings::WindowWord(3, 4, 9)] = 0x01E0;
     const std::string path = rig.SettingsFile(file, "in.kdta");
     const std::string text = testing::ReadAll(path);
@@ -78,14 +79,14 @@ TEST(WriteSettings, FileVersionsAreConvertedToTheHeadsAndTheFileStaysAsItWas) {
     ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {}), Outcome::kDone);
     ExpectBlocks(rig, 0, 95, expected, 0);
     ExpectBlocks(rig, 127, 127, expected, 127);
-    EXPECT_EQ(rig.Memory()[settings::CommonWord(0)], c.head_word);
+    EXPECT_EQ(rig.Head().settings[settings::CommonWord(0)], c.head_word);
     EXPECT_EQ(testing::ReadAll(path), text);
   }
   Rig rig(0x0101);  // down to version 1, position adjustment clipped, high bytes filled
-  auto file = PatternImage(9, 0x0301);
+  auto file = PatternSettings(9, 0x0301);
   file[settings::WindowWord(3, 4, 9)] = 0x01E0;
   ASSERT_EQ(WriteSettingsFrom(rig.ctx, rig.SettingsFile(file, "in.kdta"), {}), Outcome::kDone);
-  EXPECT_EQ(rig.Memory()[settings::WindowWord(3, 4, 9)], 0xFFE0);
+  EXPECT_EQ(rig.Head().settings[settings::WindowWord(3, 4, 9)], 0xFFE0);
 }
 
 TEST(WriteSettings, RefusalsShowTheirMessageAndWriteNothing) {
@@ -102,20 +103,20 @@ TEST(WriteSettings, RefusalsShowTheirMessageAndWriteNothing) {
   };
   for (const auto& c : cases) {
     Rig rig(c.head_word);
-    const auto before = rig.Image();
-    const std::string path = rig.SettingsFile(PatternImage(11, c.file_word), "in.kdta");
+    const auto before = rig.Settings();
+    const std::string path = rig.SettingsFile(PatternSettings(11, c.file_word), "in.kdta");
     EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}), Outcome::kRefused);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{c.message});
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
-    EXPECT_EQ(rig.Image(), before);
+    EXPECT_EQ(rig.Settings(), before);
     EXPECT_EQ(rig.engine().Stats().closes, 0);
   }
 }
 
 TEST(WriteSettings, IncompleteFilesAndBanksPastTheLastAreRefusedBeforeTheLinkOpens) {
   Rig rig;
-  const auto before = rig.Image();
-  const std::string text = settings::FormatSettingsText(PatternImage(13, 0x0301));
+  const auto before = rig.Settings();
+  const std::string text = settings::FormatSettingsText(PatternSettings(13, 0x0301));
   const auto write = [&](const std::string& content, const WriteChoices& choices) {
     testing::WriteAll(rig.File("in.kdta"), content);
     return WriteSettingsFrom(rig.ctx, rig.File("in.kdta"), choices);
@@ -130,7 +131,7 @@ TEST(WriteSettings, IncompleteFilesAndBanksPastTheLastAreRefusedBeforeTheLinkOpe
   EXPECT_EQ(WriteSettingsFrom(rig.ctx, rig.File("absent.kdta"), {}), Outcome::kFailed);
   EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{710, 710, 711, 155}));
   EXPECT_EQ(rig.engine().Stats().handshakes, 0);
-  EXPECT_EQ(rig.Image(), before);
+  EXPECT_EQ(rig.Settings(), before);
 
   // Lines ended by LF alone and without the trailing blank are complete; 20 to 31 fits.
   std::string lf;
@@ -140,8 +141,8 @@ TEST(WriteSettings, IncompleteFilesAndBanksPastTheLastAreRefusedBeforeTheLinkOpe
 
 TEST(WriteSettings, ABlockIsSentAgainUpToFourTimesAndAFifthFailureStopsTheWrite) {
   Rig rig;
-  const auto before = rig.Image();
-  const auto file = PatternImage(15, 0x0301);
+  const auto before = rig.Settings();
+  const auto file = PatternSettings(15, 0x0301);
   const std::string path = rig.SettingsFile(file, "in.kdta");
   for (FaultKind kind : {FaultKind::kNak, FaultKind::kBadChecksum, FaultKind::kMissingReply,
                          FaultKind::kLateReply}) {
@@ -166,7 +167,7 @@ TEST(WriteSettings, ABlockIsSentAgainUpToFourTimesAndAFifthFailureStopsTheWrite)
 
 TEST(WriteSettings, DialogChoicesAreRememberedAndVerifyReportsTheFirstDifference) {
   Rig rig;
-  const auto file = PatternImage(16, 0x0301);
+  const auto file = PatternSettings(16, 0x0301);
   const std::string path = rig.SettingsFile(file, "set.kdta");
   rig.host.file_name = rig.File("set");
   EXPECT_EQ(WriteSettings(rig.ctx), Outcome::kNotWanted);  // CANCEL
@@ -187,7 +188,7 @@ TEST(WriteSettings, DialogChoicesAreRememberedAndVerifyReportsTheFirstDifference
   WriteOptions verify;
   verify.verify = true;
   rig.host.on_progress = [&](int position) {
-    if (position == 127) rig.Memory()[30 * kBlockWords + 5] ^= 0x0100;
+    if (position == 127) rig.Head().settings[30 * kBlockWords + 5] ^= 0x0100;
   };
   EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}, verify), Outcome::kFailed);
   EXPECT_EQ(rig.host.MessageIds().back(), 713);

@@ -6,9 +6,9 @@
 
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 
+#include "common/pattern_memory.h"
 #include "common/temp_folder.h"
 #include "common/tool_host.h"
 #include "images/ops/image_ops.h"
@@ -24,14 +24,7 @@
 
 namespace kyr::usb_emu::testing {
 
-// Different words everywhere, with a KYR-TC version 3 word.
-inline settings::SettingsImage PatternImage(unsigned seed) {
-  std::mt19937 random(seed);
-  settings::SettingsImage image{};
-  for (auto& word : image) word = static_cast<std::uint16_t>(random());
-  image[settings::CommonWord(0)] = 0x0301;
-  return image;
-}
+using test_common::PatternSettings;
 
 inline UnitOptions Unit(const std::string& serial) {
   UnitOptions options;
@@ -78,12 +71,11 @@ class UsbHost : public test_common::RecordingToolHost {
 
 class UsbRig : public ::testing::Test {
  public:
-  // Adds a unit whose head holds PatternImage(seed).
+  // Adds a unit whose head holds PatternSettings(seed).
   EmulatedUnit& AddUnit(const std::string& serial = "KYRD0001", unsigned seed = 7) {
     EmulatedUnit& unit = bus.Add(Unit(serial));
-    const auto image = PatternImage(seed);
     unit.WithEngine([&](headsim::Engine& engine) {
-      std::copy(image.begin(), image.end(), engine.Head(0).settings.begin());
+      engine.Head(0).settings = PatternSettings(seed);
       return 0;
     });
     return unit;
@@ -92,8 +84,7 @@ class UsbRig : public ::testing::Test {
   static settings::SettingsImage HeadImage(EmulatedUnit& unit, int head = 0) {
     settings::SettingsImage image{};
     unit.WithEngine([&](headsim::Engine& engine) {
-      std::copy(engine.Head(head).settings.begin(), engine.Head(head).settings.end(),
-                image.begin());
+      image = engine.Head(head).settings;
       return 0;
     });
     return image;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 
+#include "common/fault_rule.h"
 #include "common/temp_folder.h"
 #include "headsim/head_memory.h"
 #include "monitor/monitor.h"
@@ -13,6 +14,8 @@
 
 namespace kyr::usb_emu::testing {
 namespace {
+
+using test_common::Fault;
 
 constexpr int kBankType = 0;
 constexpr int kImageBank = 2;  // registered in every head the rig makes
@@ -41,7 +44,7 @@ class UsbTransfers : public UsbRig {
   }
   std::string SettingsFile(unsigned seed) {
     const std::string path = temp.File("in.kdta");
-    test_common::WriteAll(path, settings::FormatSettingsText(PatternImage(seed)));
+    test_common::WriteAll(path, settings::FormatSettingsText(PatternSettings(seed)));
     return path;
   }
   headsim::RawImage HeadPicture(EmulatedUnit& unit, int bank) {
@@ -89,7 +92,7 @@ TEST_F(UsbTransfers, SettingsBothWaysWithVerifyAndTheChipConfigured) {
 
   ASSERT_EQ(WriteSettings(), transfer::Outcome::kDone);
   const auto head = HeadImage(unit);
-  const auto file = PatternImage(11);
+  const auto file = PatternSettings(11);
   constexpr std::size_t kBankWords = 32 * 192;
   EXPECT_TRUE(std::equal(head.begin(), head.begin() + kBankWords, file.begin()));
   EXPECT_EQ(host.MessageIds().back(), 156);  // complete, with nothing differing on read-back
@@ -156,7 +159,7 @@ TEST_P(UsbUnplug, FailsWithALinkMessageAndLeavesNoPartialFile) {
   // write marks its image present in the settings, so it is left out here.)
   if (std::string(c.name) == "write image") return;
   const settings::SettingsImage after = HeadImage(unit);
-  const settings::SettingsImage file = PatternImage(11);
+  const settings::SettingsImage file = PatternSettings(11);
   int written_blocks = 0;
   for (std::size_t block = 0; block < after.size() / 64; ++block) {
     const auto at = [block](const settings::SettingsImage& image) {
@@ -248,13 +251,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CloseCase{"read with five bad replies",
                   [](UsbTransfers&, headsim::FaultPlan& faults) {
-                    faults.Add({headsim::FaultKind::kBadChecksum, kImageBlockRead, 32, 0, 5});
+                    faults.Add(Fault(headsim::FaultKind::kBadChecksum, kImageBlockRead, 32, 5));
                   },
                   [](UsbTransfers& rig) { return rig.ReadBankImage(); }, 147,
                   2},  // the presence phase's and the transfer's
         CloseCase{"write with five bad acknowledges",
                   [](UsbTransfers&, headsim::FaultPlan& faults) {
-                    faults.Add({headsim::FaultKind::kBadChecksum, kImageBlockWrite, 32, 0, 5});
+                    faults.Add(Fault(headsim::FaultKind::kBadChecksum, kImageBlockWrite, 32, 5));
                   },
                   [](UsbTransfers& rig) {
                     const std::string file = rig.temp.File("pattern.kimg");
@@ -267,8 +270,8 @@ INSTANTIATE_TEST_SUITE_P(
                   [](UsbTransfers& rig) { return rig.ReadBankImage(); }, 720, 2},
         CloseCase{"failed presence phase",
                   [](UsbTransfers&, headsim::FaultPlan& faults) {
-                    faults.Add({headsim::FaultKind::kBadChecksum, headsim::kReadMemory,
-                                headsim::kAny, 0, -1});
+                    faults.Add(Fault(headsim::FaultKind::kBadChecksum, headsim::kReadMemory,
+                                     headsim::kAny, -1));
                   },
                   [](UsbTransfers& rig) { return rig.ReadBankImage(); }, 147, 0}),
     CaseName<CloseCase>);
