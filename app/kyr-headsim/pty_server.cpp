@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace kyr::headsim {
 namespace {
@@ -199,11 +200,11 @@ int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& optio
   std::array<std::uint8_t, kChunk> in{};
   std::array<std::uint8_t, kChunk> pending{};
   std::size_t pending_len = 0, pending_pos = 0;
+  bool output_idle = true;  // nothing sent since the head last had nothing to send
   int result = 0;
 
   while (!stop.load()) {
     const std::int64_t now = clock.NowMicros();
-    const bool was_quiet = pending_pos == pending_len && engine.Ready() == 0;
     bool fed = false;
     for (std::size_t n; (n = line_in.Take(now, in.data(), in.size())) > 0; fed = true)
       engine.Feed(in.data(), n);
@@ -211,9 +212,10 @@ int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& optio
       pending_pos = pending_len = 0;
       if (engine.Ready() == 0) {
         pacer.Idle(now);
-      } else if (was_quiet) {
+        output_idle = true;
+      } else if (std::exchange(output_idle, false)) {
         // A reply to a frame starts on the line when the frame's last byte is in, however
-        // late this loop got round to it.
+        // late this loop got round to it; other output (a held-back reply) from now.
         pacer.Idle(fed ? line_in.LastTakenArrival() : now);
       }
       // Whole batches, or the rest of the output, each written once its last byte is due.
