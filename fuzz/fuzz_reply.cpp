@@ -67,14 +67,15 @@ class FuzzedChannel : public kyr::link::ByteChannel {
   bool closed_ = false;
 };
 
-bool IsReplyResult(int r) {
-  using namespace kyr::link;
-  return (r >= 0 && r <= 255) || r == kReplyNotAck || r == kReplyShortHeader ||
-         r == kReplyBadChecksum || r == kReplyReadFailed || r == kReplyShortBody;
+// Words only with a good reply or a bad checksum (stored all the same), never more than 255.
+bool IsReplyResult(const kyr::link::ReplyResult& r) {
+  using enum kyr::link::ReplyFault;
+  const bool words_allowed = r.fault == kNone || r.fault == kBadChecksum;
+  return r.words >= 0 && r.words <= 255 && (words_allowed || r.words == 0);
 }
 
-bool IsHandshakeResult(int r) {
-  using namespace kyr::link;
+bool IsHandshakeResult(kyr::link::LinkResult r) {
+  using enum kyr::link::LinkResult;
   return r == kOk || r == kWritePartial || r == kWriteFailed || r == kHandshakeBadReply ||
          r == kHandshakeShort || r == kHandshakeReadFailed;
 }
@@ -102,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 3: {
         const std::vector<std::uint8_t> body =
             input.ConsumeBytes<std::uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 520));
-        const int sent = link.SendFrame(body.data(), body.size());
+        const int sent = kyr::link::Code(link.SendFrame(body.data(), body.size()));
         if (sent < 0 || sent > 2) std::abort();
         break;
       }

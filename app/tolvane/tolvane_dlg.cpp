@@ -358,7 +358,7 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
   std::optional<editor::Editor::ComparisonInput> input;
   if (path.empty()) {
     input = editor_.ChooseComparisonFile();
-  } else if (editor_.RefreshMainWindow() == 0) {
+  } else if (editor_.RefreshMainWindow()) {
     // A file named on the command line: read as the dialog's choice would be.
     input.emplace();
     input->path = path;

@@ -12,8 +12,8 @@
 #include "images/canvas.h"
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
-#include "images/raw_image.h"
 #include "images/ops/save_bitmap.h"
+#include "images/raw_image.h"
 #include "settings/settings_file.h"
 #include "tool/tool_state.h"
 #include "transfer/transfer.h"
@@ -327,7 +327,7 @@ bool VerifyImages(RestoreJob& job, OperationHost& host, int head, int type,
 
 std::vector<int> PresentHeads(link::Link& link, const std::string& port, std::string& unit_serial) {
   std::vector<int> heads;
-  if (link.OpenLink(port, true) < 0) {
+  if (link.OpenLink(port, true) != link::LinkResult::kOk) {
     link.CloseLink(false);
     return heads;
   }

@@ -173,17 +173,17 @@ void Editor::WindowUp() {
 
 // ---- Refresh and page showing ----------------------------------------------------------
 
-int Editor::RefreshMainWindow() {
-  if (StorePageValues() != 0) return 1;
+bool Editor::RefreshMainWindow() {
+  if (!StorePageValues()) return false;
   // The show operation stores the page once more; storing by the shown layout makes the
   // second pass write the same values.
   ShowPage(window_.checked_page, true);
   SetCommentEdit();
-  return 0;
+  return true;
 }
 
 void Editor::ShowPage(int page, bool store_first) {
-  if (store_first && StorePageValues() != 0) return;
+  if (store_first && !StorePageValues()) return;
   current_page_ = page;
   ClearRows();
   current_bank_ = window_.bank_selection;
@@ -309,16 +309,16 @@ void Editor::CopyCommentEdit() {
 
 // ---- Storing -------------------------------------------------------------------------
 
-int Editor::StorePageValues() {
-  if (current_bank_ == kNoBank) return 0;
+bool Editor::StorePageValues() {
+  if (current_bank_ == kNoBank) return true;
   CopyCommentEdit();
   for (int i = 0; i < store_count_; ++i) {
-    if (StoreRow(store_order_[static_cast<std::size_t>(i)]) != 0) return 1;
+    if (!StoreRow(store_order_[static_cast<std::size_t>(i)])) return false;
   }
-  return 0;
+  return true;
 }
 
-int Editor::StoreRow(int row) {
+bool Editor::StoreRow(int row) {
   const ShownRow& shown = shown_[static_cast<std::size_t>(row)];
   const Field& f = *shown.field;
   const RowControlIds& ids = kRowControls[static_cast<std::size_t>(row)];
@@ -326,7 +326,7 @@ int Editor::StoreRow(int row) {
   switch (shown.kind) {
     case RowKind::kChoice:
       StoreComboIndex(ids.combo, word, f.shift, f.mask);
-      return 0;
+      return true;
     case RowKind::kInteger:
       return StoreIntegerEdit(ids.edit, word, f.shift, f.mask, f.max, f.offset);
     case RowKind::kTenths:
@@ -339,7 +339,7 @@ int Editor::StoreRow(int row) {
     case RowKind::kBlank:
       break;
   }
-  return 0;
+  return true;
 }
 
 void Editor::StoreComboIndex(int combo_id, int word, int shift, std::uint16_t mask) {
@@ -350,33 +350,33 @@ void Editor::StoreComboIndex(int combo_id, int word, int shift, std::uint16_t ma
   settings::WriteField(image_, word, shift, mask, static_cast<unsigned>(index) & mask);
 }
 
-int Editor::StoreIntegerEdit(int edit_id, int word, int shift, std::uint16_t mask, int max,
-                             int offset) {
+bool Editor::StoreIntegerEdit(int edit_id, int word, int shift, std::uint16_t mask, int max,
+                              int offset) {
   const auto stored = StoredFromInteger(EditText(edit_id), max, offset);
   if (!stored) return Reject(edit_id, NumberFormat::kInteger, max, offset);
   settings::WriteField(image_, word, shift, mask, *stored);
-  return 0;
+  return true;
 }
 
-int Editor::StoreTenthsEdit(int edit_id, int word, int shift, std::uint16_t mask, int max,
-                            int offset, int unit) {
+bool Editor::StoreTenthsEdit(int edit_id, int word, int shift, std::uint16_t mask, int max,
+                             int offset, int unit) {
   const auto stored = StoredFromTenths(EditText(edit_id), max, offset, unit);
   if (!stored) return Reject(edit_id, NumberFormat::kTenths, max, offset);
   settings::WriteField(image_, word, shift, mask, *stored);
-  return 0;
+  return true;
 }
 
-int Editor::StoreAngleEdit(int edit_id, int word, int shift, std::uint16_t mask, int max,
-                           int offset) {
+bool Editor::StoreAngleEdit(int edit_id, int word, int shift, std::uint16_t mask, int max,
+                            int offset) {
   const auto stored = StoredFromAngle(EditText(edit_id), max, offset);
   if (!stored) return Reject(edit_id, NumberFormat::kAngle, max, offset);
   settings::WriteField(image_, word, shift, mask, *stored);
-  return 0;
+  return true;
 }
 
 // The range message, then the user is put back where the store started: selectors and
 // page buttons on the shown bank, window and page, the focus on the refused edit.
-int Editor::Reject(int edit_id, NumberFormat format, int max, int offset) {
+bool Editor::Reject(int edit_id, NumberFormat format, int max, int offset) {
   Message message;
   message.string_id = kMsgIllegalValue;
   message.text = std::string(Text(kMsgIllegalValue)) + RangeText(format, max, offset);
@@ -389,7 +389,7 @@ int Editor::Reject(int edit_id, NumberFormat format, int max, int offset) {
   window_.checked_page = current_page_;
   changes_.bank_selector = changes_.window_selector = changes_.page_buttons = true;
   host_.FocusControl(edit_id);
-  return 1;
+  return false;
 }
 
 int Editor::FieldWordOf(const Field& field) const {
@@ -474,7 +474,7 @@ void Editor::ReadSettingsPath(const std::string& path) {
 }
 
 std::optional<Editor::ComparisonInput> Editor::ChooseComparisonFile() {
-  if (RefreshMainWindow() != 0) return std::nullopt;
+  if (!RefreshMainWindow()) return std::nullopt;
   const auto chosen = host_.AskOpenFile(userport::SettingsFileFilters(), file_name_);
   if (!chosen) return std::nullopt;
   ComparisonInput input;
@@ -494,7 +494,7 @@ void Editor::ShowPlace(int page, int bank, int window) {
 }
 
 void Editor::SaveSettings() {
-  if (RefreshMainWindow() != 0) return;
+  if (!RefreshMainWindow()) return;
   const auto chosen = host_.AskSaveFile(userport::SettingsFileFilters(), file_name_);
   if (!chosen) return;
   file_name_ = settings::WithKdtaExtension(*chosen);
@@ -505,7 +505,7 @@ void Editor::SaveSettings() {
 }
 
 void Editor::Initialize() {
-  if (RefreshMainWindow() != 0) return;
+  if (!RefreshMainWindow()) return;
   // Each question is asked whatever the earlier answers; Cancel ends the sequence and
   // keeps the resets already done.
   Answer answer = Ask(settings::kMsgResetBank, Buttons::YesNoCancel, Answer::Cancel);

@@ -56,10 +56,10 @@ class Editor {
 
   // ---- Commands ----------------------------------------------------------------------
   // Stores the shown page, then shows the checked page for the selected bank and window.
-  // Returns 1 when a typed value was refused (nothing changes), else 0.
-  int RefreshMainWindow();
-  // Stores the shown page field by field; 1 at the first refused value, else 0.
-  int StorePageValues();
+  // False when a typed value was refused (nothing else changes).
+  bool RefreshMainWindow();
+  // Stores the shown page field by field; false at the first refused value.
+  [[nodiscard]] bool StorePageValues();
   // The page show operations: store the shown page, then fill the rows of the page.
   void ShowCameraLightingPage() { ShowPage(kCameraLightingPage, true); }
   void ShowInputPage() { ShowPage(kInputPage, true); }
@@ -94,10 +94,11 @@ class Editor {
   // ---- Field stores (used by StorePageValues; `word` is an image word index) ---------
   // The combo's selected index, masked to the field; no selection leaves the word as is.
   void StoreComboIndex(int combo_id, int word, int shift, std::uint16_t mask);
-  int StoreIntegerEdit(int edit_id, int word, int shift, std::uint16_t mask, int max, int offset);
-  int StoreTenthsEdit(int edit_id, int word, int shift, std::uint16_t mask, int max, int offset,
-                      int unit);
-  int StoreAngleEdit(int edit_id, int word, int shift, std::uint16_t mask, int max, int offset);
+  // Each stores its edit's value, or refuses it (false) with the range message.
+  bool StoreIntegerEdit(int edit_id, int word, int shift, std::uint16_t mask, int max, int offset);
+  bool StoreTenthsEdit(int edit_id, int word, int shift, std::uint16_t mask, int max, int offset,
+                       int unit);
+  bool StoreAngleEdit(int edit_id, int word, int shift, std::uint16_t mask, int max, int offset);
 
   // ---- State -------------------------------------------------------------------------
   const WindowState& Window() const { return window_; }
@@ -127,8 +128,8 @@ class Editor {
   void FillBlankRow(int row);
   void SetLabel(RowState& row, const RowDef& def, const settings::Field& field);
   void FillItems(RowState& row, const RowDef& def, const settings::Field& field);
-  int StoreRow(int row);
-  int Reject(int edit_id, NumberFormat format, int max, int offset);
+  bool StoreRow(int row);
+  bool Reject(int edit_id, NumberFormat format, int max, int offset);
   void SetCommentEdit();
   void CopyCommentEdit();
   int FieldWordOf(const settings::Field& field) const;

@@ -88,12 +88,14 @@ bool IsPresent(DeviceManager& devices, std::string_view serial) {
   });
 }
 
-int OpenUsbDevice(const LinkEnvironment& environment, std::string& device_serial,
-                  std::unique_ptr<ByteChannel>& channel, std::string* detail) {
+LinkResult OpenUsbDevice(const LinkEnvironment& environment, std::string& device_serial,
+                         std::unique_ptr<ByteChannel>& channel, int& index, std::string* detail) {
   channel.reset();
+  index = -1;
   if (detail != nullptr) detail->clear();
   if (environment.let_events_run) environment.let_events_run(kEventsBeforeUsbOpen);
-  if (environment.devices == nullptr || environment.usb_bus == nullptr) return kNoKyrDevice;
+  if (environment.devices == nullptr || environment.usb_bus == nullptr)
+    return LinkResult::kNoKyrDevice;
   DeviceManager& devices = *environment.devices;
   UsbBus& bus = *environment.usb_bus;
   SystemClock system_clock;
@@ -103,30 +105,30 @@ int OpenUsbDevice(const LinkEnvironment& environment, std::string& device_serial
   if (device_serial.empty()) {
     device_serial = chosen ? environment.device_serial : FirstKyrDevice(devices);
   }
-  if (device_serial.empty()) return kNoKyrDevice;
+  if (device_serial.empty()) return LinkResult::kNoKyrDevice;
   // A chosen unit that is not plugged in cannot appear by waiting for another one.
-  if (chosen && !IsPresent(devices, device_serial)) return kNotListed;
+  if (chosen && !IsPresent(devices, device_serial)) return LinkResult::kNotListed;
   // The FTDI list cannot show a device whose node this user may not open: waiting for it
   // would end in "not connected", which sends the user looking in the wrong place.
   if (std::string problem = devices.AccessProblem(device_serial); !problem.empty()) {
     if (detail != nullptr) *detail = std::move(problem);
-    return kOpenFailed;
+    return LinkResult::kOpenFailed;
   }
 
-  int index = WaitForDevice(bus, clock, device_serial, kFirstWaitMs);
+  index = WaitForDevice(bus, clock, device_serial, kFirstWaitMs);
   if (index < 0) {
     RecoverDevice(devices, device_serial);
     index = WaitForDevice(bus, clock, device_serial, kRecoveryWaitMs);
-    if (index < 0) return kNotListed;
+    if (index < 0) return LinkResult::kNotListed;
   }
   // The system list is read once more; a head unit that vanished meanwhile fails here.
   std::string first;
-  if (!FindFirstKyr(devices, first)) return kNotListed;
+  if (!FindFirstKyr(devices, first)) return LinkResult::kNotListed;
   if (!first.empty() && !chosen) device_serial = first;
 
   channel = bus.Open(index);
-  if (!channel) return kOpenFailed;
-  return index;
+  if (!channel) return LinkResult::kOpenFailed;
+  return LinkResult::kOk;
 }
 
 }  // namespace kyr::link

@@ -40,11 +40,14 @@ bool RecoverDevice(DeviceManager& devices, std::string_view serial);
 
 // The USB branch of OpenLink: finds the head (filling `device_serial` when empty: the unit
 // the environment names, else the first head unit), waits for it, recovers it when needed
-// and opens it. The FTDI index (>= 0) with `channel` set, or -100 no KYRD device present,
-// -1 not listed in time (at once for a named unit that is not present), -2 the open failed.
-// A unit whose node this user may not open fails with -2 at once, without the waits, and
-// `detail` (when given) receives the reason and the remedy.
-int OpenUsbDevice(const LinkEnvironment& environment, std::string& device_serial,
-                  std::unique_ptr<ByteChannel>& channel, std::string* detail = nullptr);
+// and opens it. kOk with `channel` set and its FTDI index in `index`, or kNoKyrDevice (no
+// KYRD device present), kNotListed (not listed in time; at once for a named unit that is not
+// present), kOpenFailed (the open failed). A unit whose node this user may not open fails
+// with kOpenFailed at once, without the waits, and `detail` (when given) receives the reason
+// and the remedy.
+[[nodiscard]] LinkResult OpenUsbDevice(const LinkEnvironment& environment,
+                                       std::string& device_serial,
+                                       std::unique_ptr<ByteChannel>& channel, int& index,
+                                       std::string* detail = nullptr);
 
 }  // namespace kyr::link

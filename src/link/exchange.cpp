@@ -31,19 +31,19 @@ std::string_view ExchangeResultName(ExchangeResult result) {
 }
 
 Attempt ReceiveOnce(Link& link, int words_expected, ReplyWords& words) {
-  if (link.ReceiveReply(words) == words_expected) return Attempt::kGood;
+  if (link.ReceiveReply(words).HasWords(words_expected)) return Attempt::kGood;
   link.DiscardPending();
   return Attempt::kWrong;
 }
 
 Attempt AskOnce(Link& link, const Request& request, ReplyWords& words) {
   link.NoteBlock(request.block);
-  if (link.SendFrame(request.command.data(), request.command.size()) != kFrameSent) {
+  if (link.SendFrame(request.command.data(), request.command.size()) != FrameResult::kSent) {
     return Attempt::kNotSent;
   }
   if (!request.data.empty()) {
-    const int sent = link.SendFrame(request.data.data(), request.data.size());
-    if (sent != kFrameSent && request.data_must_be_sent) return Attempt::kNotSent;
+    const FrameResult sent = link.SendFrame(request.data.data(), request.data.size());
+    if (sent != FrameResult::kSent && request.data_must_be_sent) return Attempt::kNotSent;
   }
   return ReceiveOnce(link, request.reply_words, words);
 }

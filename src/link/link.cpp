@@ -32,52 +32,54 @@ void Link::NoteBlock(int block) {
   if (environment_.trace != nullptr) environment_.trace->SetBlock(block);
 }
 
-int Link::OpenLink(std::string_view port_name, bool handshake) {
+LinkResult Link::OpenLink(std::string_view port_name, bool handshake) {
   // A link left open by an earlier command would leak its port and keep it locked.
   if (channel_ || mode_ != LinkMode::None) CloseLink(false);
   failure_.Clear();
   NoteBlock(-1);
   const bool usb = TransportForPort(port_name) == LinkMode::Usb;
-  const int result = usb ? OpenUsb(handshake) : OpenSerial(port_name);
+  const LinkResult result = usb ? OpenUsb(handshake) : OpenSerial(port_name);
   Trace(std::string(usb ? "open USB" : "open serial ") + std::string(usb ? "" : port_name) +
-        (handshake && usb ? " with handshake: " : ": ") + std::to_string(result));
+        (handshake && usb ? " with handshake: " : ": ") + LinkResultName(result));
   return result;
 }
 
-int Link::OpenUsb(bool handshake) {
+LinkResult Link::OpenUsb(bool handshake) {
   std::unique_ptr<ByteChannel> channel;
   place_ = "USB";
-  const int index = OpenUsbDevice(environment_, device_serial_, channel, &failure_detail_);
-  if (index < 0) {
+  int index = -1;
+  const LinkResult found =
+      OpenUsbDevice(environment_, device_serial_, channel, index, &failure_detail_);
+  if (found != LinkResult::kOk) {
     if (!failure_detail_.empty()) {
       failure_.Record({}, failure_detail_);  // discovery knows best why
-    } else if (index == kOpenFailed) {
+    } else if (found == LinkResult::kOpenFailed) {
       failure_.Record(place_ + (device_serial_.empty() ? "" : " " + device_serial_),
                       "the head unit is listed but cannot be opened");
     } else {
       NoteNoUsbHead();
     }
-    return index;
+    return found;
   }
   place_ = device_serial_.empty() ? "USB" : "USB " + device_serial_;
   Attach(std::move(channel), LinkMode::Usb);
-  if (handshake) return Handshake();
-  return index;
+  device_index_ = index;
+  return handshake ? Handshake() : LinkResult::kOk;
 }
 
-int Link::OpenSerial(std::string_view port_name) {
+LinkResult Link::OpenSerial(std::string_view port_name) {
   // The mode is serial even when the open fails; the caller's CloseLink resets it.
   mode_ = LinkMode::Serial;
   place_ = SerialDevicePath(port_name);
-  if (environment_.serial_ports == nullptr) return kOpenFailed;
+  if (environment_.serial_ports == nullptr) return LinkResult::kOpenFailed;
   errno = 0;
   auto channel = environment_.serial_ports->Open(place_);
   if (!channel) {
     NoteSystemFailure(errno);
-    return kOpenFailed;
+    return LinkResult::kOpenFailed;
   }
   Attach(std::move(channel), LinkMode::Serial);
-  return kOk;
+  return LinkResult::kOk;
 }
 
 void Link::Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode) {
@@ -87,21 +89,24 @@ void Link::Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode) {
   }
   channel_ = std::move(channel);
   mode_ = mode;
+  device_index_ = -1;
   line_dirty_ = false;
 }
 
-int Link::CloseLink(bool closing) {
-  int result = kOk;
+LinkResult Link::CloseLink(bool closing) {
+  LinkResult result = LinkResult::kOk;
   NoteBlock(-1);
   const bool with_frame = mode_ == LinkMode::Usb && channel_ && closing;
   if (with_frame) result = SendClosingFrame();
-  if (channel_) Trace(std::string("close") + (with_frame ? " with the closing frame: " : ": ") +
-                      std::to_string(result));
+  if (channel_)
+    Trace(std::string("close") + (with_frame ? " with the closing frame: " : ": ") +
+          LinkResultName(result));
   if (channel_) {
     channel_->Close();
     channel_.reset();
   }
   device_serial_.clear();
+  device_index_ = -1;
   mode_ = LinkMode::None;
   line_dirty_ = false;
   return result;
@@ -168,71 +173,75 @@ void Link::NoteNoUsbHead() {
   failure_.Record({}, "no head unit found on USB (found: " + found + ")");
 }
 
-int Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {
-  if (count > kMaxFrameBody) return kFrameWriteFailed;
+FrameResult Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {
+  if (count > kMaxFrameBody) return FrameResult::kFailed;
   std::copy_n(bytes, count, send_buffer_.begin());
   send_buffer_[count] = Checksum(bytes, count);
   std::size_t written = 0;
-  if (!WriteRaw(send_buffer_.data(), count + 1, written)) return kFrameWriteFailed;
-  return written == count + 1 ? kFrameSent : kFramePartial;
+  if (!WriteRaw(send_buffer_.data(), count + 1, written)) return FrameResult::kFailed;
+  return written == count + 1 ? FrameResult::kSent : FrameResult::kPartial;
 }
 
-int Link::ReceiveReply(ReplyWords& words) {
-  const int result = ReceiveReplyUntraced(words);
-  if (environment_.trace != nullptr) environment_.trace->Result(ReplyResultText(result));
+ReplyResult Link::ReceiveReply(ReplyWords& words) {
+  const ReplyResult result = ReceiveReplyUntraced(words);
+  if (environment_.trace != nullptr) environment_.trace->Result(ReplyResultName(result));
   return result;
 }
 
-int Link::ReceiveReplyUntraced(ReplyWords& words) {
+ReplyResult Link::ReceiveReplyUntraced(ReplyWords& words) {
   std::uint8_t* const reply = reply_buffer_.data();
   std::size_t got = 0;
-  if (!ReadRaw(reply, 2, got)) return kReplyReadFailed;
-  if (got < 2) return kReplyShortHeader;
+  if (!ReadRaw(reply, 2, got)) return {ReplyFault::kReadFailed};
+  if (got < 2) return {ReplyFault::kShortHeader};
   if (reply[0] != kAck) {
     line_dirty_ = true;  // the rest of a refusal may still be on its way
-    return kReplyNotAck;
+    return {ReplyFault::kNotAck};
   }
   const std::size_t n = reply[1];
   const std::size_t body = 2 * n + 1;
-  if (!ReadRaw(reply + 2, body, got)) return kReplyReadFailed;
-  if (got < body) return kReplyShortBody;
+  if (!ReadRaw(reply + 2, body, got)) return {ReplyFault::kReadFailed};
+  if (got < body) return {ReplyFault::kShortBody};
   for (std::size_t i = 0; i < n; ++i) {
     words[i] = static_cast<std::uint16_t>(reply[2 + 2 * i] | (reply[3 + 2 * i] << 8));
   }
   if (!SumIsValid(reply, 2 + body)) {
     line_dirty_ = true;  // a garbled reply may have lost or gained bytes
-    return kReplyBadChecksum;
+    return {ReplyFault::kBadChecksum, static_cast<int>(n)};
   }
-  return static_cast<int>(n);
+  return {ReplyFault::kNone, static_cast<int>(n)};
 }
 
-int Link::Handshake() {
+LinkResult Link::Handshake() {
   std::size_t count = 0;
-  if (!WriteRaw(kHandshakeRequest.data(), kHandshakeRequest.size(), count)) return kWriteFailed;
-  if (count < kHandshakeRequest.size()) return kWritePartial;
+  if (!WriteRaw(kHandshakeRequest.data(), kHandshakeRequest.size(), count)) {
+    return LinkResult::kWriteFailed;
+  }
+  if (count < kHandshakeRequest.size()) return LinkResult::kWritePartial;
   std::array<std::uint8_t, 2> answer{};
-  if (!ReadRaw(answer.data(), answer.size(), count)) return kHandshakeReadFailed;
-  if (count < answer.size()) return kHandshakeShort;
+  if (!ReadRaw(answer.data(), answer.size(), count)) return LinkResult::kHandshakeReadFailed;
+  if (count < answer.size()) return LinkResult::kHandshakeShort;
   if (answer != kHandshakeReply) {
     line_dirty_ = true;
-    return kHandshakeBadReply;
+    return LinkResult::kHandshakeBadReply;
   }
-  return kOk;
+  return LinkResult::kOk;
 }
 
-int Link::SendClosingFrame() {
+LinkResult Link::SendClosingFrame() {
   std::size_t written = 0;
-  if (!WriteRaw(kClosingFrame.data(), kClosingFrame.size(), written)) return kWriteFailed;
-  return written < kClosingFrame.size() ? kWritePartial : kOk;
+  if (!WriteRaw(kClosingFrame.data(), kClosingFrame.size(), written)) {
+    return LinkResult::kWriteFailed;
+  }
+  return written < kClosingFrame.size() ? LinkResult::kWritePartial : LinkResult::kOk;
 }
 
 int Link::QueryHead(int h) {
   constexpr int kPresenceOffset = 6;  // data byte 6 + h: words 3 and 4, low byte first
   if (h < 0 || kPresenceOffset + h >= 2 * kQueryHeadsWords) return -1;
   const Command query = QueryHeadsCommand();
-  if (SendFrame(query.data(), query.size()) != kFrameSent) return -1;
+  if (SendFrame(query.data(), query.size()) != FrameResult::kSent) return -1;
   ReplyWords words{};
-  if (ReceiveReply(words) != kQueryHeadsWords) return -1;
+  if (!ReceiveReply(words).HasWords(kQueryHeadsWords)) return -1;
   const int byte_index = kPresenceOffset + h;
   const std::uint16_t word = words[static_cast<std::size_t>(byte_index / 2)];
   return byte_index % 2 == 0 ? (word & 0xFF) : (word >> 8);

@@ -7,9 +7,11 @@
 //
 // Typical use:
 //   Link link(environment);
-//   int r = link.OpenLink(port_text, /*handshake=*/true);
-//   if (r >= 0) { link.SendFrame(cmd.data(), cmd.size()); n = link.ReceiveReply(words); ... }
-//   link.CloseLink(failed);   // on every path, also after a failed OpenLink
+//   if (link.OpenLink(port_text, /*handshake=*/true) == LinkResult::kOk) {
+//     if (link.SendFrame(cmd.data(), cmd.size()) == FrameResult::kSent &&
+//         link.ReceiveReply(words).HasWords(128)) { ... }
+//   }
+//   link.CloseLink(!failed);   // on every path, also after a failed OpenLink
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -38,33 +40,33 @@ class Link {
   Link(const Link&) = delete;
   Link& operator=(const Link&) = delete;
 
-  // Opens the transport the port text names. USB: the device index (>= 0), or with
-  // `handshake` the handshake result (0 or -11 to -15); -100, -1 or -2 when the device cannot
-  // be found or opened. Serial: 0, or -2 when the port cannot be opened; no handshake is made
-  // over serial. A link that is still open is closed first (without the closing frame).
-  int OpenLink(std::string_view port_name, bool handshake);
+  // Opens the transport the port text names. USB: kOk with the device's index in
+  // DeviceIndex(), then with `handshake` the handshake's result; kNoKyrDevice, kNotListed or
+  // kOpenFailed when the device cannot be found or opened. Serial: kOk, or kOpenFailed when
+  // the port cannot be opened; no handshake is made over serial. A link that is still open is
+  // closed first (without the closing frame).
+  [[nodiscard]] LinkResult OpenLink(std::string_view port_name, bool handshake);
 
   // Closes the link; with `closing` on USB the closing frame is sent first and its result
-  // (0, -11, -12) returned. Always leaves the mode None and the device serial empty.
-  int CloseLink(bool closing);
+  // (kOk, kWritePartial, kWriteFailed) returned, else kOk. Always leaves the mode None and the
+  // device serial empty. Without `closing` the result needs no look.
+  LinkResult CloseLink(bool closing);
 
   // Byte primitives: false with no link open or when the transport fails; a time-out gives
   // true with a short count. A short or failed read marks the line for draining.
   bool WriteRaw(const std::uint8_t* data, std::size_t count, std::size_t& written);
   bool ReadRaw(std::uint8_t* data, std::size_t count, std::size_t& got);
 
-  // Appends the checksum to `count` bytes (at most 511) and writes them in one WriteRaw:
-  // 0 all written, 1 fewer written, 2 the write failed (also for an oversize body).
-  int SendFrame(const std::uint8_t* bytes, std::size_t count);
+  // Appends the checksum to `count` bytes (at most 511) and writes them in one WriteRaw.
+  [[nodiscard]] FrameResult SendFrame(const std::uint8_t* bytes, std::size_t count);
 
-  // Reads one reply into `words` (host order): N (0 to 255), or -1 not acknowledged, -2 short
-  // header, -3 bad checksum (words stored all the same), -4 read failure, -20 short body.
-  int ReceiveReply(ReplyWords& words);
+  // Reads one reply into `words` (host order): its N words, or what was wrong with it.
+  [[nodiscard]] ReplyResult ReceiveReply(ReplyWords& words);
 
-  // 55 8C out, 8C 73 back: 0, -11, -12, -13, -14, -15.
-  int Handshake();
-  // FE 8C 73 00 00 00 02 out, no reply read: 0, -11, -12.
-  int SendClosingFrame();
+  // 55 8C out, 8C 73 back: kOk, a write result or a handshake result.
+  [[nodiscard]] LinkResult Handshake();
+  // FE 8C 73 00 00 00 02 out, no reply read: kOk, kWritePartial or kWriteFailed.
+  [[nodiscard]] LinkResult SendClosingFrame();
   // Presence byte of head `h` (0 to 2) from the Query heads reply, or -1.
   int QueryHead(int h);
 
@@ -82,6 +84,8 @@ class Link {
   std::uint32_t TickCount();
 
   LinkMode Mode() const { return mode_; }
+  // The FTDI index of the open USB device; -1 with no USB device open.
+  int DeviceIndex() const { return device_index_; }
   bool IsOpen() const { return channel_ != nullptr; }
   const std::string& DeviceSerial() const { return device_serial_; }
   // What the system says about the last failed USB open, for the user (for example that the
@@ -99,23 +103,24 @@ class Link {
   void Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode);
 
  private:
-  int OpenUsb(bool handshake);
-  int OpenSerial(std::string_view port_name);
+  LinkResult OpenUsb(bool handshake);
+  LinkResult OpenSerial(std::string_view port_name);
   void DrainIfNeeded();
   void NoteNoUsbHead();
   void NoteSystemFailure(int error_number);
-  int ReceiveReplyUntraced(ReplyWords& words);
+  ReplyResult ReceiveReplyUntraced(ReplyWords& words);
   void Trace(std::string_view note);
 
   LinkEnvironment environment_;
   LinkMode mode_ = LinkMode::None;
   std::unique_ptr<ByteChannel> channel_;
   std::string device_serial_;
+  int device_index_ = -1;
   std::string place_;  // the device path or head unit, for the failure note
   FailureNote failure_;
   std::string failure_detail_;
-  bool line_dirty_ = false;
-  int block_ = -1;  // a reply failed or came short: late bytes may still arrive
+  bool line_dirty_ = false;  // a reply failed or came short: late bytes may still arrive
+  int block_ = -1;
   std::array<std::uint8_t, kMaxFrameBody + 1> send_buffer_{};
   std::array<std::uint8_t, ReplySize(kMaxReplyWords)> reply_buffer_{};
 };

@@ -87,29 +87,4 @@ void TracingChannel::Close() {
   inner_->Close();
 }
 
-std::string ReplyResultText(int result) {
-  if (result >= 0) return std::to_string(result) + (result == 1 ? " word" : " words");
-  const char* name = "unknown";
-  switch (result) {
-    case kReplyNotAck:
-      name = "not acknowledged";
-      break;
-    case kReplyShortHeader:
-      name = "short header";
-      break;
-    case kReplyBadChecksum:
-      name = "bad checksum";
-      break;
-    case kReplyReadFailed:
-      name = "read failed";
-      break;
-    case kReplyShortBody:
-      name = "short body";
-      break;
-    default:
-      break;
-  }
-  return std::string(name) + " (" + std::to_string(result) + ")";
-}
-
 }  // namespace kyr::link

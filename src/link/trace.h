@@ -70,7 +70,4 @@ class TracingChannel final : public ByteChannel {
   TraceLog& log_;
 };
 
-// Text of a ReceiveReply result: "128 words", "not acknowledged (-1)", ...
-std::string ReplyResultText(int result);
-
 }  // namespace kyr::link

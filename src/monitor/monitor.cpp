@@ -37,9 +37,9 @@ void StoreMonitorPixel(images::Canvas& canvas, int row, int column, std::uint8_t
 }
 
 // Opened without the handshake, the link fails only to find or to open the head unit.
-tool::Message OpenFailureMessage(int code, const std::string& detail) {
-  if (code == link::kNoKyrDevice) return tool::TitleErrorBox(0, kNoKyrFound);
-  tool::Message message = tool::TitleErrorBox(link::LinkMessageId(code));
+tool::Message OpenFailureMessage(link::LinkResult result, const std::string& detail) {
+  if (result == link::LinkResult::kNoKyrDevice) return tool::TitleErrorBox(0, kNoKyrFound);
+  tool::Message message = tool::TitleErrorBox(link::LinkMessageId(result));
   if (!detail.empty()) message.text += "\n" + detail;
   return message;
 }
@@ -120,8 +120,8 @@ Outcome StartMonitor(MonitorContext& ctx, StartedBy started_by) {
     }
     return Outcome::kRefused;
   }
-  const int opened = ctx.link.OpenLink("", /*handshake=*/false);
-  if (opened < 0) {
+  const link::LinkResult opened = ctx.link.OpenLink("", /*handshake=*/false);
+  if (opened != link::LinkResult::kOk) {
     if (!restart) {
       ctx.link.CloseLink(false);
       ctx.host.ShowMessage(OpenFailureMessage(opened, ctx.link.FailureDetail()));

@@ -6,8 +6,8 @@ namespace kyr::tool {
 
 bool OpenLinkToHead(ToolHost& host, link::Link& link, std::string_view port,
                     std::optional<int> head) {
-  const int opened = link.OpenLink(port, /*handshake=*/true);
-  if (opened < 0) {
+  const link::LinkResult opened = link.OpenLink(port, /*handshake=*/true);
+  if (opened != link::LinkResult::kOk) {
     ShowLinkFailure(host, opened, link.FailureDetail());
     link.CloseLink(false);
     return false;

@@ -70,13 +70,13 @@ Message WithFailureNote(Message message, const std::string& note) {
   return message;
 }
 
-void ShowLinkFailure(ToolHost& host, int code) {
-  ShowLinkFailure(host, code, std::string());
+void ShowLinkFailure(ToolHost& host, link::LinkResult result) {
+  ShowLinkFailure(host, result, std::string());
 }
 
-void ShowLinkFailure(ToolHost& host, int code, const std::string& detail) {
-  if (code == link::kOk) return;
-  const int id = link::LinkMessageId(code);
+void ShowLinkFailure(ToolHost& host, link::LinkResult result, const std::string& detail) {
+  if (result == link::LinkResult::kOk) return;
+  const int id = link::LinkMessageId(result);
   host.ShowMessage(detail.empty() ? TitleErrorBox(id)
                                   : TitleErrorBox(id, ToolText(id) + "\n" + detail));
 }

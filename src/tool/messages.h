@@ -3,6 +3,7 @@
 // how each kind of box looks. Ids shown by one command only stay beside that command.
 #include <string>
 
+#include "link/result_codes.h"
 #include "tool/tool_host.h"
 
 namespace kyr::tool {
@@ -38,10 +39,10 @@ bool IsLinkFailureMessage(int id);
 Message WithFailureNote(Message message, const std::string& note);
 
 // Shows the message of a failed OpenLink, or of a CloseLink whose closing frame did not go
-// out, in a box without a caption of its own (nothing for 0).
-void ShowLinkFailure(ToolHost& host, int code);
+// out, in a box without a caption of its own (nothing for kOk).
+void ShowLinkFailure(ToolHost& host, link::LinkResult result);
 // The same with what the system said about the failure (the link's FailureDetail) on the
 // lines below the message; nothing is added when `detail` is empty.
-void ShowLinkFailure(ToolHost& host, int code, const std::string& detail);
+void ShowLinkFailure(ToolHost& host, link::LinkResult result, const std::string& detail);
 
 }  // namespace kyr::tool

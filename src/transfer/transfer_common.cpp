@@ -26,9 +26,9 @@ bool ExchangeSucceeded(TransferContext& ctx, link::ExchangeResult outcome) {
 }
 
 Outcome CloseLinkAfterTransfer(TransferContext& ctx) {
-  const int closed = ctx.link.CloseLink(!ctx.state.failed);
+  const link::LinkResult closed = ctx.link.CloseLink(!ctx.state.failed);
   tool::ShowLinkFailure(ctx.host, closed);
-  if (closed != link::kOk) ctx.state.failed = true;
+  if (closed != link::LinkResult::kOk) ctx.state.failed = true;
   return ctx.state.failed ? Outcome::kFailed : Outcome::kDone;
 }
 

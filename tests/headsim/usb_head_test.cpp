@@ -9,6 +9,11 @@
 namespace kyr::headsim {
 namespace {
 
+using link::FrameResult;
+using link::LinkResult;
+using link::ReplyFault;
+using link::ReplyResult;
+using link::WordsReply;
 using Rig = test_common::HeadRig;
 
 const std::uint8_t kReadBlock5[6] = {0x10, 0x00, 0x05, 0x00, 0x80, 0x00};
@@ -16,22 +21,22 @@ const std::uint8_t kReadBlock5[6] = {0x10, 0x00, 0x05, 0x00, 0x80, 0x00};
 TEST(UsbHead, OpenQueryReadAndCloseThroughTheLink) {
   Rig rig({.heads = 2});
   link::Link& link = rig.link;
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   EXPECT_EQ(link.DeviceSerial(), "KYRD0001");
   EXPECT_GT(link.QueryHead(0), 0);
   EXPECT_GT(link.QueryHead(1), 0);
   EXPECT_EQ(link.QueryHead(2), 0);
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link::ReplyWords words{};
-  ASSERT_EQ(link.ReceiveReply(words), 128);
+  ASSERT_EQ(link.ReceiveReply(words), WordsReply(128));
   EXPECT_EQ(words[0], rig.engine().Head(0).settings[5 * 128]);
-  EXPECT_EQ(link.CloseLink(true), 0);
+  EXPECT_EQ(link.CloseLink(true), LinkResult::kOk);
   EXPECT_EQ(rig.engine().Stats().closes, 1);
   EXPECT_EQ(rig.engine().Stats().handshakes, 1);
   EXPECT_EQ(rig.unit.recoveries(), 0);
   EXPECT_LT(rig.ElapsedMs(), 300);  // found at once: no recovery wait
   // The device can be opened again after the close.
-  EXPECT_EQ(link.OpenLink("U", true), 0);
+  EXPECT_EQ(link.OpenLink("U", true), LinkResult::kOk);
   EXPECT_EQ(rig.unit.opens(), 2);
 }
 
@@ -46,7 +51,7 @@ TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
 
   link::Link& link = rig.link;
   const auto real_start = std::chrono::steady_clock::now();
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   EXPECT_EQ(rig.unit.recoveries(), 1);
   EXPECT_GE(rig.ElapsedMs(), 300);  // the first wait ran out on simulated time
   EXPECT_LT(std::chrono::steady_clock::now() - real_start, std::chrono::seconds(2));
@@ -58,16 +63,16 @@ TEST(UsbHead, StuckUnitComesBackAfterOneDisableEnable) {
 TEST(UsbHead, UnpluggedUnitIsNotFoundAndOpenChannelsFail) {
   Rig rig;
   link::Link& link = rig.link;
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   rig.unit.Unplug();
-  EXPECT_NE(link.SendFrame(kReadBlock5, 6), 0);
+  EXPECT_NE(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link.CloseLink(false);
   const std::int64_t before = rig.ElapsedMs();
-  EXPECT_EQ(link.OpenLink("USB", true), -100);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kNoKyrDevice);
   EXPECT_EQ(rig.ElapsedMs(), before);  // no device: no waiting
   link.CloseLink(false);
   rig.unit.Replug();
-  EXPECT_EQ(link.OpenLink("USB", true), 0);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
 }
 
 TEST(UsbHead, MissingAndLateRepliesCostSimulatedTimeOnly) {
@@ -75,19 +80,19 @@ TEST(UsbHead, MissingAndLateRepliesCostSimulatedTimeOnly) {
   rig.AddFault(FaultKind::kMissingReply, 0x10, 5);
   rig.AddFault(FaultKind::kLateReply, 0x10, 6, 1, 300);
   link::Link& link = rig.link;
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
   const auto real_start = std::chrono::steady_clock::now();
   link::ReplyWords words{};
 
   std::int64_t start = rig.ElapsedMs();
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
-  EXPECT_EQ(link.ReceiveReply(words), -2);  // nothing came within the 500 ms read
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
+  EXPECT_EQ(link.ReceiveReply(words), ReplyResult{ReplyFault::kShortHeader});  // nothing came within the 500 ms read
   EXPECT_GE(rig.ElapsedMs() - start, 500);
 
   const std::uint8_t read6[6] = {0x10, 0x00, 0x06, 0x00, 0x80, 0x00};
   start = rig.ElapsedMs();
-  ASSERT_EQ(link.SendFrame(read6, 6), 0);
-  EXPECT_EQ(link.ReceiveReply(words), 128);  // 300 ms late is still within the read
+  ASSERT_EQ(link.SendFrame(read6, 6), FrameResult::kSent);
+  EXPECT_EQ(link.ReceiveReply(words), WordsReply(128));  // 300 ms late is still within the read
   EXPECT_GE(rig.ElapsedMs() - start, 300);
   EXPECT_LT(rig.ElapsedMs() - start, 500);
   EXPECT_LT(std::chrono::steady_clock::now() - real_start, std::chrono::seconds(1));
@@ -97,18 +102,18 @@ TEST(UsbHead, DroppedLinkFailsTheReadAndTheUnitReturnsLater) {
   Rig rig({.replug_after_ms = 2000});
   rig.AddFault(FaultKind::kDroppedLink, 0x10, 5);
   link::Link& link = rig.link;
-  ASSERT_EQ(link.OpenLink("USB", true), 0);
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
   link::ReplyWords words{};
-  EXPECT_EQ(link.ReceiveReply(words), -4);
+  EXPECT_EQ(link.ReceiveReply(words), ReplyResult{ReplyFault::kReadFailed});
   EXPECT_FALSE(rig.unit.plugged());
   link.CloseLink(false);
-  EXPECT_EQ(link.OpenLink("USB", true), -100);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kNoKyrDevice);
   link.CloseLink(false);
   rig.time.Advance(2000 * 1000);
-  EXPECT_EQ(link.OpenLink("USB", true), 0);
-  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), 0);
-  EXPECT_EQ(link.ReceiveReply(words), 128);
+  EXPECT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
+  ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
+  EXPECT_EQ(link.ReceiveReply(words), WordsReply(128));
 }
 
 TEST(UsbHead, ChannelTimeOutsDrainAndSingleHandle) {

@@ -9,6 +9,7 @@ namespace kyr::link {
 namespace {
 
 using namespace testing;
+using enum LinkResult;
 
 TEST(SysfsDevices, InstanceIdsFromTheTree) {
   FakeSysfs sys;
@@ -108,7 +109,8 @@ TEST(OpenUsb, AbsentListedAndStuckHeads) {
     rig.bus.devices.push_back({"FT999", "FT232R USB UART"});
     rig.AddHead("1-4", "KYRD0007");
     Link link(rig.Environment());
-    EXPECT_EQ(link.OpenLink("usb", false), 1);
+    EXPECT_EQ(link.OpenLink("usb", false), kOk);
+    EXPECT_EQ(link.DeviceIndex(), 1);
     EXPECT_EQ(rig.bus.opened, (std::vector<int>{1}));
     EXPECT_TRUE(rig.devices.changes.empty());
     EXPECT_LE(rig.clock.slept, 1u);
@@ -121,7 +123,8 @@ TEST(OpenUsb, AbsentListedAndStuckHeads) {
     rig.bus.hidden_serial = "KYRD0001";
     rig.devices.on_enable = [&rig] { rig.bus.hidden_serial.clear(); };
     Link link(rig.Environment());
-    EXPECT_EQ(link.OpenLink("U", false), 0);
+    EXPECT_EQ(link.OpenLink("U", false), kOk);
+    EXPECT_EQ(link.DeviceIndex(), 0);
     const std::string id = "USB\\VID_0403&PID_6001\\KYRD0001";
     EXPECT_EQ(rig.devices.changes,
               (std::vector<std::pair<std::string, bool>>{{id, false}, {id, true}}));
@@ -150,7 +153,8 @@ TEST(OpenUsb, FirstUnitInEnumerationOrderOpenFailureAndHandshake) {
     rig.AddHead("2-1", "KYRD0002");
     rig.AddHead("1-1", "KYRD0001");  // earlier in the system's order, later in the FTDI list
     Link link(rig.Environment());
-    EXPECT_EQ(link.OpenLink("USB", false), 1);
+    EXPECT_EQ(link.OpenLink("USB", false), kOk);
+    EXPECT_EQ(link.DeviceIndex(), 1);
     EXPECT_EQ(link.DeviceSerial(), "KYRD0001");
   }
   {
@@ -243,7 +247,7 @@ TEST(CloseLink, EveryMode) {
   struct UsbCase {
     bool closing, fail_write;
     std::size_t limit;
-    int expected;
+    LinkResult expected;
     std::size_t frames;
   };
   for (const UsbCase c :
@@ -253,7 +257,7 @@ TEST(CloseLink, EveryMode) {
     UsbRig rig;
     rig.AddHead("1-1", "KYRD0001");
     Link link(rig.Environment());
-    ASSERT_EQ(link.OpenLink("USB", false), 0);
+    ASSERT_EQ(link.OpenLink("USB", false), kOk);
     rig.bus.script->fail_write = c.fail_write;
     rig.bus.script->write_limit = c.limit;
     EXPECT_EQ(link.CloseLink(c.closing), c.expected);

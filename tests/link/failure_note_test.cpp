@@ -42,7 +42,7 @@ TEST(FailureNote, SerialRefusalsSayWhatToDo) {
     LinkEnvironment environment;
     environment.serial_ports = &ports;
     Link link(environment);
-    EXPECT_EQ(link.OpenLink(c.port, true), kOpenFailed);
+    EXPECT_EQ(link.OpenLink(c.port, true), LinkResult::kOpenFailed);
     EXPECT_EQ(link.LastFailure().Line(), c.note);
   }
 }
@@ -63,7 +63,7 @@ TEST(FailureNote, NoHeadUnitOnUsbListsWhatWasFound) {
     LinkEnvironment environment;
     environment.usb_bus = &bus;
     Link link(environment);
-    EXPECT_LT(link.OpenLink("USB", true), 0);
+    EXPECT_NE(link.OpenLink("USB", true), LinkResult::kOk);
     EXPECT_EQ(link.LastFailure().Line(), c.note);
     // A back end that knows better replaces the link's own note.
     link.NoteFailure("USB KYRD0001", "no access to the device");

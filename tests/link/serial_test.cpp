@@ -24,6 +24,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using testing::Pty;
 using SteadyClock = std::chrono::steady_clock;
+using enum LinkResult;
 
 // Short time-outs keep the real waits of these tests small; the rule is the same.
 constexpr SerialTimeouts kFast = {20, 100, 0, 30};

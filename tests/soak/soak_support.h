@@ -71,10 +71,11 @@ inline void PlanFaults(headsim::FaultPlan& plan, std::mt19937& random, std::span
 inline std::set<int> FailureMessages() {
   std::set<int> ids = {tool::kMsgWriteUsbFailed, tool::kMsgWritePartial,
                        tool::kMsgCommunicationError};
-  for (int code : {link::kNotListed, link::kOpenFailed, link::kWritePartial, link::kWriteFailed,
-                   link::kHandshakeBadReply, link::kHandshakeShort, link::kHandshakeReadFailed,
-                   link::kNoKyrDevice}) {
-    ids.insert(link::LinkMessageId(code));
+  using enum link::LinkResult;
+  for (link::LinkResult result :
+       {kNotListed, kOpenFailed, kWritePartial, kWriteFailed, kHandshakeBadReply, kHandshakeShort,
+        kHandshakeReadFailed, kNoKyrDevice}) {
+    ids.insert(link::LinkMessageId(result));
   }
   return ids;
 }

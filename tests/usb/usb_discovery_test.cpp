@@ -44,12 +44,12 @@ class WithoutFileOverride {
 class UsbDiscovery : public UsbRig {
  public:
   // Opens the link as a command does; the result and how long it took.
-  std::pair<int, std::int64_t> TimedOpen(const std::string& device = {}) {
+  std::pair<link::LinkResult, std::int64_t> TimedOpen(const std::string& device = {}) {
     chosen_device = device;
     const auto start = Clock::now();
-    const int result = Link().OpenLink("USB", /*handshake=*/true);
+    const link::LinkResult result = Link().OpenLink("USB", /*handshake=*/true);
     const std::int64_t took = MillisSince(start);
-    Link().CloseLink(result >= 0);
+    Link().CloseLink(result == link::LinkResult::kOk);
     return {result, took};
   }
 };
@@ -58,7 +58,7 @@ TEST_F(UsbDiscovery, WaitsAndRecoveryDecideTheOpen) {
   struct Case {
     const char* name;
     Stuck stuck;
-    int result;
+    link::LinkResult result;
     std::int64_t at_least_ms;
     std::int64_t below_ms;
     int cycles;
@@ -66,10 +66,10 @@ TEST_F(UsbDiscovery, WaitsAndRecoveryDecideTheOpen) {
   // No unit at all: -100 at once. A unit the driver lost: one cycle of "authorized" after
   // the first 300 ms, then found. A unit that stays lost: not connected after 300 ms and 10 s.
   const Case cases[] = {
-      {"absent", Stuck::kNo, link::kNoKyrDevice, 0, 100, 0},
-      {"listed", Stuck::kNo, link::kOk, 0, 1000, 0},
-      {"recovered", Stuck::kUntilCycled, link::kOk, 300, 3000, 1},
-      {"lost", Stuck::kForever, link::kNotListed, 10300, 14000, 1},
+      {"absent", Stuck::kNo, link::LinkResult::kNoKyrDevice, 0, 100, 0},
+      {"listed", Stuck::kNo, link::LinkResult::kOk, 0, 1000, 0},
+      {"recovered", Stuck::kUntilCycled, link::LinkResult::kOk, 300, 3000, 1},
+      {"lost", Stuck::kForever, link::LinkResult::kNotListed, 10300, 14000, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -119,7 +119,7 @@ TEST_F(UsbDiscovery, TheChosenUnitOfTwoIsTheOneRead) {
   link.reset();
   chosen_device = "KYRD0009";
   const auto start = Clock::now();
-  EXPECT_EQ(Link().OpenLink("USB", true), link::kNotListed);
+  EXPECT_EQ(Link().OpenLink("USB", true), link::LinkResult::kNotListed);
   EXPECT_LT(MillisSince(start), 100);
 }
 

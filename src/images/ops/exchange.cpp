@@ -32,7 +32,7 @@ bool ExchangeDone(ImageOpsContext& ctx, link::ExchangeResult result) {
 }
 
 void CloseImageLink(ImageOpsContext& ctx, bool closing) {
-  const int closed = ctx.link.CloseLink(closing);
+  const link::LinkResult closed = ctx.link.CloseLink(closing);
   if (!ctx.state.failed) tool::ShowLinkFailure(ctx.host, closed);
 }
 
