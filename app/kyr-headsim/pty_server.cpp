@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -16,13 +17,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace kyr::headsim {
 namespace {
 
-constexpr int kIdlePollMs = 10;
+constexpr std::int64_t kIdleWaitMicros = 10000;
+constexpr std::int64_t kSpinMicros = 100;
 constexpr std::size_t kChunk = 4096;
-constexpr int kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
+constexpr std::int64_t kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
 
 // The terminal pair. The server keeps the tool's side open itself, so that the terminal
 // lives on between the tool's sessions, and watches that side for opens and closes to
@@ -126,32 +129,48 @@ void RemoveLinkIfOurs(const std::string& link, const std::string& target) {
   }
 }
 
-// Output pacing: at most baud / 10 bytes per second, with no credit saved up while idle.
+// Output pacing: the k-th byte of a run of output leaves no sooner than k byte times after
+// the run started, with no credit saved up while idle. Every time counts from the start of
+// the run, so that rounding never adds up.
 class Pacer {
  public:
-  explicit Pacer(long baud) : bytes_per_second_(baud / kBitsPerByte) {}
-  bool enabled() const { return bytes_per_second_ > 0; }
+  explicit Pacer(long baud) : baud_(baud) {}
+  bool enabled() const { return baud_ > 0; }
   void Idle(std::int64_t now) {
     start_ = now;
     sent_ = 0;
   }
   std::size_t Allowed(std::int64_t now) const {
     if (!enabled()) return kChunk;
-    const std::int64_t due = (now - start_) * bytes_per_second_ / 1000000 - sent_;
-    return static_cast<std::size_t>(std::clamp<std::int64_t>(due, 0, kChunk));
+    const std::int64_t carried = (now - start_) * baud_ / (kBitsPerByte * 1000000);
+    return static_cast<std::size_t>(std::clamp<std::int64_t>(carried - sent_, 0, kChunk));
   }
   void Sent(std::size_t n) { sent_ += static_cast<std::int64_t>(n); }
-  // Micros until one more byte may go.
-  std::int64_t WaitMicros(std::int64_t now) const {
-    const std::int64_t next = start_ + (sent_ + 1) * 1000000 / bytes_per_second_;
-    return std::max<std::int64_t>(next - now, 0);
+  // When `more` bytes beyond those sent will have been carried.
+  std::int64_t DueMicros(std::size_t more) const {
+    return start_ + LineMicros(sent_ + static_cast<std::int64_t>(more), baud_);
   }
 
  private:
-  std::int64_t bytes_per_second_;
+  std::int64_t baud_;
   std::int64_t start_ = 0;
   std::int64_t sent_ = 0;
 };
+
+// Bytes moved per wake-up on a paced line, about a millisecond's worth: a slow line is
+// served in small batches rather than with a wake-up per byte. The last byte on its way
+// is always handled at its own time, so batching never delays the end of a frame.
+std::size_t BatchBytes(long baud) {
+  return static_cast<std::size_t>(std::max<long>(baud / kBitsPerByte / 1000, 1));
+}
+
+// Waits for the descriptors' events until `wait_micros` have passed; false on failure.
+bool WaitMicros(pollfd* fds, nfds_t count, std::int64_t wait_micros) {
+  const std::int64_t wait = std::max<std::int64_t>(wait_micros, 0);
+  const timespec timeout{static_cast<time_t>(wait / 1000000),
+                         static_cast<long>(wait % 1000000) * 1000};
+  return ppoll(fds, count, &timeout, nullptr) >= 0 || errno == EINTR;
+}
 
 }  // namespace
 
@@ -171,6 +190,12 @@ int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& optio
   // The head takes in bytes as fast as the line carries them, not as fast as the tool
   // writes them, so that a write is paced like a read.
   LinePacer line_in(options.baud);
+  const std::size_t batch = BatchBytes(options.baud);
+  if (options.baud > 0) {
+    // Wake-ups on time to the microsecond: the default slack of 50 us a wait would
+    // lengthen every exchange on the line.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  }
   std::array<std::uint8_t, kChunk> in{};
   std::array<std::uint8_t, kChunk> pending{};
   std::size_t pending_len = 0, pending_pos = 0;
@@ -178,31 +203,47 @@ int ServeOnPty(Engine& engine, const Clock& clock, const PtyServerOptions& optio
 
   while (!stop.load()) {
     const std::int64_t now = clock.NowMicros();
+    const bool was_quiet = pending_pos == pending_len && engine.Ready() == 0;
+    bool fed = false;
+    for (std::size_t n; (n = line_in.Take(now, in.data(), in.size())) > 0; fed = true)
+      engine.Feed(in.data(), n);
     if (pending_pos == pending_len) {
       pending_pos = pending_len = 0;
-      if (engine.Ready() == 0) pacer.Idle(now);
-      pending_len = engine.Take(pending.data(), std::min(pacer.Allowed(now), kChunk));
+      if (engine.Ready() == 0) {
+        pacer.Idle(now);
+      } else if (was_quiet) {
+        // A reply to a frame starts on the line when the frame's last byte is in, however
+        // late this loop got round to it.
+        pacer.Idle(fed ? line_in.LastTakenArrival() : now);
+      }
+      // Whole batches, or the rest of the output, each written once its last byte is due.
+      const std::size_t due = pacer.Allowed(now);
+      if (due >= std::min(engine.Ready(), batch)) {
+        pending_len = engine.Take(pending.data(), std::min(due, kChunk));
+      }
     }
-    for (std::size_t n; (n = line_in.Take(now, in.data(), in.size())) > 0;)
-      engine.Feed(in.data(), n);
-    int timeout_ms = kIdlePollMs;
-    if (const auto arrival = line_in.NextArrival()) {
-      timeout_ms =
-          static_cast<int>(std::clamp<std::int64_t>((*arrival - now + 999) / 1000, 0, timeout_ms));
+    std::int64_t wake = now + kIdleWaitMicros;
+    const auto no_later_than = [&wake](std::int64_t at) { wake = std::min(wake, at); };
+    if (const auto arrival = line_in.ArrivalOf(batch)) no_later_than(*arrival);
+    if (const auto release = engine.NextReleaseMicros()) no_later_than(*release);
+    std::optional<std::int64_t> output_end;  // when the last bytes of the output are due
+    if (pending_len == 0 && engine.Ready() > 0) {
+      const std::size_t next = std::min(engine.Ready(), batch);
+      no_later_than(pacer.enabled() ? pacer.DueMicros(next) : now);
+      if (pacer.enabled() && next == engine.Ready()) output_end = pacer.DueMicros(next);
     }
-    if (const auto release = engine.NextReleaseMicros()) {
-      timeout_ms =
-          static_cast<int>(std::clamp<std::int64_t>((*release - now) / 1000, 0, timeout_ms));
-    }
-    if (pending_len == 0 && engine.Ready() > 0 && pacer.enabled()) {
-      // Whole milliseconds, so that a slow line sends small batches instead of spinning.
-      timeout_ms = static_cast<int>(
-          std::min<std::int64_t>((pacer.WaitMicros(now) + 999) / 1000, timeout_ms));
+    // The tool waits for the end of a reply, so that goes out on time to the microsecond: a
+    // timer wakes some tens of microseconds late, and the last stretch is waited out busily.
+    const bool spin = output_end && *output_end == wake;
+    if (spin && wake - now <= kSpinMicros) {
+      while (clock.NowMicros() < wake) {
+      }
+      continue;
     }
     pollfd fds[2] = {
         {pty.master, static_cast<short>(POLLIN | (pending_pos < pending_len ? POLLOUT : 0)), 0},
         {pty.watch, POLLIN, 0}};
-    if (poll(fds, 2, timeout_ms) < 0 && errno != EINTR) {
+    if (!WaitMicros(fds, 2, wake - now - (spin ? kSpinMicros : 0))) {
       std::perror("kyr-headsim: poll");
       result = 1;
       break;

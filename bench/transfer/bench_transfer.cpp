@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "../common/quiet_tool_host.h"
@@ -116,7 +117,8 @@ void BM_ReadAllSettingsAt115200(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadAllSettingsAt115200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
-// Counts the bytes the tool writes to its serial ports.
+// Counts the bytes the tool writes to its serial ports and reads back, and the exchanges
+// (every turn from writing to reading).
 class CountingChannel final : public kyr::link::ByteChannel {
  public:
   CountingChannel(std::unique_ptr<kyr::link::ByteChannel> inner, std::size_t& written)
@@ -124,9 +126,11 @@ class CountingChannel final : public kyr::link::ByteChannel {
   bool Write(const std::uint8_t* data, std::size_t count, std::size_t& written) override {
     const bool ok = inner_->Write(data, count, written);
     written_ += written;
+    writing_ = true;
     return ok;
   }
   bool Read(std::uint8_t* data, std::size_t count, std::size_t& got) override {
+    if (std::exchange(writing_, false)) ++exchanges_;
     const bool ok = inner_->Read(data, count, got);
     read_ += got;
     return ok;
@@ -136,8 +140,10 @@ class CountingChannel final : public kyr::link::ByteChannel {
   }
   void Close() override { inner_->Close(); }
   static inline std::size_t read_ = 0;
+  static inline std::size_t exchanges_ = 0;
 
  private:
+  bool writing_ = false;
   std::unique_ptr<kyr::link::ByteChannel> inner_;
   std::size_t& written_;
 };
@@ -157,7 +163,8 @@ class CountingPorts final : public kyr::link::SerialPorts {
 
 // Runs `write` (one write into the head on `port`) against kyr-headsim --baud 115200 and
 // reports the time over the wire time of the bytes the tool sent ("ratio_tool") and of all
-// bytes on the line, the head's acknowledges included ("ratio").
+// bytes on the line, the head's acknowledges included ("ratio"), and the time beyond the
+// wire per request and reply ("beyond_wire_us_per_exchange").
 template <typename Write>
 void TimeWriteOverPacedLine(benchmark::State& state, Write&& write) {
   TempFolder folder;
@@ -172,6 +179,7 @@ void TimeWriteOverPacedLine(benchmark::State& state, Write&& write) {
   kyr::link::Link link(environment);
   double seconds = 0;
   CountingChannel::read_ = 0;
+  CountingChannel::exchanges_ = 0;
   for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
     const bool done = write(link, folder);
@@ -188,6 +196,12 @@ void TimeWriteOverPacedLine(benchmark::State& state, Write&& write) {
   state.counters["write_ms"] = 1000.0 * seconds / runs;
   state.counters["ratio_tool"] = seconds / runs / WireSeconds(tool_bytes);
   state.counters["ratio"] = seconds / runs / WireSeconds(tool_bytes + head_bytes);
+  // Where the time beyond the wire goes: spread over the exchanges, it is what the tool, the
+  // pseudo-terminal and the simulator's wake-ups add to each request and its reply.
+  const double exchanges = static_cast<double>(CountingChannel::exchanges_) / runs;
+  state.counters["exchanges"] = exchanges;
+  state.counters["beyond_wire_us_per_exchange"] =
+      1e6 * (seconds / runs - WireSeconds(tool_bytes + head_bytes)) / exchanges;
 }
 
 void BM_WriteSettingsAt115200(benchmark::State& state) {

@@ -3,9 +3,10 @@
 // BM_ReadAllSettingsEmulatedChip: through libftdi1 and libusb to an FTDI chip emulated with
 // umockdev; cpu_per_block_us is the tool thread's CPU time per settings block (the emulated
 // chip answers on a thread of its own, which is not counted).
-// BM_ReadAllSettingsUsbTiming/LATENCY: against the in-process unit on simulated time with
-// the USB timing model (1 ms frames, 62 data bytes a packet) and the chip's latency timer at
-// LATENCY ms; sim_ms is the simulated duration of one read.
+// BM_ReadAllSettingsUsbTiming/LATENCY/REAL: against the in-process unit with the USB timing
+// model (1 ms frames, 62 data bytes a packet) and the chip's latency timer at LATENCY ms;
+// REAL 0 on simulated time (sim_ms is the simulated duration of one read), REAL 1 on real
+// time as --simulate runs (its real time should come close to sim_ms).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -71,7 +72,9 @@ void BM_ReadAllSettingsEmulatedChip(benchmark::State& state) {
 BENCHMARK(BM_ReadAllSettingsEmulatedChip)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_ReadAllSettingsUsbTiming(benchmark::State& state) {
-  kyr::headsim::SimulatedTime time(kyr::headsim::SimulatedTime::Mode::kManual);
+  kyr::headsim::SimulatedTime time(state.range(1) != 0
+                                       ? kyr::headsim::SimulatedTime::Mode::kReal
+                                       : kyr::headsim::SimulatedTime::Mode::kManual);
   kyr::headsim::UsbHeadOptions options;
   options.timing = kyr::headsim::UsbTiming{static_cast<int>(state.range(0)), 0};
   kyr::headsim::SimulatedUsbHead unit(options, time);
@@ -92,6 +95,11 @@ void BM_ReadAllSettingsUsbTiming(benchmark::State& state) {
   fs::remove(out);
   state.counters["sim_ms"] = simulated_ms / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_ReadAllSettingsUsbTiming)->Arg(2)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadAllSettingsUsbTiming)->Args({2, 0})->Args({16, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadAllSettingsUsbTiming)
+    ->Args({2, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
 
 }  // namespace

@@ -23,14 +23,13 @@ std::int64_t SimulatedTime::NowMicros() const {
   return mode_ == Mode::kManual ? manual_.NowMicros() : steady_.NowMicros();
 }
 
-namespace {
-
-// Milliseconds to sleep for `micros`, at least 1 so that every wait makes progress.
-std::uint32_t SleepMillis(std::int64_t micros) {
-  return static_cast<std::uint32_t>(std::max<std::int64_t>((micros + 999) / 1000, 1));
+void SimulatedTime::SleepMicros(std::int64_t micros) {
+  if (mode_ == Mode::kManual) {
+    manual_.AdvanceMillis(std::max<std::int64_t>((micros + 999) / 1000, 1));
+  } else {
+    std::this_thread::sleep_for(std::chrono::microseconds(std::max<std::int64_t>(micros, 1)));
+  }
 }
-
-}  // namespace
 
 // The FTDI device list: the unit, when it is plugged in, enabled and not stuck.
 class SimulatedUsbHead::SimBus final : public link::UsbBus {
@@ -114,7 +113,7 @@ class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
       if (now >= deadline) return true;
       std::int64_t wait = deadline - now;
       if (const auto release = unit_.NextTransitMicros()) wait = std::min(wait, *release - now);
-      unit_.time_.Sleep(SleepMillis(wait));
+      unit_.time_.SleepMicros(wait);
     }
   }
 
@@ -135,7 +134,7 @@ class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
       if (now >= quiet_end || now >= limit_end || !Usable()) break;
       std::int64_t wake = std::min(quiet_end, limit_end);
       if (const auto release = unit_.NextTransitMicros()) wake = std::min(wake, *release);
-      unit_.time_.Sleep(SleepMillis(wake - now));
+      unit_.time_.SleepMicros(wake - now);
     }
     return discarded;
   }

@@ -31,6 +31,11 @@ class SimulatedTime final : public link::Clock, public headsim::Clock {
   void Sleep(std::uint32_t milliseconds) override;
   std::int64_t NowMicros() const override;
 
+  // Waits `micros` (at least one): on real time to the microsecond, so that bytes are
+  // taken when they fall due; on manual time the clock moves on by whole milliseconds, as
+  // the link's own waits move it.
+  void SleepMicros(std::int64_t micros);
+
   // Manual mode only: moves time on.
   void Advance(std::int64_t micros) { manual_.Advance(micros); }
   Mode mode() const { return mode_; }

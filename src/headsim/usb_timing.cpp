@@ -16,16 +16,22 @@ std::int64_t NextFrame(std::int64_t now) {
 
 }  // namespace
 
-LinePacer::LinePacer(long baud)
-    : byte_micros_(baud > 0 ? (kBitsPerByte * 1000000 + baud - 1) / baud : 0) {}
+std::int64_t LineMicros(std::int64_t bytes, long baud) {
+  if (baud <= 0) return 0;
+  return (bytes * kBitsPerByte * 1000000 + baud - 1) / baud;
+}
+
+LinePacer::LinePacer(long baud) : baud_(baud) {}
 
 void LinePacer::Put(const std::uint8_t* data, std::size_t count, std::int64_t now) {
-  std::int64_t at = std::max(line_free_, now);
-  for (std::size_t i = 0; i < count; ++i) {
-    at += byte_micros_;
-    bytes_.push_back({data[i], at});
+  if (now >= line_free_) {  // the line has been idle: a new run starts now
+    run_start_ = now;
+    run_bytes_ = 0;
   }
-  line_free_ = at;
+  for (std::size_t i = 0; i < count; ++i) {
+    bytes_.push_back({data[i], run_start_ + LineMicros(++run_bytes_, baud_)});
+  }
+  if (count > 0) line_free_ = bytes_.back().arrives;
 }
 
 std::size_t LinePacer::Arrived(std::int64_t now) const {
@@ -38,14 +44,19 @@ std::size_t LinePacer::Take(std::int64_t now, std::uint8_t* out, std::size_t max
   std::size_t n = 0;
   while (n < max && !bytes_.empty() && bytes_.front().arrives <= now) {
     out[n++] = bytes_.front().value;
+    last_taken_ = bytes_.front().arrives;
     bytes_.pop_front();
   }
   return n;
 }
 
 std::optional<std::int64_t> LinePacer::NextArrival() const {
+  return ArrivalOf(1);
+}
+
+std::optional<std::int64_t> LinePacer::ArrivalOf(std::size_t n) const {
   if (bytes_.empty()) return std::nullopt;
-  return bytes_.front().arrives;
+  return bytes_[std::min(std::max<std::size_t>(n, 1), bytes_.size()) - 1].arrives;
 }
 
 UsbTimingModel::UsbTimingModel(const UsbTiming& timing)

@@ -21,7 +21,13 @@ inline constexpr std::size_t kUsbPacketData = 62;
 // Packets a full-speed bulk pipe carries in one frame at most.
 inline constexpr int kUsbPacketsPerFrame = 19;
 
-// One direction of a serial line: when each byte has been carried.
+// Micros until the last bit of the `bytes`-th byte of a run sent without a pause is through,
+// rounded up: 10 bits a byte at `baud` bits per second (0: no time at all).
+std::int64_t LineMicros(std::int64_t bytes, long baud);
+
+// One direction of a serial line: when each byte has been carried. Arrival times count
+// from the start of a run of bytes without a pause, so that the rounding of a byte time to
+// whole micros never adds up over a long run.
 class LinePacer {
  public:
   // `baud` bits per second, 10 bits a byte; 0: bytes take no time.
@@ -34,6 +40,11 @@ class LinePacer {
   std::size_t Arrived(std::int64_t now) const;
   // When the next byte still on the line arrives.
   std::optional<std::int64_t> NextArrival() const;
+  // When the `n`-th byte still on the line arrives (n >= 1), or the last one when fewer
+  // are on their way.
+  std::optional<std::int64_t> ArrivalOf(std::size_t n) const;
+  // When the last byte taken arrived.
+  std::int64_t LastTakenArrival() const { return last_taken_; }
   bool empty() const { return bytes_.empty(); }
   void Clear() { bytes_.clear(); }
 
@@ -42,8 +53,11 @@ class LinePacer {
     std::uint8_t value;
     std::int64_t arrives;
   };
-  std::int64_t byte_micros_;
+  long baud_;
+  std::int64_t run_start_ = 0;  // when the line last started carrying after a pause
+  std::int64_t run_bytes_ = 0;  // bytes put on the line since then
   std::int64_t line_free_ = 0;  // when the last byte put on the line is through
+  std::int64_t last_taken_ = 0;
   std::deque<Byte> bytes_;
 };
 

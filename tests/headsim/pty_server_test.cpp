@@ -93,8 +93,10 @@ class Line {
   void Write(const Bytes& bytes) {
     ASSERT_EQ(write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
-  // Reads until `count` bytes arrived or `timeout_ms` passed.
-  Bytes Read(std::size_t count, int timeout_ms = 2000) {
+  // Reads until `count` bytes arrived or `timeout_ms` passed; with `arrivals`, notes when
+  // the byte count reached each size.
+  Bytes Read(std::size_t count, int timeout_ms = 2000,
+             std::vector<std::pair<std::size_t, Clock::time_point>>* arrivals = nullptr) {
     Bytes out;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (out.size() < count && Clock::now() < deadline) {
@@ -103,6 +105,7 @@ class Line {
       std::uint8_t buffer[4096];
       const ssize_t n = read(fd_, buffer, std::min(sizeof buffer, count - out.size()));
       if (n > 0) out.insert(out.end(), buffer, buffer + n);
+      if (n > 0 && arrivals != nullptr) arrivals->emplace_back(out.size(), Clock::now());
     }
     return out;
   }
@@ -190,15 +193,21 @@ TEST_F(PtyServer, ServesASettingsFileAndPacesItsOutput) {
   ASSERT_TRUE(line.ok());
   const auto start = Clock::now();
   line.Write(Command({0x10, 0x00, 0x05, 0x00, 0x80, 0x00}));
-  const auto replies = ParseReplies(line.Read(259, 5000));
-  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  std::vector<std::pair<std::size_t, Clock::time_point>> arrivals;
+  const auto replies = ParseReplies(line.Read(259, 5000, &arrivals));
   ASSERT_EQ(replies.size(), 1u);
   EXPECT_TRUE(replies[0].well_formed);
   EXPECT_EQ(replies[0].words[0], 5 * 128);
   EXPECT_EQ(replies[0].words[127], 5 * 128 + 127);
-  // 259 bytes of 10 bits at 9600 bits per second take 270 ms.
-  EXPECT_GE(elapsed.count(), 250);
-  EXPECT_LT(elapsed.count(), 1500);
+  // Both directions at the line's pace, 10 bits a byte at 9600 baud: the 7 command bytes
+  // reach the head and the first n reply bytes come back no sooner than 7 + n byte times
+  // after the write; all 266 take 277 ms, and the head adds little to that.
+  const auto byte_time = std::chrono::microseconds(10 * 1000000 / 9600);
+  for (const auto& [received, when] : arrivals) {
+    EXPECT_GE(when - start, static_cast<long>(7 + received) * byte_time) << received << " bytes";
+  }
+  EXPECT_LT(arrivals.back().first == 259 ? arrivals.back().second - start : Clock::duration::max(),
+            266 * byte_time + std::chrono::milliseconds(200));
   EXPECT_EQ(sim.Stop(), 0);
 }
 

@@ -59,11 +59,29 @@ TEST(UsbTimingModel, WritesReachTheHeadAtTheNextFrameThenOneByteTimeEach) {
   std::uint8_t out[16];
   EXPECT_EQ(model.HeadReceives(999, out, sizeof out), 0u);
   EXPECT_EQ(model.NextEventMicros(), 1000);
+  // A byte takes 86.8 us: the first is in at 87 us, the seventh at 607.6, so at 608 us.
   EXPECT_EQ(model.HeadReceives(1000 + 86, out, sizeof out), 0u);
   EXPECT_EQ(model.HeadReceives(1000 + 87, out, sizeof out), 1u);
-  EXPECT_EQ(model.HeadReceives(1000 + 7 * 87 - 1, out, sizeof out), 5u);
-  EXPECT_EQ(model.HeadReceives(1000 + 7 * 87, out, sizeof out), 1u);
+  EXPECT_EQ(model.HeadReceives(1000 + 607, out, sizeof out), 5u);
+  EXPECT_EQ(model.HeadReceives(1000 + 608, out, sizeof out), 1u);
   EXPECT_FALSE(model.NextEventMicros().has_value());
+}
+
+// A long run takes its exact time however it is handed to the line: byte times rounded to
+// whole micros must not add up (1152 bytes at 115200 baud are 100 ms, not 100.2).
+TEST(LinePacer, ALongRunTakesItsExactTimeAndAPauseStartsAFreshOne) {
+  LinePacer line(115200);
+  const std::vector<std::uint8_t> bytes(1152, 0x5A);
+  line.Put(bytes.data(), 500, 0);
+  line.Put(bytes.data() + 500, 652, 20000);  // joins the run still on the line
+  EXPECT_EQ(line.ArrivalOf(1152), 100000);
+  EXPECT_EQ(line.ArrivalOf(5000), 100000);  // past the end: the last byte
+  std::vector<std::uint8_t> out(2000);
+  EXPECT_EQ(line.Take(99999, out.data(), out.size()), 1151u);
+  EXPECT_EQ(line.Take(100000, out.data(), out.size()), 1u);
+  EXPECT_EQ(line.LastTakenArrival(), 100000);
+  line.Put(bytes.data(), 1, 250000);  // after a pause
+  EXPECT_EQ(line.NextArrival(), 250087);
 }
 
 }  // namespace
