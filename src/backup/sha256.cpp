@@ -1,90 +1,53 @@
 #include "backup/sha256.h"
 
+#include <nettle/sha2.h>
+
 #include <array>
-#include <cstdint>
 #include <fstream>
-#include <iterator>
 
 namespace kyr::backup {
 namespace {
 
-constexpr std::array<std::uint32_t, 64> kRound = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+class Sha256 {
+ public:
+  Sha256() { sha256_init(&context_); }
+  void Add(const char* data, std::size_t size) {
+    sha256_update(&context_, size, reinterpret_cast<const std::uint8_t*>(data));
+  }
+  std::string Hex() {
+    std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
+    sha256_digest(&context_, digest.size(), digest.data());
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const std::uint8_t byte : digest) {
+      hex += kDigits[byte >> 4];
+      hex += kDigits[byte & 0xF];
+    }
+    return hex;
+  }
 
-constexpr std::uint32_t Rotr(std::uint32_t x, int n) {
-  return (x >> n) | (x << (32 - n));
-}
-
-void Compress(std::array<std::uint32_t, 8>& h, const unsigned char* block) {
-  std::array<std::uint32_t, 64> w{};
-  for (int i = 0; i < 16; ++i) {
-    w[i] = static_cast<std::uint32_t>(block[4 * i]) << 24 |
-           static_cast<std::uint32_t>(block[4 * i + 1]) << 16 |
-           static_cast<std::uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
-  }
-  for (int i = 16; i < 64; ++i) {
-    const std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-    const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-  }
-  auto [a, b, c, d, e, f, g, k] = h;
-  for (int i = 0; i < 64; ++i) {
-    const std::uint32_t t1 =
-        k + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
-    const std::uint32_t t2 =
-        (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-    k = g;
-    g = f;
-    f = e;
-    e = d + t1;
-    d = c;
-    c = b;
-    b = a;
-    a = t1 + t2;
-  }
-  const std::array<std::uint32_t, 8> add = {a, b, c, d, e, f, g, k};
-  for (int i = 0; i < 8; ++i) h[i] += add[i];
-}
+ private:
+  sha256_ctx context_{};
+};
 
 }  // namespace
 
 std::string Sha256Hex(std::string_view data) {
-  std::array<std::uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                    0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-  std::size_t whole = data.size() / 64 * 64;
-  for (std::size_t i = 0; i < whole; i += 64)
-    Compress(h, reinterpret_cast<const unsigned char*>(data.data() + i));
-  // The tail, the 0x80 marker and the length in bits fill one or two last blocks.
-  std::array<unsigned char, 128> tail{};
-  const std::size_t rest = data.size() - whole;
-  for (std::size_t i = 0; i < rest; ++i) tail[i] = static_cast<unsigned char>(data[whole + i]);
-  tail[rest] = 0x80;
-  const std::size_t tail_size = rest < 56 ? 64 : 128;
-  const std::uint64_t bits = static_cast<std::uint64_t>(data.size()) * 8;
-  for (int i = 0; i < 8; ++i) tail[tail_size - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
-  for (std::size_t i = 0; i < tail_size; i += 64) Compress(h, tail.data() + i);
-
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (const std::uint32_t word : h) {
-    for (int shift = 28; shift >= 0; shift -= 4) hex += kDigits[(word >> shift) & 0xF];
-  }
-  return hex;
+  Sha256 sha;
+  sha.Add(data.data(), data.size());
+  return sha.Hex();
 }
 
 std::optional<std::string> Sha256OfFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  Sha256 sha;
+  std::array<char, 64 * 1024> chunk{};
+  while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
+    sha.Add(chunk.data(), static_cast<std::size_t>(in.gcount()));
+  }
   if (in.bad()) return std::nullopt;
-  return Sha256Hex(data);
+  return sha.Hex();
 }
 
 }  // namespace kyr::backup

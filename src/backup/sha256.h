@@ -1,5 +1,5 @@
 #pragma once
-// SHA-256 of a byte string or a file, as 64 lower-case hex digits (FIPS 180-4).
+// SHA-256 of a byte string or a file, as 64 lower-case hex digits.
 #include <optional>
 #include <string>
 #include <string_view>

@@ -47,16 +47,6 @@ std::string Difference(const std::string& actual, const std::string& expected) {
          std::to_string(at % 82 + 1);
 }
 
-// Only the files the test put there: no temporary file left behind.
-std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // The messages after the overwrite question (answered Yes when there was a file).
 std::vector<int> MessagesAfterQuestion(const Rig& rig) {
   return soak::AfterQuestion(rig.host.MessageIds(), tool::kMsgFileExists);
@@ -104,7 +94,7 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   const std::vector<std::string> expected = result == Outcome::kDone || !old_text.empty()
                                                 ? std::vector<std::string>{"read.kdta"}
                                                 : std::vector<std::string>{};
-  EXPECT_EQ(FilesIn(rig.temp.path()), expected);
+  EXPECT_EQ(rig.temp.Names(), expected);  // no temporary file left behind
   Tally(rig, counts);
 }
 
@@ -148,7 +138,7 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
     soak::ExpectOneFailureMessage(MessagesAfterQuestion(rig), counts);
   }
   EXPECT_EQ(Difference(ReadAll(path), text), "");
-  EXPECT_EQ(FilesIn(rig.temp.path()), std::vector<std::string>{"write.kdta"});
+  EXPECT_EQ(rig.temp.Names(), std::vector<std::string>{"write.kdta"});
   Tally(rig, counts);
 }
 

@@ -10,11 +10,6 @@ using headsim::FaultKind;
 using testing::ReadAll;
 using testing::Rig;
 
-std::size_t FilesIn(const std::filesystem::path& folder) {
-  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
-                                                std::filesystem::directory_iterator()));
-}
-
 TEST(ReadAllSettings, CopiesTheTargetHeadWordForWordIntoAFileOf512Lines) {
   Rig rig(0x0301, 2);
   // Anything sent to the first head fails: the second one must be addressed by 0x11.
@@ -63,7 +58,7 @@ TEST(ReadAllSettings, FourBadRepliesForABlockAreRetriedAFifthFailsAndKeepsTheOld
 
   rig.AddFault(FaultKind::kBadChecksum, 0x10, 10, 5);
   EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("new.kdta")), Outcome::kFailed);
-  EXPECT_EQ(FilesIn(rig.temp.path()), 1u);  // neither the new file nor a temporary one
+  EXPECT_EQ(rig.temp.Names().size(), 1u);  // neither the new file nor a temporary one
 }
 
 TEST(ReadAllSettings, AbsentHeadFailedQueryAndLinkFailuresLeaveNoFile) {
@@ -84,7 +79,7 @@ TEST(ReadAllSettings, AbsentHeadFailedQueryAndLinkFailuresLeaveNoFile) {
   EXPECT_EQ(rig.host.messages[2].caption, "");
   EXPECT_EQ(rig.engine().Stats().closes, 0);
   EXPECT_FALSE(rig.link.IsOpen());
-  EXPECT_EQ(FilesIn(rig.temp.path()), 1u);
+  EXPECT_EQ(rig.temp.Names().size(), 1u);
 }
 
 }  // namespace
