@@ -33,7 +33,7 @@ constexpr const char* kUsage =
     "  --version V          settings version of the version word, 0 to 255 (default 3)\n"
     "  --settings FILE      settings memory from a settings file instead of initial values;\n"
     "                       --model and --version, when given, replace its version word\n"
-    "  --baud B             pace the head's output to B bits per second (10 bits a byte)\n"
+    "  --baud B             pace the line both ways at B bits per second (10 bits a byte)\n"
     "  --faults SEED:PM     answer PM replies in a thousand wrongly (bad checksum, NAK,\n"
     "                       short, missing or late), drawn from SEED\n"
     "  --lang en|ja         accepted for uniformity; messages are in English\n"
