@@ -63,9 +63,41 @@ class ModalWatcher {
   int dialogs_seen = 0;
 
  private:
+  static bool Unanswered(const QWidget* widget) {
+    return widget != nullptr && widget->isVisible() && !widget->property("answered").toBool();
+  }
+
+  // The modal window waiting for an answer: normally the active one; when the window system
+  // still reports an older one as active, any other visible modal window not answered yet.
+  static QWidget* WaitingModal() {
+    QWidget* active = QApplication::activeModalWidget();
+    if (Unanswered(active)) return active;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->isModal() && Unanswered(widget)) return widget;
+    }
+    return nullptr;
+  }
+
+  // A modal window that stays open long after its answer would hang the test silently: say
+  // which one, once, so that the log of a timed-out run shows where it stopped.
+  void ReportStuckModal() {
+    QWidget* active = QApplication::activeModalWidget();
+    if (active == nullptr || !active->isVisible()) {
+      stuck_polls_ = 0;
+      return;
+    }
+    if (++stuck_polls_ != kStuckReportPolls) return;
+    qWarning("modal window %s \"%s\" still open 10 s after its answer (%d modal windows seen)",
+             active->metaObject()->className(), qPrintable(active->windowTitle()), dialogs_seen);
+  }
+
   void Poll() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible() || modal->property("answered").toBool()) return;
+    QWidget* modal = WaitingModal();
+    if (modal == nullptr) {
+      ReportStuckModal();
+      return;
+    }
+    stuck_polls_ = 0;
     modal->setProperty("answered", true);
     ++dialogs_seen;
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
@@ -88,8 +120,10 @@ class ModalWatcher {
     });
   }
 
+  static constexpr int kStuckReportPolls = 2000;  // 10 s of 5 ms polls
   QTimer timer_;
   std::deque<Action> actions_;
+  int stuck_polls_ = 0;
 };
 
 using test_common::TempFolder;
