@@ -26,7 +26,6 @@ namespace {
 constexpr std::int64_t kIdleWaitMicros = 10000;
 constexpr std::int64_t kSpinMicros = 100;
 constexpr std::size_t kChunk = 4096;
-constexpr std::int64_t kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
 
 // The terminal pair. The server keeps the tool's side open itself, so that the terminal
 // lives on between the tool's sessions, and watches that side for opens and closes to
@@ -143,7 +142,7 @@ class Pacer {
   }
   std::size_t Allowed(std::int64_t now) const {
     if (!enabled()) return kChunk;
-    const std::int64_t carried = (now - start_) * baud_ / (kBitsPerByte * 1000000);
+    const std::int64_t carried = LineBytes(now - start_, baud_);
     return static_cast<std::size_t>(std::clamp<std::int64_t>(carried - sent_, 0, kChunk));
   }
   void Sent(std::size_t n) { sent_ += static_cast<std::int64_t>(n); }
@@ -162,7 +161,7 @@ class Pacer {
 // served in small batches rather than with a wake-up per byte. The last byte on its way
 // is always handled at its own time, so batching never delays the end of a frame.
 std::size_t BatchBytes(long baud) {
-  return static_cast<std::size_t>(std::max<long>(baud / kBitsPerByte / 1000, 1));
+  return static_cast<std::size_t>(std::max<std::int64_t>(LineBytes(1000, baud), 1));
 }
 
 // Waits for the descriptors' events until `wait_micros` have passed; false on failure.

@@ -21,6 +21,10 @@ std::int64_t LineMicros(std::int64_t bytes, long baud) {
   return (bytes * kBitsPerByte * 1000000 + baud - 1) / baud;
 }
 
+std::int64_t LineBytes(std::int64_t micros, long baud) {
+  return micros * baud / (kBitsPerByte * 1000000);
+}
+
 LinePacer::LinePacer(long baud) : baud_(baud) {}
 
 void LinePacer::Put(const std::uint8_t* data, std::size_t count, std::int64_t now) {

@@ -24,6 +24,8 @@ inline constexpr int kUsbPacketsPerFrame = 19;
 // Micros until the last bit of the `bytes`-th byte of a run sent without a pause is through,
 // rounded up: 10 bits a byte at `baud` bits per second (0: no time at all).
 std::int64_t LineMicros(std::int64_t bytes, long baud);
+// The whole bytes such a run has carried after `micros` (its inverse, rounded down).
+std::int64_t LineBytes(std::int64_t micros, long baud);
 
 // One direction of a serial line: when each byte has been carried. Arrival times count
 // from the start of a run of bytes without a pause, so that the rounding of a byte time to
