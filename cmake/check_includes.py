@@ -69,6 +69,12 @@ def header_owners(root, libraries):
                 owners[header] = {compiled[stem]}
             else:
                 owners[header] = folders.get(os.path.dirname(header), set())
+    # Generated headers are sources of their library, included by their path under the
+    # generated include folder.
+    for name, library in libraries.items():
+        for source in library["sources"]:
+            if source.endswith(HEADER_SUFFIXES) and "/include/" in source:
+                owners.setdefault(source.rsplit("/include/", 1)[1], set()).add(name)
     return owners
 
 
@@ -92,6 +98,8 @@ def files_of(root, libraries, owners):
                 files[name].add(source)
     for header, names in owners.items():
         path = os.path.join(root, header)
+        if not os.path.exists(path):
+            continue  # generated: the generator, not a person, writes its includes
         if len(names) == 1:
             files[next(iter(names))].add(path)
             continue

@@ -23,17 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kStrReplaceQuestion = 962;
-constexpr int kStrBackupDone = 963;
-constexpr int kStrBackupFailed = 964;
-constexpr int kStrRestoreQuestion = 965;
-constexpr int kStrRestoreDone = 966;
-constexpr int kStrRestoreFailed = 967;
-constexpr int kStrProgress = 968;
-constexpr int kStrNothingSent = 977;
-constexpr int kStrUnitsFailed = 969;
-constexpr int kStrNoUnit = 741;  // "No head unit is connected."
-
 // --device all: every head unit on the USB bus.
 constexpr std::string_view kEveryUnit = "all";
 
@@ -65,8 +54,8 @@ class InterruptGuard {
   struct sigaction old_term_ {};
 };
 
-std::string Text(int id, const std::vector<std::string>& args = {}) {
-  return FormatMessage(LoadString(StringTable::Tool, id), args);
+std::string Text(ToolText id, const std::vector<std::string>& args = {}) {
+  return FormatMessage(LoadString(id), args);
 }
 
 std::string TimeText(double seconds) {
@@ -91,9 +80,10 @@ class ProgressLine {
       if (now - last_ < std::chrono::milliseconds(200) && p.bytes_done < p.bytes_total) return;
       last_ = now;
       err_ << '\r'
-           << Text(kStrProgress, {std::to_string(p.files_done), std::to_string(p.files_total),
-                                  backup::SizeText(p.bytes_done), backup::SizeText(p.bytes_total),
-                                  TimeText(p.seconds_left)})
+           << Text(ToolText::kProgress,
+                   {std::to_string(p.files_done), std::to_string(p.files_total),
+                    backup::SizeText(p.bytes_done), backup::SizeText(p.bytes_total),
+                    TimeText(p.seconds_left)})
            << "\x1b[K" << std::flush;
       drawn_ = true;
     };
@@ -110,11 +100,11 @@ class ProgressLine {
   std::chrono::steady_clock::time_point last_{};
 };
 
-bool Ask(CommandContext& ctx, int id, const std::string& argument) {
+bool Ask(CommandContext& ctx, ToolText id, const std::string& argument) {
   tool::Message question;
-  question.string_id = id;
+  question.string_id = TextNumber(id);
   question.text = Text(id, {argument});
-  question.caption = std::string(LoadString(StringTable::Tool, 901));
+  question.caption = "Warning";
   question.icon = tool::Icon::Exclamation;
   question.buttons = tool::Buttons::YesNo;
   question.default_answer = tool::Answer::No;
@@ -164,10 +154,10 @@ bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std:
   const backup::Outcome outcome = backup::BackupUnit(job, dir, problem);
   progress.End();
   if (outcome == backup::Outcome::kDone) {
-    ctx.out << Text(kStrBackupDone, {dir}) << '\n';
+    ctx.out << Text(ToolText::kBackupDone, {dir}) << '\n';
     return true;
   }
-  ctx.err << Text(kStrBackupFailed, {dir, problem}) << '\n';
+  ctx.err << Text(ToolText::kBackupFailed, {dir, problem}) << '\n';
   return false;
 }
 
@@ -202,7 +192,7 @@ std::string FolderName(const std::string& serial) {
 int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool, bool> kinds) {
   const std::vector<std::string> serials = UnitSerials(ctx.options);
   if (serials.empty()) {
-    ctx.err << Text(kStrNoUnit) << '\n';
+    ctx.err << Text(ToolText::kNoUnit) << '\n';
     return kExitFailed;
   }
   std::error_code error;
@@ -218,12 +208,12 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
     options.port = "USB";
     const std::string unit_dir = dir + "/" + FolderName(serial);
     const bool exists = fs::exists(fs::symlink_status(unit_dir, error));
-    const bool done = (!exists || Ask(ctx, kStrReplaceQuestion, unit_dir)) &&
+    const bool done = (!exists || Ask(ctx, ToolText::kReplaceQuestion, unit_dir)) &&
                       BackupOneUnit(ctx, options, unit_dir, kinds, exists);
     if (!done) failed += (failed.empty() ? "" : ", ") + serial;
   }
   if (failed.empty()) return kExitDone;
-  ctx.err << Text(kStrUnitsFailed, {failed}) << '\n';
+  ctx.err << Text(ToolText::kUnitsFailed, {failed}) << '\n';
   return kExitFailed;
 }
 
@@ -243,7 +233,7 @@ int RunBackup(CommandContext& ctx) {
   if (ctx.options.device == kEveryUnit) return BackupEveryUnit(ctx, dir, *kinds);
   std::error_code error;
   const bool exists = fs::exists(fs::symlink_status(dir, error));
-  if (exists && !Ask(ctx, kStrReplaceQuestion, dir)) return kExitFailed;
+  if (exists && !Ask(ctx, ToolText::kReplaceQuestion, dir)) return kExitFailed;
   return BackupOneUnit(ctx, ctx.options, dir, *kinds, exists) ? kExitDone : kExitFailed;
 }
 
@@ -260,10 +250,11 @@ int RunRestore(CommandContext& ctx) {
   std::string problem;
   const auto manifest = backup::PreflightRestore(dir, head, problem, CurrentLanguage());
   if (!manifest) {
-    ctx.err << Text(kStrRestoreFailed, {problem}) << ' ' << Text(kStrNothingSent) << '\n';
+    ctx.err << Text(ToolText::kRestoreFailed, {problem}) << ' ' << Text(ToolText::kNothingSent)
+            << '\n';
     return kExitFailed;
   }
-  if (!Ask(ctx, kStrRestoreQuestion, dir)) return kExitFailed;
+  if (!Ask(ctx, ToolText::kRestoreQuestion, dir)) return kExitFailed;
 
   link::Link link(LinkEnvironmentFor(ctx.options));
   InterruptGuard interrupt;
@@ -276,10 +267,10 @@ int RunRestore(CommandContext& ctx) {
   const backup::Outcome outcome = backup::RestoreUnit(job, dir, *manifest, problem);
   progress.End();
   if (outcome == backup::Outcome::kDone) {
-    ctx.out << Text(kStrRestoreDone) << '\n';
+    ctx.out << Text(ToolText::kRestoreDone) << '\n';
     return kExitDone;
   }
-  ctx.err << Text(kStrRestoreFailed, {problem}) << '\n';
+  ctx.err << Text(ToolText::kRestoreFailed, {problem}) << '\n';
   return kExitFailed;
 }
 
@@ -292,7 +283,8 @@ int RunCompare(CommandContext& ctx) {
   const settings::ReadResult read = settings::ReadSettingsFile(path, *file);
   if (read != settings::kReadComplete) {
     ctx.err << path << ": "
-            << LoadString(StringTable::Editor, read == settings::kReadShortFile ? 130 : 129)
+            << LoadString(read == settings::kReadShortFile ? EditorText::kIllegalContents
+                                                           : EditorText::kFailToOpenSettings)
             << '\n';
     return kCompareTrouble;
   }

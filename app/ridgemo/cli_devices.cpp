@@ -10,13 +10,8 @@
 namespace kyr::ridgemo {
 namespace {
 
-constexpr int kMsgNoUnit = 741;
-constexpr int kTextHeader = 742;
-constexpr int kTextMayOpen = 743;
-constexpr int kTextNoAccess = 744;
-
-std::string Text(int id) {
-  return std::string(LoadString(StringTable::Tool, id));
+std::string Text(ToolText id) {
+  return std::string(LoadString(id));
 }
 
 // "001/002 /dev/bus/usb/001/002"
@@ -45,15 +40,15 @@ int RunDevices(CommandContext& ctx) {
     units = link::ListHeadUnits();
   }
   if (units.empty()) {
-    ctx.err << Text(kMsgNoUnit) << '\n';
+    ctx.err << Text(ToolText::kNoUnit) << '\n';
     return kExitFailed;
   }
-  ctx.out << Text(kTextHeader) << '\n';
+  ctx.out << Text(ToolText::kDeviceHeader) << '\n';
   for (std::size_t i = 0; i < units.size(); ++i) {
     const link::HeadUnit& unit = units[i];
     ctx.out << i << '\t' << unit.serial << '\t' << unit.description << '\t'
             << (ctx.options.simulate ? unit.node : DeviceColumn(unit)) << '\t'
-            << Text(unit.may_open ? kTextMayOpen : kTextNoAccess) << '\n';
+            << Text(unit.may_open ? ToolText::kMayOpen : ToolText::kAccessDenied) << '\n';
   }
   return kExitDone;
 }

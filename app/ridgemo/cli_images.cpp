@@ -5,8 +5,8 @@
 #include "cli.h"
 #include "images/canvas.h"
 #include "images/ops/messages.h"
-#include "images/raw_image.h"
 #include "images/ops/save_bitmap.h"
+#include "images/raw_image.h"
 
 namespace kyr::ridgemo {
 // to-bmp IN.kimg OUT.bmp: the image file as the window shows it, saved as Save BMP does.
@@ -18,7 +18,7 @@ int RunToBmp(CommandContext& ctx) {
   auto image = std::make_unique<images::RawImage>();
   auto canvas = std::make_unique<images::Canvas>();
   if (images::LoadImageFile(ctx.args[0], *image, *canvas) != images::kImageFileOk) {
-    ctx.host.ShowMessage(tool::ErrorBox(images::kMsgCannotOpenImage));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenImage));
     return kExitFailed;
   }
   return images::SaveCanvasBitmapAs(ctx.host, *canvas, ctx.args[1]) == images::Outcome::kDone

@@ -41,10 +41,10 @@ const std::set<std::string_view> kSharedOptions = {"--lang", "--help", "--versio
 // Saves as the editor's Save Settings does: asks before replacing a file.
 int SaveSettings(const std::string& path, const SettingsImage& image, const CommentTexts& comments,
                  bool yes) {
-  if (files::PathExists(path) && !AskQuestion(settings::kMsgOverwrite, yes)) return kExitFailed;
-  const int message = settings::WriteSettingsFile(path, image, comments);
-  if (message != 0) {
-    PrintMessage(message);
+  if (files::PathExists(path) && !AskQuestion(EditorText::kOverwriteQuestion, yes))
+    return kExitFailed;
+  if (settings::WriteSettingsFile(path, image, comments) != settings::WriteResult::kWritten) {
+    PrintMessage(EditorText::kFailToCreate);
     return kExitFailed;
   }
   return kExitDone;
@@ -65,15 +65,15 @@ int RunUpgrade(const CommandArgs& args) {
     case settings::kReadComplete:
       break;
     case settings::kReadShortFile:
-      PrintMessage(settings::kMsgIllegalContents);
+      PrintMessage(EditorText::kIllegalContents);
       return kExitFailed;
     default:
-      PrintMessage(settings::kMsgFailToOpenSettings);
+      PrintMessage(EditorText::kFailToOpenSettings);
       return kExitFailed;
   }
   const auto outcome = settings::ConvertAfterRead(image, comments, [] { return true; });
   if (outcome == settings::AfterRead::kForeignModel) {
-    PrintMessage(settings::kMsgNotKyrTc);
+    PrintMessage(EditorText::kNotKyrTc);
     return kExitFailed;
   }
   return SaveSettings(args.positional[1], image, comments, args.Has("--yes"));
@@ -142,13 +142,13 @@ int UsageError(const std::string& detail) {
 
 }  // namespace
 
-void PrintMessage(int id) {
-  std::cerr << LoadString(StringTable::Editor, id) << '\n';
+void PrintMessage(EditorText id) {
+  std::cerr << LoadString(id) << '\n';
 }
 
-bool AskQuestion(int id, bool yes_option) {
+bool AskQuestion(EditorText id, bool yes_option) {
   if (yes_option) return true;
-  std::cerr << LoadString(StringTable::Editor, id);
+  std::cerr << LoadString(id);
   if (!::isatty(STDIN_FILENO)) {
     std::cerr << " no (use --yes to answer yes)\n";
     return false;

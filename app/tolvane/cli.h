@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "strings/text_ids.h"
+
 namespace kyr::tolvane {
 
 // What the window needs from the command line when no command was given.
@@ -40,11 +42,11 @@ constexpr int kExitUsage = 2;
 CommandLineOutcome RunCommandLine(const std::vector<std::string>& args);
 
 // Prints editor string `id` on stderr.
-void PrintMessage(int id);
+void PrintMessage(EditorText id);
 
 // A question the window asks in a box: --yes answers Yes; otherwise a terminal is asked; with
 // neither the answer is No.
-bool AskQuestion(int id, bool yes_option);
+bool AskQuestion(EditorText id, bool yes_option);
 
 // Commands kept in files of their own.
 int RunCsv(const CommandArgs& args);   // cli_csv.cpp

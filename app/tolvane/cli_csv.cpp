@@ -14,14 +14,15 @@ int RunCsv(const CommandArgs& args) {
   const std::string out =
       out_option != args.options.end() ? out_option->second : csv::CsvPathFor(in);
   const bool yes = args.Has("--yes");
-  const csv::ExportResult result = csv::ExportCsv(
-      in, out, CurrentLanguage(), [yes] { return AskQuestion(settings::kMsgOverwrite, yes); });
+  const csv::ExportResult result = csv::ExportCsv(in, out, CurrentLanguage(), [yes] {
+    return AskQuestion(EditorText::kOverwriteQuestion, yes);
+  });
   if (result == csv::kExportDone) {
-    std::cout << LoadString(StringTable::Editor, csv::kMsgCsvComplete) << '\n';
+    std::cout << LoadString(EditorText::kCsvComplete) << '\n';
     return kExitDone;
   }
-  const int message = csv::MessageFor(result).text;
-  if (message != 0) PrintMessage(message);
+  const EditorText message = csv::MessageFor(result).text;
+  if (message != EditorText{}) PrintMessage(message);
   return kExitFailed;
 }
 

@@ -19,9 +19,8 @@ bool ReadForDiff(const std::string& path, settings::SettingsImage& image) {
   const settings::ReadResult result = settings::ReadSettingsFile(path, image);
   if (result == settings::kReadComplete) return true;
   std::cerr << path << ": "
-            << LoadString(StringTable::Editor, result == settings::kReadShortFile
-                                                   ? settings::kMsgIllegalContents
-                                                   : settings::kMsgFailToOpenSettings)
+            << LoadString(result == settings::kReadShortFile ? EditorText::kIllegalContents
+                                                             : EditorText::kFailToOpenSettings)
             << '\n';
   return false;
 }

@@ -33,8 +33,8 @@ using editor::kRowControls;
 // The bank comment holds 20 bytes in the settings file; longer text would be cut there.
 constexpr int kCommentBytes = settings::kCommentChars;
 
-QString Text(int id) {
-  const std::string_view text = LoadString(StringTable::Editor, id);
+QString Text(EditorText id) {
+  const std::string_view text = LoadString(id);
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -72,7 +72,7 @@ int LabelWidth(const QFontMetrics& metrics) {
 CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
     : QDialog(parent), editor_(editor) {
   setObjectName("CTolvaneDlg");
-  setWindowTitle(Text(editor::kTextTitle));
+  setWindowTitle(Text(EditorText::kTitle));
   setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.svg")));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setWindowFlag(Qt::WindowMinimizeButtonHint, true);
@@ -143,8 +143,8 @@ QComboBox* CTolvaneDlg::MakeSelector(int control_id, int first_number) {
   return selector;
 }
 
-QPushButton* CTolvaneDlg::MakeButton(int control_id, int text_id) {
-  auto* button = new QPushButton(text_id != 0 ? Text(text_id) : QString());
+QPushButton* CTolvaneDlg::MakeButton(int control_id, EditorText text_id) {
+  auto* button = new QPushButton(Text(text_id));
   button->setObjectName(IdName(control_id));
   // Enter is the window's business: a button never takes it as the default action.
   button->setAutoDefault(false);
@@ -158,7 +158,7 @@ QLayout* CTolvaneDlg::BuildSelectors() {
   line->setSpacing(4);
 
   auto arrow = [this](int id, const char* text) {
-    QPushButton* button = MakeButton(id, 0);
+    QPushButton* button = MakeButton(id, EditorText{});
     button->setText(QString::fromLatin1(text));
     button->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("<")) + 22);
     return button;
@@ -177,12 +177,12 @@ QLayout* CTolvaneDlg::BuildSelectors() {
     ApplyModel();
   });
 
-  line->addWidget(new QLabel(Text(editor::kTextBankNo)));
+  line->addWidget(new QLabel(Text(EditorText::kBankNo)));
   line->addWidget(bank_selector_);
   line->addWidget(arrow(editor::kBankDown, "<"));
   line->addWidget(arrow(editor::kBankUp, ">"));
   line->addSpacing(18);
-  line->addWidget(new QLabel(Text(editor::kTextWindowNo)));
+  line->addWidget(new QLabel(Text(EditorText::kWindowNo)));
   line->addWidget(window_selector_);
   line->addWidget(arrow(editor::kWindowDown, "<"));
   line->addWidget(arrow(editor::kWindowUp, ">"));
@@ -196,7 +196,7 @@ QLayout* CTolvaneDlg::BuildSelectors() {
                             12);
   connect(comment_, &QLineEdit::textChanged, this,
           [this](const QString& text) { editor_.TypeComment(text.toStdString()); });
-  line->addWidget(new QLabel(Text(editor::kBankCommentLabel)));
+  line->addWidget(new QLabel(Text(EditorText::kBankComment)));
   line->addWidget(comment_, 1);
   return line;
 }
@@ -206,20 +206,20 @@ QLayout* CTolvaneDlg::BuildCommandButtons() {
   column->setSpacing(8);
   const int width = fontMetrics().horizontalAdvance(QStringLiteral("Initialize")) + 40;
   const int height = fontMetrics().lineSpacing() * 2 + 16;
-  auto add = [&](int id, int text_id) {
+  auto add = [&](int id, EditorText text_id) {
     QPushButton* button = MakeButton(id, text_id);
     button->setMinimumSize(width, height);
     column->addWidget(button);
   };
-  add(editor::kReadSettings, editor::kTextReadSettings);
-  add(editor::kSaveSettings, editor::kTextSaveSettings);
-  add(editor::kGenerateCsv, editor::kTextGenerateCsv);
+  add(editor::kReadSettings, EditorText::kReadSettings);
+  add(editor::kSaveSettings, EditorText::kSaveSettings);
+  add(editor::kGenerateCsv, EditorText::kGenerateCsv);
   column->addSpacing(16);
-  add(editor::kInitialize, editor::kTextInitialize);
+  add(editor::kInitialize, EditorText::kInitialize);
   column->addStretch(1);
-  add(editor::kCompareFile, editor::kTextCompareFile);
+  add(editor::kCompareFile, EditorText::kCompareFile);
   column->addSpacing(16);
-  add(editor::kExit, editor::kTextExit);
+  add(editor::kExit, EditorText::kExit);
   return column;
 }
 
@@ -378,7 +378,7 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
     comparison_window_ = new QDialog(this);
     comparison_window_->setObjectName(QStringLiteral("ComparisonWindow"));
     comparison_window_->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    comparison_window_->setWindowTitle(Text(editor::kTextCompareTitle));
+    comparison_window_->setWindowTitle(Text(EditorText::kCompareTitle));
     auto* layout = new QVBoxLayout(comparison_window_);
     auto* summary = new QLabel;
     summary->setObjectName(QStringLiteral("ComparisonSummary"));
@@ -391,18 +391,17 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
     connect(comparison_list_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ShowDifference(comparison_list_->row(item)); });
     layout->addWidget(comparison_list_);
-    auto* hint = new QLabel(Text(editor::kTextCompareHint));
+    auto* hint = new QLabel(Text(EditorText::kCompareHint));
     layout->addWidget(hint);
   }
-  const std::string open_name(LoadString(StringTable::Editor, editor::kTextOpenSettings, lang));
+  const std::string open_name(LoadString(EditorText::kOpenSettings, lang));
   QString summary = QString::fromStdString(input->path);
   const std::string note = compare::ConversionNote(comparison, open_name, input->path, lang);
   if (!note.empty()) summary += QLatin1Char('\n') + QString::fromStdString(note);
-  const std::string count =
-      comparison.Equal()
-          ? std::string(LoadString(StringTable::Editor, compare::kStrEqual, lang))
-          : FormatMessage(LoadString(StringTable::Editor, compare::kStrDiffering, lang),
-                          {std::to_string(differences_.size())});
+  const std::string count = comparison.Equal()
+                                ? std::string(LoadString(EditorText::kSettingsEqual, lang))
+                                : FormatMessage(LoadString(EditorText::kSettingsDiffer, lang),
+                                                {std::to_string(differences_.size())});
   summary += QLatin1Char('\n') + QString::fromStdString(count);
   comparison_window_->findChild<QLabel*>(QStringLiteral("ComparisonSummary"))->setText(summary);
   comparison_list_->clear();

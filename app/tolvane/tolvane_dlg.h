@@ -71,7 +71,7 @@ class CTolvaneDlg : public QDialog {
   QLayout* BuildSelectors();
   QLayout* BuildCommandButtons();
   QGroupBox* BuildColumn(int control_id, int first_row, int row_count);
-  QPushButton* MakeButton(int control_id, int text_id);
+  QPushButton* MakeButton(int control_id, EditorText text_id);
   QComboBox* MakeSelector(int control_id, int first_number);
 
   void ApplyRow(int row, const editor::RowState& state);

@@ -54,7 +54,8 @@ void BM_ExportFullFile(benchmark::State& state) {
   kyr::settings::CommentTexts comments{};
   const SettingsImage image = FullImage();
   kyr::settings::RebuildCommentTexts(image, comments);
-  if (kyr::settings::WriteSettingsFile(settings_path, image, comments) != 0) {
+  if (kyr::settings::WriteSettingsFile(settings_path, image, comments) !=
+      kyr::settings::WriteResult::kWritten) {
     state.SkipWithError("cannot write the settings file");
   }
   for (auto _ : state) {

@@ -49,7 +49,8 @@ void BM_WriteFile(benchmark::State& state) {
   const Settings settings;
   const std::string path = TempPath();
   for (auto _ : state) {
-    if (WriteSettingsFile(path, settings.image, settings.comments) != 0) {
+    if (WriteSettingsFile(path, settings.image, settings.comments) !=
+        settings::WriteResult::kWritten) {
       state.SkipWithError("write failed");
       break;
     }
@@ -62,7 +63,8 @@ BENCHMARK(BM_WriteFile)->Unit(benchmark::kMicrosecond);
 void BM_ReadFile(benchmark::State& state) {
   Settings settings;
   const std::string path = TempPath();
-  if (WriteSettingsFile(path, settings.image, settings.comments) != 0) {
+  if (WriteSettingsFile(path, settings.image, settings.comments) !=
+      settings::WriteResult::kWritten) {
     state.SkipWithError("write failed");
     return;
   }

@@ -185,8 +185,8 @@ bool WriteText(const std::string& path, const std::string& text) {
   return !out.fail();
 }
 
-std::string Tool(int id, const std::vector<std::string>& args, Lang lang) {
-  return FormatMessage(LoadString(StringTable::Tool, id, lang), args);
+std::string Tool(ToolText id, const std::vector<std::string>& args, Lang lang) {
+  return FormatMessage(LoadString(id, lang), args);
 }
 
 class HeadBackup {
@@ -314,7 +314,7 @@ bool VerifyImages(RestoreJob& job, OperationHost& host, int head, int type,
     const std::string got{std::istreambuf_iterator<char>(got_in), {}};
     if (wanted == got) continue;
     const auto mismatch = std::mismatch(wanted.begin(), wanted.end(), got.begin(), got.end());
-    problem = Tool(kStrImageDiffers,
+    problem = Tool(ToolText::kImageDiffers,
                    {std::to_string(head), std::string(KindOfType(type)),
                     std::to_string(file->number), std::to_string(mismatch.first - wanted.begin())},
                    CurrentLanguage());
@@ -389,20 +389,20 @@ std::optional<Manifest> PreflightRestore(const std::string& dir, std::optional<i
   const std::string manifest_path = dir + "/" + std::string(kManifestName);
   std::ifstream in(manifest_path, std::ios::binary);
   if (!in) {
-    problem = Tool(kStrMissing, {manifest_path}, lang);
+    problem = Tool(ToolText::kMissing, {manifest_path}, lang);
     return std::nullopt;
   }
   const std::string text{std::istreambuf_iterator<char>(in), {}};
   std::string reason;
   std::optional<Manifest> manifest = ParseManifest(text, reason);
   if (!manifest) {
-    problem = Tool(kStrNotManifest, {manifest_path, reason}, lang);
+    problem = Tool(ToolText::kNotManifest, {manifest_path, reason}, lang);
     return std::nullopt;
   }
   if (head) {
     std::erase_if(manifest->heads, [&](const HeadEntry& entry) { return entry.head != *head; });
     if (manifest->heads.empty()) {
-      problem = Tool(kStrNoSuchHead, {std::to_string(*head)}, lang);
+      problem = Tool(ToolText::kNoSuchHead, {std::to_string(*head)}, lang);
       return std::nullopt;
     }
   }
@@ -412,38 +412,38 @@ std::optional<Manifest> PreflightRestore(const std::string& dir, std::optional<i
       const std::string path = dir + "/" + file.name;
       std::error_code error;
       if (!fs::is_regular_file(path, error)) {
-        problem = Tool(kStrMissing, {path}, lang);
+        problem = Tool(ToolText::kMissing, {path}, lang);
         return std::nullopt;
       }
       const auto sha = Sha256OfFile(path);
       if (fs::file_size(path, error) != file.size || !sha || *sha != file.sha256) {
-        problem = Tool(kStrChecksum, {path}, lang);
+        problem = Tool(ToolText::kChecksum, {path}, lang);
         return std::nullopt;
       }
       if (file.kind != kKindSettings) continue;
       has_settings = true;
       auto image = std::make_unique<settings::SettingsImage>();
       if (settings::ReadSettingsFile(path, *image) != settings::kReadComplete) {
-        problem = Tool(kStrChecksum, {path}, lang);
+        problem = Tool(ToolText::kChecksum, {path}, lang);
         return std::nullopt;
       }
       const int model = settings::ModelCode(*image);
       const int version = settings::SettingsVersion(*image);
       if (model != entry.model_code || model < 1 || model > 3) {
         problem = Tool(
-            kStrModelMismatch,
+            ToolText::kModelMismatch,
             {std::to_string(entry.head), std::to_string(model), std::to_string(entry.model_code)},
             lang);
         return std::nullopt;
       }
       if (model == settings::kModelKyrTc && (version < 1 || version > settings::kLatestVersion)) {
-        problem =
-            Tool(kStrNotConvertible, {std::to_string(entry.head), std::to_string(version)}, lang);
+        problem = Tool(ToolText::kNotConvertible,
+                       {std::to_string(entry.head), std::to_string(version)}, lang);
         return std::nullopt;
       }
     }
     if (!has_settings) {
-      problem = Tool(kStrMissing,
+      problem = Tool(ToolText::kMissing,
                      {dir + "/" + HeadFolder(entry.head) + "/" + std::string(kSettingsName)}, lang);
       return std::nullopt;
     }

@@ -88,12 +88,5 @@ bool ReadHeadSettings(tool::ToolHost& host, link::Link& link, const std::string&
                       const std::string& path);
 
 // String resources of backup and restore (tool table).
-inline constexpr int kStrMissing = 970;         // "%s is missing."
-inline constexpr int kStrChecksum = 971;        // "%s does not match its checksum."
-inline constexpr int kStrNotManifest = 972;     // "%s is not a backup manifest (%s)."
-inline constexpr int kStrModelMismatch = 973;   // head, file model, manifest model
-inline constexpr int kStrNotConvertible = 974;  // head, version
-inline constexpr int kStrNoSuchHead = 975;      // head
-inline constexpr int kStrImageDiffers = 976;    // head, type, number, byte offset
 
 }  // namespace kyr::backup

@@ -15,18 +15,6 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 
 // Strings of the backup page and messages (tool table).
-constexpr int kStrPageTitle = 950;
-constexpr int kStrUnit = 951;
-constexpr int kStrPort = 952;
-constexpr int kStrDate = 953;
-constexpr int kStrHead = 954;
-constexpr int kStrModel = 955;
-constexpr int kStrSettingsVersion = 956;
-constexpr int kStrBankImage = 957;
-constexpr int kStrMemoryImage = 958;
-constexpr int kStrNoImages = 959;
-constexpr int kStrSettingsFile = 960;
-constexpr int kStrUnknownSerial = 961;
 
 std::string Escaped(std::string_view text) {
   std::string out;
@@ -51,8 +39,8 @@ std::string Escaped(std::string_view text) {
   return out;
 }
 
-std::string Tool(int id, Lang lang) {
-  return Escaped(LoadString(StringTable::Tool, id, lang));
+std::string Tool(ToolText id, Lang lang) {
+  return Escaped(LoadString(id, lang));
 }
 
 std::string ModelText(int model_code) {
@@ -71,13 +59,13 @@ void ImageFigures(std::string& html, const HeadEntry& head, Lang lang) {
     if (!any) html += "<div class=\"images\">\n";
     any = true;
     std::string bitmap = file.name.substr(0, file.name.size() - 5) + ".bmp";
-    const int caption = file.kind == kKindBank ? kStrBankImage : kStrMemoryImage;
+    const ToolText caption = file.kind == kKindBank ? ToolText::kBankImage : ToolText::kMemoryImage;
     html += "<figure><a href=\"" + Escaped(bitmap) + "\"><img src=\"" + Escaped(bitmap) +
             "\" width=\"480\" height=\"272\" alt=\"" + Escaped(file.name) + "\"></a><figcaption>" +
             Tool(caption, lang) + ' ' + std::to_string(file.number) + " &mdash; <a href=\"" +
             Escaped(file.name) + "\">" + Escaped(file.name) + "</a></figcaption></figure>\n";
   }
-  html += any ? "</div>\n" : "<p>" + Tool(kStrNoImages, lang) + "</p>\n";
+  html += any ? "</div>\n" : "<p>" + Tool(ToolText::kNoImages, lang) + "</p>\n";
 }
 
 }  // namespace
@@ -155,7 +143,7 @@ std::optional<Manifest> ParseManifest(std::string_view text, std::string& proble
 }
 
 std::string IndexHtml(const Manifest& manifest, Lang lang) {
-  const std::string title = Tool(kStrPageTitle, lang);
+  const std::string title = Tool(ToolText::kBackupPageTitle, lang);
   std::string html = "<!DOCTYPE html>\n<html lang=\"" +
                      std::string(lang == Lang::Ja ? "ja" : "en") +
                      "\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + title +
@@ -167,17 +155,20 @@ std::string IndexHtml(const Manifest& manifest, Lang lang) {
                      "figure{margin:0}\nimg{image-rendering:pixelated;border:1px solid #888;"
                      "max-width:100%;height:auto}\n</style>\n</head>\n<body>\n<h1>" +
                      title + "</h1>\n<table>\n";
-  Row(html, Tool(kStrUnit, lang),
-      manifest.unit_serial.empty() ? Tool(kStrUnknownSerial, lang) : Escaped(manifest.unit_serial));
-  Row(html, Tool(kStrPort, lang), Escaped(manifest.port));
-  Row(html, Tool(kStrDate, lang), Escaped(manifest.time));
+  Row(html, Tool(ToolText::kUnit, lang),
+      manifest.unit_serial.empty() ? Tool(ToolText::kUnknownSerial, lang)
+                                   : Escaped(manifest.unit_serial));
+  Row(html, Tool(ToolText::kPort, lang), Escaped(manifest.port));
+  Row(html, Tool(ToolText::kDate, lang), Escaped(manifest.time));
   html += "</table>\n";
   for (const HeadEntry& head : manifest.heads) {
-    html += "<h2>" + Tool(kStrHead, lang) + ' ' + std::to_string(head.head) + "</h2>\n<table>\n";
-    Row(html, Tool(kStrModel, lang), ModelText(head.model_code));
-    Row(html, Tool(kStrSettingsVersion, lang), std::to_string(head.settings_version));
+    html +=
+        "<h2>" + Tool(ToolText::kHead, lang) + ' ' + std::to_string(head.head) + "</h2>\n<table>\n";
+    Row(html, Tool(ToolText::kModel, lang), ModelText(head.model_code));
+    Row(html, Tool(ToolText::kSettingsVersion, lang), std::to_string(head.settings_version));
     const std::string settings = HeadFolder(head.head) + "/" + std::string(kSettingsName);
-    Row(html, Tool(kStrSettingsFile, lang), "<a href=\"" + settings + "\">" + settings + "</a>");
+    Row(html, Tool(ToolText::kSettingsFile, lang),
+        "<a href=\"" + settings + "\">" + settings + "</a>");
     html += "</table>\n";
     ImageFigures(html, head, lang);
   }

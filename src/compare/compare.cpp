@@ -16,7 +16,6 @@ using settings::Kind;
 using settings::Place;
 using settings::SettingsImage;
 
-constexpr int kStrUndefinedType = 135;
 constexpr std::string_view kModelName = "KYR-TC";
 
 // Bits of each image word that some shown setting covers; the rest is compared by word.
@@ -64,8 +63,8 @@ std::string Hex(std::uint16_t word) {
   return text;
 }
 
-std::string_view Text(int id, Lang lang) {
-  return id == 0 ? std::string_view() : LoadString(StringTable::Editor, id, lang);
+std::string_view Text(EditorText id, Lang lang) {
+  return LoadString(id, lang);
 }
 
 class Comparer {
@@ -203,7 +202,8 @@ class Comparer {
         if (field.id == FieldId::kModelCode && stored == settings::kModelKyrTc)
           return std::string(kModelName);
         if (field.id == FieldId::kModelCode)
-          return std::string(Text(kStrUndefinedType, lang_)) + " (" + std::to_string(stored) + ")";
+          return std::string(Text(EditorText::kUndefinedType, lang_)) + " (" +
+                 std::to_string(stored) + ")";
         return std::to_string(stored);
       default:
         return std::to_string(settings::ShownValue(field, stored));
@@ -265,19 +265,19 @@ Comparison CompareSettings(const SettingsImage& a, const SettingsImage& b, Lang 
 }
 
 std::string PlaceText(const Difference& difference, Lang lang) {
-  const auto text = [lang](int id) { return LoadString(StringTable::Editor, id, lang); };
+  const auto text = [lang](EditorText id) { return LoadString(id, lang); };
   switch (difference.where) {
     case Where::kCommon:
-      return std::string(text(kStrCommon));
+      return std::string(text(EditorText::kCompareCommon));
     case Where::kBank:
-      return FormatMessage(text(kStrBankPlace), {std::to_string(difference.bank)});
+      return FormatMessage(text(EditorText::kBankPlace), {std::to_string(difference.bank)});
     case Where::kWindow:
-      return FormatMessage(text(kStrWindowPlace), {std::to_string(difference.bank),
-                                                   std::to_string(difference.window + 1)});
+      return FormatMessage(text(EditorText::kWindowPlace), {std::to_string(difference.bank),
+                                                            std::to_string(difference.window + 1)});
     case Where::kWord:
       break;
   }
-  return FormatMessage(text(kStrWordPlace), {std::to_string(difference.word)});
+  return FormatMessage(text(EditorText::kWordPlace), {std::to_string(difference.word)});
 }
 
 std::string DifferenceLine(const Difference& difference, Lang lang) {
@@ -292,7 +292,7 @@ std::string ConversionNote(const Comparison& comparison, const std::string& name
   const bool a = comparison.converted == Converted::kA;
   const int from = a ? comparison.version_a : comparison.version_b;
   const int to = a ? comparison.version_b : comparison.version_a;
-  return FormatMessage(LoadString(StringTable::Editor, kStrConverted, lang),
+  return FormatMessage(LoadString(EditorText::kConverted, lang),
                        {a ? name_a : name_b, std::to_string(from), std::to_string(to)});
 }
 
@@ -304,9 +304,9 @@ std::string FormatReport(const Comparison& comparison, const std::string& name_a
   for (const Difference& difference : comparison.differences)
     report += DifferenceLine(difference, lang) + '\n';
   if (comparison.Equal()) {
-    report += LoadString(StringTable::Editor, kStrEqual, lang);
+    report += LoadString(EditorText::kSettingsEqual, lang);
   } else {
-    report += FormatMessage(LoadString(StringTable::Editor, kStrDiffering, lang),
+    report += FormatMessage(LoadString(EditorText::kSettingsDiffer, lang),
                             {std::to_string(comparison.differences.size())});
   }
   return report + '\n';

@@ -61,12 +61,5 @@ std::string FormatReport(const Comparison& comparison, const std::string& name_a
                          const std::string& name_b, Lang lang);
 
 // String resources of the comparison (editor table).
-constexpr int kStrCommon = 950;
-constexpr int kStrBankPlace = 951;    // "Bank %d"
-constexpr int kStrWindowPlace = 952;  // "Bank %d, Window %d"
-constexpr int kStrWordPlace = 953;    // "Word %d"
-constexpr int kStrConverted = 954;    // "%s was converted from settings version %d to %d ..."
-constexpr int kStrEqual = 955;
-constexpr int kStrDiffering = 956;  // "%d settings differ."
 
 }  // namespace kyr::compare

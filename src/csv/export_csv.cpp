@@ -10,23 +10,24 @@ namespace kyr::csv {
 ExportMessage MessageFor(ExportResult result) {
   switch (result) {
     case kExportDone:
-      return {kMsgCsvComplete, settings::kCaptionFinish};
+      return {EditorText::kCsvComplete, EditorText::kCaptionFinish};
     case kExportOpenFailed:
-      return {settings::kMsgFailToOpenSettings, settings::kCaptionError};
+      return {EditorText::kFailToOpenSettings, EditorText::kCaptionError};
     case kExportShortFile:
-      return {settings::kMsgIllegalContents, settings::kCaptionError};
+      return {EditorText::kIllegalContents, EditorText::kCaptionError};
     case kExportCreateFailed:
-      return {settings::kMsgFailToCreate, settings::kCaptionError};
+      return {EditorText::kFailToCreate, EditorText::kCaptionError};
     case kExportDeclined:
       break;
   }
-  return {0, 0};
+  return {};
 }
 
-int WriteCsvListing(const settings::SettingsImage& image, const std::string& csv_path, Lang lang) {
+settings::WriteResult WriteCsvListing(const settings::SettingsImage& image,
+                                      const std::string& csv_path, Lang lang) {
   return files::WriteFileAtomically(csv_path, FormatCsvListing(image, lang))
-             ? 0
-             : settings::kMsgFailToCreate;
+             ? settings::WriteResult::kWritten
+             : settings::WriteResult::kCannotCreate;
 }
 
 std::string CsvPathFor(std::string_view settings_path) {
@@ -50,7 +51,9 @@ ExportResult ExportCsv(const std::string& settings_path, const std::string& csv_
       return kExportOpenFailed;
   }
   if (files::PathExists(csv_path) && !confirm_overwrite()) return kExportDeclined;
-  return WriteCsvListing(image, csv_path, lang) == 0 ? kExportDone : kExportCreateFailed;
+  return WriteCsvListing(image, csv_path, lang) == settings::WriteResult::kWritten
+             ? kExportDone
+             : kExportCreateFailed;
 }
 
 }  // namespace kyr::csv

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "settings/settings_file.h"
 #include "settings/settings_image.h"
 #include "strings/strings.h"
 
@@ -18,19 +19,18 @@ enum ExportResult : int {
   kExportCreateFailed = 4,  // the CSV file could not be written completely
 };
 
-constexpr int kMsgCsvComplete = 136;  // "Complete to generate CSV file."
-
 // The message a result is reported with, and its caption; text 0 for none.
 struct ExportMessage {
-  int text;
-  int caption;
+  EditorText text;  // EditorText{} when there is nothing to show
+  EditorText caption;
 };
 ExportMessage MessageFor(ExportResult result);
 
-// Writes the listing of `image` in `lang` to `csv_path` through the atomic writer. Returns 0,
-// or 132 ("Fail to create the file.") when the file could not be written completely; a
-// file already there is then left as it was. This is the editor's Generate CSV writer.
-int WriteCsvListing(const settings::SettingsImage& image, const std::string& csv_path, Lang lang);
+// Writes the listing of `image` in `lang` to `csv_path` through the atomic writer. When the
+// file could not be written completely, a file already there is left as it was. This is the
+// editor's Generate CSV writer.
+[[nodiscard]] settings::WriteResult WriteCsvListing(const settings::SettingsImage& image,
+                                                    const std::string& csv_path, Lang lang);
 
 // The listing's path: a trailing ".kdta" replaced by ".csv", else ".csv" appended.
 std::string CsvPathFor(std::string_view settings_path);

@@ -148,8 +148,9 @@ class Listing {
 
   void Common() {
     const bool kyr_tc = settings::ModelCode(image_) == settings::kModelKyrTc;
-    Line(Text(Find(FieldId::kModelCode)->label), kyr_tc ? kModelName : Text(kStrUndefinedType));
-    TextLine(kStrCommonHeading);
+    Line(Text(Find(FieldId::kModelCode)->label),
+         kyr_tc ? kModelName : Text(EditorText::kUndefinedType));
+    TextLine(EditorText::kCommonHeading);
     Line(Text(Find(FieldId::kSettingsVersion)->label), Number(version_));
     BankSelection();
     // Fields that the file's version keeps in a bank (or not at all) are left out here.
@@ -161,7 +162,7 @@ class Listing {
   void Bank(int bank) {
     BankHeading(bank);
     if (Read(*registration_, bank, 0) != 0) {
-      TextLine(kStrUnregisteredBank);
+      TextLine(EditorText::kUnregisteredBank);
       return;
     }
     Line(Text(Find(FieldId::kBankComment)->label), BankCommentText(image_, bank));
@@ -222,25 +223,25 @@ class Listing {
 
   void BankHeading(int bank) {
     out_ += kLineEnd;
-    out_ += Text(kStrBankHeading);
+    out_ += Text(EditorText::kBankHeading);
     out_ += ' ';
     out_ += Number(bank);
     out_ += ' ';
-    TextLine(kStrHeadingEnd);
+    TextLine(EditorText::kHeadingEnd);
   }
 
   // Two blanks stand between the bank number and the window part.
   void WindowHeading(int bank, int window) {
     out_ += kLineEnd;
-    out_ += Text(kStrBankHeading);
+    out_ += Text(EditorText::kBankHeading);
     out_ += ' ';
     out_ += Number(bank);
     out_ += "  ";
-    out_ += Text(kStrWindowHeading);
+    out_ += Text(EditorText::kWindowHeading);
     out_ += ' ';
     out_ += Number(window + 1);
     out_ += ' ';
-    TextLine(kStrHeadingEnd);
+    TextLine(EditorText::kHeadingEnd);
   }
 
   void Line(std::string_view label, std::string_view value) {
@@ -251,14 +252,12 @@ class Listing {
   }
 
   // A string resource that ends the current line.
-  void TextLine(int id) {
+  void TextLine(EditorText id) {
     out_ += Text(id);
     out_ += kLineEnd;
   }
 
-  std::string_view Text(int id) const {
-    return id == 0 ? std::string_view() : LoadString(StringTable::Editor, id, lang_);
-  }
+  std::string_view Text(EditorText id) const { return LoadString(id, lang_); }
 
   const Field* Find(FieldId id) const { return settings::FindField(id, version_); }
 

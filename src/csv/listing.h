@@ -10,12 +10,6 @@
 namespace kyr::csv {
 
 // String resources of the listing besides the field labels and lists.
-constexpr int kStrCommonHeading = 133;  // "$$$ COMMON SETTINGS $$$"
-constexpr int kStrUndefinedType = 135;  // model codes other than the KYR-TC
-constexpr int kStrBankHeading = 190;    // "*** Bank No. ="
-constexpr int kStrUnregisteredBank = 191;
-constexpr int kStrWindowHeading = 193;  // "Window ="
-constexpr int kStrHeadingEnd = 277;     // "***"
 
 // The whole listing in `lang`, every line ended by CR LF. The fields listed follow the
 // image's settings version and each window's inspection function; nothing is converted.

@@ -19,8 +19,8 @@ using settings::FieldId;
 using settings::Kind;
 using settings::Place;
 
-std::string_view Text(int id) {
-  return LoadString(StringTable::Editor, id);
+std::string_view Text(EditorText id) {
+  return LoadString(id);
 }
 
 char MarkOf(Place place) {
@@ -232,7 +232,7 @@ void Editor::FillBlankRow(int row) {
 }
 
 void Editor::SetLabel(RowState& row, const RowDef& def, const Field& field) {
-  row.label = Text(def.label != 0 ? def.label : field.label);
+  row.label = Text(def.label != EditorText{} ? def.label : field.label);
   const char mark = def.mark != 0 ? def.mark : MarkOf(field.place);
   if (mark != 0) row.label.push_back(mark);
 }
@@ -378,9 +378,9 @@ bool Editor::StoreAngleEdit(int edit_id, int word, int shift, std::uint16_t mask
 // page buttons on the shown bank, window and page, the focus on the refused edit.
 bool Editor::Reject(int edit_id, NumberFormat format, int max, int offset) {
   Message message;
-  message.string_id = kMsgIllegalValue;
-  message.text = std::string(Text(kMsgIllegalValue)) + RangeText(format, max, offset);
-  message.caption = Text(settings::kCaptionError);
+  message.string_id = TextNumber(EditorText::kIllegalValue);
+  message.text = std::string(Text(EditorText::kIllegalValue)) + RangeText(format, max, offset);
+  message.caption = Text(EditorText::kCaptionError);
   message.icon = Icon::Error;
   host_.ShowMessage(message);
 
@@ -409,20 +409,20 @@ const std::string& Editor::EditText(int edit_id) const {
 
 // ---- File commands -------------------------------------------------------------------
 
-Answer Editor::Ask(int message_id, Buttons buttons, Answer default_answer) {
+Answer Editor::Ask(EditorText message_id, Buttons buttons, Answer default_answer) {
   Message message;
-  message.string_id = message_id;
+  message.string_id = TextNumber(message_id);
   message.text = Text(message_id);
-  message.caption = Text(settings::kCaptionWarning);
+  message.caption = Text(EditorText::kCaptionWarning);
   message.icon = Icon::Exclamation;
   message.buttons = buttons;
   message.default_answer = default_answer;
   return host_.ShowMessage(message);
 }
 
-void Editor::Tell(int message_id, int caption_id, Icon icon) {
+void Editor::Tell(EditorText message_id, EditorText caption_id, Icon icon) {
   Message message;
-  message.string_id = message_id;
+  message.string_id = TextNumber(message_id);
   message.text = Text(message_id);
   message.caption = Text(caption_id);
   message.icon = icon;
@@ -435,10 +435,10 @@ bool Editor::ReadFileInto(const std::string& path, settings::SettingsImage& imag
     case settings::kReadComplete:
       return true;
     case settings::kReadOpenFailed:
-      Tell(settings::kMsgFailToOpenSettings, settings::kCaptionError, Icon::Error);
+      Tell(EditorText::kFailToOpenSettings, EditorText::kCaptionError, Icon::Error);
       return false;
     default:
-      Tell(settings::kMsgIllegalContents, settings::kCaptionError, Icon::Error);
+      Tell(EditorText::kIllegalContents, EditorText::kCaptionError, Icon::Error);
       return false;
   }
 }
@@ -446,7 +446,7 @@ bool Editor::ReadFileInto(const std::string& path, settings::SettingsImage& imag
 // A file already at `path` is replaced only when the user says Yes.
 bool Editor::MayReplace(const std::string& path) {
   return !files::CanOpenForReading(path) ||
-         Ask(settings::kMsgOverwrite, Buttons::YesNo, Answer::Yes) == Answer::Yes;
+         Ask(EditorText::kOverwriteQuestion, Buttons::YesNo, Answer::Yes) == Answer::Yes;
 }
 
 // After the image was replaced: show it without storing the old screen over it.
@@ -465,10 +465,10 @@ void Editor::ReadSettingsPath(const std::string& path) {
   file_name_ = path;
   if (!ReadFileInto(path, image_)) return;
   const auto outcome = settings::ConvertAfterRead(image_, comments_, [this] {
-    return Ask(settings::kMsgConvertToLatest, Buttons::YesNo, Answer::Yes) == Answer::Yes;
+    return Ask(EditorText::kConvertToLatest, Buttons::YesNo, Answer::Yes) == Answer::Yes;
   });
   if (outcome == settings::AfterRead::kForeignModel) {
-    Tell(settings::kMsgNotKyrTc, settings::kCaptionError, Icon::Error);
+    Tell(EditorText::kNotKyrTc, EditorText::kCaptionError, Icon::Error);
   }
   ShowNewImage();
 }
@@ -499,8 +499,9 @@ void Editor::SaveSettings() {
   if (!chosen) return;
   file_name_ = settings::WithKdtaExtension(*chosen);
   if (!MayReplace(file_name_)) return;
-  if (settings::WriteSettingsFile(file_name_, image_, comments_) != 0) {
-    Tell(settings::kMsgFailToCreate, settings::kCaptionError, Icon::Error);
+  if (settings::WriteSettingsFile(file_name_, image_, comments_) !=
+      settings::WriteResult::kWritten) {
+    Tell(EditorText::kFailToCreate, EditorText::kCaptionError, Icon::Error);
   }
 }
 
@@ -508,12 +509,12 @@ void Editor::Initialize() {
   if (!RefreshMainWindow()) return;
   // Each question is asked whatever the earlier answers; Cancel ends the sequence and
   // keeps the resets already done.
-  Answer answer = Ask(settings::kMsgResetBank, Buttons::YesNoCancel, Answer::Cancel);
+  Answer answer = Ask(EditorText::kResetBank, Buttons::YesNoCancel, Answer::Cancel);
   if (answer == Answer::Yes) {
     settings::ResetBank(image_, comments_, current_bank_ == kNoBank ? 0 : current_bank_);
   }
   if (answer != Answer::Cancel) {
-    answer = Ask(settings::kMsgResetAllBanks, Buttons::YesNoCancel, Answer::Cancel);
+    answer = Ask(EditorText::kResetAllBanks, Buttons::YesNoCancel, Answer::Cancel);
     if (answer == Answer::Yes) {
       for (int bank = 0; bank < settings::kBankCount; ++bank) {
         settings::ResetBank(image_, comments_, bank);
@@ -521,7 +522,7 @@ void Editor::Initialize() {
     }
   }
   if (answer != Answer::Cancel &&
-      Ask(settings::kMsgResetCommon, Buttons::YesNoCancel, Answer::Cancel) == Answer::Yes) {
+      Ask(EditorText::kResetCommon, Buttons::YesNoCancel, Answer::Cancel) == Answer::Yes) {
     settings::ResetCommon(image_);
   }
   ShowNewImage();
@@ -538,11 +539,12 @@ void Editor::GenerateCsv() {
   if (!ReadFileInto(kdta_path, listed)) return;
   file_name_ = csv::CsvPathFor(kdta_path);
   if (!MayReplace(file_name_)) return;
-  if (csv::WriteCsvListing(listed, file_name_, CurrentLanguage()) != 0) {
-    Tell(settings::kMsgFailToCreate, settings::kCaptionError, Icon::Error);
+  if (csv::WriteCsvListing(listed, file_name_, CurrentLanguage()) !=
+      settings::WriteResult::kWritten) {
+    Tell(EditorText::kFailToCreate, EditorText::kCaptionError, Icon::Error);
     return;
   }
-  Tell(csv::kMsgCsvComplete, settings::kCaptionFinish, Icon::Information);
+  Tell(EditorText::kCsvComplete, EditorText::kCaptionFinish, Icon::Information);
 }
 
 }  // namespace kyr::editor

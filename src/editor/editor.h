@@ -135,8 +135,8 @@ class Editor {
   int FieldWordOf(const settings::Field& field) const;
   unsigned FieldValue(const settings::Field& field) const;
   const std::string& EditText(int edit_id) const;
-  Answer Ask(int message_id, Buttons buttons, Answer default_answer);
-  void Tell(int message_id, int caption_id, Icon icon);
+  Answer Ask(EditorText message_id, Buttons buttons, Answer default_answer);
+  void Tell(EditorText message_id, EditorText caption_id, Icon icon);
   bool ReadFileInto(const std::string& path, settings::SettingsImage& image);
   bool MayReplace(const std::string& path);
   void ShowNewImage();

@@ -10,6 +10,7 @@ namespace kyr::editor {
 namespace {
 
 using enum settings::FieldId;
+using T = EditorText;
 using settings::kAllVersions;
 using settings::kV3;
 constexpr auto V = kAllVersions;
@@ -24,16 +25,6 @@ constexpr int R(int n) {
   return RightRow(n);
 }
 
-// Group captions of the pages, left and right.
-constexpr int kCameraSettings = 285, kLightSettings = 286;
-constexpr int kInputGeneral = 287, kInputTeaching = 288;
-constexpr int kOutputSettings = 289, kOtherSettings = 290;
-constexpr int kSearchWindowCoordinates = 291, kWindowJudgment = 292;
-constexpr int kWindowColor = 293, kWindowPosition = 294;
-
-// "ContourJudgmnt": the label the camera page gives the contour registration field.
-constexpr int kContourJudgmentLabel = 269;
-
 // clang-format off
 constexpr std::array kCameraLighting = {
     RowDef{L(1), kShutterSpeed},
@@ -41,7 +32,7 @@ constexpr std::array kCameraLighting = {
     RowDef{L(3), kTargetBrightness},
     RowDef{L(4), kImageDirection},
     RowDef{L(5), kColorMode},
-    RowDef{L(6), kContourRegistration, V, kContourJudgmentLabel},
+    RowDef{L(6), kContourRegistration, V, T::kContourJudgment},  // the camera page's own label
     RowDef{L(7), kVariableShutter},
     RowDef{L(8), kContinuousShots},
     RowDef{L(9), kCheckBrightness},
@@ -87,18 +78,18 @@ constexpr std::array kOutputOther = {
     RowDef{L(3), kOffDelayTimer},
     RowDef{L(4), kOnDelayTimer},
     RowDef{L(5), kRunOutputStart},
-    RowDef{L(6), kRunOutputWidth, V, 0, 0, 3},
+    RowDef{L(6), kRunOutputWidth, V, T{}, 0, 3},
     RowDef{L(7), kBusyOutStart},
     RowDef{L(8), kBusyOutEnable},
     // Edited per bank from version 3 on, for all banks before; marked as a bank setting
     // in every version.
-    RowDef{L(9), kTargetWindow, V, 0, '*'},
+    RowDef{L(9), kTargetWindow, V, T{}, '*'},
     RowDef{L(10), kXPosStart},
-    RowDef{L(11), kXPosWidth, V, 0, 0, 12},
+    RowDef{L(11), kXPosWidth, V, T{}, 0, 12},
     RowDef{L(12), kYPosStart},
-    RowDef{L(13), kYPosWidth, V, 0, 0, 11},
+    RowDef{L(13), kYPosWidth, V, T{}, 0, 11},
     RowDef{L(14), kAngleOutStart, kV3},
-    RowDef{L(15), kAngleOutWidth, kV3, 0, 0, 12},
+    RowDef{L(15), kAngleOutWidth, kV3, T{}, 0, 12},
     RowDef{L(16), kWindowResultStart},
     RowDef{L(17), kWindowResultWidth},
     RowDef{L(18), kWindowResultCombine, kV3},
@@ -136,55 +127,55 @@ constexpr std::array kSearchInspection = {
     RowDef{R(1), kWindowUsing},
 };
 
-constexpr RowDef kInspectFunctionRow{R(2), settings::FieldId::kInspectFunction, V, 0, 0, 0, kUsed};
+constexpr RowDef kInspectFunctionRow{R(2), settings::FieldId::kInspectFunction, V, T{}, 0, 0, kUsed};
 
 constexpr std::array kShapeJudgment = {  // CLRSHAPE, CONTOUR
-    RowDef{R(3), kContourThreshold, V, 0, 0, 0, kUsed},
-    RowDef{R(4), kStainThreshold, V, 0, 0, 0, kUsed},
-    RowDef{R(5), kContourExpansion, V, 0, 0, 0, kUsed},
-    RowDef{R(6), kContourJudgment, V, 0, 0, 0, kUsed},
-    RowDef{R(7), kBlindBandWidth, V, 0, 0, 0, kUsed},
-    RowDef{R(8), kJudgmentPolarity, V, 0, 0, 0, kUsed},
-    RowDef{R(9), kUnitSelector, V, 0, 0, 0, kUsed},
-    RowDef{R(10), kPositionAdjust, V, 0, 0, 0, kUsed},
+    RowDef{R(3), kContourThreshold, V, T{}, 0, 0, kUsed},
+    RowDef{R(4), kStainThreshold, V, T{}, 0, 0, kUsed},
+    RowDef{R(5), kContourExpansion, V, T{}, 0, 0, kUsed},
+    RowDef{R(6), kContourJudgment, V, T{}, 0, 0, kUsed},
+    RowDef{R(7), kBlindBandWidth, V, T{}, 0, 0, kUsed},
+    RowDef{R(8), kJudgmentPolarity, V, T{}, 0, 0, kUsed},
+    RowDef{R(9), kUnitSelector, V, T{}, 0, 0, kUsed},
+    RowDef{R(10), kPositionAdjust, V, T{}, 0, 0, kUsed},
 };
 
 constexpr std::array kDifferenceJudgment = {  // DIFFERNC, FULLCOLR
-    RowDef{R(3), kDiffThreshold, V, 0, 0, 0, kUsed},
-    RowDef{R(4), kDiffCutoff, V, 0, 0, 0, kUsed},
-    RowDef{R(5), kNoiseFilter, V, 0, 0, 0, kUsed},
-    RowDef{R(6), kJudgmentPolarity, V, 0, 0, 0, kUsed},
-    RowDef{R(7), kUnitSelector, V, 0, 0, 0, kUsed},
-    RowDef{R(8), kPositionAdjust, V, 0, 0, 0, kUsed},
+    RowDef{R(3), kDiffThreshold, V, T{}, 0, 0, kUsed},
+    RowDef{R(4), kDiffCutoff, V, T{}, 0, 0, kUsed},
+    RowDef{R(5), kNoiseFilter, V, T{}, 0, 0, kUsed},
+    RowDef{R(6), kJudgmentPolarity, V, T{}, 0, 0, kUsed},
+    RowDef{R(7), kUnitSelector, V, T{}, 0, 0, kUsed},
+    RowDef{R(8), kPositionAdjust, V, T{}, 0, 0, kUsed},
 };
 
 constexpr std::array kColorAreaJudgment = {  // COLRAREA
-    RowDef{R(3), kLowerAreaThreshold, V, 0, 0, 0, kUsed},
-    RowDef{R(4), kUpperAreaThreshold, V, 0, 0, 0, kUsed},
-    RowDef{R(5), kColorExpansion, V, 0, 0, 0, kUsed},
-    RowDef{R(6), kJudgmentPolarity, V, 0, 0, 0, kUsed},
-    RowDef{R(7), kUnitSelector, V, 0, 0, 0, kUsed},
+    RowDef{R(3), kLowerAreaThreshold, V, T{}, 0, 0, kUsed},
+    RowDef{R(4), kUpperAreaThreshold, V, T{}, 0, 0, kUsed},
+    RowDef{R(5), kColorExpansion, V, T{}, 0, 0, kUsed},
+    RowDef{R(6), kJudgmentPolarity, V, T{}, 0, 0, kUsed},
+    RowDef{R(7), kUnitSelector, V, T{}, 0, 0, kUsed},
 };
 
 constexpr std::array kStainJudgment = {  // STAIN
-    RowDef{R(3), kLowerAreaThreshold, V, 0, 0, 0, kUsed},
-    RowDef{R(4), kUpperAreaThreshold, V, 0, 0, 0, kUsed},
-    RowDef{R(5), kStainBinarized, V, 0, 0, 0, kUsed},
-    RowDef{R(6), kJudgmentPolarity, V, 0, 0, 0, kUsed},
-    RowDef{R(7), kUnitSelector, V, 0, 0, 0, kUsed},
+    RowDef{R(3), kLowerAreaThreshold, V, T{}, 0, 0, kUsed},
+    RowDef{R(4), kUpperAreaThreshold, V, T{}, 0, 0, kUsed},
+    RowDef{R(5), kStainBinarized, V, T{}, 0, 0, kUsed},
+    RowDef{R(6), kJudgmentPolarity, V, T{}, 0, 0, kUsed},
+    RowDef{R(7), kUnitSelector, V, T{}, 0, 0, kUsed},
 };
 
 constexpr std::array kWindowColorPosition = {
-    RowDef{L(1), kColorAdjust, V, 0, 0, 0, kColor},
-    RowDef{L(2), kDarkCompensation, V, 0, 0, 0, kColor},
-    RowDef{L(3), kColorExtractionAccuracy, V, 0, 0, 0, kColor},
-    RowDef{L(4), kBlueLower, V, 0, 0, 0, kColor},
-    RowDef{L(5), kBlueUpper, V, 0, 0, 0, kColor},
-    RowDef{L(6), kRedLower, V, 0, 0, 0, kColor},
-    RowDef{L(7), kRedUpper, V, 0, 0, 0, kColor},
-    RowDef{L(8), kGreenLower, V, 0, 0, 0, kColor},
-    RowDef{L(9), kGreenUpper, V, 0, 0, 0, kColor},
-    RowDef{L(10), kColorSelectionNo, V, 0, 0, 0, kColor},
+    RowDef{L(1), kColorAdjust, V, T{}, 0, 0, kColor},
+    RowDef{L(2), kDarkCompensation, V, T{}, 0, 0, kColor},
+    RowDef{L(3), kColorExtractionAccuracy, V, T{}, 0, 0, kColor},
+    RowDef{L(4), kBlueLower, V, T{}, 0, 0, kColor},
+    RowDef{L(5), kBlueUpper, V, T{}, 0, 0, kColor},
+    RowDef{L(6), kRedLower, V, T{}, 0, 0, kColor},
+    RowDef{L(7), kRedUpper, V, T{}, 0, 0, kColor},
+    RowDef{L(8), kGreenLower, V, T{}, 0, 0, kColor},
+    RowDef{L(9), kGreenUpper, V, T{}, 0, 0, kColor},
+    RowDef{L(10), kColorSelectionNo, V, T{}, 0, 0, kColor},
     RowDef{R(1), kFreeMask},
     RowDef{R(2), kEllipseMask},  // a list before version 3, a percentage from version 3 on
     RowDef{R(3), kMaskLogic},
@@ -202,11 +193,11 @@ constexpr std::array kWindowColorPosition = {
 // clang-format on
 
 constexpr std::array<PageDef, kPageCount> kPages = {{
-    {kCameraSettings, kLightSettings, kCameraLighting},
-    {kInputGeneral, kInputTeaching, kInput},
-    {kOutputSettings, kOtherSettings, kOutputOther},
-    {kSearchWindowCoordinates, kWindowJudgment, kSearchInspection},
-    {kWindowColor, kWindowPosition, kWindowColorPosition},
+    {T::kCameraSettings, T::kLightSettings, kCameraLighting},
+    {T::kInputGeneral, T::kInputTeaching, kInput},
+    {T::kOutputSettings, T::kOtherSettings, kOutputOther},
+    {T::kSearchWindowCoordinates, T::kWindowJudgment, kSearchInspection},
+    {T::kWindowColor, T::kWindowPosition, kWindowColorPosition},
 }};
 
 }  // namespace

@@ -33,15 +33,15 @@ struct RowDef {
   int row;  // 0..32, see LeftRow / RightRow
   settings::FieldId field;
   std::uint8_t versions = settings::kAllVersions;  // filled in these versions, else blank
-  int label = 0;       // label resource when the page differs from the field's own
+  EditorText label{};  // label resource when the page differs from the field's own
   char mark = 0;       // mark when the page differs from the field's place
   int item_limit = 0;  // only the first items of the list are offered (0: all)
   EnableRule enable = EnableRule::kAlways;
 };
 
 struct PageDef {
-  int left_caption;
-  int right_caption;
+  EditorText left_caption;
+  EditorText right_caption;
   // Rows in the order the page is stored. The Search / Inspection window page keeps its
   // window judgment column apart (see below); its `rows` hold the left column and
   // "Window Using".

@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::string_view kExtension = ".kimg";
 constexpr std::size_t kNgSuffixLength = 24;
-constexpr int kLanguageMarkId = 161;
 
 int High(std::uint16_t word) {
   return word >> 8;
@@ -69,7 +68,7 @@ std::size_t ExistingNgSuffixLength(const std::string& name) {
 }  // namespace
 
 char LanguageMark(Lang lang) {
-  const std::string_view mark = LoadString(StringTable::Tool, kLanguageMarkId, lang);
+  const std::string_view mark = LoadString(ToolText::kLanguageMark, lang);
   return mark.empty() ? 'E' : mark.front();
 }
 

@@ -7,16 +7,14 @@ namespace kyr::link {
 
 namespace {
 
-constexpr int kUnknownCommErrorId = 169;
-
-constexpr std::array<std::pair<LinkResult, int>, 7> kMessageIds = {{
-    {LinkResult::kHandshakeReadFailed, 146},
-    {LinkResult::kHandshakeShort, 145},
-    {LinkResult::kHandshakeBadReply, 144},
-    {LinkResult::kWriteFailed, 137},
-    {LinkResult::kWritePartial, 136},
-    {LinkResult::kOpenFailed, 133},
-    {LinkResult::kNotListed, 132},
+constexpr std::array<std::pair<LinkResult, ToolText>, 7> kMessageIds = {{
+    {LinkResult::kHandshakeReadFailed, ToolText::kReceiveFailed},
+    {LinkResult::kHandshakeShort, ToolText::kReadCountWrong},
+    {LinkResult::kHandshakeBadReply, ToolText::kBadReply},
+    {LinkResult::kWriteFailed, ToolText::kWriteUsbFailed},
+    {LinkResult::kWritePartial, ToolText::kWritePartial},
+    {LinkResult::kOpenFailed, ToolText::kCannotOpenPort},
+    {LinkResult::kNotListed, ToolText::kNotConnected},
 }};
 
 std::string WithCode(std::string_view name, int code) {
@@ -98,19 +96,19 @@ std::ostream& operator<<(std::ostream& out, const ReplyResult& result) {
   return out << ReplyResultName(result);
 }
 
-int LinkMessageId(LinkResult result) {
+ToolText LinkMessageId(LinkResult result) {
   for (const auto& [listed, id] : kMessageIds) {
     if (listed == result) return id;
   }
-  return kUnknownCommErrorId;
+  return ToolText::kUnknownCommError;
 }
 
 std::string_view LinkMessage(LinkResult result) {
-  return LoadString(StringTable::Tool, LinkMessageId(result));
+  return LoadString(LinkMessageId(result));
 }
 
 std::string_view LinkMessage(LinkResult result, Lang lang) {
-  return LoadString(StringTable::Tool, LinkMessageId(result), lang);
+  return LoadString(LinkMessageId(result), lang);
 }
 
 }  // namespace kyr::link

@@ -73,9 +73,9 @@ std::ostream& operator<<(std::ostream& out, LinkResult result);
 std::ostream& operator<<(std::ostream& out, FrameResult result);
 std::ostream& operator<<(std::ostream& out, const ReplyResult& result);
 
-// Tool string id of the message shown for an OpenLink or CloseLink result in an error box:
-// 146, 145, 144, 137, 136, 133, 132, and 169 ("Unknown comm error") for any other result.
-int LinkMessageId(LinkResult result);
+// Tool string of the message shown for an OpenLink or CloseLink result in an error box
+// ("Unknown comm error" for a result without a message of its own).
+ToolText LinkMessageId(LinkResult result);
 
 // That message's text in the process language (or in `lang`).
 std::string_view LinkMessage(LinkResult result);

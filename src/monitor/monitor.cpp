@@ -38,7 +38,7 @@ void StoreMonitorPixel(images::Canvas& canvas, int row, int column, std::uint8_t
 
 // Opened without the handshake, the link fails only to find or to open the head unit.
 tool::Message OpenFailureMessage(link::LinkResult result, const std::string& detail) {
-  if (result == link::LinkResult::kNoKyrDevice) return tool::TitleErrorBox(0, kNoKyrFound);
+  if (result == link::LinkResult::kNoKyrDevice) return tool::TitleErrorBox(ToolText{}, kNoKyrFound);
   tool::Message message = tool::TitleErrorBox(link::LinkMessageId(result));
   if (!detail.empty()) message.text += "\n" + detail;
   return message;
@@ -112,7 +112,7 @@ Outcome StartMonitor(MonitorContext& ctx, StartedBy started_by) {
   if (!restart) state.stop_requested = false;
   ClearExchange(state);
   if (link::TransportForPort(ctx.window.PortText()) != link::LinkMode::Usb) {
-    ctx.host.ShowMessage(tool::TitleErrorBox(kMsgUsbOnly));
+    ctx.host.ShowMessage(tool::TitleErrorBox(ToolText::kUsbOnly));
     if (restart && state.running) {
       // The port box was changed while monitoring: end here, once.
       state.running = false;

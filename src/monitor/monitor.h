@@ -33,7 +33,6 @@ inline constexpr std::size_t kPartPixels = kLinesPerPart * kSourceLineWidth;  //
 inline constexpr std::size_t kPartPixelBytes = 2 * kPartPixels;
 inline constexpr std::size_t kReplyBytes = 2 + kPartPixelBytes;  // 32770
 inline constexpr int kFrameIntervalMs = 100;
-inline constexpr int kMsgUsbOnly = 167;  // "ImageMonitor is USB only."
 
 // Canvas colour of one monitor pixel: 6 bits green, 5 red, 5 blue, high bits first.
 images::Pixel MonitorPixelColour(std::uint16_t value);

@@ -12,6 +12,7 @@
 #include <span>
 
 #include "settings/settings_image.h"
+#include "strings/text_ids.h"
 
 namespace kyr::settings {
 
@@ -207,8 +208,8 @@ struct Field {
   std::uint16_t mask;  // the field's bits before shifting
   std::uint8_t versions;
   Kind kind;
-  std::int16_t label;               // string resource id of the label; 0 for none
-  std::int16_t list;                // string resource id of the choice list; 0 for none
+  EditorText label;                 // the label; EditorText{} for none
+  EditorText list;                  // the choice list; EditorText{} for none
   std::int16_t offset;              // stored = shown + offset
   std::uint16_t max;                // largest stored value the editor accepts (edited kinds)
   std::int32_t initial;             // stored value a reset writes; kNoInitial for older layouts

@@ -204,10 +204,11 @@ std::string FormatSettingsText(const SettingsImage& image) {
   return Format(image, nullptr);
 }
 
-int WriteSettingsFile(const std::string& path, const SettingsImage& image,
-                      const CommentTexts& comments) {
-  return files::WriteFileAtomically(path, FormatSettingsText(image, comments)) ? 0
-                                                                               : kMsgFailToCreate;
+WriteResult WriteSettingsFile(const std::string& path, const SettingsImage& image,
+                              const CommentTexts& comments) {
+  return files::WriteFileAtomically(path, FormatSettingsText(image, comments))
+             ? WriteResult::kWritten
+             : WriteResult::kCannotCreate;
 }
 
 std::string WithExtension(std::string_view path, std::string_view extension) {

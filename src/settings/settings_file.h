@@ -56,10 +56,12 @@ std::string FormatSettingsText(const SettingsImage& image, const CommentTexts& c
 // The file text of the image alone, as the communication tool writes it.
 std::string FormatSettingsText(const SettingsImage& image);
 
-// Writes the editor's file text through files::WriteFileAtomically. Returns 0, or the id of the
-// message to show when the file could not be written (132); the old file is then untouched.
-int WriteSettingsFile(const std::string& path, const SettingsImage& image,
-                      const CommentTexts& comments);
+// Whether a settings file was written; when not, the old file is untouched.
+enum class WriteResult { kWritten, kCannotCreate };
+
+// Writes the editor's file text through files::WriteFileAtomically.
+[[nodiscard]] WriteResult WriteSettingsFile(const std::string& path, const SettingsImage& image,
+                                            const CommentTexts& comments);
 
 // A path chosen in a file dialog gets `extension` appended unless it already ends in it
 // exactly (compared case-sensitively): set1 -> set1.kdta, set1.KDTA -> set1.KDTA.kdta.

@@ -13,14 +13,17 @@ using strings_detail::Entry;
 
 Lang g_language = Lang::En;
 
-std::span<const Entry> Entries(StringTable table) {
-  using namespace strings_detail;
-  return table == StringTable::Editor ? std::span<const Entry>(kEditorEntries, kEditorCount)
-                                      : std::span<const Entry>(kToolEntries, kToolCount);
+std::span<const Entry> Entries(EditorText) {
+  return {strings_detail::kEditorEntries, strings_detail::kEditorCount};
+}
+std::span<const Entry> Entries(ToolText) {
+  return {strings_detail::kToolEntries, strings_detail::kToolCount};
 }
 
-const Entry* Find(StringTable table, int id) {
-  const auto entries = Entries(table);
+template <typename Id>
+const Entry* Find(Id text) {
+  const int id = TextNumber(text);
+  const auto entries = Entries(text);
   const auto it = std::lower_bound(entries.begin(), entries.end(), id,
                                    [](const Entry& e, int key) { return e.id < key; });
   return it != entries.end() && it->id == id ? &*it : nullptr;
@@ -51,18 +54,52 @@ Lang LanguageFromEnvironment() {
   return Lang::En;
 }
 
-std::string_view LoadString(StringTable table, int id, Lang lang) {
-  const Entry* entry = Find(table, id);
+namespace {
+
+template <typename Id>
+std::string_view Load(Id id, Lang lang) {
+  const Entry* entry = Find(id);
   if (entry == nullptr) return {};
   return lang == Lang::Ja ? entry->ja : entry->en;
 }
 
-std::string_view LoadString(StringTable table, int id) {
-  return LoadString(table, id, g_language);
+template <typename Id>
+std::string_view Item(Id id, unsigned index, Lang lang) {
+  const std::string_view list = Load(id, lang);
+  std::size_t start = 0;
+  for (unsigned i = 0;; ++i) {
+    const std::size_t end = list.find(';', start);
+    if (end == std::string_view::npos) return {};
+    if (i == index) return list.substr(start, end - start);
+    start = end + 1;
+  }
 }
 
-bool HasString(StringTable table, int id) {
-  return Find(table, id) != nullptr;
+}  // namespace
+
+std::string_view LoadString(EditorText id, Lang lang) {
+  return Load(id, lang);
+}
+std::string_view LoadString(EditorText id) {
+  return Load(id, g_language);
+}
+std::string_view LoadString(ToolText id, Lang lang) {
+  return Load(id, lang);
+}
+std::string_view LoadString(ToolText id) {
+  return Load(id, g_language);
+}
+bool HasString(EditorText id) {
+  return Find(id) != nullptr;
+}
+bool HasString(ToolText id) {
+  return Find(id) != nullptr;
+}
+std::string_view ListItem(EditorText id, unsigned index, Lang lang) {
+  return Item(id, index, lang);
+}
+std::string_view ListItem(ToolText id, unsigned index, Lang lang) {
+  return Item(id, index, lang);
 }
 
 std::vector<std::string_view> SplitList(std::string_view list) {
@@ -72,17 +109,6 @@ std::vector<std::string_view> SplitList(std::string_view list) {
     items.push_back(list.substr(start, end - start));
   }
   return items;
-}
-
-std::string_view ListItem(StringTable table, int id, unsigned index, Lang lang) {
-  const std::string_view list = LoadString(table, id, lang);
-  std::size_t start = 0;
-  for (unsigned i = 0;; ++i) {
-    const std::size_t end = list.find(';', start);
-    if (end == std::string_view::npos) return {};
-    if (i == index) return list.substr(start, end - start);
-    start = end + 1;
-  }
 }
 
 std::string_view Utf8Prefix(std::string_view text, std::size_t limit) {

@@ -2,7 +2,9 @@
 // String resources of both programs, by resource id, in English and Japanese.
 //
 // The editor (tolvane) and the communication tool (ridgemo) number their resources
-// independently, so each has its own table. A process runs in one language, chosen once
+// independently, so each has its own table, and its own id type (EditorText, ToolText,
+// generated from the tables): an id of one table cannot be looked up in the other. The
+// value 0 of either type names no text. A process runs in one language, chosen once
 // at start-up from the environment or --lang; functions taking a Lang serve tests and the
 // few places that need a fixed language.
 #include <cstddef>
@@ -11,10 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "strings/text_ids.h"
+
 namespace kyr {
 
 enum class Lang { En, Ja };
-enum class StringTable { Editor, Tool };
 
 // The language of the process (English until SetLanguage is called).
 Lang CurrentLanguage();
@@ -27,15 +30,27 @@ std::optional<Lang> ParseLanguage(std::string_view text);
 Lang LanguageFromEnvironment();
 
 // Text of resource `id`; empty when the table has no text for it in that language.
-std::string_view LoadString(StringTable table, int id, Lang lang);
-std::string_view LoadString(StringTable table, int id);
-bool HasString(StringTable table, int id);
+std::string_view LoadString(EditorText id, Lang lang);
+std::string_view LoadString(EditorText id);
+std::string_view LoadString(ToolText id, Lang lang);
+std::string_view LoadString(ToolText id);
+bool HasString(EditorText id);
+bool HasString(ToolText id);
+
+// The resource number of `id`, as message records and control texts carry it.
+constexpr int TextNumber(EditorText id) {
+  return static_cast<int>(id);
+}
+constexpr int TextNumber(ToolText id) {
+  return static_cast<int>(id);
+}
 
 // Items of a choice list: every item ends with ';'. Text after the last ';' is ignored.
 std::vector<std::string_view> SplitList(std::string_view list);
 
 // Item `index` of list resource `id`, or empty when the list has no such item.
-std::string_view ListItem(StringTable table, int id, unsigned index, Lang lang);
+std::string_view ListItem(EditorText id, unsigned index, Lang lang);
+std::string_view ListItem(ToolText id, unsigned index, Lang lang);
 
 // At most `limit` bytes of `text`, not cutting a UTF-8 sequence in two: Japanese texts
 // go into fixed byte budgets.

@@ -15,7 +15,8 @@ bool OpenLinkToHead(ToolHost& host, link::Link& link, std::string_view port,
   if (!head) return true;
   const int presence = link.QueryHead(*head);
   if (presence <= 0) {
-    host.ShowMessage(ErrorBox(presence < 0 ? kMsgCommunicationError : kMsgHeadAbsent));
+    host.ShowMessage(
+        ErrorBox(presence < 0 ? ToolText::kCommunicationError : ToolText::kHeadAbsent));
     link.CloseLink(false);
     return false;
   }

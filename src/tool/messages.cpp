@@ -10,9 +10,9 @@
 namespace kyr::tool {
 namespace {
 
-Message Box(int id, std::string text, const char* caption, Icon icon) {
+Message Box(ToolText id, std::string text, const char* caption, Icon icon) {
   Message message;
-  message.string_id = id;
+  message.string_id = TextNumber(id);
   message.text = std::move(text);
   message.caption = caption;
   message.icon = icon;
@@ -21,43 +21,46 @@ Message Box(int id, std::string text, const char* caption, Icon icon) {
 
 }  // namespace
 
-std::string ToolText(int id) {
-  return std::string(LoadString(StringTable::Tool, id));
+std::string Text(ToolText id) {
+  return std::string(LoadString(id));
 }
 
-Message ErrorBox(int id) {
-  return ErrorBox(id, ToolText(id));
+Message ErrorBox(ToolText id) {
+  return ErrorBox(id, Text(id));
 }
 
-Message ErrorBox(int id, std::string text) {
+Message ErrorBox(ToolText id, std::string text) {
   return Box(id, std::move(text), "Error", Icon::Error);
 }
 
-Message TitleErrorBox(int id) {
-  return TitleErrorBox(id, ToolText(id));
+Message TitleErrorBox(ToolText id) {
+  return TitleErrorBox(id, Text(id));
 }
 
-Message TitleErrorBox(int id, std::string text) {
+Message TitleErrorBox(ToolText id, std::string text) {
   return Box(id, std::move(text), "", Icon::Error);
 }
 
-Message FinishBox(int id) {
-  return Box(id, ToolText(id), "Finish", Icon::Information);
+Message FinishBox(ToolText id) {
+  return Box(id, Text(id), "Finish", Icon::Information);
 }
 
-Message WarningQuestion(int id) {
-  Message message = Box(id, ToolText(id), "Warning", Icon::Exclamation);
+Message WarningQuestion(ToolText id) {
+  Message message = Box(id, Text(id), "Warning", Icon::Exclamation);
   message.buttons = Buttons::YesNo;
   message.default_answer = Answer::Yes;
   return message;
 }
 
-bool IsLinkFailureMessage(int id) {
+bool IsLinkFailureMessage(int string_id) {
   // Not connected, open failed, write short or failed, reply, count and receive failures,
   // communication error, head absent, unknown link error.
-  constexpr std::array kIds = {132, 133, kMsgWritePartial,       kMsgWriteUsbFailed, 144,
-                               145, 146, kMsgCommunicationError, kMsgHeadAbsent,     169};
-  return std::find(kIds.begin(), kIds.end(), id) != kIds.end();
+  using enum ToolText;
+  constexpr std::array kIds = {kNotConnected, kCannotOpenPort,  kWritePartial,  kWriteUsbFailed,
+                               kBadReply,     kReadCountWrong,  kReceiveFailed, kCommunicationError,
+                               kHeadAbsent,   kUnknownCommError};
+  return std::any_of(kIds.begin(), kIds.end(),
+                     [string_id](ToolText id) { return TextNumber(id) == string_id; });
 }
 
 Message WithFailureNote(Message message, const std::string& note) {
@@ -76,9 +79,9 @@ void ShowLinkFailure(ToolHost& host, link::LinkResult result) {
 
 void ShowLinkFailure(ToolHost& host, link::LinkResult result, const std::string& detail) {
   if (result == link::LinkResult::kOk) return;
-  const int id = link::LinkMessageId(result);
+  const ToolText id = link::LinkMessageId(result);
   host.ShowMessage(detail.empty() ? TitleErrorBox(id)
-                                  : TitleErrorBox(id, ToolText(id) + "\n" + detail));
+                                  : TitleErrorBox(id, Text(id) + "\n" + detail));
 }
 
 }  // namespace kyr::tool

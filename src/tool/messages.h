@@ -1,6 +1,5 @@
 #pragma once
-// The communication tool's message boxes: the string ids more than one command shows, and
-// how each kind of box looks. Ids shown by one command only stay beside that command.
+// The communication tool's message boxes: how each kind of box looks.
 #include <string>
 
 #include "link/result_codes.h"
@@ -8,32 +7,24 @@
 
 namespace kyr::tool {
 
-inline constexpr int kMsgWritePartial = 136;        // "The number of written USB data ..."
-inline constexpr int kMsgWriteUsbFailed = 137;      // "Fail to write USB."
-inline constexpr int kMsgCannotCreate = 142;        // "Fail to create the file."
-inline constexpr int kMsgFileExists = 143;          // "File already exists. Overwrite?"
-inline constexpr int kMsgCommunicationError = 147;  // "Communication error is occurred."
-inline constexpr int kMsgCannotOpenFile = 155;      // "Fail to open the file."
-inline constexpr int kMsgHeadAbsent = 168;          // "Selected KYR head is not exist."
-
 // The text of tool string `id` in the process language.
-std::string ToolText(int id);
+std::string Text(ToolText id);
 
 // "Error" box with the stop icon; `text` replaces the string's own (placeholders filled).
-Message ErrorBox(int id);
-Message ErrorBox(int id, std::string text);
+Message ErrorBox(ToolText id);
+Message ErrorBox(ToolText id, std::string text);
 // Error box without a caption of its own (the box shows the program's title): link
 // failures and command frames that could not be sent.
-Message TitleErrorBox(int id);
-Message TitleErrorBox(int id, std::string text);
+Message TitleErrorBox(ToolText id);
+Message TitleErrorBox(ToolText id, std::string text);
 // "Finish" box with the information icon.
-Message FinishBox(int id);
+Message FinishBox(ToolText id);
 // "Warning" question with Yes and No, the exclamation icon and Yes as the default.
-Message WarningQuestion(int id);
+Message WarningQuestion(ToolText id);
 
 // True for the messages of a failed link (open, write, read, reply, head presence), under
 // which a host shows the link's failure note as a second line.
-bool IsLinkFailureMessage(int id);
+bool IsLinkFailureMessage(int string_id);
 // `message` with `note` (the link's LastFailure line) under its text, when it is a link
 // failure message and the note says something; otherwise as it is.
 Message WithFailureNote(Message message, const std::string& note);

@@ -58,7 +58,7 @@ bool ReadBlocks(TransferContext& ctx, files::AtomicFileWriter& file) {
       return false;
     }
     if (!file.Append(FormatBlock(words, text))) {
-      ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
       return false;
     }
     ctx.host.SetProgressPosition(block);
@@ -69,25 +69,25 @@ bool ReadBlocks(TransferContext& ctx, files::AtomicFileWriter& file) {
 // From the overwrite question on.
 Outcome ReadIntoFile(TransferContext& ctx, const std::string& path) {
   if (files::CanOpenForReading(path) &&
-      ctx.host.ShowMessage(tool::WarningQuestion(tool::kMsgFileExists)) != tool::Answer::Yes) {
+      ctx.host.ShowMessage(tool::WarningQuestion(ToolText::kFileExists)) != tool::Answer::Yes) {
     return Outcome::kNotWanted;
   }
   // The blocks go to a temporary file beside the target, which replaces it only when all
   // of them arrived: a failed read never leaves a partial settings file behind.
   files::AtomicFileWriter file(path);
   if (FolderInTheWay(path) || !file.Open()) {
-    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
     return Fail(ctx);
   }
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);
   ctx.state.failed = !ReadBlocks(ctx, file);
   if (!ctx.state.failed && !file.Commit()) {
-    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
     ctx.state.failed = true;
   }
   if (!ctx.state.failed) {
     ctx.host.SetProgressPosition(kReadBlocks);
-    ctx.host.ShowMessage(tool::FinishBox(kMsgReadComplete));
+    ctx.host.ShowMessage(tool::FinishBox(ToolText::kSettingsReadComplete));
   }
   file.Abandon();
   return CloseLinkAfterTransfer(ctx);

@@ -15,11 +15,11 @@ bool ExchangeSucceeded(TransferContext& ctx, link::ExchangeResult outcome) {
     case link::ExchangeResult::kDone:
       return true;
     case link::ExchangeResult::kNotSent:
-      ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
+      ctx.host.ShowMessage(tool::TitleErrorBox(ToolText::kWriteUsbFailed));
       return false;
     case link::ExchangeResult::kNoGoodReply:
     case link::ExchangeResult::kStopped:
-      ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCommunicationError));
       return false;
   }
   return false;

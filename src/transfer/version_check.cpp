@@ -18,22 +18,22 @@ int HighByte(std::uint16_t word) {
 
 }  // namespace
 
-int CheckAndConvert(std::uint16_t head_word, settings::SettingsImage& image) {
+ToolText CheckAndConvert(std::uint16_t head_word, settings::SettingsImage& image) {
   const std::uint16_t file_word = image[settings::CommonWord(0)];
   const int head_model = LowByte(head_word);
-  if (head_model == 0 || head_model > kHighestHeadModel) return kMsgUnknownHeadType;
-  if (head_model != LowByte(file_word)) return kMsgOtherModel;
+  if (head_model == 0 || head_model > kHighestHeadModel) return ToolText::kUnknownHeadType;
+  if (head_model != LowByte(file_word)) return ToolText::kOtherModel;
   // Only the KYR-TC's settings versions are known well enough to convert.
   if (head_model != settings::kModelKyrTc && HighByte(head_word) != HighByte(file_word)) {
-    return kMsgUnknownHeadVersion;
+    return ToolText::kUnknownHeadVersion;
   }
-  if (head_word == file_word) return 0;
+  if (head_word == file_word) return {};
   const int head_version = HighByte(head_word);
-  if (head_version == 0 || head_version > kHighestVersion) return kMsgUnknownHeadVersion;
+  if (head_version == 0 || head_version > kHighestVersion) return ToolText::kUnknownHeadVersion;
   // A file whose version is not 1 to 3 cannot be converted; writing it unconverted would
   // put settings of an unknown layout into the head.
-  if (!settings::ConvertToHeadVersion(image, head_version)) return kMsgUnknownFileVersion;
-  return 0;
+  if (!settings::ConvertToHeadVersion(image, head_version)) return ToolText::kUnknownFileVersion;
+  return {};
 }
 
 }  // namespace kyr::transfer

@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "settings/settings_image.h"
+#include "strings/text_ids.h"
 
 namespace kyr::transfer {
 
-// 0 when the image may be written (converted in place when the versions differ), or the
-// tool message that refuses it: 151 unknown head type, 166 file of another model, 165
-// head of an unknown settings version, 712 a file version that cannot be converted. A
+// ToolText{} when the image may be written (converted in place when the versions differ),
+// or the message that refuses it: unknown head type, file of another model, head of an
+// unknown settings version, a file version that cannot be converted. A
 // refused image is left unchanged.
-int CheckAndConvert(std::uint16_t head_word, settings::SettingsImage& image);
+ToolText CheckAndConvert(std::uint16_t head_word, settings::SettingsImage& image);
 
 }  // namespace kyr::transfer

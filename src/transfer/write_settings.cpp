@@ -55,14 +55,14 @@ Outcome LoadSettingsFile(TransferContext& ctx, const std::string& path,
                          settings::SettingsImage& image) {
   int first_incomplete = -1;
   if (settings::ReadToolSettingsFile(path, image, first_incomplete) < 0) {
-    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotOpenFile));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenFile));
     return Fail(ctx);
   }
   // Missing fields would read as 0 and be written into the head as settings.
   if (first_incomplete >= 0) {
-    const std::string text =
-        FormatMessage(tool::ToolText(kMsgIncompleteFile), {std::to_string(first_incomplete + 1)});
-    ctx.host.ShowMessage(tool::ErrorBox(kMsgIncompleteFile, text));
+    const std::string text = FormatMessage(tool::Text(ToolText::kIncompleteFile),
+                                           {std::to_string(first_incomplete + 1)});
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kIncompleteFile, text));
     return Fail(ctx, Outcome::kRefused);
   }
   return Outcome::kDone;
@@ -77,13 +77,13 @@ bool ReadHeadWord(TransferContext& ctx, std::uint16_t& head_word) {
       head_word = words[0];
       return true;
     case link::ExchangeResult::kNotSent:
-      ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgWriteUsbFailed));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kWriteUsbFailed));
       return false;
     case link::ExchangeResult::kNoGoodReply:
     case link::ExchangeResult::kStopped:
       break;
   }
-  ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
+  ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCommunicationError));
   return false;
 }
 
@@ -134,9 +134,9 @@ bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
     for (std::size_t k = 0; k < kWriteBlockWords; ++k) {
       if (written[k] == read[k]) continue;
       const std::string text = FormatMessage(
-          tool::ToolText(kMsgVerifyDifference),
+          tool::Text(ToolText::kVerifyDifference),
           {std::to_string(destination), std::to_string(k), Hex4(written[k]), Hex4(read[k])});
-      ctx.host.ShowMessage(tool::ErrorBox(kMsgVerifyDifference, text));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kVerifyDifference, text));
       return false;
     }
   }
@@ -148,7 +148,7 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
                       const tool::WriteChoices& choices, const WriteOptions& options) {
   // A bank moved beyond bank 31 would land in the head's memory past the bank area.
   if (!BankRangeFits(choices)) {
-    ctx.host.ShowMessage(tool::ErrorBox(kMsgBanksPastEnd));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kBanksPastEnd));
     return Fail(ctx, Outcome::kRefused);
   }
   settings::SettingsImage image{};
@@ -161,7 +161,7 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
     ctx.link.CloseLink(false);
     return Fail(ctx);
   }
-  if (const int refusal = CheckAndConvert(head_word, image); refusal != 0) {
+  if (const ToolText refusal = CheckAndConvert(head_word, image); refusal != ToolText{}) {
     ctx.host.ShowMessage(tool::ErrorBox(refusal));
     ctx.link.CloseLink(false);
     return Fail(ctx, Outcome::kRefused);
@@ -173,7 +173,7 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
   }
   if (!ctx.state.failed) {
     ctx.host.SetProgressPosition(kWriteBlocks);
-    ctx.host.ShowMessage(tool::FinishBox(kMsgWriteComplete));
+    ctx.host.ShowMessage(tool::FinishBox(ToolText::kSettingsWriteComplete));
   }
   return CloseLinkAfterTransfer(ctx);
 }

@@ -59,14 +59,14 @@ TEST(ExportCsv, WritesTheListingBesideTheSettingsFileAndAsksBeforeReplacing) {
   EXPECT_EQ(ExportCsv(settings_path, csv_path, Lang::En, answer(false)), kExportDeclined);
   EXPECT_EQ(questions, 1);
   EXPECT_EQ(ReadAll(csv_path), "old listing");
-  EXPECT_EQ(MessageFor(kExportDeclined).text, 0);
+  EXPECT_EQ(MessageFor(kExportDeclined).text, EditorText{});
 
   EXPECT_EQ(ExportCsv(settings_path, csv_path, Lang::Ja, answer(true)), kExportDone);
   EXPECT_EQ(questions, 2);
   EXPECT_EQ(ReadAll(csv_path), FormatCsvListing(image, Lang::Ja));
   EXPECT_EQ(EntriesIn(folder.path()), 2u);  // no temporary file left beside them
-  EXPECT_EQ(MessageFor(kExportDone).text, 136);
-  EXPECT_EQ(MessageFor(kExportDone).caption, settings::kCaptionFinish);
+  EXPECT_EQ(MessageFor(kExportDone).text, EditorText::kCsvComplete);
+  EXPECT_EQ(MessageFor(kExportDone).caption, EditorText::kCaptionFinish);
 
   // The file's version and model are listed as they are: no conversion, no model check.
   image[static_cast<std::size_t>(settings::CommonWord(0))] = 0x0105;
@@ -86,15 +86,15 @@ TEST(ExportCsv, ReportsUnreadableShortAndUnwritableFilesLeavingNothingBehind) {
 
   EXPECT_EQ(ExportCsv(folder.File("missing.kdta"), csv_path, Lang::En, never_asked),
             kExportOpenFailed);
-  EXPECT_EQ(MessageFor(kExportOpenFailed).text, settings::kMsgFailToOpenSettings);
-  EXPECT_EQ(MessageFor(kExportOpenFailed).caption, settings::kCaptionError);
+  EXPECT_EQ(MessageFor(kExportOpenFailed).text, EditorText::kFailToOpenSettings);
+  EXPECT_EQ(MessageFor(kExportOpenFailed).caption, EditorText::kCaptionError);
 
   // 511 lines: too short, even though every line is well formed.
   const std::string full = settings::FormatSettingsText(testing::FreshImage());
   const std::string short_path = folder.File("short.kdta");
   WriteAll(short_path, full.substr(0, full.size() - 82));
   EXPECT_EQ(ExportCsv(short_path, csv_path, Lang::En, never_asked), kExportShortFile);
-  EXPECT_EQ(MessageFor(kExportShortFile).text, settings::kMsgIllegalContents);
+  EXPECT_EQ(MessageFor(kExportShortFile).text, EditorText::kIllegalContents);
   WriteAll(short_path, "");
   EXPECT_EQ(ExportCsv(short_path, csv_path, Lang::En, never_asked), kExportShortFile);
   EXPECT_FALSE(std::filesystem::exists(csv_path));
@@ -104,13 +104,14 @@ TEST(ExportCsv, ReportsUnreadableShortAndUnwritableFilesLeavingNothingBehind) {
   WriteAll(good_path, full);
   EXPECT_EQ(ExportCsv(good_path, folder.File("no/such/folder.csv"), Lang::En, never_asked),
             kExportCreateFailed);
-  EXPECT_EQ(MessageFor(kExportCreateFailed).text, settings::kMsgFailToCreate);
+  EXPECT_EQ(MessageFor(kExportCreateFailed).text, EditorText::kFailToCreate);
   EXPECT_EQ(WriteCsvListing(testing::FreshImage(), folder.File("no/such.csv"), Lang::En),
-            settings::kMsgFailToCreate);
-  EXPECT_EQ(WriteCsvListing(testing::FreshImage(), csv_path, Lang::En), 0);
+            settings::WriteResult::kCannotCreate);
+  EXPECT_EQ(WriteCsvListing(testing::FreshImage(), csv_path, Lang::En),
+            settings::WriteResult::kWritten);
   EXPECT_EQ(ReadAll(csv_path), FormatCsvListing(testing::FreshImage(), Lang::En));
   std::filesystem::remove(csv_path);
-  EXPECT_EQ(MessageFor(kExportCreateFailed).caption, settings::kCaptionError);
+  EXPECT_EQ(MessageFor(kExportCreateFailed).caption, EditorText::kCaptionError);
 
   // A folder in the listing's place: asked, then refused by the file system, and the folder
   // and its contents stay as they were, with no temporary file beside them.

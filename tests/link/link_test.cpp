@@ -185,9 +185,12 @@ TEST(LateReplies, AreDiscardedBeforeTheNextSend) {
 }
 
 TEST(ResultMessages, CodesMapToToolStrings) {
-  const std::pair<int, int> expected[] = {{-15, 146}, {-14, 145}, {-13, 144}, {-12, 137},
-                                          {-11, 136}, {-2, 133},  {-1, 132},  {-100, 169},
-                                          {-3, 169},  {-20, 169}};
+  using enum ToolText;
+  const std::pair<int, ToolText> expected[] = {{-15, kReceiveFailed},   {-14, kReadCountWrong},
+                                               {-13, kBadReply},        {-12, kWriteUsbFailed},
+                                               {-11, kWritePartial},    {-2, kCannotOpenPort},
+                                               {-1, kNotConnected},     {-100, kUnknownCommError},
+                                               {-3, kUnknownCommError}, {-20, kUnknownCommError}};
   for (const auto& [code, id] : expected) {
     const auto result = static_cast<LinkResult>(code);  // reply codes too: they have no message
     EXPECT_EQ(LinkMessageId(result), id) << code;

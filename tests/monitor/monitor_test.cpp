@@ -148,7 +148,7 @@ TEST(Monitor, RefusedAndFailedStartsShowTheirMessageAndOpenNothing) {
   MonitorContext ctx = rig.Context();
   EXPECT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kRefused);
   ASSERT_EQ(rig.host.messages.size(), 1u);
-  EXPECT_EQ(rig.host.messages[0].string_id, kMsgUsbOnly);
+  EXPECT_EQ(rig.host.messages[0].string_id, TextNumber(ToolText::kUsbOnly));
   EXPECT_EQ(rig.host.messages[0].caption, "");  // the program's title
   EXPECT_EQ(rig.host.messages[0].icon, tool::Icon::Error);
   EXPECT_EQ(rig.unit.opens(), 0);
@@ -217,7 +217,7 @@ TEST(Monitor, StopClosesWithoutTheClosingFrameAndAComPortEndsARestartOnce) {
   rig.window.port = "COM3";
   rig.Tick();
   ASSERT_EQ(rig.host.messages.size(), 1u);
-  EXPECT_EQ(rig.host.messages[0].string_id, kMsgUsbOnly);
+  EXPECT_EQ(rig.host.messages[0].string_id, TextNumber(ToolText::kUsbOnly));
   EXPECT_FALSE(rig.window.timer_armed);
   EXPECT_FALSE(rig.window.running_shown);
 }

@@ -142,43 +142,44 @@ TEST(FieldTable, LookupPicksThePlaceOfTheVersion) {
   EXPECT_EQ(image[BankWord(4, 5)], 0xF001);
 }
 
-std::size_t Items(int id, Lang lang) {
-  return SplitList(LoadString(StringTable::Editor, id, lang)).size();
+std::size_t Items(EditorText id, Lang lang) {
+  return SplitList(LoadString(id, lang)).size();
 }
 
 TEST(FieldTable, LabelsAndListsExistInBothLanguages) {
   for (const Field& field : AllFields()) {
     SCOPED_TRACE(static_cast<int>(field.id));
-    if (field.label != 0) {
-      EXPECT_TRUE(HasString(StringTable::Editor, field.label)) << field.label;
-      EXPECT_FALSE(LoadString(StringTable::Editor, field.label, Lang::En).empty()) << field.label;
-      EXPECT_FALSE(LoadString(StringTable::Editor, field.label, Lang::Ja).empty());
+    if (field.label != EditorText{}) {
+      EXPECT_TRUE(HasString(field.label)) << TextNumber(field.label);
+      EXPECT_FALSE(LoadString(field.label, Lang::En).empty()) << TextNumber(field.label);
+      EXPECT_FALSE(LoadString(field.label, Lang::Ja).empty());
     }
-    if (field.list == 0) continue;
+    if (field.list == EditorText{}) continue;
     const std::size_t en = Items(field.list, Lang::En);
     const std::size_t ja = Items(field.list, Lang::Ja);
-    if (field.list == 146) {
+    if (field.list == EditorText::kOffOnItems) {
       EXPECT_EQ(en, 3u);
       EXPECT_EQ(ja, 2u);
     } else {
-      EXPECT_GT(en, 0u) << field.list;
-      EXPECT_EQ(en, ja) << field.list;
+      EXPECT_GT(en, 0u) << TextNumber(field.list);
+      EXPECT_EQ(en, ja) << TextNumber(field.list);
     }
     if (field.kind == Kind::kList && field.initial != kNoInitial) {
       EXPECT_LT(static_cast<std::size_t>(field.initial), std::max(en, ja));
     }
   }
-  EXPECT_EQ(ListItem(StringTable::Editor, 195, 9, Lang::En), " 1/120");
-  EXPECT_EQ(ListItem(StringTable::Editor, 170, 61, Lang::En), "EY62");
-  EXPECT_EQ(Items(158, Lang::En), 16u);
-  EXPECT_EQ(Items(172, Lang::En), 17u);
-  EXPECT_EQ(Items(313, Lang::Ja), 17u);
+  EXPECT_EQ(ListItem(EditorText::kShutterSpeedItems, 9, Lang::En), " 1/120");
+  EXPECT_EQ(ListItem(EditorText::kOutputBitItems, 61, Lang::En), "EY62");
+  EXPECT_EQ(Items(EditorText::kLanguageItems, Lang::En), 16u);
+  EXPECT_EQ(Items(EditorText::kBitWidthItems, Lang::En), 17u);
+  EXPECT_EQ(Items(EditorText::kAngleTargetWindow1Items, Lang::Ja), 17u);
 
   // Every editor string has a text in both languages.
-  for (int id = 0; id < 1000; ++id) {
-    if (!HasString(StringTable::Editor, id)) continue;
-    EXPECT_FALSE(LoadString(StringTable::Editor, id, Lang::Ja).empty()) << id;
-    EXPECT_FALSE(LoadString(StringTable::Editor, id, Lang::En).empty()) << id;
+  for (int number = 0; number < 1000; ++number) {
+    const auto id = static_cast<EditorText>(number);
+    if (!HasString(id)) continue;
+    EXPECT_FALSE(LoadString(id, Lang::Ja).empty()) << number;
+    EXPECT_FALSE(LoadString(id, Lang::En).empty()) << number;
   }
 }
 

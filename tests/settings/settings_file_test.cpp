@@ -188,7 +188,7 @@ TEST(SettingsFileIo, ReadsWritesAndKeepsTheOldFileOnFailure) {
   std::filesystem::create_directories(folder.path() / long_name);
   const std::string path = folder.File(long_name + "/" + long_name + ".kdta");
   ASSERT_GT(path.size(), 400u);
-  ASSERT_EQ(WriteSettingsFile(path, image, comments), 0);
+  ASSERT_EQ(WriteSettingsFile(path, image, comments), settings::WriteResult::kWritten);
   EXPECT_EQ(ReadAll(path).size(), kFileBytes);
   image.fill(0x5555);
   ASSERT_EQ(ReadSettingsFile(path, image), kReadComplete);
@@ -205,11 +205,12 @@ TEST(SettingsFileIo, ReadsWritesAndKeepsTheOldFileOnFailure) {
   EXPECT_EQ(ReadSettingsFile(folder.File("short.kdta"), image), kReadShortFile);
   EXPECT_EQ(image[0], 0x1234);
 
-  // Saving where the file cannot be created reports message 132 and keeps what was there.
+  // Saving where the file cannot be created says so and keeps what was there.
   EXPECT_EQ(WriteSettingsFile(folder.File("no/such/folder.kdta"), image, comments),
-            kMsgFailToCreate);
+            settings::WriteResult::kCannotCreate);
   std::filesystem::create_directory(folder.File("taken.kdta"));
-  EXPECT_EQ(WriteSettingsFile(folder.File("taken.kdta"), image, comments), kMsgFailToCreate);
+  EXPECT_EQ(WriteSettingsFile(folder.File("taken.kdta"), image, comments),
+            settings::WriteResult::kCannotCreate);
   EXPECT_TRUE(std::filesystem::is_directory(folder.File("taken.kdta")));
 }
 

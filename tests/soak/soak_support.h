@@ -69,13 +69,13 @@ inline void PlanFaults(headsim::FaultPlan& plan, std::mt19937& random, std::span
 
 // Messages a transfer may end with when the link or the head fails it.
 inline std::set<int> FailureMessages() {
-  std::set<int> ids = {tool::kMsgWriteUsbFailed, tool::kMsgWritePartial,
-                       tool::kMsgCommunicationError};
+  std::set<int> ids = {TextNumber(ToolText::kWriteUsbFailed), TextNumber(ToolText::kWritePartial),
+                       TextNumber(ToolText::kCommunicationError)};
   using enum link::LinkResult;
   for (link::LinkResult result :
        {kNotListed, kOpenFailed, kWritePartial, kWriteFailed, kHandshakeBadReply, kHandshakeShort,
         kHandshakeReadFailed, kNoKyrDevice}) {
-    ids.insert(link::LinkMessageId(result));
+    ids.insert(TextNumber(link::LinkMessageId(result)));
   }
   return ids;
 }

@@ -49,7 +49,7 @@ std::string Difference(const std::string& actual, const std::string& expected) {
 
 // The messages after the overwrite question (answered Yes when there was a file).
 std::vector<int> MessagesAfterQuestion(const Rig& rig) {
-  return soak::AfterQuestion(rig.host.MessageIds(), tool::kMsgFileExists);
+  return soak::AfterQuestion(rig.host.MessageIds(), TextNumber(ToolText::kFileExists));
 }
 
 // Random faults for one transfer of `blocks` blocks of `command`.
@@ -79,7 +79,8 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   SCOPED_TRACE("read transfer " + std::to_string(n));
   if (result == Outcome::kDone) {
     ++counts.reads_done;
-    ASSERT_EQ(MessagesAfterQuestion(rig), std::vector<int>{kMsgReadComplete});
+    ASSERT_EQ(MessagesAfterQuestion(rig),
+              std::vector<int>{TextNumber(ToolText::kSettingsReadComplete)});
     EXPECT_EQ(Difference(ReadAll(path), settings::FormatSettingsText(rig.Settings())), "");
   } else {
     ++counts.reads_failed;
@@ -131,7 +132,8 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
   }
   if (result == Outcome::kDone) {
     ++counts.writes_done;
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{kMsgWriteComplete});
+    EXPECT_EQ(rig.host.MessageIds(),
+              std::vector<int>{TextNumber(ToolText::kSettingsWriteComplete)});
   } else {
     ++counts.writes_failed;
     EXPECT_EQ(result, Outcome::kFailed);

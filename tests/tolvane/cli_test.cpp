@@ -77,7 +77,7 @@ TEST(TolvaneCommandLine, UpgradeConvertsOlderFilesAndRefusesForeignOnes) {
   image[WindowWord(0, 0, 8)] = 0x0052;
   image[WindowWord(0, 0, 9)] = 0x014A;
   const std::string in = folder.File("v1.kdta");
-  ASSERT_EQ(WriteSettingsFile(in, image, comments), 0);
+  ASSERT_EQ(WriteSettingsFile(in, image, comments), settings::WriteResult::kWritten);
 
   const std::string out = folder.File("v3.kdta");
   ASSERT_EQ(Tolvane(folder, "upgrade " + in + " " + out).status, 0);
@@ -92,7 +92,7 @@ TEST(TolvaneCommandLine, UpgradeConvertsOlderFilesAndRefusesForeignOnes) {
 
   image[CommonWord(0)] = 0x0302;
   const std::string foreign = folder.File("foreign.kdta");
-  ASSERT_EQ(WriteSettingsFile(foreign, image, comments), 0);
+  ASSERT_EQ(WriteSettingsFile(foreign, image, comments), settings::WriteResult::kWritten);
   const Outcome refused = Tolvane(folder, "upgrade " + foreign + " " + folder.File("f.kdta"));
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err, "The read setting file is not the KYR-TC.\n");

@@ -144,7 +144,7 @@ void WriteVersionTwoFile(const std::string& path) {
   settings::CommentTexts comments{};
   settings::InitializeSettings(image, comments);
   image[settings::kCommonBase] = 0x0201;
-  ASSERT_EQ(settings::WriteSettingsFile(path, image, comments), 0);
+  ASSERT_EQ(settings::WriteSettingsFile(path, image, comments), settings::WriteResult::kWritten);
 }
 
 constexpr int kGreenGainEdit = 1046;      // L10 of page 1
@@ -411,7 +411,7 @@ TEST(TolvaneWindow, CompareListsDifferencesAndAClickShowsTheSetting) {
   image[settings::WindowWord(3, 1, 0)] = 0x643C;  // bank 3, window 2: "Inspect X-Pos." 60
   image[settings::BankWord(6, 2)] = 90;           // bank 6: "Light#1 Bright"
   const std::string other = folder.File("other.kdta");
-  ASSERT_EQ(settings::WriteSettingsFile(other, image, comments), 0);
+  ASSERT_EQ(settings::WriteSettingsFile(other, image, comments), settings::WriteResult::kWritten);
 
   Window w;
   w.Type(kGreenGainEdit, "2");

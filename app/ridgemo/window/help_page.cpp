@@ -19,8 +19,6 @@ namespace kyr::ridgemo {
 
 namespace {
 
-constexpr int kTextHelpNotFound = 850;
-
 QStringList PageNames(bool japanese) {
   QStringList names;
   if (japanese) names << QStringLiteral("ridgemo.ja.html");
@@ -68,11 +66,11 @@ QString InstalledHelpPage() {
 HelpViewer::HelpViewer(const QString& page, QWidget* parent)
     : QDialog(parent), browser_(new QTextBrowser(this)) {
   setAttribute(Qt::WA_DeleteOnClose);
-  setWindowTitle(ToolString(kTextHelp));
+  setWindowTitle(ToolString(ToolText::kHelp));
   browser_->setOpenExternalLinks(true);
   if (page.isEmpty()) {
     QString text =
-        QStringLiteral("<p>%1</p><ul>").arg(ToolString(kTextHelpNotFound).toHtmlEscaped());
+        QStringLiteral("<p>%1</p><ul>").arg(ToolString(ToolText::kHelpNotFound).toHtmlEscaped());
     const QStringList looked =
         HelpPageCandidates(QCoreApplication::applicationDirPath(),
                            QStringLiteral(KYR_HELP_SOURCE_DIR), JapaneseLayout());

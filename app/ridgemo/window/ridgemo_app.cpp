@@ -86,8 +86,8 @@ std::unique_ptr<QDialog> SceneDialog(const std::string& scene, CRidgemoDlg& wind
   if (scene == "shoot") return std::make_unique<CShtSelDlg>(0x3FULL, &window);
   if (scene == "write-number") return std::make_unique<CWriteSelDlg>(32, 7, &window);
   if (scene == "message") {
-    return app_common::MakeMessageBox(tool::TitleErrorBox(monitor::kMsgUsbOnly),
-                                      ToolString(kTextTitle), &window);
+    return app_common::MakeMessageBox(tool::TitleErrorBox(ToolText::kUsbOnly),
+                                      ToolString(ToolText::kTitle), &window);
   }
   return nullptr;
 }

@@ -28,7 +28,6 @@
 namespace kyr::ridgemo {
 namespace {
 
-constexpr int kMsgSelectionsNotWritten = 135;
 constexpr int kPaintReductionEnglish = 78;  // painted height: client height less this
 constexpr int kPaintReductionJapanese = 63;
 constexpr int kDefaultCanvasScale = 2;
@@ -80,8 +79,8 @@ CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selectio
       selections_use_(use) {
   // A unit chosen with --device is named in the title, so that with several heads plugged
   // in the user sees which one the buttons talk to.
-  setWindowTitle(device_.empty() ? ToolString(kTextTitle)
-                                 : ToolString(kTextTitle) + QStringLiteral(" \u2014 ") +
+  setWindowTitle(device_.empty() ? ToolString(ToolText::kTitle)
+                                 : ToolString(ToolText::kTitle) + QStringLiteral(" \u2014 ") +
                                        QString::fromStdString(device_));
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   frame_timer_.setSingleShot(true);
@@ -100,7 +99,7 @@ CRidgemoDlg::~CRidgemoDlg() {
   link_.CloseLink(false);
 }
 
-QPushButton* CRidgemoDlg::AddToolButton(int text_id, int control_id,
+QPushButton* CRidgemoDlg::AddToolButton(ToolText text_id, int control_id,
                                         void (CRidgemoDlg::*handler)()) {
   auto* button = new QPushButton(ButtonCaption(ToolString(text_id)), this);
   SetControlId(button, control_id);
@@ -117,17 +116,19 @@ QPushButton* CRidgemoDlg::AddToolButton(int text_id, int control_id,
 }
 
 void CRidgemoDlg::BuildControls() {
-  image_monitor_ = AddToolButton(kTextImageMonitor, kIdImageMonitor, &CRidgemoDlg::OnImageMonitor);
-  stop_ = AddToolButton(kTextStop, kIdStop, &CRidgemoDlg::OnStop);
-  save_bmp_ = AddToolButton(kTextSaveBmp, kIdSaveBmp, &CRidgemoDlg::OnSaveBmp);
-  read_image_ = AddToolButton(kTextReadImage, kIdReadImage, &CRidgemoDlg::OnReadImage);
-  write_image_ = AddToolButton(kTextWriteImage, kIdWriteImage, &CRidgemoDlg::OnWriteImage);
-  read_settings_ = AddToolButton(kTextReadSettings, kIdReadSettings, &CRidgemoDlg::OnReadSettings);
+  image_monitor_ =
+      AddToolButton(ToolText::kImageMonitor, kIdImageMonitor, &CRidgemoDlg::OnImageMonitor);
+  stop_ = AddToolButton(ToolText::kStop, kIdStop, &CRidgemoDlg::OnStop);
+  save_bmp_ = AddToolButton(ToolText::kSaveBmp, kIdSaveBmp, &CRidgemoDlg::OnSaveBmp);
+  read_image_ = AddToolButton(ToolText::kReadImage, kIdReadImage, &CRidgemoDlg::OnReadImage);
+  write_image_ = AddToolButton(ToolText::kWriteImage, kIdWriteImage, &CRidgemoDlg::OnWriteImage);
+  read_settings_ =
+      AddToolButton(ToolText::kReadSettings, kIdReadSettings, &CRidgemoDlg::OnReadSettings);
   write_settings_ =
-      AddToolButton(kTextWriteSettings, kIdWriteSettings, &CRidgemoDlg::OnWriteSettings);
-  exit_ = AddToolButton(kTextExit, kIdExit, &CRidgemoDlg::OnExit);
-  help_ = AddToolButton(kTextHelp, kIdHelp, &CRidgemoDlg::OnHelp);
-  abort_ = AddToolButton(kTextAbort, kIdAbort, &CRidgemoDlg::OnAbort);
+      AddToolButton(ToolText::kWriteSettings, kIdWriteSettings, &CRidgemoDlg::OnWriteSettings);
+  exit_ = AddToolButton(ToolText::kExit, kIdExit, &CRidgemoDlg::OnExit);
+  help_ = AddToolButton(ToolText::kHelp, kIdHelp, &CRidgemoDlg::OnHelp);
+  abort_ = AddToolButton(ToolText::kAbort, kIdAbort, &CRidgemoDlg::OnAbort);
   stop_->setEnabled(false);
   abort_->setEnabled(false);
 
@@ -137,7 +138,7 @@ void CRidgemoDlg::BuildControls() {
   image_type_ = new QComboBox(this);
   SetControlId(image_type_, kIdImageType);
   for (unsigned type = 0; type < kImageTypeEntries; ++type) {
-    image_type_->addItem(ToolListItem(kTextImageTypeList, type));
+    image_type_->addItem(ToolListItem(ToolText::kImageTypeList, type));
   }
   port_ = new QComboBox(this);
   SetControlId(port_, kIdPort);
@@ -159,9 +160,9 @@ void CRidgemoDlg::BuildControls() {
   image_number_->setMinimumWidth(32);
   image_number_->setAlignment(Qt::AlignCenter);
 
-  auto* head_label = new QLabel(ToolString(kTextTargetHead), this);
-  auto* type_label = new QLabel(ToolString(kTextImageType), this);
-  auto* number_label = new QLabel(ToolString(kTextImageNumber), this);
+  auto* head_label = new QLabel(ToolString(ToolText::kTargetHead), this);
+  auto* type_label = new QLabel(ToolString(ToolText::kImageType), this);
+  auto* number_label = new QLabel(ToolString(ToolText::kImageNumber), this);
   head_label->setBuddy(target_head_);
   type_label->setBuddy(image_type_);
 
@@ -213,7 +214,7 @@ void CRidgemoDlg::BuildControls() {
   SetControlId(image_area_, kIdPicture);
   image_area_->SetHeightReduction(JapaneseLayout() ? kPaintReductionJapanese
                                                    : kPaintReductionEnglish);
-  image_area_->setToolTip(ToolString(kTextPictureTip));
+  image_area_->setToolTip(ToolString(ToolText::kPictureTip));
   connect(image_area_, &ImageArea::Clicked, this, &CRidgemoDlg::OnPictureClicked);
 
   auto* column = new QVBoxLayout(this);
@@ -274,7 +275,7 @@ monitor::MonitorContext CRidgemoDlg::MonitorContext() {
 
 userport::Answer CRidgemoDlg::ShowMessage(const userport::Message& message) {
   return app_common::ShowMessageBox(tool::WithFailureNote(message, link_.LastFailure().Line()),
-                                    ToolString(kTextTitle), this);
+                                    ToolString(ToolText::kTitle), this);
 }
 
 namespace {
@@ -474,7 +475,7 @@ void CRidgemoDlg::OnExit() {
   // A session on the simulated head keeps the real session's port and head as they were.
   if (selections_use_ == SelectionsUse::kRemembered &&
       !tool::WriteSelectionsFile(selections_path_, selections)) {
-    ShowMessage(tool::ErrorBox(kMsgSelectionsNotWritten));
+    ShowMessage(tool::ErrorBox(ToolText::kSelectionsNotWritten));
   }
   closing_ = true;
   done(QDialog::Accepted);

@@ -111,7 +111,7 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
 
  private:
   void BuildControls();
-  QPushButton* AddToolButton(int text_id, int control_id, void (CRidgemoDlg::*handler)());
+  QPushButton* AddToolButton(ToolText text_id, int control_id, void (CRidgemoDlg::*handler)());
   void FillPortBox();
   void LoadSelections();
   bool Busy() const;

@@ -27,7 +27,7 @@ int CheckBoxId(int k) {
   return k < 20 ? 1025 + k : 1047 + (k - 20);
 }
 
-QPushButton* AddButton(QBoxLayout* row, int text_id, int control_id, QDialog* dialog) {
+QPushButton* AddButton(QBoxLayout* row, ToolText text_id, int control_id, QDialog* dialog) {
   auto* button = new QPushButton(ToolString(text_id), dialog);
   SetControlId(button, control_id);
   button->setAutoDefault(false);
@@ -39,21 +39,21 @@ QPushButton* AddButton(QBoxLayout* row, int text_id, int control_id, QDialog* di
 
 CPrmWriteDlg::CPrmWriteDlg(const tool::WriteChoices& remembered, QWidget* parent)
     : QDialog(parent), model_(remembered) {
-  setWindowTitle(ToolString(kTextPrmWriteTitle));
+  setWindowTitle(ToolString(ToolText::kPrmWriteTitle));
   auto* grid = new QGridLayout;
   start_ = AddBankCombo("startBank", remembered.start_bank);
   end_ = AddBankCombo("endBank", remembered.end_bank);
   target_ = AddBankCombo("targetBank", remembered.target_bank);
-  grid->addWidget(new QLabel(ToolString(kTextStartBank), this), 0, 0);
+  grid->addWidget(new QLabel(ToolString(ToolText::kStartBank), this), 0, 0);
   grid->addWidget(start_, 0, 1);
-  grid->addWidget(new QLabel(ToolString(kTextEndBank), this), 1, 0);
+  grid->addWidget(new QLabel(ToolString(ToolText::kEndBank), this), 1, 0);
   grid->addWidget(end_, 1, 1);
-  grid->addWidget(new QLabel(ToolString(kTextTargetBank), this), 2, 0);
+  grid->addWidget(new QLabel(ToolString(ToolText::kTargetBank), this), 2, 0);
   grid->addWidget(target_, 2, 1);
 
-  common_ = new QCheckBox(ToolString(kTextCommon), this);
-  alphabet_ = new QCheckBox(ToolString(kTextAlphabet), this);
-  dictionary_ = new QCheckBox(ToolString(kTextDictionary), this);
+  common_ = new QCheckBox(ToolString(ToolText::kCommon), this);
+  alphabet_ = new QCheckBox(ToolString(ToolText::kAlphabet), this);
+  dictionary_ = new QCheckBox(ToolString(ToolText::kDictionary), this);
   common_->setObjectName("common");
   alphabet_->setObjectName("alphabet");
   dictionary_->setObjectName("dictionary");
@@ -63,8 +63,8 @@ CPrmWriteDlg::CPrmWriteDlg(const tool::WriteChoices& remembered, QWidget* parent
   parts->addWidget(dictionary_);
 
   auto* buttons = new QVBoxLayout;
-  auto* write = new QPushButton(ToolString(kTextWrite), this);
-  auto* cancel = new QPushButton(ToolString(kTextCancelWrite), this);
+  auto* write = new QPushButton(ToolString(ToolText::kWrite), this);
+  auto* cancel = new QPushButton(ToolString(ToolText::kCancelWrite), this);
   SetControlId(write, kOkId);
   SetControlId(cancel, kCancelDlgId);
   write->setDefault(true);
@@ -122,9 +122,9 @@ CImageSelDlg::CImageSelDlg(const QString& title, int boxes, std::uint64_t mask, 
     boxes_.push_back(box);
   }
   auto* buttons = new QVBoxLayout;
-  QPushButton* go = AddButton(buttons, kTextGo, kGoId, this);
-  QPushButton* cancel = AddButton(buttons, kTextCancel, kCancelId, this);
-  QPushButton* clear = AddButton(buttons, kTextClear, kClearId, this);
+  QPushButton* go = AddButton(buttons, ToolText::kGo, kGoId, this);
+  QPushButton* cancel = AddButton(buttons, ToolText::kCancel, kCancelId, this);
+  QPushButton* clear = AddButton(buttons, ToolText::kClear, kClearId, this);
   go->setDefault(true);
   buttons->addStretch();
   auto* columns = new QHBoxLayout(this);
@@ -153,13 +153,13 @@ std::uint64_t CImageSelDlg::Mask() const {
 }
 
 CBankSelDlg::CBankSelDlg(std::uint64_t mask, QWidget* parent)
-    : CImageSelDlg(ToolString(kTextBankSelTitle), 32, mask, parent) {}
+    : CImageSelDlg(ToolString(ToolText::kBankSelTitle), 32, mask, parent) {}
 CMemSelDlg::CMemSelDlg(std::uint64_t mask, QWidget* parent)
-    : CImageSelDlg(ToolString(kTextMemSelTitle), 20, mask, parent) {}
+    : CImageSelDlg(ToolString(ToolText::kMemSelTitle), 20, mask, parent) {}
 CNgSelDlg::CNgSelDlg(std::uint64_t mask, QWidget* parent)
-    : CImageSelDlg(ToolString(kTextNgSelTitle), 63, mask, parent) {}
+    : CImageSelDlg(ToolString(ToolText::kNgSelTitle), 63, mask, parent) {}
 CShtSelDlg::CShtSelDlg(std::uint64_t mask, QWidget* parent)
-    : CImageSelDlg(ToolString(kTextShtSelTitle), 6, mask, parent) {}
+    : CImageSelDlg(ToolString(ToolText::kShtSelTitle), 6, mask, parent) {}
 
 bool RunImageSelection(int dialog_id, const QString& title, int boxes, std::uint64_t& mask,
                        QWidget* parent) {
@@ -171,7 +171,7 @@ bool RunImageSelection(int dialog_id, const QString& title, int boxes, std::uint
 }
 
 CWriteSelDlg::CWriteSelDlg(int count, int number, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(ToolString(kTextWriteSelTitle));
+  setWindowTitle(ToolString(ToolText::kWriteSelTitle));
   list_ = new QComboBox(this);
   SetControlId(list_, kWriteSelListId);
   for (int k = 0; k < count; ++k) list_->addItem(QString::number(k));
@@ -179,11 +179,11 @@ CWriteSelDlg::CWriteSelDlg(int count, int number, QWidget* parent) : QDialog(par
   // always selected.
   list_->setCurrentIndex(count > 0 ? std::clamp(number, 0, count - 1) : -1);
   auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(ToolString(kTextWriteSelLabel), this));
+  row->addWidget(new QLabel(ToolString(ToolText::kWriteSelLabel), this));
   row->addWidget(list_, 1);
   auto* buttons = new QHBoxLayout;
-  QPushButton* go = AddButton(buttons, kTextWriteSelGo, kWriteSelGoId, this);
-  QPushButton* cancel = AddButton(buttons, kTextWriteSelCancel, kWriteSelCancelId, this);
+  QPushButton* go = AddButton(buttons, ToolText::kWriteSelGo, kWriteSelGoId, this);
+  QPushButton* cancel = AddButton(buttons, ToolText::kWriteSelCancel, kWriteSelCancelId, this);
   go->setDefault(true);
   auto* column = new QVBoxLayout(this);
   column->addLayout(row);

@@ -10,13 +10,13 @@ namespace {
 constexpr const char* kControlIdProperty = "controlId";
 }  // namespace
 
-QString ToolString(int id) {
-  const std::string_view text = LoadString(StringTable::Tool, id);
+QString ToolString(ToolText id) {
+  const std::string_view text = LoadString(id);
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString ToolListItem(int id, unsigned index) {
-  const std::string_view text = ListItem(StringTable::Tool, id, index, CurrentLanguage());
+QString ToolListItem(ToolText id, unsigned index) {
+  const std::string_view text = ListItem(id, index, CurrentLanguage());
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 

@@ -7,12 +7,12 @@ namespace kyr::images::detail {
 
 void ReportNotSent(ImageOpsContext& ctx) {
   ctx.state.failed = true;
-  ctx.host.ShowMessage(tool::TitleErrorBox(tool::kMsgWriteUsbFailed));
+  ctx.host.ShowMessage(tool::TitleErrorBox(ToolText::kWriteUsbFailed));
 }
 
 void ReportCommunicationError(ImageOpsContext& ctx) {
   ctx.state.failed = true;
-  ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCommunicationError));
+  ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCommunicationError));
 }
 
 bool ExchangeDone(ImageOpsContext& ctx, link::ExchangeResult result) {

@@ -9,10 +9,12 @@ using link::ImageSource;
 
 // Box index of the Image Type box: Bank, Memory, Shoot, NG Save.
 constexpr std::array<ImageTypeInfo, 4> kImageTypes = {{
-    {ImageType::Bank, 32, 16, 80, ImageSource::kBankOrMemory, false, 32, 136, 830, 32, 2},
-    {ImageType::Memory, 20, 80, 120, ImageSource::kBankOrMemory, false, 32, 135, 831, 20, 2},
-    {ImageType::Shoot, 6, 0, 12, ImageSource::kShot, true, 1, 138, 833, 6, 1},
-    {ImageType::Ng, 63, 2, 128, ImageSource::kNg, false, 32, 137, 832, 63, 4},
+    {ImageType::Bank, 32, 16, 80, ImageSource::kBankOrMemory, false, 32, 136,
+     ToolText::kBankSelTitle, 32, 2},
+    {ImageType::Memory, 20, 80, 120, ImageSource::kBankOrMemory, false, 32, 135,
+     ToolText::kMemSelTitle, 20, 2},
+    {ImageType::Shoot, 6, 0, 12, ImageSource::kShot, true, 1, 138, ToolText::kShtSelTitle, 6, 1},
+    {ImageType::Ng, 63, 2, 128, ImageSource::kNg, false, 32, 137, ToolText::kNgSelTitle, 63, 4},
 }};
 
 }  // namespace
@@ -41,8 +43,7 @@ link::Command BlockWriteCommand(int head, int unit, int block) {
 }
 
 tool::ImageSelectionDialog SelectionDialogOf(const ImageTypeInfo& info, Lang lang) {
-  return {info.dialog_id, std::string(LoadString(StringTable::Tool, info.title_id, lang)),
-          info.boxes};
+  return {info.dialog_id, std::string(LoadString(info.title, lang)), info.boxes};
 }
 
 std::uint64_t MaskAfterGo(const ImageTypeInfo& info, std::uint64_t before, std::uint64_t boxes) {

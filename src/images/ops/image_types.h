@@ -25,7 +25,7 @@ struct ImageTypeInfo {
   bool word_addressed;       // block n lies 128 n addresses on, not 256 n (taken images)
   int replies_per_request;   // blocks asked for by one read command
   int dialog_id;
-  int title_id;    // tool string of the selection dialog's title
+  ToolText title;  // the selection dialog's title
   int boxes;       // check boxes of the selection dialog
   int mask_words;  // 16-bit words of the selection mask the dialog's GO rewrites
 };

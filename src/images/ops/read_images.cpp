@@ -70,7 +70,8 @@ bool MayOverwrite(ImageOpsContext& ctx, const ImageTypeInfo& info) {
     if (!Selected(ctx.state, number)) continue;
     NameImage(ctx, info, number);
     if (files::CanOpenForReading(ctx.state.file_name)) {
-      return ctx.host.ShowMessage(tool::WarningQuestion(tool::kMsgFileExists)) == tool::Answer::Yes;
+      return ctx.host.ShowMessage(tool::WarningQuestion(ToolText::kFileExists)) ==
+             tool::Answer::Yes;
     }
   }
   return true;
@@ -135,12 +136,12 @@ Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
     };
     const link::ExchangeResult result = link::Retry(ctx.link, link::kFiveAttempts, request_blocks);
     if (aborted) {
-      ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kAborted));
       return Transfer::kAborted;
     }
     if (!detail::ExchangeDone(ctx, result)) return Transfer::kFailed;
     if (!AppendBlocks(ctx.state, file, block, replies)) {
-      ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
       return Transfer::kStopped;
     }
   }
@@ -154,17 +155,17 @@ Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
   NameImage(ctx, info, number);
   files::AtomicFileWriter file(ctx.state.file_name);
   if (!file.Open()) {
-    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
     return Transfer::kStopped;
   }
   const Transfer received = ReceiveImage(ctx, info, head, number, file);
   if (received != Transfer::kDone) return received;
   if (!file.Commit()) {
-    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
     return Transfer::kStopped;
   }
   if (LoadImageFile(ctx.state.file_name, ctx.state.image, ctx.state.canvas) != kImageFileOk) {
-    ctx.host.ShowMessage(tool::ErrorBox(kMsgCannotReload));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotReload));
   }
   ctx.host.PaintCanvas();
   return Transfer::kDone;
@@ -195,7 +196,8 @@ Outcome TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head
     // so that the head knows the exchange is over.
     CloseLinkAfterImages(ctx, true);
     if (ctx.state.failed) result = Outcome::kFailed;
-    if (result == Outcome::kDone) ctx.host.ShowMessage(tool::FinishBox(kMsgReadComplete));
+    if (result == Outcome::kDone)
+      ctx.host.ShowMessage(tool::FinishBox(ToolText::kImageReadComplete));
   } else {
     result = Outcome::kFailed;
   }

@@ -6,11 +6,7 @@
 #include "tool/messages.h"
 
 namespace kyr::images {
-namespace {
-
-constexpr int kMsgBitmapExists = 141;  // "Bitmap file already exists. Overwrite?"
-
-}  // namespace
+namespace {}  // namespace
 
 Outcome SaveCanvasBitmap(tool::ToolHost& host, const Canvas& canvas) {
   const std::vector<tool::FileFilter> filters = {{"Windows bitmap ( *.bmp )", "*.bmp"},
@@ -22,11 +18,11 @@ Outcome SaveCanvasBitmap(tool::ToolHost& host, const Canvas& canvas) {
 
 Outcome SaveCanvasBitmapAs(tool::ToolHost& host, const Canvas& canvas, const std::string& path) {
   if (files::CanOpenForReading(path)) {
-    const tool::Answer answer = host.ShowMessage(tool::WarningQuestion(kMsgBitmapExists));
+    const tool::Answer answer = host.ShowMessage(tool::WarningQuestion(ToolText::kBitmapExists));
     if (answer != tool::Answer::Yes) return Outcome::kNotWanted;
   }
   if (!WriteCanvasBitmap(path, canvas)) {
-    host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
+    host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
     return Outcome::kFailed;
   }
   return Outcome::kDone;

@@ -42,17 +42,17 @@ bool NamesAreUsable(ImageOpsContext& ctx, const ImageTypeInfo& info,
   const bool several = paths.size() > 1;
   for (const std::string& path : paths) {
     if (!IsImageFileName(path) && !IsBitmapName(path)) {
-      ctx.host.ShowMessage(tool::ErrorBox(kMsgBadExtension));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kBadExtension));
       return false;
     }
     if (!several) continue;
     const std::optional<int> number = NumberInFileName(path);
     if (!number) {
-      ctx.host.ShowMessage(tool::ErrorBox(kMsgNameWithoutNumber));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kNameWithoutNumber));
       return false;
     }
     if (*number >= info.count) {
-      ctx.host.ShowMessage(tool::ErrorBox(kMsgNumberTooLarge));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kNumberTooLarge));
       return false;
     }
   }
@@ -77,7 +77,7 @@ bool ChooseImageNumber(ImageOpsContext& ctx, const ImageTypeInfo& info, const st
 // file cannot be opened or is not one whole image.
 bool ShowImageFile(ImageOpsContext& ctx, const std::string& path) {
   if (LoadImageFile(path, ctx.state.image, ctx.state.canvas) != kImageFileOk) {
-    ctx.host.ShowMessage(tool::ErrorBox(kMsgCannotOpenImage));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenImage));
     return false;
   }
   ctx.host.PaintCanvas();
@@ -92,7 +92,7 @@ bool ImageFilesAreWhole(ImageOpsContext& ctx, const std::vector<std::string>& pa
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     if (error || size != kImageFileBytes) {
-      ctx.host.ShowMessage(tool::ErrorBox(kMsgCannotOpenImage));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenImage));
       return false;
     }
   }
@@ -104,11 +104,12 @@ bool LoadSource(ImageOpsContext& ctx, const std::string& path) {
   const int result = IsBitmapName(path) ? ReadBitmapFile(path, ctx.state.image)
                                         : ReadImageFile(path, ctx.state.image);
   if (result == kCannotOpen) {
-    ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotOpenFile));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenFile));
     return false;
   }
   if (result != kImageFileOk) {
-    ctx.host.ShowMessage(tool::ErrorBox(IsBitmapName(path) ? kMsgBadBitmap : kMsgCannotOpenImage));
+    ctx.host.ShowMessage(
+        tool::ErrorBox(IsBitmapName(path) ? ToolText::kBadBitmap : ToolText::kCannotOpenImage));
     return false;
   }
   return true;
@@ -146,7 +147,7 @@ Stored WaitUntilStored(ImageOpsContext& ctx, int head) {
     if (std::exchange(first, false)) return true;
     ctx.host.ProcessPendingEvents(1);
     if (ctx.host.AbortRequested()) {
-      ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kAborted));
       stopped = Stored::kAborted;
       return false;
     }
@@ -212,7 +213,7 @@ Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
 // The transfer on one link session, with the commands disabled and Abort enabled (it takes
 // effect while the head stores an image).
 Outcome TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
-                  const std::vector<std::string>& paths) {
+                      const std::vector<std::string>& paths) {
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Outcome::kFailed;
   ctx.host.EnableAbort(true);
   ctx.host.EnableCommands(false);
@@ -224,7 +225,7 @@ Outcome TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
     case Step::kDone:
       detail::CloseImageLink(ctx, true);
       if (!ctx.state.failed) {
-        ctx.host.ShowMessage(tool::FinishBox(kMsgWriteComplete));
+        ctx.host.ShowMessage(tool::FinishBox(ToolText::kImageWriteComplete));
       } else {
         result = Outcome::kFailed;
       }
@@ -256,7 +257,7 @@ Outcome WriteImages(ImageOpsContext& ctx) {
   ctx.host.SetProgressPosition(0);
   const ImageTypeInfo& info = ImageTypeOf(ctx.type);
   if (info.type != ImageType::Bank && info.type != ImageType::Memory) {
-    ctx.host.ShowMessage(tool::ErrorBox(kMsgOnlyBankAndMemory));
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kOnlyBankAndMemory));
     return Outcome::kRefused;
   }
   const std::vector<tool::FileFilter> filters = {
@@ -276,7 +277,8 @@ Outcome WriteImages(ImageOpsContext& ctx) {
     ctx.state.write_number = NumberInFileName(first).value_or(0);
   }
   ctx.host.ShowImageNumber(ctx.state.write_number);
-  const int question = IsBitmapName(first) ? kMsgColoursChange : kMsgOverwriteImage;
+  const ToolText question =
+      IsBitmapName(first) ? ToolText::kColoursChange : ToolText::kOverwriteImage;
   if (ctx.host.ShowMessage(tool::WarningQuestion(question)) != tool::Answer::Yes) {
     return Outcome::kNotWanted;
   }

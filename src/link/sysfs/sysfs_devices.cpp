@@ -84,8 +84,6 @@ bool MayOpen(const std::string& node) {
   return true;
 }
 
-constexpr int kMsgNoAccess = 740;  // the unit, its node, the rule and how to install it
-
 }  // namespace
 
 std::vector<HeadUnit> ListHeadUnits(const std::string& root) {
@@ -108,7 +106,7 @@ std::vector<HeadUnit> ListHeadUnits(const std::string& root) {
 }
 
 std::string AccessProblemText(const HeadUnit& unit) {
-  return FormatMessage(LoadString(StringTable::Tool, kMsgNoAccess), {unit.serial, unit.node});
+  return FormatMessage(LoadString(ToolText::kNoAccess), {unit.serial, unit.node});
 }
 
 std::string SysfsDevices::AccessProblem(std::string_view serial) {
