@@ -2,6 +2,7 @@
 // for testing the communication tool without hardware.
 #include <signal.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "headsim/engine.h"
 #include "headsim/initial_settings.h"
@@ -23,6 +25,7 @@ using kyr::headsim::FaultKind;
 constexpr const char* kUsage =
     "Usage: kyr-headsim --link PATH [--heads N] [--model M] [--version V]\n"
     "                   [--settings FILE.kdta] [--baud B] [--faults SEED:PERMILLE]\n"
+    "                   [--fault KIND:N[:MS]]...\n"
     "       kyr-headsim --help | --version\n"
     "\n"
     "Serves a simulated KYR-TC head unit on a pseudo-terminal whose slave side PATH\n"
@@ -36,6 +39,11 @@ constexpr const char* kUsage =
     "  --baud B             pace the line both ways at B bits per second (10 bits a byte)\n"
     "  --faults SEED:PM     answer PM replies in a thousand wrongly (bad checksum, NAK,\n"
     "                       short, missing or late), drawn from SEED\n"
+    "  --fault KIND:N[:MS]  spoil the N-th reply (1 is the first) in one way, MS milliseconds\n"
+    "                       long: late (sent MS late, default 3500), twice (sent again MS\n"
+    "                       later, default 20), stray (noise bytes MS after it, default 20),\n"
+    "                       pieces (its second half MS after the first, default 1500);\n"
+    "                       may be given more than once\n"
     "  --lang en|ja         accepted for uniformity; messages are in English\n"
     "With --version and no value the program's version is printed.\n";
 
@@ -68,9 +76,46 @@ struct Options {
   std::string settings_file;
   long baud = 0;
   std::optional<std::pair<long, long>> faults;
+  std::vector<kyr::headsim::FaultRule> fault_rules;
   bool help = false;
   bool print_version = false;
 };
+
+// The named faults of --fault, with their default delays.
+struct NamedFault {
+  std::string_view name;
+  FaultKind kind;
+  long default_delay_ms;
+};
+constexpr std::array<NamedFault, 4> kNamedFaults{{
+    {"late", FaultKind::kLateReply, 3500},
+    {"twice", FaultKind::kDuplicateReply, 20},
+    {"stray", FaultKind::kStrayBytes, 20},
+    {"pieces", FaultKind::kSplitReply, 1500},
+}};
+
+// KIND:N[:MS] into a rule that fires once, on the N-th reply.
+std::optional<kyr::headsim::FaultRule> ParseFaultRule(std::string_view text) {
+  const std::size_t first = text.find(':');
+  if (first == std::string_view::npos) return std::nullopt;
+  const std::string_view name = text.substr(0, first);
+  std::string_view rest = text.substr(first + 1);
+  const std::size_t second = rest.find(':');
+  const std::string_view count_text = rest.substr(0, second);
+  for (const NamedFault& named : kNamedFaults) {
+    if (named.name != name) continue;
+    long reply = 0, delay = named.default_delay_ms;
+    if (!ParseNumber(count_text, 1, 100000000, reply)) return std::nullopt;
+    if (second != std::string_view::npos && !ParseNumber(rest.substr(second + 1), 0, 600000, delay))
+      return std::nullopt;
+    kyr::headsim::FaultRule rule;
+    rule.kind = named.kind;
+    rule.skip = static_cast<int>(reply - 1);
+    rule.delay_ms = delay;
+    return rule;
+  }
+  return std::nullopt;
+}
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "kyr-headsim: %s\n%s", message.c_str(), kUsage);
@@ -123,6 +168,13 @@ int ParseOptions(int argc, char** argv, Options& options) {
         return UsageError("--faults needs SEED:PERMILLE (per mille 0 to 1000)");
       }
       options.faults = std::make_pair(seed, per_mille);
+    } else if (arg == "--fault") {
+      const char* v = need_value();
+      const auto rule = v != nullptr ? ParseFaultRule(v) : std::nullopt;
+      if (!rule) {
+        return UsageError("--fault needs KIND:N[:MS], KIND one of late, twice, stray, pieces");
+      }
+      options.fault_rules.push_back(*rule);
     } else if (arg == "--lang") {
       const char* v = need_value();
       if (v == nullptr || (std::string_view(v) != "en" && std::string_view(v) != "ja")) {
@@ -179,6 +231,7 @@ int main(int argc, char** argv) {
                               {FaultKind::kBadChecksum, FaultKind::kNak, FaultKind::kShortReply,
                                FaultKind::kMissingReply, FaultKind::kLateReply});
   }
+  for (const kyr::headsim::FaultRule& rule : options.fault_rules) engine.Faults().Add(rule);
 
   struct sigaction action {};
   action.sa_handler = OnSignal;
