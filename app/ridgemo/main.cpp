@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "common/window_placement.h"
 #include "link/trace_file.h"
 #include "window/ridgemo_app.h"
 
@@ -42,6 +43,7 @@ bool TakeWindowOptions(std::vector<std::string>& args, kyr::ridgemo::WindowOptio
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (!kyr::app_common::TakeCornerOption(arguments)) return kyr::ridgemo::kExitUsage;
   kyr::ridgemo::WindowOptions window;
   if (!TakeWindowOptions(arguments, window)) return kyr::ridgemo::kExitUsage;
   bool handled = false;
