@@ -22,7 +22,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -32,11 +34,14 @@
 
 #include "cli.h"
 #include "common/qt_input.h"
+#include "csv/export_csv.h"
 #include "editor/control_ids.h"
 #include "settings/initial_values.h"
+#include "settings/message_ids.h"
 #include "settings/settings_file.h"
 #include "settings/settings_image.h"
 #include "settings/test_support.h"
+#include "strings/strings.h"
 #include "tolvane_app.h"
 
 namespace kyr::tolvane {
@@ -367,6 +372,25 @@ TEST(TolvaneWindow, DesktopKeysAndADroppedFileReachTheReadAndSaveCommands) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.messages.empty(); }));
   EXPECT_EQ(w.MessageIds(), std::vector<int>{319});  // asked to convert, as after Read Settings
   EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 2);
+}
+
+// A file that cannot be read and a CSV written: the message's second line names the file.
+TEST(TolvaneWindow, FileMessagesNameTheFileOnTheirSecondLine) {
+  TempFolder folder;
+  const std::string missing = folder.File("missing.kdta");
+  const std::string listed = folder.File("listed.kdta");
+  WriteVersionTwoFile(listed);
+  Window w;
+  w.files = {missing, listed};
+  w.Click(editor::kReadSettings);
+  w.Click(editor::kGenerateCsv);
+  const auto text = [](int id) { return std::string(LoadString(StringTable::Editor, id)); };
+  EXPECT_EQ(w.MessageIds(),
+            (std::vector<int>{settings::kMsgFailToOpenSettings, csv::kMsgCsvComplete}));
+  ASSERT_EQ(w.messages.size(), 2u);
+  EXPECT_EQ(w.messages[0].text,
+            text(settings::kMsgFailToOpenSettings) + "\n" + missing + ": " + std::strerror(ENOENT));
+  EXPECT_EQ(w.messages[1].text, text(csv::kMsgCsvComplete) + "\n" + csv::CsvPathFor(listed));
 }
 
 TEST(TolvaneWindow, JapaneseWindowComesFromTheJapaneseTexts) {
