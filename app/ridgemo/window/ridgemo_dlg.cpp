@@ -15,6 +15,7 @@
 
 #include "common/file_folders.h"
 #include "common/message_box.h"
+#include "images/ops/image_types.h"
 #include "images/ops/save_bitmap.h"
 #include "tool/messages.h"
 #include "tool/selections_file.h"
@@ -66,6 +67,31 @@ QStringList NameFilters(const std::vector<userport::FileFilter>& filters) {
   }
   return list;
 }
+
+// While a question is open during a busy command, the pointer is the normal one again.
+class NormalCursorWhileAsking {
+ public:
+  NormalCursorWhileAsking() : pushed_(QApplication::overrideCursor() != nullptr) {
+    if (pushed_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  }
+  ~NormalCursorWhileAsking() {
+    if (pushed_) QApplication::restoreOverrideCursor();
+  }
+  NormalCursorWhileAsking(const NormalCursorWhileAsking&) = delete;
+  NormalCursorWhileAsking& operator=(const NormalCursorWhileAsking&) = delete;
+
+ private:
+  bool pushed_;
+};
+
+// The busy cursor for as long as it lives, whichever way the command ends.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
 
 }  // namespace
 
@@ -149,6 +175,8 @@ void CRidgemoDlg::BuildControls() {
   target_head_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   image_type_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   FillPortBox();
+  connect(port_, &QComboBox::currentTextChanged, this, &CRidgemoDlg::ShowCommandState);
+  connect(image_type_, &QComboBox::currentIndexChanged, this, &CRidgemoDlg::ShowCommandState);
 
   progress_ = new QProgressBar(this);
   SetControlId(progress_, kIdProgress);
@@ -283,6 +311,7 @@ monitor::MonitorContext CRidgemoDlg::MonitorContext() {
 // ---- tool::ToolHost ----
 
 userport::Answer CRidgemoDlg::ShowMessage(const userport::Message& message) {
+  NormalCursorWhileAsking normal_cursor;
   return app_common::ShowMessageBox(tool::WithFailureNote(message, link_.LastFailure().Line()),
                                     ToolString(kTextTitle), this);
 }
@@ -293,6 +322,7 @@ std::vector<std::string> RunFileDialog(QWidget* parent,
                                        const std::vector<userport::FileFilter>& filters,
                                        const std::string& initial_name,
                                        QFileDialog::AcceptMode accept, QFileDialog::FileMode mode) {
+  NormalCursorWhileAsking normal_cursor;
   QFileDialog dialog(parent);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -354,6 +384,7 @@ void CRidgemoDlg::ProcessPendingEvents(int /*count*/) {
 }
 
 bool CRidgemoDlg::AskWriteChoices(tool::WriteChoices& choices) {
+  NormalCursorWhileAsking normal_cursor;
   CPrmWriteDlg dialog(choices, this);
   if (dialog.exec() != QDialog::Accepted) return false;
   choices = dialog.Choices();
@@ -366,6 +397,7 @@ bool CRidgemoDlg::AskImageSelection(const tool::ImageSelectionDialog& dialog, st
 }
 
 bool CRidgemoDlg::AskImageNumber(int count, int& number) {
+  NormalCursorWhileAsking normal_cursor;
   CWriteSelDlg dialog(count, number, this);
   if (dialog.exec() != QDialog::Accepted) return false;
   number = dialog.Number();
@@ -382,11 +414,33 @@ void CRidgemoDlg::EnableAbort(bool enabled) {
 }
 
 void CRidgemoDlg::EnableCommands(bool enabled) {
-  for (QWidget* widget : std::initializer_list<QWidget*>{
-           image_monitor_, save_bmp_, exit_, read_settings_, write_settings_, read_image_,
-           write_image_, target_head_, image_type_}) {
-    widget->setEnabled(enabled);
+  commands_enabled_ = enabled;
+  ShowCommandState();
+}
+
+void CRidgemoDlg::ShowCommandState() {
+  for (QWidget* widget :
+       std::initializer_list<QWidget*>{save_bmp_, exit_, read_settings_, write_settings_,
+                                       read_image_, target_head_, image_type_}) {
+    widget->setEnabled(commands_enabled_);
   }
+  image_monitor_->setEnabled(commands_enabled_ &&
+                             link::TransportForPort(PortText()) == link::LinkMode::Usb);
+  const images::ImageType type = images::ImageTypeOf(image_type_->currentIndex()).type;
+  write_image_->setEnabled(commands_enabled_ &&
+                           (type == images::ImageType::Bank || type == images::ImageType::Memory));
+}
+
+template <typename Transfer>
+void CRidgemoDlg::RunSettingsTransfer(Transfer&& transfer) {
+  RunCommand([this, &transfer] {
+    EnableCommands(false);
+    BusyCursor busy;
+    // Shown now: from here until the transfer's messages no window events are handled.
+    repaint();
+    transfer();
+    EnableCommands(true);
+  });
 }
 
 // ---- monitor::MonitorWindow ----
@@ -460,7 +514,7 @@ void CRidgemoDlg::OnWriteImage() {
 }
 
 void CRidgemoDlg::OnReadSettings() {
-  RunCommand([this] {
+  RunSettingsTransfer([this] {
     transfer::TransferContext ctx{*this, link_, tool_state_, PortText(),
                                   target_head_->currentIndex()};
     static_cast<void>(transfer::ReadAllSettings(ctx));
@@ -468,7 +522,7 @@ void CRidgemoDlg::OnReadSettings() {
 }
 
 void CRidgemoDlg::OnWriteSettings() {
-  RunCommand([this] {
+  RunSettingsTransfer([this] {
     transfer::TransferContext ctx{*this, link_, tool_state_, PortText(),
                                   target_head_->currentIndex()};
     static_cast<void>(transfer::WriteSettings(ctx));

@@ -115,6 +115,12 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   void FillPortBox();
   void LoadSelections();
   bool Busy() const;
+  // Enables the commands as commands_enabled_ says, less those the port box or the image
+  // type rules out: Image Monitor needs USB, Write Image a Bank or Memory type.
+  void ShowCommandState();
+  // A settings transfer handles no window events: the window shows it busy beforehand.
+  template <typename Transfer>
+  void RunSettingsTransfer(Transfer&& transfer);
   // Runs `operation` as the one command in progress; nothing when another one runs.
   template <typename Operation>
   void RunCommand(Operation&& operation);
@@ -131,6 +137,7 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   SelectionsUse selections_use_;
   bool abort_requested_ = false;
   bool command_running_ = false;
+  bool commands_enabled_ = true;
   bool closing_ = false;
 
   QTimer frame_timer_;
