@@ -527,7 +527,7 @@ TEST(RidgemoWindow, WriteSettingsThroughTheWriteDialog) {
   });
   rig.Click(kIdWriteSettings);
   ASSERT_EQ(rig.watcher.boxes.size(), 3u);
-  EXPECT_EQ(rig.watcher.boxes[2].text.rfind("The start bank is after the end bank", 0), 0u);
+  EXPECT_TRUE(rig.watcher.boxes[2].text.startsWith("The start bank is after the end bank"));
   EXPECT_EQ(rig.unit.engine().Head(0).settings[2 * 192], 0xABCD);
 }
 
