@@ -15,6 +15,9 @@
 
 class QButtonGroup;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QGridLayout;
 class QCloseEvent;
 class QKeyEvent;
@@ -61,6 +64,9 @@ class CTolvaneDlg : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
   // The title-bar close and Alt+F4 ask about unsaved edits first, as EXIT does.
   void closeEvent(QCloseEvent* event) override;
+  // A dragged .kdta file is taken; dropped, it is read as Read Settings reads a chosen file.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   struct RowWidgets {
