@@ -28,7 +28,14 @@ std::string DeviceColumn(const link::HeadUnit& unit) {
   return bus + "/" + device + " " + unit.node;
 }
 
-// The access column's value for scripts.
+// The serial node while the kernel's driver is bound, with the stable name that survives
+// replugs first: "/dev/serial/by-id/usb-... /dev/ttyUSB0"; "-" without a driver.
+std::string SerialColumn(const link::HeadUnit& unit) {
+  if (unit.tty.empty()) return "-";
+  return unit.stable_tty.empty() ? unit.tty : unit.stable_tty + " " + unit.tty;
+}
+
+// One head unit for scripts; the serial nodes are null while no kernel driver is bound.
 nlohmann::ordered_json UnitJson(std::size_t index, const link::HeadUnit& unit, bool simulated) {
   nlohmann::ordered_json item = {{"index", index},
                                  {"serial", unit.serial},
@@ -39,6 +46,11 @@ nlohmann::ordered_json UnitJson(std::size_t index, const link::HeadUnit& unit, b
     item["bus"] = unit.bus;
     item["address"] = unit.device;
   }
+  const auto node_or_null = [](const std::string& node) {
+    return node.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(node);
+  };
+  item["serial_port"] = node_or_null(unit.tty);
+  item["stable_serial_port"] = node_or_null(unit.stable_tty);
   return item;
 }
 
@@ -54,7 +66,12 @@ int RunDevices(CommandContext& ctx) {
     std::vector<link::UsbDeviceInfo> list;
     if (environment.usb_bus != nullptr && environment.usb_bus->ListDevices(list)) {
       for (const auto& info : list) {
-        units.push_back({info.serial, info.description, 0, 0, "(simulated)", true});
+        link::HeadUnit unit;
+        unit.serial = info.serial;
+        unit.description = info.description;
+        unit.node = "(simulated)";
+        unit.may_open = true;
+        units.push_back(std::move(unit));
       }
     }
   } else {
@@ -77,7 +94,8 @@ int RunDevices(CommandContext& ctx) {
     const link::HeadUnit& unit = units[i];
     ctx.out << i << '\t' << unit.serial << '\t' << unit.description << '\t'
             << (ctx.options.simulate ? unit.node : DeviceColumn(unit)) << '\t'
-            << Text(unit.may_open ? kTextMayOpen : kTextNoAccess) << '\n';
+            << Text(unit.may_open ? kTextMayOpen : kTextNoAccess) << '\t' << SerialColumn(unit)
+            << '\n';
   }
   return kExitDone;
 }

@@ -4,10 +4,12 @@
 #include <vector>
 
 #include "cli.h"
+#include "common/window_placement.h"
 #include "window/ridgemo_app.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (!kyr::app_common::TakeCornerOption(arguments)) return kyr::ridgemo::kExitUsage;
   kyr::ridgemo::WindowOptions window;
   bool handled = false;
   const int status = kyr::ridgemo::RunCommandLine(arguments, handled, window);
