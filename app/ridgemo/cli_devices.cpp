@@ -14,6 +14,7 @@ constexpr int kMsgNoUnit = 741;
 constexpr int kTextHeader = 742;
 constexpr int kTextMayOpen = 743;
 constexpr int kTextNoAccess = 744;
+constexpr int kTextNoUnitHint = 746;  // what was looked for and what to do
 
 std::string Text(int id) {
   return std::string(LoadString(StringTable::Tool, id));
@@ -57,7 +58,7 @@ int RunDevices(CommandContext& ctx) {
     units = link::ListHeadUnits();
   }
   if (units.empty()) {
-    ctx.err << Text(kMsgNoUnit) << '\n';
+    ctx.err << Text(kMsgNoUnit) << '\n' << Text(kTextNoUnitHint) << '\n';
     return kExitFailed;
   }
   ctx.out << Text(kTextHeader) << '\n';
