@@ -23,7 +23,7 @@ constexpr int kPointerMaxX = 241;
 constexpr int kPointerMaxY = 228;
 
 constexpr const char* kNoKyrFound = "no KYR found";
-constexpr int kNoKyrHint = 746;  // what was looked for and what to do
+constexpr int kNoKyrHint = 747;  // what was looked for and what to do
 
 // Blue, green, red and a zero byte, as one little-endian word of the canvas.
 static_assert(std::endian::native == std::endian::little, "canvas words are stored little-endian");

@@ -104,7 +104,7 @@ std::string TtyOf(const fs::path& folder) {
 }
 
 constexpr int kMsgNoAccess = 740;  // the unit, its node, the rule and how to install it
-constexpr int kMsgNoAccessRuleInstalled = 745;  // the unit, its node, the rule, the group
+constexpr int kMsgNoAccessRuleInstalled = 746;  // the unit, its node, the rule, the group
 
 // Where udev reads the rule from when it is installed (the package puts it under /usr/lib).
 constexpr std::array<const char*, 2> kInstalledRules = {
