@@ -149,6 +149,10 @@ void Link::DiscardAfterFailedReply(int reply_words, bool whole_wrong_reply) {
   quiet_mark_ = replies_;
 }
 
+void Link::DiscardAfterRetriedSuccess(std::uint32_t quiet_ms) {
+  if (Drain(quiet_ms, std::max(quiet_ms, kDrainLimitMs)) > 0) NoteStrayBytes();
+}
+
 bool Link::EndsInStep(int reply_words) {
   const std::uint32_t quiet =
       kDrainQuietMs + WireMs(ReplySize(static_cast<std::size_t>(std::max(reply_words, 0))));

@@ -93,6 +93,12 @@ class Link {
   // the place of, and the line is out of step.
   void DiscardAfterFailedReply(int reply_words, bool whole_wrong_reply = false);
 
+  // After a request that needed more than one attempt: discards the answers to the attempts
+  // given up on that still come. The reply taken may itself have been a stray one (the
+  // answers left then outnumber the attempts), so bytes found put the line out of step from
+  // that reply on; asking that one request again costs little.
+  void DiscardAfterRetriedSuccess(std::uint32_t quiet_ms);
+
   // Called before each request: bytes waiting on the line are discarded and put the line out
   // of step (see below).
   void DiscardStrayBeforeRequest();
