@@ -55,10 +55,13 @@ const Command* FindCommand(std::string_view name) {
 }
 
 void PrintHelp(std::ostream& out) {
-  out << "usage: ridgemo [--port P] [--head 1|2|3] [--device SERIAL] [--simulate] [--lang en|ja]\n"
+  out << "usage: ridgemo [--port P] [--head 1|2|3] [--device SERIAL] [--simulate[=N]] [--lang "
+         "en|ja]\n"
          "               [--trace FILE] [COMMAND ...]\n"
          "Without a command the tool window opens (--simulate: with the built-in simulated\n"
-         "head as its USB head unit); --screenshot OUT.png [--scene NAME] renders the window\n"
+         "head as its USB head unit; --simulate=N or --simulate --units N: N simulated units\n"
+         "KYRD0001, KYRD0002, ..., whose heads hold some bank and memory images);\n"
+         "--screenshot OUT.png [--scene NAME] renders the window\n"
          "instead and exits. Scenes: idle, monitor, prm-write, bank, memory, ng, shoot,\n"
          "write-number, message, help.\n"
          "--trace FILE (or KYR_TRACE=FILE): writes every frame to and from the head to FILE,\n"
@@ -102,7 +105,16 @@ ParsedLine ParseGlobalOptions(std::vector<std::string> args) {
   bool missing = false;
   line.help = TakeAllFlags(args, "--help");
   line.version = TakeAllFlags(args, "--version");
-  line.options.simulate = TakeAllFlags(args, "--simulate");
+  if (const auto units = SimulatedUnitsAsked(args)) {
+    line.options.simulate = true;
+    line.options.simulated_units = *units;
+    if (*units == 0) {
+      line.error =
+          "--simulate=N and --units N take 1 to " + std::to_string(headsim::kMaxSimulatedUnits);
+    }
+    std::erase_if(args, [](const std::string& a) { return a.starts_with("--simulate"); });
+    TakeLastOption(args, "--units", missing);
+  }
   line.options.yes = TakeAllFlags(args, "--yes");
   if (const auto lang = TakeLastOption(args, "--lang", missing)) {
     const auto parsed = ParseLanguage(*lang);
@@ -127,6 +139,30 @@ ParsedLine ParseGlobalOptions(std::vector<std::string> args) {
 }
 
 }  // namespace
+
+std::optional<int> SimulatedUnitsAsked(const std::vector<std::string>& args) {
+  std::optional<int> units;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    std::optional<std::string_view> count;
+    if (arg == "--simulate") {
+      units = units.value_or(1);
+    } else if (arg.starts_with("--simulate=")) {
+      count = arg.substr(11);
+    } else if (arg == "--units" && i + 1 < args.size()) {
+      count = args[++i];
+    } else {
+      continue;
+    }
+    if (count) {
+      const std::optional<int> n = ParseNumber(*count);
+      units = n && *n >= 1 && *n <= headsim::kMaxSimulatedUnits ? *n : 0;
+    }
+  }
+  const bool simulate = std::any_of(
+      args.begin(), args.end(), [](const std::string& a) { return a.starts_with("--simulate"); });
+  return simulate ? units : std::nullopt;
+}
 
 bool LooksLikeOption(const std::string& arg) {
   return arg.size() > 1 && arg.starts_with("--");
@@ -163,7 +199,9 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, std::strin
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
   link::LinkEnvironment system = link::SystemLinkEnvironment();
   link::LinkEnvironment environment =
-      options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
+      options.simulate
+          ? headsim::WithDefaultSimulatedHead(system, options.simulated_units, options.device)
+          : system;
   environment.device_serial = options.device;
   if (options.trace) environment.trace = &options.trace->log();
   return environment;

@@ -29,8 +29,9 @@ struct GlobalOptions {
   bool head_given = false;
   bool all_heads = false;  // --head all (backup only)
   bool simulate = false;
-  bool yes = false;    // answer Yes to every question
-  std::string device;  // --device SERIAL: the head unit to use; empty: the first
+  int simulated_units = 1;  // --simulate=N or --simulate --units N
+  bool yes = false;         // answer Yes to every question
+  std::string device;       // --device SERIAL: the head unit to use; empty: the first
   // --trace FILE (or KYR_TRACE): every link the command opens writes its frames here.
   std::shared_ptr<link::TraceFile> trace;
 };
@@ -70,8 +71,13 @@ std::optional<int> ParseNumber(std::string_view text);
 // Prints "usage: ridgemo NAME USAGE" for `command` to ctx.err and returns kExitUsage.
 int UsageError(const CommandContext& ctx, std::string_view command);
 
+// The simulated units --simulate asks for in `args` (--simulate=N, or --simulate with
+// --units N; 1 without a count): nullopt without --simulate, 0 when the count is not 1 to
+// the simulator's largest line. The arguments stay as they are.
+std::optional<int> SimulatedUnitsAsked(const std::vector<std::string>& args);
+
 // The platform a command's link opens on: the real one, or with --simulate the built-in
-// simulated head unit in place of USB devices (serial ports stay real).
+// simulated line in place of USB devices (serial ports stay real).
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options);
 
 // Runs the command line; false in `handled` when there is no command, so that the caller

@@ -30,7 +30,9 @@ bool TakeWindowOptions(std::vector<std::string>& args, kyr::ridgemo::WindowOptio
     options.screenshot = *path;
   }
   if (auto scene = kyr::ridgemo::TakeOption(args, "--scene", missing)) options.scene = *scene;
-  options.simulate = std::find(args.begin(), args.end(), "--simulate") != args.end();
+  const std::optional<int> units = kyr::ridgemo::SimulatedUnitsAsked(args);
+  options.simulate = units.has_value();
+  options.simulated_units = units.value_or(1);
   // --device and --trace are global options too: look at them without taking them away.
   options.device = PeekLastOption(args, "--device").value_or("");
   options.trace = kyr::link::ChosenTracePath(PeekLastOption(args, "--trace"));

@@ -40,7 +40,9 @@ bool HasDisplay() {
 
 link::LinkEnvironment WindowLinkEnvironment(const WindowOptions& options, link::TraceLog* trace) {
   link::LinkEnvironment environment = link::SystemLinkEnvironment();
-  if (options.simulate) environment = headsim::WithDefaultSimulatedHead(environment);
+  if (options.simulate) {
+    environment = headsim::WithDefaultSimulatedHead(environment, options.simulated_units);
+  }
   environment.device_serial = options.device;
   environment.trace = trace;
   // The USB open lets window events run while it waits for the device.
