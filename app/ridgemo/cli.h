@@ -1,9 +1,11 @@
 #pragma once
-// The command-line mode of ridgemo: global options, then one command from a table.
+// The command-line mode of ridgemo: global options and one command from a table, parsed by
+// CLI11.
 //
 // Each command is a function in its own file (cli_<topic>.cpp) and one row of the table in
-// cli.cpp. Global options (--port, --head, --simulate, --lang, --trace, --yes, --help, --version)
-// may stand anywhere; what remains is the command name and its own arguments.
+// cli.cpp, which names its options and operands. Global options (--port, --head, --simulate,
+// --lang, --trace, --yes, --help, --version) may stand before or after the command; the
+// command's function receives its own options as "--name VALUE" and flags, then its operands.
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -22,6 +24,7 @@ inline constexpr int kExitFailed = 1;  // the operation failed or was refused
 inline constexpr int kExitUsage = 2;
 
 class ConsoleHost;
+struct WindowOptions;
 
 struct GlobalOptions {
   std::string port = "USB";
@@ -71,18 +74,13 @@ std::optional<int> ParseNumber(std::string_view text);
 // Prints "usage: ridgemo NAME USAGE" for `command` to ctx.err and returns kExitUsage.
 int UsageError(const CommandContext& ctx, std::string_view command);
 
-// The simulated units --simulate asks for in `args` (--simulate=N, or --simulate with
-// --units N; 1 without a count): nullopt without --simulate, 0 when the count is not 1 to
-// the simulator's largest line. The arguments stay as they are.
-std::optional<int> SimulatedUnitsAsked(const std::vector<std::string>& args);
-
 // The platform a command's link opens on: the real one, or with --simulate the built-in
 // simulated line in place of USB devices (serial ports stay real).
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options);
 
 // Runs the command line; false in `handled` when there is no command, so that the caller
-// opens the window.
-int RunCommandLine(const std::vector<std::string>& arguments, bool& handled);
+// opens the window as `window` says.
+int RunCommandLine(const std::vector<std::string>& arguments, bool& handled, WindowOptions& window);
 
 // Commands (one file each).
 int RunToBmp(CommandContext& ctx);
