@@ -35,6 +35,7 @@ struct GlobalOptions {
   int simulated_units = 1;  // --simulate=N or --simulate --units N
   bool yes = false;         // answer Yes to every question
   std::string device;       // --device SERIAL: the head unit to use; empty: the first
+  bool json = false;        // --json: one JSON document on stdout instead of the text
   // --trace FILE (or KYR_TRACE): every link the command opens writes its frames here.
   std::shared_ptr<link::TraceFile> trace;
 };
