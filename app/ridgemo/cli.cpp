@@ -212,6 +212,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled) {
       std::cerr << "ridgemo: cannot write the trace file \"" << trace << "\"\n";
       return kExitUsage;
     }
+    line.options.trace->ReportFailureOn(
+        std::cerr,
+        FormatMessage(LoadString(StringTable::Tool, link::kStrTraceUnwritable), {trace}));
   }
   ConsoleHost host(line.options.yes, std::cout, std::cerr);
   CommandContext ctx{std::vector<std::string>(line.rest.begin() + 1, line.rest.end()),

@@ -499,9 +499,8 @@ void Editor::SaveSettings() {
   if (!chosen) return;
   file_name_ = settings::WithKdtaExtension(*chosen);
   if (!MayReplace(file_name_)) return;
-  if (settings::WriteSettingsFile(file_name_, image_, comments_) != 0) {
-    Tell(settings::kMsgFailToCreate, settings::kCaptionError, Icon::Error);
-  }
+  const int problem = settings::WriteSettingsFile(file_name_, image_, comments_);
+  if (problem != 0) Tell(problem, settings::kCaptionError, Icon::Error);
 }
 
 void Editor::Initialize() {
