@@ -1,9 +1,11 @@
 #pragma once
-// The command-line mode of ridgemo: global options, then one command from a table.
+// The command-line mode of ridgemo: global options and one command from a table, parsed by
+// CLI11.
 //
 // Each command is a function in its own file (cli_<topic>.cpp) and one row of the table in
-// cli.cpp. Global options (--port, --head, --simulate, --lang, --trace, --yes, --help, --version)
-// may stand anywhere; what remains is the command name and its own arguments.
+// cli.cpp, which names its options and operands. Global options (--port, --head, --simulate,
+// --lang, --trace, --yes, --help, --version) may stand before or after the command; the
+// command's function receives its own options as "--name VALUE" and flags, then its operands.
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -22,6 +24,7 @@ inline constexpr int kExitFailed = 1;  // the operation failed or was refused
 inline constexpr int kExitUsage = 2;
 
 class ConsoleHost;
+struct WindowOptions;
 
 struct GlobalOptions {
   std::string port = "USB";
@@ -75,8 +78,8 @@ int UsageError(const CommandContext& ctx, std::string_view command);
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options);
 
 // Runs the command line; false in `handled` when there is no command, so that the caller
-// opens the window.
-int RunCommandLine(const std::vector<std::string>& arguments, bool& handled);
+// opens the window as `window` says.
+int RunCommandLine(const std::vector<std::string>& arguments, bool& handled, WindowOptions& window);
 
 // Commands (one file each).
 int RunToBmp(CommandContext& ctx);

@@ -2,6 +2,9 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,8 +14,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpacerItem>
 #include <QVBoxLayout>
@@ -67,6 +72,17 @@ int LabelWidth(const QFontMetrics& metrics) {
   return metrics.horizontalAdvance(QStringLiteral("Color Selection No.#")) + 8;
 }
 
+// The one local .kdta file a drag carries, or empty (several files, other kinds, remote ones).
+QString DroppedSettingsFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return {};
+  const QUrl& url = data->urls().front();
+  if (!url.isLocalFile()) return {};
+  const QString path = url.toLocalFile();
+  return QFileInfo(path).suffix().compare(QLatin1String("kdta"), Qt::CaseInsensitive) == 0
+             ? path
+             : QString();
+}
+
 }  // namespace
 
 CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
@@ -74,10 +90,11 @@ CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
   setObjectName("CTolvaneDlg");
   setWindowTitle(Text(editor::kTextTitle));
   setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.svg")));
-  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  setWindowFlag(Qt::WindowMinimizeButtonHint, true);
-  // The window has one size (its layout's), so it offers no maximise button.
-  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+  // The window has one size (its layout's), so it offers no maximise button. Without
+  // CustomizeWindowHint Qt asks the window manager for every frame function, maximise too.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
 
   // Built in reading order, which is also the Tab order: page buttons, selectors and
   // comment, the left rows, the right rows, the command buttons.
@@ -106,6 +123,13 @@ CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
   outer->addLayout(main_column);
   outer->addLayout(commands);
   outer->setSizeConstraint(QLayout::SetFixedSize);
+
+  // The desktop's keys for saving and opening are the Save Settings and Read Settings buttons.
+  connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
+          [this] { OnButton(editor::kSaveSettings); });
+  connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this,
+          [this] { OnButton(editor::kReadSettings); });
+  setAcceptDrops(true);
 }
 
 CTolvaneDlg::~CTolvaneDlg() = default;
@@ -443,6 +467,19 @@ void CTolvaneDlg::OnButton(int control_id) {
     return;
   }
   ApplyModel();
+}
+
+void CTolvaneDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedSettingsFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CTolvaneDlg::dropEvent(QDropEvent* event) {
+  const QString path = DroppedSettingsFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  // Read after the drop has ended: the messages of reading must not run inside it.
+  QMetaObject::invokeMethod(
+      this, [this, path] { ReadFile(path.toStdString()); }, Qt::QueuedConnection);
 }
 
 void CTolvaneDlg::keyPressEvent(QKeyEvent* event) {

@@ -15,6 +15,9 @@
 
 class QButtonGroup;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QGridLayout;
 class QKeyEvent;
 class QGroupBox;
@@ -58,6 +61,9 @@ class CTolvaneDlg : public QDialog {
   // Enter clicks the focused button and goes no further; Escape never closes the window.
   // Controls pass both keys on to the window (buttons do not take Enter themselves).
   void keyPressEvent(QKeyEvent* event) override;
+  // A dragged .kdta file is taken; dropped, it is read as Read Settings reads a chosen file.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   struct RowWidgets {

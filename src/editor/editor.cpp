@@ -1,6 +1,9 @@
 #include "editor/editor.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "csv/export_csv.h"
 #include "editor/text_ids.h"
@@ -420,22 +423,37 @@ Answer Editor::Ask(int message_id, Buttons buttons, Answer default_answer) {
   return host_.ShowMessage(message);
 }
 
-void Editor::Tell(int message_id, int caption_id, Icon icon) {
+void Editor::Tell(int message_id, int caption_id, Icon icon, const std::string& second_line) {
   Message message;
   message.string_id = message_id;
   message.text = Text(message_id);
+  if (!second_line.empty()) message.text += "\n" + second_line;
   message.caption = Text(caption_id);
   message.icon = icon;
   host_.ShowMessage(message);
 }
 
 // Reads a settings file; false after the message of a file that cannot be opened or read.
+namespace {
+
+// "PATH: reason" for a file that could not be opened, as the system says it.
+std::string WhyNotReadable(const std::string& path) {
+  errno = 0;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  const int error = errno;
+  if (file != nullptr) std::fclose(file);
+  return error != 0 ? path + ": " + std::strerror(error) : path;
+}
+
+}  // namespace
+
 bool Editor::ReadFileInto(const std::string& path, settings::SettingsImage& image) {
   switch (settings::ReadSettingsFile(path, image)) {
     case settings::kReadComplete:
       return true;
     case settings::kReadOpenFailed:
-      Tell(settings::kMsgFailToOpenSettings, settings::kCaptionError, Icon::Error);
+      Tell(settings::kMsgFailToOpenSettings, settings::kCaptionError, Icon::Error,
+           WhyNotReadable(path));
       return false;
     default:
       Tell(settings::kMsgIllegalContents, settings::kCaptionError, Icon::Error);
@@ -541,7 +559,7 @@ void Editor::GenerateCsv() {
     Tell(settings::kMsgFailToCreate, settings::kCaptionError, Icon::Error);
     return;
   }
-  Tell(csv::kMsgCsvComplete, settings::kCaptionFinish, Icon::Information);
+  Tell(csv::kMsgCsvComplete, settings::kCaptionFinish, Icon::Information, file_name_);
 }
 
 }  // namespace kyr::editor

@@ -136,7 +136,8 @@ class Editor {
   unsigned FieldValue(const settings::Field& field) const;
   const std::string& EditText(int edit_id) const;
   Answer Ask(int message_id, Buttons buttons, Answer default_answer);
-  void Tell(int message_id, int caption_id, Icon icon);
+  // `second_line`, when given, goes under the message's text: the file and why.
+  void Tell(int message_id, int caption_id, Icon icon, const std::string& second_line = {});
   bool ReadFileInto(const std::string& path, settings::SettingsImage& image);
   bool MayReplace(const std::string& path);
   void ShowNewImage();

@@ -6,6 +6,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QImage>
@@ -13,12 +15,16 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -28,11 +34,14 @@
 
 #include "cli.h"
 #include "common/qt_input.h"
+#include "csv/export_csv.h"
 #include "editor/control_ids.h"
 #include "settings/initial_values.h"
+#include "settings/message_ids.h"
 #include "settings/settings_file.h"
 #include "settings/settings_image.h"
 #include "settings/test_support.h"
+#include "strings/strings.h"
 #include "tolvane_app.h"
 
 namespace kyr::tolvane {
@@ -326,6 +335,62 @@ TEST(TolvaneWindow, ReadingAVersionTwoFileAsksToConvert) {
   EXPECT_EQ(w.MessageIds(), (std::vector<int>{319, 319}));
   EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 3);
   EXPECT_EQ(w.Label(1060), "AngleOut Start");
+}
+
+// Ctrl+O and Ctrl+S are Read Settings and Save Settings; a .kdta dropped on the window is read
+// as Read Settings reads a chosen one, and anything else is refused at the drag.
+TEST(TolvaneWindow, DesktopKeysAndADroppedFileReachTheReadAndSaveCommands) {
+  TempFolder folder;
+  const std::string path = folder.File("old.kdta");
+  WriteVersionTwoFile(path);
+  Window w;
+  QTest::keyClick(&w.Dialog(), Qt::Key_O, Qt::ControlModifier);
+  QTest::keyClick(&w.Dialog(), Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(w.file_requests.size(), 2u);
+  EXPECT_EQ(w.file_requests[0].kind, FileDialogKind::Open);
+  EXPECT_EQ(w.file_requests[1].kind, FileDialogKind::Save);
+
+  struct Drop {
+    std::vector<std::string> files;
+    bool taken;
+  };
+  const std::string other = folder.File("notes.csv");
+  for (const Drop& drop : {Drop{{other}, false}, Drop{{path, path}, false}, Drop{{path}, true}}) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& file : drop.files)
+      urls << QUrl::fromLocalFile(QString::fromStdString(file));
+    data.setUrls(urls);
+    const QPoint centre = w.Dialog().rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w.Dialog(), &enter);
+    EXPECT_EQ(enter.isAccepted(), drop.taken) << drop.files.front();
+    if (!drop.taken) continue;
+    QDropEvent dropped(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w.Dialog(), &dropped);
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.messages.empty(); }));
+  EXPECT_EQ(w.MessageIds(), std::vector<int>{319});  // asked to convert, as after Read Settings
+  EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 2);
+}
+
+// A file that cannot be read and a CSV written: the message's second line names the file.
+TEST(TolvaneWindow, FileMessagesNameTheFileOnTheirSecondLine) {
+  TempFolder folder;
+  const std::string missing = folder.File("missing.kdta");
+  const std::string listed = folder.File("listed.kdta");
+  WriteVersionTwoFile(listed);
+  Window w;
+  w.files = {missing, listed};
+  w.Click(editor::kReadSettings);
+  w.Click(editor::kGenerateCsv);
+  const auto text = [](int id) { return std::string(LoadString(StringTable::Editor, id)); };
+  EXPECT_EQ(w.MessageIds(),
+            (std::vector<int>{settings::kMsgFailToOpenSettings, csv::kMsgCsvComplete}));
+  ASSERT_EQ(w.messages.size(), 2u);
+  EXPECT_EQ(w.messages[0].text,
+            text(settings::kMsgFailToOpenSettings) + "\n" + missing + ": " + std::strerror(ENOENT));
+  EXPECT_EQ(w.messages[1].text, text(csv::kMsgCsvComplete) + "\n" + csv::CsvPathFor(listed));
 }
 
 TEST(TolvaneWindow, JapaneseWindowComesFromTheJapaneseTexts) {

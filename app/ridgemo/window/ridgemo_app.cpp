@@ -12,6 +12,7 @@
 
 #include "common/message_box.h"
 #include "common/qt_texts.h"
+#include "common/window_placement.h"
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
 #include "link/trace_file.h"
@@ -165,6 +166,7 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
                      options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());
   if (!options.screenshot.empty()) return TakeScreenshot(window, options);
+  app_common::PlaceAtChosenCorner(window);
   window.exec();
   return 0;
 }
