@@ -352,7 +352,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
       std::cerr << "ridgemo: cannot write the trace file \"" << trace << "\"\n";
       return kExitUsage;
     }
-    line.options.trace->ReportFailureOn(
+    options.trace->ReportFailureOn(
         std::cerr,
         FormatMessage(LoadString(StringTable::Tool, link::kStrTraceUnwritable), {trace}));
   }

@@ -262,6 +262,9 @@ TEST(Backup, ReplacesOnlyABackupOfTheSameKind) {
   WriteAll(other + "/thesis.txt", "important");
   const std::string empty = rig.folder.File("empty");
   fs::create_directories(empty);
+  const auto not_backup = [](const std::string& dir) {
+    return dir + " is not a backup written by ridgemo; it was left as it is.";
+  };
   const struct {
     std::string dir;
     FolderKind kind;
@@ -272,12 +275,9 @@ TEST(Backup, ReplacesOnlyABackupOfTheSameKind) {
        rig.Dir() + " is the backup of one unit; give it without --device all to replace it."},
       {line, FolderKind::kLineBackup,
        line + " is a line backup (one folder per unit); give --device all to replace it.", ""},
-      {other, FolderKind::kOther,
-       other + " is not a backup written by ridgemo; it was left as it is.",
-       other + " is not a backup written by ridgemo; it was left as it is."},
-      {other + "/thesis.txt", FolderKind::kOther,
-       other + "/thesis.txt is not a backup written by ridgemo; it was left as it is.",
-       other + "/thesis.txt is not a backup written by ridgemo; it was left as it is."},
+      {other, FolderKind::kOther, not_backup(other), not_backup(other)},
+      {other + "/thesis.txt", FolderKind::kOther, not_backup(other + "/thesis.txt"),
+       not_backup(other + "/thesis.txt")},
       {empty, FolderKind::kEmptyFolder, "", ""},
   };
   const int handshakes = rig.source.engine().Stats().handshakes;

@@ -158,8 +158,7 @@ TEST_F(RidgemoBackup, YesReplacesOnlyABackupOfTheSameKind) {
   fs::create_directory(File("notbackup"));
   WriteAll(File("notbackup/thesis.txt"), "important");
   EXPECT_EQ(Run("nobody", "backup " + File("notbackup") + " --yes"), 1);
-  EXPECT_EQ(Err(),
-            File("notbackup") + " is not a backup written by ridgemo; it was left as it is.\n");
+  EXPECT_NE(Err().find(File("notbackup") + " is not a backup"), std::string::npos) << Err();
   EXPECT_EQ(ReadAll(File("notbackup/thesis.txt")), "important");
 
   const std::string line = File("line");
