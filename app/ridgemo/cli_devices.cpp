@@ -26,6 +26,13 @@ std::string DeviceColumn(const link::HeadUnit& unit) {
   return bus + "/" + device + " " + unit.node;
 }
 
+// The serial node while the kernel's driver is bound, with the stable name that survives
+// replugs first: "/dev/serial/by-id/usb-... /dev/ttyUSB0"; "-" without a driver.
+std::string SerialColumn(const link::HeadUnit& unit) {
+  if (unit.tty.empty()) return "-";
+  return unit.stable_tty.empty() ? unit.tty : unit.stable_tty + " " + unit.tty;
+}
+
 }  // namespace
 
 // devices: one tab-separated line per head unit under a header; exit status 1 when there is
@@ -38,7 +45,12 @@ int RunDevices(CommandContext& ctx) {
     std::vector<link::UsbDeviceInfo> list;
     if (environment.usb_bus != nullptr && environment.usb_bus->ListDevices(list)) {
       for (const auto& info : list) {
-        units.push_back({info.serial, info.description, 0, 0, "(simulated)", true});
+        link::HeadUnit unit;
+        unit.serial = info.serial;
+        unit.description = info.description;
+        unit.node = "(simulated)";
+        unit.may_open = true;
+        units.push_back(std::move(unit));
       }
     }
   } else {
@@ -53,7 +65,8 @@ int RunDevices(CommandContext& ctx) {
     const link::HeadUnit& unit = units[i];
     ctx.out << i << '\t' << unit.serial << '\t' << unit.description << '\t'
             << (ctx.options.simulate ? unit.node : DeviceColumn(unit)) << '\t'
-            << Text(unit.may_open ? kTextMayOpen : kTextNoAccess) << '\n';
+            << Text(unit.may_open ? kTextMayOpen : kTextNoAccess) << '\t' << SerialColumn(unit)
+            << '\n';
   }
   return kExitDone;
 }

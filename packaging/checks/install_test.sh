@@ -53,11 +53,12 @@ print(*struct.unpack(">II", d[16:24]))' "$png") || { fail "not a PNG: $png"; con
   done
 done
 
-# The udev rule tags the head for the seat user, and keeps the plugdev variant as a comment.
-grep -q '^SUBSYSTEM=="usb".*ATTR{serial}=="KYRD\*".*TAG+="uaccess"' \
-  "$prefix/lib/udev/rules.d/70-kyr-sensor.rules" || fail "udev rule without uaccess tag"
-grep -q '^#.*plugdev' "$prefix/lib/udev/rules.d/70-kyr-sensor.rules" ||
-  fail "udev rule lost its plugdev variant"
+# The udev rule parses, and gives the head's USB node and its tty access for the seat user
+# and the plugdev group, and keeps the recovery variant as a comment.
+python3 "$source/packaging/checks/udev_rules_check.py" "$prefix/lib/udev/rules.d/70-kyr-sensor.rules" ||
+  fail "udev rule"
+grep -q '^#.*authorized' "$prefix/lib/udev/rules.d/70-kyr-sensor.rules" ||
+  fail "udev rule lost its recovery variant"
 
 # The file types: compiled as the desktop would, *.kdta and *.kimg get our types, and the
 # editor's desktop entry claims the settings type it defines.

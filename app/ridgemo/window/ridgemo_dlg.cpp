@@ -1,5 +1,6 @@
 #include "window/ridgemo_dlg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -98,6 +99,7 @@ CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selectio
                          SelectionsUse use, QWidget* parent)
     : QDialog(parent),
       device_(environment.device_serial),
+      device_folder_(environment.device_folder),
       link_(std::move(environment)),
       image_state_(std::make_unique<images::ImageState>()),
       monitor_(std::make_unique<monitor::MonitorState>()),
@@ -257,9 +259,17 @@ void CRidgemoDlg::BuildControls() {
 void CRidgemoDlg::FillPortBox() {
   port_->addItem(QStringLiteral("USB"));
   for (int com = 1; com <= 9; ++com) port_->addItem(QStringLiteral("COM%1").arg(com));
-  for (const std::string& device : FindSerialDevices("/dev")) {
+  for (const std::string& device : FindSerialDevices(device_folder_)) {
     port_->addItem(QString::fromStdString(device));
   }
+  // Paths such as /dev/serial/by-id/usb-..., wider than the box: the list opens as wide as
+  // its longest entry, and the tool tip shows the whole chosen path, so the box itself keeps
+  // its place and size among the other controls.
+  port_->view()->setTextElideMode(Qt::ElideNone);
+  port_->view()->setMinimumWidth(port_->view()->sizeHintForColumn(0) +
+                                 2 * port_->view()->frameWidth() + 8);
+  port_->setToolTip(port_->currentText());
+  connect(port_, &QComboBox::currentTextChanged, port_, &QComboBox::setToolTip);
 }
 
 void CRidgemoDlg::LoadSelections() {

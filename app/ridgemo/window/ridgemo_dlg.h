@@ -127,7 +127,8 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   monitor::MonitorContext MonitorContext();
   images::ImageOpsContext ImageOpsContext();
 
-  std::string device_;  // the head unit chosen by serial number; empty: the first
+  std::string device_;         // the head unit chosen by serial number; empty: the first
+  std::string device_folder_;  // where the port box looks for serial ports
   link::Link link_;
   tool::ToolState tool_state_;
   std::unique_ptr<images::ImageState> image_state_;  // holds the canvas the window paints
