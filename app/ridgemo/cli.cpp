@@ -39,6 +39,7 @@ struct CommandRow {
   Command command;
   Operands operands;
   std::vector<CommandOption> options;
+  bool json = false;  // takes --json
 };
 
 // One row per command; keep them in the order --help lists them. A new command is one row
@@ -97,12 +98,14 @@ const std::vector<CommandRow>& CommandRows() {
         "the file against the head's settings, setting by setting (exit 0 same,\n"
         "    1 different, 2 error)"},
        {"FILE.kdta", 1, 1},
-       {}},
+       {},
+       true},
       {{"devices", "", RunDevices,
         "lists every head unit: index, serial number, description, device, and whether\n"
         "    this user may open it (--device SERIAL picks one for the other commands)"},
        {"", 0, 0},
-       {}},
+       {},
+       true},
   };
   return rows;
 }
@@ -165,7 +168,7 @@ const CLI::Validator NotAnOption(
     },
     "", "NotAnOption");
 
-void AddCommand(Parser& parser, const CommandRow& row) {
+void AddCommand(Parser& parser, const CommandRow& row, GlobalOptions& options) {
   ParsedCommand parsed;
   parsed.row = &row;
   parsed.app =
@@ -177,6 +180,10 @@ void AddCommand(Parser& parser, const CommandRow& row) {
     added->description(std::string(option.help));
     if (!option.value.empty()) added->check(NotAnOption);
     parsed.options.push_back(added);
+  }
+  if (row.json) {
+    parsed.app->add_flag("--json", options.json,
+                         "one JSON document on stdout, in English whatever the language");
   }
   parsed.app->footer("usage: ridgemo " + std::string(row.command.name) + ' ' +
                      std::string(row.command.usage) +
@@ -206,7 +213,7 @@ void BuildParser(Parser& parser, GlobalOptions& options, WindowOptions& window) 
     if (option->get_expected_min() != 0) option->check(NotAnOption);
   }
   parser.commands.reserve(CommandRows().size());
-  for (const CommandRow& row : CommandRows()) AddCommand(parser, row);
+  for (const CommandRow& row : CommandRows()) AddCommand(parser, row, options);
   app.footer(kHelpFooter);  // after the commands, which would inherit it
   // Operands last: pointers into `commands` are stable once it is complete.
   for (ParsedCommand& command : parser.commands) {

@@ -34,6 +34,7 @@ struct GlobalOptions {
   bool simulate = false;
   bool yes = false;    // answer Yes to every question
   std::string device;  // --device SERIAL: the head unit to use; empty: the first
+  bool json = false;   // --json: one JSON document on stdout instead of the text
   // --trace FILE (or KYR_TRACE): every link the command opens writes its frames here.
   std::shared_ptr<link::TraceFile> trace;
 };

@@ -13,6 +13,7 @@
 #include "backup/operations.h"
 #include "cli.h"
 #include "compare/compare.h"
+#include "compare/compare_json.h"
 #include "link/discovery.h"
 #include "link/link.h"
 #include "settings/settings_file.h"
@@ -32,7 +33,8 @@ constexpr int kStrRestoreFailed = 967;
 constexpr int kStrProgress = 968;
 constexpr int kStrNothingSent = 977;
 constexpr int kStrUnitsFailed = 969;
-constexpr int kStrNoUnit = 741;  // "No head unit is connected."
+constexpr int kStrNoUnit = 741;        // "No head unit is connected."
+constexpr int kStrCompareSides = 745;  // "The file %s against head %s (file value -> head value):"
 
 // --device all: every head unit on the USB bus.
 constexpr std::string_view kEveryUnit = "all";
@@ -305,9 +307,16 @@ int RunCompare(CommandContext& ctx) {
       settings::ReadSettingsFile(head_path, *head) == settings::kReadComplete;
   fs::remove_all(scratch, *std::make_unique<std::error_code>());
   if (!read_head) return kCompareTrouble;
-  const std::string head_name = "head " + std::to_string(ctx.options.head);
+  const std::string head_number = std::to_string(ctx.options.head);
+  if (ctx.options.json) {
+    const compare::Comparison english = compare::CompareSettings(*file, *head, Lang::En);
+    ctx.out << compare::ComparisonJson(english, {"file", path}, {"head", ctx.options.head}).dump(2)
+            << '\n';
+    return english.Equal() ? kExitDone : kExitFailed;
+  }
   const compare::Comparison comparison = compare::CompareSettings(*file, *head, CurrentLanguage());
-  ctx.out << compare::FormatReport(comparison, path, head_name, CurrentLanguage());
+  if (!comparison.Equal()) ctx.out << Text(kStrCompareSides, {path, head_number}) << '\n';
+  ctx.out << compare::FormatReport(comparison, path, "head " + head_number, CurrentLanguage());
   return comparison.Equal() ? kExitDone : kExitFailed;
 }
 

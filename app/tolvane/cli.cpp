@@ -104,9 +104,9 @@ const std::vector<Command>& Commands() {
        "lists a settings file as comma-separated text"},
       {"diff",
        {"A.kdta", "B.kdta"},
-       {},
+       {{"--json", "", "one JSON document on stdout, in English whatever the language"}},
        RunDiff,
-       "diff A.kdta B.kdta",
+       "diff A.kdta B.kdta [--json]",
        "compares two settings files setting by setting (exit 0 equal, 1 different, 2 error)"},
   };
   return commands;

@@ -35,10 +35,23 @@ share/man/man1/tolvane.1
 share/man/man1/ridgemo.1
 share/man/man1/kyr-headsim.1
 lib/udev/rules.d/70-kyr-sensor.rules
+share/bash-completion/completions/tolvane
+share/bash-completion/completions/ridgemo
+share/bash-completion/completions/kyr-headsim
 LIST
 for program in tolvane ridgemo kyr-headsim; do
   [ -x "$prefix/bin/$program" ] || fail "not executable: bin/$program"
 done
+
+# The installed completion offers the image kinds after "ridgemo read-images --type".
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+  kinds=$(bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" &&
+    COMP_WORDS=(ridgemo read-images --type "") COMP_CWORD=3 &&
+    COMP_LINE="ridgemo read-images --type " COMP_POINT=${#COMP_LINE} &&
+    _ridgemo ridgemo "" --type && echo "${COMPREPLY[*]}"' - \
+    "$prefix/share/bash-completion/completions/ridgemo")
+  [ "$kinds" = "bank memory shoot ng" ] || fail "ridgemo --type completes to \"$kinds\""
+fi
 
 # Each PNG icon is a PNG of the size its folder names.
 for id in io.kyr.Tolvane io.kyr.Ridgemo; do

@@ -110,7 +110,9 @@ TEST_F(RidgemoBackup, BackupRestoreCompareBetweenTwoUnits) {
   changed[settings::BankWord(1, 11)] = 45;  // "ProcessLmtTime"
   WriteAll(File("changed.kdta"), settings::FormatSettingsText(changed));
   EXPECT_EQ(Run("b", "compare " + File("changed.kdta")), 1);
-  EXPECT_EQ(Out(), "Bank 1: ProcessLmtTime: 45 -> 20\n1 settings differ.\n");
+  EXPECT_EQ(Out(), "The file " + File("changed.kdta") +
+                       " against head 1 (file value -> head value):\n"
+                       "Bank 1: ProcessLmtTime: 45 -> 20\n1 settings differ.\n");
 
   // A damaged folder is refused before the link opens.
   std::string bytes = ReadAll(dir + "/head1/bank.01.kimg");
