@@ -16,6 +16,7 @@ constexpr int kMsgNoUnit = 741;
 constexpr int kTextHeader = 742;
 constexpr int kTextMayOpen = 743;
 constexpr int kTextNoAccess = 744;
+constexpr int kTextNoUnitHint = 747;  // what was looked for and what to do
 
 std::string Text(int id) {
   return std::string(LoadString(StringTable::Tool, id));
@@ -85,7 +86,7 @@ int RunDevices(CommandContext& ctx) {
     ctx.out << nlohmann::ordered_json{{"devices", list}}.dump(2) << '\n';
   }
   if (units.empty()) {
-    ctx.err << Text(kMsgNoUnit) << '\n';
+    ctx.err << Text(kMsgNoUnit) << '\n' << Text(kTextNoUnitHint) << '\n';
     return kExitFailed;
   }
   if (ctx.options.json) return kExitDone;

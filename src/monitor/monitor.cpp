@@ -6,6 +6,7 @@
 
 #include "link/protocol.h"
 #include "link/result_codes.h"
+#include "strings/strings.h"
 #include "tool/messages.h"
 
 namespace kyr::monitor {
@@ -22,6 +23,7 @@ constexpr int kPointerMaxX = 241;
 constexpr int kPointerMaxY = 228;
 
 constexpr const char* kNoKyrFound = "no KYR found";
+constexpr int kNoKyrHint = 747;  // what was looked for and what to do
 
 // Blue, green, red and a zero byte, as one little-endian word of the canvas.
 static_assert(std::endian::native == std::endian::little, "canvas words are stored little-endian");
@@ -38,7 +40,10 @@ void StoreMonitorPixel(images::Canvas& canvas, int row, int column, std::uint8_t
 
 // Opened without the handshake, the link fails only to find or to open the head unit.
 tool::Message OpenFailureMessage(link::LinkResult result, const std::string& detail) {
-  if (result == link::LinkResult::kNoKyrDevice) return tool::TitleErrorBox(0, kNoKyrFound);
+  if (result == link::LinkResult::kNoKyrDevice) {
+    return tool::TitleErrorBox(0, std::string(kNoKyrFound) + "\n" +
+                                      std::string(LoadString(StringTable::Tool, kNoKyrHint)));
+  }
   tool::Message message = tool::TitleErrorBox(link::LinkMessageId(result));
   if (!detail.empty()) message.text += "\n" + detail;
   return message;

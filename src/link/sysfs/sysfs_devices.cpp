@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -103,6 +104,11 @@ std::string TtyOf(const fs::path& folder) {
 }
 
 constexpr int kMsgNoAccess = 740;  // the unit, its node, the rule and how to install it
+constexpr int kMsgNoAccessRuleInstalled = 746;  // the unit, its node, the rule, the group
+
+// Where udev reads the rule from when it is installed (the package puts it under /usr/lib).
+constexpr std::array<const char*, 2> kInstalledRules = {
+    "/etc/udev/rules.d/70-kyr-sensor.rules", "/usr/lib/udev/rules.d/70-kyr-sensor.rules"};
 
 }  // namespace
 
@@ -145,7 +151,16 @@ std::vector<HeadUnit> ListHeadUnits(const std::string& root, const std::string& 
   return units;
 }
 
+// With the rule installed, the user is told which file it is and which group to join;
+// without it, how to install it from the source tree.
 std::string AccessProblemText(const HeadUnit& unit) {
+  for (const char* rule : kInstalledRules) {
+    std::error_code error;
+    if (fs::exists(rule, error)) {
+      return FormatMessage(LoadString(StringTable::Tool, kMsgNoAccessRuleInstalled),
+                           {unit.serial, unit.node, rule});
+    }
+  }
   return FormatMessage(LoadString(StringTable::Tool, kMsgNoAccess), {unit.serial, unit.node});
 }
 
