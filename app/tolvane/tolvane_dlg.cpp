@@ -1,6 +1,7 @@
 #include "tolvane_dlg.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -88,7 +89,7 @@ QString DroppedSettingsFile(const QMimeData* data) {
 CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
     : QDialog(parent), editor_(editor) {
   setObjectName("CTolvaneDlg");
-  setWindowTitle(Text(editor::kTextTitle));
+  ApplyTitle();
   setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.svg")));
   // The window has one size (its layout's), so it offers no maximise button. Without
   // CustomizeWindowHint Qt asks the window manager for every frame function, maximise too.
@@ -218,8 +219,10 @@ QLayout* CTolvaneDlg::BuildSelectors() {
   comment_->setValidator(new CommentValidator(comment_));
   comment_->setMinimumWidth(fontMetrics().horizontalAdvance(QString(kCommentBytes, QChar('M'))) +
                             12);
-  connect(comment_, &QLineEdit::textChanged, this,
-          [this](const QString& text) { editor_.TypeComment(text.toStdString()); });
+  connect(comment_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    editor_.TypeComment(text.toStdString());
+    ApplyModifiedMark();
+  });
   line->addWidget(new QLabel(Text(editor::kBankCommentLabel)));
   line->addWidget(comment_, 1);
   return line;
@@ -284,6 +287,7 @@ QGroupBox* CTolvaneDlg::BuildColumn(int control_id, int first_row, int row_count
     connect(widgets.edit, &QLineEdit::textChanged, this,
             [this, id = ids.edit](const QString& text) {
               editor_.TypeEditText(id, text.toStdString());
+              ApplyModifiedMark();
             });
 
     grid->addWidget(widgets.label, i, 0);
@@ -324,6 +328,25 @@ void CTolvaneDlg::ApplyModel() {
   if (changes.bank_selector || changes.window_selector) ApplySelectors();
   if (changes.page_buttons) ApplyPageButtons();
   if (changes.comment) ApplyComment();
+  if (editor_.OpenFile() != titled_file_) ApplyTitle();
+  ApplyModifiedMark();
+}
+
+// "a.kdta[*] - KYR-TC Parameter Editor V2.01Beta"; Qt shows the mark as '*' while the
+// window is marked modified.
+void CTolvaneDlg::ApplyTitle() {
+  titled_file_ = editor_.OpenFile();
+  const QString program = Text(editor::kTextTitle);
+  if (titled_file_.empty()) {
+    setWindowTitle(program + QStringLiteral("[*]"));
+    return;
+  }
+  const QString name = QFileInfo(QString::fromStdString(titled_file_)).fileName();
+  setWindowTitle(name + QStringLiteral("[*] - ") + program);
+}
+
+void CTolvaneDlg::ApplyModifiedMark() {
+  setWindowModified(editor_.HasUnsavedEdits());
 }
 
 void CTolvaneDlg::ApplyRow(int row, const editor::RowState& state) {
@@ -467,6 +490,16 @@ void CTolvaneDlg::OnButton(int control_id) {
     return;
   }
   ApplyModel();
+}
+
+void CTolvaneDlg::closeEvent(QCloseEvent* event) {
+  const bool may_close = editor_.MayDiscardEdits();
+  ApplyModel();
+  if (!may_close) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
 }
 
 void CTolvaneDlg::dragEnterEvent(QDragEnterEvent* event) {

@@ -19,6 +19,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QMimeData;
 class QGridLayout;
+class QCloseEvent;
 class QKeyEvent;
 class QGroupBox;
 class QLabel;
@@ -61,6 +62,8 @@ class CTolvaneDlg : public QDialog {
   // Enter clicks the focused button and goes no further; Escape never closes the window.
   // Controls pass both keys on to the window (buttons do not take Enter themselves).
   void keyPressEvent(QKeyEvent* event) override;
+  // The title-bar close and Alt+F4 ask about unsaved edits first, as EXIT does.
+  void closeEvent(QCloseEvent* event) override;
   // A dragged .kdta file is taken; dropped, it is read as Read Settings reads a chosen file.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -84,8 +87,11 @@ class CTolvaneDlg : public QDialog {
   void ApplySelectors();
   void ApplyPageButtons();
   void ApplyComment();
+  // The title: the open file's name, and the modified mark while edits are unsaved.
+  void ApplyTitle();
+  void ApplyModifiedMark();
 
-  // Forwards a button to the model; EXIT closes the window at once.
+  // Forwards a button to the model; EXIT closes the window once nothing unsaved is lost.
   void OnButton(int control_id);
 
   editor::Editor& editor_;
@@ -100,6 +106,7 @@ class CTolvaneDlg : public QDialog {
   QDialog* comparison_window_ = nullptr;
   QListWidget* comparison_list_ = nullptr;
   std::vector<compare::Difference> differences_;
+  std::string titled_file_;
 };
 
 }  // namespace kyr::tolvane

@@ -22,9 +22,10 @@ constexpr int kTextSaveSettings = 919;  // two lines
 constexpr int kTextInitialize = 920;
 constexpr int kTextGenerateCsv = 921;  // two lines
 constexpr int kTextExit = 922;
-constexpr int kTextCompareFile = 923;     // two lines
+constexpr int kTextCompareFile = 923;  // two lines
 constexpr int kTextCompareTitle = 957;
 constexpr int kTextCompareHint = 958;
 constexpr int kTextOpenSettings = 959;  // how the comparison names the open settings
+constexpr int kMsgUnsavedEdits = 960;   // Save / Discard / Cancel before edits are dropped
 
 }  // namespace kyr::editor

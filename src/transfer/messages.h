@@ -14,5 +14,6 @@ inline constexpr int kMsgIncompleteFile = 710;      // a settings file with a mi
 inline constexpr int kMsgBanksPastEnd = 711;        // destination banks beyond bank 31
 inline constexpr int kMsgUnknownFileVersion = 712;  // a file version that cannot be converted
 inline constexpr int kMsgVerifyDifference = 713;    // a written word reads back differently
+inline constexpr int kMsgEmptyBankRange = 714;      // start bank after end bank: nothing to write
 
 }  // namespace kyr::transfer

@@ -146,6 +146,11 @@ bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
 // From the check of the choices on, with the file chosen and the dialog accepted.
 Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
                       const tool::WriteChoices& choices, const WriteOptions& options) {
+  // A range that holds no bank would end with "Complete" having written no bank.
+  if (choices.start_bank > choices.end_bank) {
+    ctx.host.ShowMessage(tool::ErrorBox(kMsgEmptyBankRange));
+    return Fail(ctx, Outcome::kRefused);
+  }
   // A bank moved beyond bank 31 would land in the head's memory past the bank area.
   if (!BankRangeFits(choices)) {
     ctx.host.ShowMessage(tool::ErrorBox(kMsgBanksPastEnd));

@@ -579,6 +579,22 @@ TEST(RidgemoWindow, WriteSettingsThroughTheWriteDialog) {
   rig.Click(kIdWriteSettings);
   EXPECT_EQ(rig.watcher.boxes.size(), 2u);
   EXPECT_EQ(rig.unit.engine().Head(0).settings[2 * 192], 0xABCD);
+
+  // A start bank after the end bank holds no bank: refused, nothing written.
+  rig.watcher.Then(ChooseFile(file));
+  rig.watcher.Then([](QWidget* modal) {
+    auto* start = modal->findChild<QComboBox*>("startBank");
+    auto* end = modal->findChild<QComboBox*>("endBank");
+    start->setCurrentIndex(2);
+    emit start->activated(2);
+    end->setCurrentIndex(1);
+    emit end->activated(1);
+    QTest::mouseClick(modal->findChild<QPushButton*>("1"), Qt::LeftButton);
+  });
+  rig.Click(kIdWriteSettings);
+  ASSERT_EQ(rig.watcher.boxes.size(), 3u);
+  EXPECT_TRUE(rig.watcher.boxes[2].text.startsWith("The start bank is after the end bank"));
+  EXPECT_EQ(rig.unit.engine().Head(0).settings[2 * 192], 0xABCD);
 }
 
 TEST(RidgemoWindow, WriteImageOfSeveralNumberedFilesChosenTogether) {

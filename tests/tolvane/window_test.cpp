@@ -36,6 +36,7 @@
 #include "common/qt_input.h"
 #include "csv/export_csv.h"
 #include "editor/control_ids.h"
+#include "editor/text_ids.h"
 #include "settings/initial_values.h"
 #include "settings/message_ids.h"
 #include "settings/settings_file.h"
@@ -92,6 +93,11 @@ class Window {
     RunCommandLine({"--lang", lang});
     app_ = std::make_unique<CTolvaneApp>();
     app_->Host().SetMessageAnswerer([this](const Message& message) {
+      // The unsaved-edits question is answered and counted apart from the other boxes.
+      if (message.string_id == editor::kMsgUnsavedEdits) {
+        ++unsaved_edits_questions;
+        return unsaved_edits_answer;
+      }
       messages.push_back(message);
       if (answers.empty())
         return message.buttons == userport::Buttons::Ok ? Answer::Ok : Answer::No;
@@ -139,6 +145,8 @@ class Window {
   }
 
   std::deque<Answer> answers;
+  Answer unsaved_edits_answer = Answer::Discard;
+  int unsaved_edits_questions = 0;
   std::deque<std::optional<std::string>> files;
   std::vector<Message> messages;
   std::vector<FileRequest> file_requests;
@@ -161,7 +169,7 @@ constexpr int kShutterDirectEdit = 1022;  // L2 of page 1
 
 TEST(TolvaneWindow, StartsOnPageOneOfBankZeroWindowOneWithEveryControlNamed) {
   Window w;
-  EXPECT_EQ(w.Dialog().windowTitle().toStdString(), "KYR-TC Parameter Editor V2.01Beta");
+  EXPECT_EQ(w.Dialog().windowTitle().toStdString(), "KYR-TC Parameter Editor V2.01Beta[*]");
   EXPECT_FALSE(w.Dialog().windowIcon().pixmap(32, 32).isNull());
   EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 3);
   EXPECT_TRUE(w.Get<QRadioButton>(1008)->isChecked());
@@ -267,12 +275,14 @@ TEST(TolvaneWindow, EnterClicksOnlyFocusedButtonsAndEscapeNeverCloses) {
   ASSERT_EQ(settings::ReadSettingsFile(folder.File("saved.kdta"), saved), settings::kReadComplete);
   EXPECT_EQ(saved[1], 300);  // bank 0 word 1: "Shutter Direct"
 
-  // Enter on a focused combo does nothing either; EXIT closes at once, without asking.
+  // Enter on a focused combo does nothing either; EXIT with a value the page would refuse
+  // asks about it as an unsaved edit, and closes on Discard without the range message.
   FocusOn(*w.Get<QComboBox>(1005));
   PressKey(w.Dialog(), Qt::Key_Return);
   EXPECT_EQ(w.file_requests.size(), 1u);
   w.Type(kShutterDirectEdit, "99999");
   w.Click(editor::kExit);
+  EXPECT_EQ(w.unsaved_edits_questions, 1);
   EXPECT_FALSE(w.Dialog().isVisible());
   EXPECT_TRUE(w.messages.empty());
 }
@@ -450,6 +460,130 @@ TEST(TolvaneWindow, RealMessageBoxesAndFileDialogCarryCaptionsButtonsAndFilters)
   app.Dialog().findChild<QPushButton*>(QString::number(editor::kSaveSettings))->click();
   EXPECT_TRUE(checked);
   EXPECT_TRUE(app.Dialog().isEnabled());
+}
+
+// Every way of throwing the edits away asks first: Cancel keeps the window and the typed
+// value, Save writes them, Discard lets the command go on.
+TEST(TolvaneWindow, UnsavedEditsAreAskedAboutBeforeTheyAreLost) {
+  TempFolder folder;
+  const std::string other = folder.File("other.kdta");
+  const std::string foreign = folder.File("foreign.kdta");
+  const std::string saved = folder.File("saved.kdta");
+  settings::SettingsImage image{};
+  settings::CommentTexts comments{};
+  settings::InitializeSettings(image, comments);
+  ASSERT_EQ(settings::WriteSettingsFile(other, image, comments), 0);
+  settings::SetModelAndVersion(image, 2, 3);
+  ASSERT_EQ(settings::WriteSettingsFile(foreign, image, comments), 0);
+
+  struct Way {
+    const char* name;
+    std::function<void(Window&)> act;
+    bool closes;
+  };
+  const std::vector<Way> ways = {
+      {"EXIT", [](Window& w) { w.Click(editor::kExit); }, true},
+      {"title-bar close", [](Window& w) { w.Dialog().close(); }, true},
+      {"Read Settings",
+       [&](Window& w) {
+         w.files.push_front(other);
+         w.Click(editor::kReadSettings);
+       },
+       false},
+      {"foreign model",
+       [&](Window& w) {
+         w.files.push_front(foreign);
+         w.Click(editor::kReadSettings);
+       },
+       false},
+  };
+  for (const Way& way : ways) {
+    for (const Answer answer : {Answer::Cancel, Answer::Save, Answer::Discard}) {
+      SCOPED_TRACE(std::string(way.name) + " " + std::string(userport::AnswerName(answer)));
+      std::filesystem::remove(saved);
+      Window w;
+      w.Type(kGreenGainEdit, "2");
+      EXPECT_TRUE(w.Dialog().isWindowModified());
+      w.unsaved_edits_answer = answer;
+      if (answer == Answer::Save) w.files.push_back(saved);
+      way.act(w);
+      EXPECT_EQ(w.unsaved_edits_questions, 1);
+      const bool went_on = answer != Answer::Cancel;
+      EXPECT_EQ(w.Dialog().isVisible(), !(way.closes && went_on));
+      if (!way.closes) {
+        EXPECT_EQ(w.EditText(kGreenGainEdit), went_on ? "0" : "2");
+      }
+      EXPECT_EQ(std::filesystem::exists(saved), answer == Answer::Save);
+      if (answer == Answer::Save) {
+        settings::SettingsImage written{};
+        ASSERT_EQ(settings::ReadSettingsFile(saved, written), settings::kReadComplete);
+        EXPECT_NE(written, image);
+      }
+    }
+  }
+}
+
+// Nothing unsaved: EXIT closes at once. The title names the open file and carries the
+// modified mark while edits are unsaved.
+TEST(TolvaneWindow, TitleNamesTheOpenFileAndMarksUnsavedEdits) {
+  TempFolder folder;
+  const std::string path = folder.File("line-a.kdta");
+  WriteVersionTwoFile(path);
+  Window w;
+  w.files.push_back(path);
+  w.answers.push_back(Answer::No);
+  w.Click(editor::kReadSettings);
+  EXPECT_EQ(w.Dialog().windowTitle().toStdString(),
+            "line-a.kdta[*] - KYR-TC Parameter Editor V2.01Beta");
+  EXPECT_FALSE(w.Dialog().isWindowModified());
+  w.Type(kGreenGainEdit, "1");
+  EXPECT_TRUE(w.Dialog().isWindowModified());
+  w.Type(kGreenGainEdit, "0");  // back to the value read
+  EXPECT_FALSE(w.Dialog().isWindowModified());
+  w.Click(editor::kExit);
+  EXPECT_EQ(w.unsaved_edits_questions, 0);
+  EXPECT_FALSE(w.Dialog().isVisible());
+}
+
+// A file named by a relative path is saved where it was read, and the real save dialog
+// starts in its folder with its name.
+TEST(TolvaneWindow, FileOpenedByARelativePathIsSavedInPlace) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.path() / "work");
+  const std::string path = folder.File("work/a.kdta");
+  WriteVersionTwoFile(path);
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  Window w;
+  WindowRequest request;
+  request.file = "work/a.kdta";
+  w.answers.push_back(Answer::No);
+  w.Editor().Prepare(request);
+  std::filesystem::current_path("/");
+
+  w.Type(kGreenGainEdit, "1");
+  w.Click(editor::kSaveSettings);
+  ASSERT_EQ(w.file_requests.size(), 1u);
+  EXPECT_EQ(w.file_requests[0].initial_name, path);
+
+  QString folder_shown;
+  QStringList names_shown;
+  std::function<void()> cancel_dialog = [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+      QTimer::singleShot(10, cancel_dialog);
+      return;
+    }
+    folder_shown = dialog->directory().absolutePath();
+    names_shown = dialog->selectedFiles();
+    dialog->reject();
+  };
+  w.Editor().Host().SetFileAnswerer({});
+  QTimer::singleShot(0, cancel_dialog);
+  w.Click(editor::kSaveSettings);
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(folder_shown.toStdString(), (folder.path() / "work").string());
+  EXPECT_EQ(names_shown, QStringList{QString::fromStdString(path)});
 }
 
 struct ProcessRun {

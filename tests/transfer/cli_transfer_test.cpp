@@ -96,6 +96,8 @@ TEST_F(RidgemoSettings, ReadAndWriteThroughAPseudoTerminalToASeparateProcess) {
   EXPECT_EQ(Run("--head 2 write-settings " + File("in.kdta")), 1);
   EXPECT_TRUE(ErrHas("Selected KYR head is not exist."));
   EXPECT_EQ(Run("write-settings " + File("in.kdta") + " --start 30 --end 31 --to 31"), 1);
+  EXPECT_EQ(Run("write-settings " + File("in.kdta") + " --start 3 --end 1"), 1);
+  EXPECT_TRUE(ErrHas("The start bank is after the end bank"));
   EXPECT_EQ(Run("write-settings " + File("in.kdta") + " --start 32"), 2);
   EXPECT_EQ(Run("read-settings a.kdta b.kdta"), 2);
   EXPECT_EQ(ReadAll(File("copy.kdta")), settings::FormatSettingsText(expected));
