@@ -380,6 +380,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
       std::cerr << "ridgemo: cannot write the trace file \"" << trace << "\"\n";
       return kExitUsage;
     }
+    options.trace->ReportFailureOn(
+        std::cerr,
+        FormatMessage(LoadString(StringTable::Tool, link::kStrTraceUnwritable), {trace}));
   }
   ConsoleHost host(options.yes, std::cout, std::cerr);
   CommandContext ctx{command->Arguments(), options, host, std::cout, std::cerr, &host};

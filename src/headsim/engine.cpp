@@ -334,6 +334,21 @@ bool Engine::Deliver(const FaultDecision& decision, const std::uint8_t* bytes, s
     case FaultKind::kLateReply:
       Emit(bytes, n, decision.delay_ms);
       return true;
+    case FaultKind::kDuplicateReply:
+      Emit(bytes, n, 0);
+      Emit(bytes, n, decision.delay_ms);
+      return true;
+    case FaultKind::kStrayBytes: {
+      // What a disturbed line delivers: bits of the acknowledge and framing bytes.
+      static constexpr std::uint8_t kNoise[] = {kAck, 0x00, 0xFF, kAck, 0x01};
+      Emit(bytes, n, 0);
+      Emit(kNoise, sizeof kNoise, decision.delay_ms);
+      return true;
+    }
+    case FaultKind::kSplitReply:
+      Emit(bytes, n / 2, 0);
+      Emit(bytes + n / 2, n - n / 2, decision.delay_ms);
+      return true;
     case FaultKind::kNak:
     case FaultKind::kDroppedLink:
       return MayCarryOut(decision);

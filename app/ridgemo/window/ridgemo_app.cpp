@@ -158,6 +158,9 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
       std::cerr << "ridgemo: cannot write the trace file \"" << options.trace << "\"\n";
       return 2;
     }
+    trace->ReportFailureOn(
+        std::cerr,
+        FormatMessage(LoadString(StringTable::Tool, link::kStrTraceUnwritable), {options.trace}));
   }
   QApplication application(argc, argv);
   SetUpApplication(application);
