@@ -63,6 +63,10 @@ Engine::Engine(const EngineOptions& options, const Clock& clock)
     } else {
       InitialSettings(options.model, options.version, words);
     }
+    for (int bank = 0; bank < std::clamp(options.registered_banks, 0, kBankImages); ++bank)
+      heads_[h]->RegisterImage(ImageKind::kBank, bank);
+    for (int m = 0; m < std::clamp(options.registered_memory_images, 0, kMemoryImages); ++m)
+      heads_[h]->RegisterImage(ImageKind::kMemory, m);
   }
   heads_[0]->SetNgImages(options.ng_images, options.ng_images);
   screen_state_.head_count = head_count_;

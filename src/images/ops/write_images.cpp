@@ -19,6 +19,20 @@
 namespace kyr::images {
 namespace {
 
+constexpr int kImageTypeList = 810;  // "Bank;Memory;Shoot;NG Save;"
+
+// "Bank No.3, No.9": the images the overwrite question is about.
+std::string ImagesToOverwrite(const ImageOpsContext& ctx, const std::vector<std::string>& paths) {
+  std::string line(ListItem(StringTable::Tool, kImageTypeList,
+                            static_cast<unsigned>(std::clamp(ctx.type, 0, 3)), CurrentLanguage()));
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    const int number =
+        paths.size() == 1 ? ctx.state.write_number : NumberInFileName(paths[k]).value_or(0);
+    line += (k == 0 ? " No." : ", No.") + std::to_string(number);
+  }
+  return line;
+}
+
 constexpr int kEventsBeforeTransfer = 20;
 // Poll replies of the wrong length allowed in a row; the next one gives up.
 constexpr int kBadPollRepliesAllowed = 20;
@@ -289,7 +303,9 @@ Outcome WriteImages(ImageOpsContext& ctx) {
   }
   ctx.host.ShowImageNumber(ctx.state.write_number);
   const int question = IsBitmapName(first) ? kMsgColoursChange : kMsgOverwriteImage;
-  if (ctx.host.ShowMessage(tool::WarningQuestion(question)) != tool::Answer::Yes) {
+  tool::Message asked = tool::WarningQuestion(question);
+  asked.text += "\n" + ImagesToOverwrite(ctx, paths);
+  if (ctx.host.ShowMessage(asked) != tool::Answer::Yes) {
     return Outcome::kNotWanted;
   }
   return TransferFiles(ctx, info, paths);
