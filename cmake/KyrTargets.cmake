@@ -62,6 +62,20 @@ function(kyr_add_x_server_run target)
   set_tests_properties(${target}.on_x_server PROPERTIES LABELS "quick;xserver" TIMEOUT 300)
 endfunction()
 
+# Runs the test program TARGET once more on Qt's Wayland platform under a private headless
+# compositor (weston): what a compositor honouring alpha shows. No seat there, so only tests
+# that need no keyboard, pointer or activation belong in such a program.
+function(kyr_add_wayland_run target)
+  find_program(KYR_WESTON weston)
+  if(NOT KYR_WESTON)
+    message(WARNING "weston not found: ${target} does not run on Wayland")
+    return()
+  endif()
+  add_test(NAME ${target}.on_wayland
+           COMMAND "${PROJECT_SOURCE_DIR}/tests/wayland/on-wayland.sh" $<TARGET_FILE:${target}>)
+  set_tests_properties(${target}.on_wayland PROPERTIES LABELS "quick;wayland" TIMEOUT 300)
+endfunction()
+
 # Registers a test that checks that each core library includes only headers of itself and of
 # the libraries it links directly, and no Qt. Call once, after every library was added.
 function(kyr_add_include_check)

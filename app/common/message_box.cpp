@@ -33,6 +33,8 @@ QMessageBox::StandardButtons BoxButtons(Buttons buttons) {
       return QMessageBox::Yes | QMessageBox::No;
     case Buttons::YesNoCancel:
       return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case Buttons::SaveDiscardCancel:
+      return QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
     case Buttons::Ok:
       break;
   }
@@ -47,6 +49,10 @@ QMessageBox::StandardButton BoxButton(Answer answer) {
       return QMessageBox::Yes;
     case Answer::No:
       return QMessageBox::No;
+    case Answer::Save:
+      return QMessageBox::Save;
+    case Answer::Discard:
+      return QMessageBox::Discard;
     case Answer::Ok:
       break;
   }
@@ -77,6 +83,10 @@ Answer AnswerOf(const userport::Message& message, int button) {
       return Answer::Yes;
     case QMessageBox::No:
       return Answer::No;
+    case QMessageBox::Save:
+      return Answer::Save;
+    case QMessageBox::Discard:
+      return Answer::Discard;
     default:
       return userport::DeclineAnswer(message.buttons);
   }

@@ -2,6 +2,8 @@
 // for testing the communication tool without hardware.
 #include <signal.h>
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -10,7 +12,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <vector>
 
 #include "headsim/engine.h"
 #include "headsim/initial_settings.h"
@@ -20,44 +22,20 @@ namespace {
 
 using kyr::headsim::FaultKind;
 
-constexpr const char* kUsage =
-    "Usage: kyr-headsim --link PATH [--heads N] [--model M] [--version V]\n"
-    "                   [--settings FILE.kdta] [--baud B] [--faults SEED:PERMILLE]\n"
-    "       kyr-headsim --help | --version\n"
-    "\n"
+constexpr const char* kDescription =
     "Serves a simulated KYR-TC head unit on a pseudo-terminal whose slave side PATH\n"
-    "links to, until interrupted (SIGINT or SIGTERM); the link is removed on exit.\n"
-    "  --link PATH          symbolic link to create (an existing link is replaced)\n"
-    "  --heads N            connected heads, 1 to 3 (default 1)\n"
-    "  --model M            model code of the version word, 0 to 255 (default 1)\n"
-    "  --version V          settings version of the version word, 0 to 255 (default 3)\n"
-    "  --settings FILE      settings memory from a settings file instead of initial values;\n"
-    "                       --model and --version, when given, replace its version word\n"
-    "  --baud B             pace the line both ways at B bits per second (10 bits a byte)\n"
-    "  --faults SEED:PM     answer PM replies in a thousand wrongly (bad checksum, NAK,\n"
-    "                       short, missing or late), drawn from SEED\n"
-    "  --lang en|ja         accepted for uniformity; messages are in English\n"
-    "With --version and no value the program's version is printed.\n";
+    "links to, until interrupted (SIGINT or SIGTERM); the link is removed on exit.";
+
+constexpr const char* kUsageLine =
+    "usage: kyr-headsim --link PATH [--heads N] [--model M] [--settings-version V]\n"
+    "                   [--settings FILE.kdta] [--baud B] [--faults SEED:PERMILLE]\n"
+    "                   [--fault KIND:N[:MS]]...\n"
+    "(see kyr-headsim --help)\n";
 
 std::atomic<bool> g_stop{false};
 
 void OnSignal(int) {
   g_stop.store(true);
-}
-
-bool ParseNumber(std::string_view text, long low, long high, long& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  const std::string copy(text);
-  errno = 0;
-  const long parsed = std::strtol(copy.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
-}
-
-bool LooksLikeNumber(const char* text) {
-  return text != nullptr && text[0] >= '0' && text[0] <= '9';
 }
 
 struct Options {
@@ -67,85 +45,170 @@ struct Options {
   std::optional<long> version;
   std::string settings_file;
   long baud = 0;
+  std::string faults_text;
   std::optional<std::pair<long, long>> faults;
-  bool help = false;
+  std::vector<std::string> fault_texts;
+  std::vector<kyr::headsim::FaultRule> fault_rules;
+  std::string lang;
   bool print_version = false;
 };
 
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "kyr-headsim: %s\n%s", message.c_str(), kUsage);
-  return 2;
+// SEED:PERMILLE, the seed a 32-bit number and the share 0 to 1000; empty when it is good.
+std::string ParseFaults(const std::string& text, std::optional<std::pair<long, long>>& faults) {
+  const std::size_t colon = text.find(':');
+  char* end = nullptr;
+  const unsigned long long seed = std::strtoull(text.c_str(), &end, 10);
+  const bool seed_ok = colon != std::string::npos && colon > 0 && end == text.c_str() + colon &&
+                       text[0] != '-' && seed <= 4294967295ULL;
+  long per_mille = -1;
+  if (seed_ok) {
+    const std::string rest = text.substr(colon + 1);
+    per_mille = rest.empty() ? -1 : std::strtol(rest.c_str(), &end, 10);
+    if (rest.empty() || *end != '\0' || rest[0] == '-') per_mille = -1;
+  }
+  if (!seed_ok || per_mille < 0 || per_mille > 1000) {
+    return "--faults needs SEED:PERMILLE (per mille 0 to 1000)";
+  }
+  faults = std::make_pair(static_cast<long>(seed), per_mille);
+  return {};
 }
 
-// Returns 0 when the options are good, else the exit status (2) after a message.
-int ParseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-    auto need_value = [&]() -> const char* {
-      if (next == nullptr) return nullptr;
-      ++i;
-      return next;
-    };
-    long value = 0;
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--version" && !LooksLikeNumber(next)) {
-      options.print_version = true;
-    } else if (arg == "--link") {
-      const char* v = need_value();
-      if (v == nullptr || *v == '\0') return UsageError("--link needs a path");
-      options.link = v;
-    } else if (arg == "--heads" || arg == "--model" || arg == "--version" || arg == "--baud") {
-      const char* v = need_value();
-      const long high = arg == "--heads" ? 3 : arg == "--baud" ? 100000000 : 255;
-      const long low = arg == "--heads" || arg == "--baud" ? 1 : 0;
-      if (v == nullptr || !ParseNumber(v, low, high, value)) {
-        return UsageError(std::string(arg) + " needs a number from " + std::to_string(low) +
-                          " to " + std::to_string(high));
-      }
-      if (arg == "--heads") options.heads = value;
-      if (arg == "--model") options.model = value;
-      if (arg == "--version") options.version = value;
-      if (arg == "--baud") options.baud = value;
-    } else if (arg == "--settings") {
-      const char* v = need_value();
-      if (v == nullptr) return UsageError("--settings needs a file");
-      options.settings_file = v;
-    } else if (arg == "--faults") {
-      const char* v = need_value();
-      const char* colon = v != nullptr ? std::strchr(v, ':') : nullptr;
-      long seed = 0, per_mille = 0;
-      if (colon == nullptr ||
-          !ParseNumber(std::string_view(v, static_cast<std::size_t>(colon - v)), 0, 4294967295L,
-                       seed) ||
-          !ParseNumber(colon + 1, 0, 1000, per_mille)) {
-        return UsageError("--faults needs SEED:PERMILLE (per mille 0 to 1000)");
-      }
-      options.faults = std::make_pair(seed, per_mille);
-    } else if (arg == "--lang") {
-      const char* v = need_value();
-      if (v == nullptr || (std::string_view(v) != "en" && std::string_view(v) != "ja")) {
-        return UsageError("--lang needs en or ja");
-      }
-    } else {
-      return UsageError("unknown argument " + std::string(arg));
+// The named faults of --fault, with their default delays.
+struct NamedFault {
+  const char* name;
+  FaultKind kind;
+  long default_delay_ms;
+};
+constexpr NamedFault kNamedFaults[] = {
+    {"late", FaultKind::kLateReply, 3500},
+    {"twice", FaultKind::kDuplicateReply, 20},
+    {"stray", FaultKind::kStrayBytes, 20},
+    {"pieces", FaultKind::kSplitReply, 1500},
+};
+
+// A whole decimal number from `low` to `high`.
+bool ParseNumber(const std::string& text, long low, long high, long& value) {
+  if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+  value = parsed;
+  return true;
+}
+
+// KIND:N[:MS] into a rule that fires once, on the N-th reply; empty when it is good.
+std::string ParseFaultRule(const std::string& text, std::vector<kyr::headsim::FaultRule>& rules) {
+  const std::string error = "--fault needs KIND:N[:MS], KIND one of late, twice, stray, pieces";
+  const std::size_t first = text.find(':');
+  if (first == std::string::npos) return error;
+  const std::string name = text.substr(0, first);
+  const std::string rest = text.substr(first + 1);
+  const std::size_t second = rest.find(':');
+  for (const NamedFault& named : kNamedFaults) {
+    if (name != named.name) continue;
+    long reply = 0, delay = named.default_delay_ms;
+    if (!ParseNumber(rest.substr(0, second), 1, 100000000, reply)) return error;
+    if (second != std::string::npos && !ParseNumber(rest.substr(second + 1), 0, 600000, delay))
+      return error;
+    kyr::headsim::FaultRule rule;
+    rule.kind = named.kind;
+    rule.skip = static_cast<int>(reply - 1);
+    rule.delay_ms = delay;
+    rules.push_back(rule);
+    return {};
+  }
+  return error;
+}
+
+// The settings version was once given as "--version V"; that spelling still works, with a
+// warning, and "--version" alone prints the program's version.
+std::vector<std::string> ReplaceOldVersionSpelling(std::vector<std::string> args) {
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    const std::string& next = args[i + 1];
+    if (args[i] == "--version" && !next.empty() && next[0] >= '0' && next[0] <= '9') {
+      std::fputs("kyr-headsim: --version V is now --settings-version V\n", stderr);
+      args[i] = "--settings-version";
     }
   }
-  if (!options.help && !options.print_version && options.link.empty()) {
-    return UsageError("--link PATH is required");
+  return args;
+}
+
+void BuildParser(CLI::App& app, Options& options) {
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--link", options.link, "symbolic link to create (an existing link is replaced)")
+      ->type_name("PATH")
+      ->check([](const std::string& path) { return path.empty() ? "needs a path" : ""; });
+  app.add_option("--heads", options.heads, "connected heads (default 1)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 3));
+  app.add_option("--model", options.model, "model code of the version word (default 1)")
+      ->type_name("M")
+      ->check(CLI::Range(0, 255));
+  app.add_option("--settings-version", options.version,
+                 "settings version of the version word (default 3)")
+      ->type_name("V")
+      ->check(CLI::Range(0, 255));
+  app.add_option("--settings", options.settings_file,
+                 "settings memory from a settings file instead of initial values; --model and\n"
+                 "--settings-version, when given, replace its version word")
+      ->type_name("FILE.kdta");
+  app.add_option("--baud", options.baud,
+                 "pace the line both ways at B bits per second (10 bits a byte)")
+      ->type_name("B")
+      ->check(CLI::Range(1, 100000000));
+  app.add_option("--faults", options.faults_text,
+                 "answer PM replies in a thousand wrongly (bad checksum, NAK, short, missing or\n"
+                 "late), drawn from SEED")
+      ->type_name("SEED:PM");
+  app.add_option("--fault", options.fault_texts,
+                 "spoil the N-th reply (1 is the first) in one way, MS milliseconds long:\n"
+                 "late (sent MS late, default 3500), twice (sent again MS later, default 20),\n"
+                 "stray (noise bytes MS after it, default 20), pieces (its second half MS\n"
+                 "after the first, default 1500); may be given more than once")
+      ->type_name("KIND:N[:MS]")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.add_option("--lang", options.lang, "accepted for uniformity; messages are in English")
+      ->type_name("en|ja")
+      ->check(CLI::IsMember({"en", "ja"}));
+  app.add_flag("--version", options.print_version, "print the program's version");
+}
+
+// Returns 0 when the options are good, -1 after --help, else the exit status (2) after a
+// message.
+int ParseOptions(int argc, char** argv, Options& options) {
+  CLI::App app{kDescription, "kyr-headsim"};
+  BuildParser(app, options);
+  std::vector<std::string> args = ReplaceOldVersionSpelling({argv + 1, argv + argc});
+  std::reverse(args.begin(), args.end());
+  std::string error;
+  try {
+    app.parse(args);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(app.help().c_str(), stdout);
+    return -1;
+  } catch (const CLI::ParseError& parse_error) {
+    error = parse_error.what();
   }
-  return 0;
+  if (error.empty() && !options.faults_text.empty())
+    error = ParseFaults(options.faults_text, options.faults);
+  for (const std::string& text : options.fault_texts) {
+    if (error.empty()) error = ParseFaultRule(text, options.fault_rules);
+  }
+  if (error.empty() && !options.print_version && options.link.empty()) {
+    error = "--link PATH is required";
+  }
+  if (error.empty()) return 0;
+  std::fprintf(stderr, "kyr-headsim: %s\n%s", error.c_str(), kUsageLine);
+  return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
-  if (const int status = ParseOptions(argc, argv, options); status != 0) return status;
-  if (options.help) {
-    std::fputs(kUsage, stdout);
-    return 0;
+  if (const int status = ParseOptions(argc, argv, options); status != 0) {
+    return status < 0 ? 0 : status;
   }
   if (options.print_version) {
     std::printf("kyr-headsim %s\n", KYR_VERSION);
@@ -179,6 +242,7 @@ int main(int argc, char** argv) {
                               {FaultKind::kBadChecksum, FaultKind::kNak, FaultKind::kShortReply,
                                FaultKind::kMissingReply, FaultKind::kLateReply});
   }
+  for (const kyr::headsim::FaultRule& rule : options.fault_rules) engine.Faults().Add(rule);
 
   struct sigaction action {};
   action.sa_handler = OnSignal;

@@ -5,10 +5,13 @@
 #include <charconv>
 #include <iostream>
 
+#include <CLI/CLI.hpp>
+
 #include "console_host.h"
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
 #include "strings/strings.h"
+#include "window/ridgemo_app.h"
 
 #ifndef KYR_VERSION
 #define KYR_VERSION "0.0.0"
@@ -17,113 +20,267 @@
 namespace kyr::ridgemo {
 namespace {
 
-// One row per command; keep them in the order --help lists them.
-constexpr std::array kCommands = {
-    Command{"read-settings", "OUT.kdta [--yes]", RunReadSettings},
-    Command{"write-settings",
-            "IN.kdta [--start B] [--end B] [--to B] [--no-common] [--no-alphabet]\n"
-            "          [--no-dictionary] [--verify]",
-            RunWriteSettings,
-            "banks B are 0 to 31; --start also moves --to unless given; --verify reads the\n"
-            "    written blocks back and reports the first difference (exit status 1)"},
-    Command{"read-images", "--type bank|memory|shoot|ng OUT.kimg [--only 0,3,5] [--yes]",
-            RunReadImages},
-    Command{"write-images", "--type bank|memory FILE... [--number K] [--yes]", RunWriteImages},
-    Command{"to-bmp", "IN.kimg OUT.bmp [--yes]", RunToBmp},
-    Command{"monitor", "--frames N --bmp OUT.bmp [--yes]", RunMonitor,
-            "grabs N frames of the head's screen (USB only) and saves the last one"},
-    Command{"backup",
-            "DIR [--head 1|2|3|all] [--device SERIAL|all] [--images bank,memory|none] [--yes]",
-            RunBackup,
-            "every head's settings and registered images, bitmaps, index.html and\n"
-            "    manifest.json into DIR, which appears only when complete; --device all: each\n"
-            "    head unit on USB into DIR/SERIAL"},
-    Command{"restore", "DIR [--head N] [--no-images] [--verify] [--yes]", RunRestore,
-            "checks DIR before the link opens, then writes the settings and images back"},
-    Command{"compare", "FILE.kdta [--head N]", RunCompare,
-            "the file against the head's settings, setting by setting (exit 0 same,\n"
-            "    1 different, 2 error)"},
-    Command{"devices", "", RunDevices,
-            "lists every head unit: index, serial number, description, device, and whether\n"
-            "    this user may open it (--device SERIAL picks one for the other commands)"},
+// Options a command takes besides the global ones: a flag when `value` is empty, else an
+// option with a value named `value`.
+struct CommandOption {
+  std::string_view name;
+  std::string_view value;
+  std::string_view help;
 };
+
+// The arguments after the options: `name` for the usage line, at least `min` of them.
+struct Operands {
+  std::string_view name;
+  int min;
+  int max;  // -1: any number
+};
+
+struct CommandRow {
+  Command command;
+  Operands operands;
+  std::vector<CommandOption> options;
+  bool json = false;  // takes --json
+};
+
+// One row per command; keep them in the order --help lists them. A new command is one row
+// here and one function in a file of its own.
+const std::vector<CommandRow>& CommandRows() {
+  static const std::vector<CommandRow> rows = {
+      {{"read-settings", "OUT.kdta [--yes]", RunReadSettings,
+        "reads the head's settings into OUT.kdta"},
+       {"OUT.kdta", 1, 1},
+       {}},
+      {{"write-settings",
+        "IN.kdta [--start B] [--end B] [--to B] [--no-common] [--no-alphabet]\n"
+        "          [--no-dictionary] [--verify]",
+        RunWriteSettings,
+        "banks B are 0 to 31; --start also moves --to unless given; --verify reads the\n"
+        "    written blocks back and reports the first difference (exit status 1)"},
+       {"IN.kdta", 1, 1},
+       {{"--start", "B", "first bank to write"},
+        {"--end", "B", "last bank to write"},
+        {"--to", "B", "first bank on the head to write into"},
+        {"--no-common", "", "leave the common settings alone"},
+        {"--no-alphabet", "", "leave the alphabet alone"},
+        {"--no-dictionary", "", "leave the dictionary alone"},
+        {"--verify", "", "read the written blocks back"}}},
+      {{"read-images", "--type bank|memory|shoot|ng OUT.kimg [--only 0,3,5] [--yes]", RunReadImages,
+        "reads images of one kind from the head into OUT.kimg"},
+       {"OUT.kimg", 1, 1},
+       {{"--type", "bank|memory|shoot|ng", "the kind of images"},
+        {"--only", "LIST", "only these image numbers, comma-separated"}}},
+      {{"write-images", "--type bank|memory FILE... [--number K] [--yes]", RunWriteImages,
+        "writes image files to the head"},
+       {"FILE", 1, -1},
+       {{"--type", "bank|memory", "the kind of images"},
+        {"--number", "K", "the image number to write one file to"}}},
+      {{"to-bmp", "IN.kimg OUT.bmp [--yes]", RunToBmp, "converts an image file to a bitmap"},
+       {"IN.kimg OUT.bmp", 2, 2},
+       {}},
+      {{"monitor", "--frames N --bmp OUT.bmp [--yes]", RunMonitor,
+        "grabs N frames of the head's screen (USB only) and saves the last one"},
+       {"", 0, 0},
+       {{"--frames", "N", "frames to grab"}, {"--bmp", "OUT.bmp", "the bitmap to save"}}},
+      {{"backup",
+        "DIR [--head 1|2|3|all] [--device SERIAL|all] [--images bank,memory|none] [--yes]",
+        RunBackup,
+        "every head's settings and registered images, bitmaps, index.html and\n"
+        "    manifest.json into DIR, which appears only when complete; --device all: each\n"
+        "    head unit on USB into DIR/SERIAL"},
+       {"DIR", 1, 1},
+       {{"--images", "bank,memory|none", "the image kinds to keep"}}},
+      {{"restore", "DIR [--head N] [--no-images] [--verify] [--yes]", RunRestore,
+        "checks DIR before the link opens, then writes the settings and images back"},
+       {"DIR", 1, 1},
+       {{"--no-images", "", "write the settings only"},
+        {"--verify", "", "read the written blocks back"}}},
+      {{"compare", "FILE.kdta [--head N]", RunCompare,
+        "the file against the head's settings, setting by setting (exit 0 same,\n"
+        "    1 different, 2 error)"},
+       {"FILE.kdta", 1, 1},
+       {},
+       true},
+      {{"devices", "", RunDevices,
+        "lists every head unit: index, serial number, description, device, and whether\n"
+        "    this user may open it (--device SERIAL picks one for the other commands)"},
+       {"", 0, 0},
+       {},
+       true},
+  };
+  return rows;
+}
 
 const Command* FindCommand(std::string_view name) {
-  const auto it = std::find_if(kCommands.begin(), kCommands.end(),
-                               [name](const Command& c) { return c.name == name; });
-  return it == kCommands.end() ? nullptr : &*it;
-}
-
-void PrintHelp(std::ostream& out) {
-  out << "usage: ridgemo [--port P] [--head 1|2|3] [--device SERIAL] [--simulate] [--lang en|ja]\n"
-         "               [--trace FILE] [COMMAND ...]\n"
-         "Without a command the tool window opens (--simulate: with the built-in simulated\n"
-         "head as its USB head unit); --screenshot OUT.png [--scene NAME] renders the window\n"
-         "instead and exits. Scenes: idle, monitor, prm-write, bank, memory, ng, shoot,\n"
-         "write-number, message, help.\n"
-         "--trace FILE (or KYR_TRACE=FILE): writes every frame to and from the head to FILE,\n"
-         "one line each with time, direction, bytes, block and result; send it with a report.\n"
-         "\ncommands:\n";
-  for (const Command& command : kCommands) {
-    out << "  ridgemo " << command.name << ' ' << command.usage << '\n';
-    if (!command.detail.empty()) out << "    " << command.detail << '\n';
+  for (const CommandRow& row : CommandRows()) {
+    if (row.command.name == name) return &row.command;
   }
-  out << "\n  --help, --version\n"
-         "Exit status: 0 done, 1 the operation failed or was refused, 2 usage error.\n";
+  return nullptr;
 }
 
-struct ParsedLine {
-  GlobalOptions options;
-  std::vector<std::string> rest;
-  std::optional<std::string> trace;  // --trace FILE
-  bool help = false;
-  bool version = false;
-  std::string error;  // set when the global options are wrong
+constexpr const char* kHelpFooter =
+    "Without a command the tool window opens (--simulate: with the built-in simulated\n"
+    "head as its USB head unit; --simulate=N or --simulate --units N: a line of N units\n"
+    "KYRD0001, KYRD0002, ..., whose heads hold some bank and memory images);\n"
+    "--screenshot OUT.png [--scene NAME] renders the window instead and exits. Scenes: idle, "
+    "monitor, prm-write, bank, memory, ng, shoot,\n"
+    "write-number, message, help.\n"
+    "--trace FILE (or KYR_TRACE=FILE): writes every frame to and from the head to FILE,\n"
+    "one line each with time, direction, bytes, block and result; send it with a report.\n"
+    "Global options may stand before or after the command; COMMAND --help shows its own.\n"
+    "Exit status: 0 done, 1 the operation failed or was refused, 2 usage error.";
+
+// A command's parser with the options it was given, rebuilt afterwards into the argument list
+// its function reads ("--name VALUE", flags, then the operands).
+struct ParsedCommand {
+  const CommandRow* row = nullptr;
+  CLI::App* app = nullptr;
+  std::vector<CLI::Option*> options;
+  std::vector<std::string> operands;
+
+  std::vector<std::string> Arguments() const {
+    std::vector<std::string> args;
+    for (CLI::Option* option : options) {
+      if (option->count() == 0) continue;
+      args.push_back(option->get_name());
+      if (option->get_expected_min() != 0) args.push_back(option->as<std::string>());
+    }
+    // Every operand is a path; one that starts with '-' (given after "--") is passed as the
+    // same path from "./", so that the command cannot take it for an option.
+    for (const std::string& operand : operands) {
+      args.push_back(operand.starts_with('-') ? "./" + operand : operand);
+    }
+    return args;
+  }
 };
 
-// Removes every occurrence of `flag`; true when there was one.
-bool TakeAllFlags(std::vector<std::string>& args, std::string_view flag) {
-  bool found = false;
-  while (TakeFlag(args, flag)) found = true;
-  return found;
+struct Parser {
+  CLI::App app{"The communication tool for KYR-TC heads.", "ridgemo"};
+  std::string lang;
+  std::string head;
+  std::optional<std::string> trace;
+  bool version = false;
+  std::optional<std::string> simulate;  // --simulate ("" without a count) or --simulate=N
+  std::optional<std::string> units;     // --units N
+  std::vector<ParsedCommand> commands;  // one per row, in the table's order
+};
+
+// A value that is an option name means the value was left out: "--port --yes" is refused
+// rather than opening a port called "--yes".
+const CLI::Validator NotAnOption(
+    [](std::string& value) {
+      return value.starts_with("--") ? "takes a value, not the option " + value : std::string();
+    },
+    "", "NotAnOption");
+
+void AddCommand(Parser& parser, const CommandRow& row, GlobalOptions& options) {
+  ParsedCommand parsed;
+  parsed.row = &row;
+  parsed.app =
+      parser.app.add_subcommand(std::string(row.command.name), std::string(row.command.detail));
+  for (const CommandOption& option : row.options) {
+    CLI::Option* added = option.value.empty() ? parsed.app->add_flag(std::string(option.name))
+                                              : parsed.app->add_option(std::string(option.name))
+                                                    ->type_name(std::string(option.value));
+    added->description(std::string(option.help));
+    if (!option.value.empty()) added->check(NotAnOption);
+    parsed.options.push_back(added);
+  }
+  if (row.json) {
+    parsed.app->add_flag("--json", options.json,
+                         "one JSON document on stdout, in English whatever the language");
+  }
+  parsed.app->footer("usage: ridgemo " + std::string(row.command.name) + ' ' +
+                     std::string(row.command.usage) +
+                     "\nThe global options (ridgemo --help) may stand here too.");
+  parser.commands.push_back(std::move(parsed));
 }
 
-// Removes every `name VALUE`; the last value counts.
-std::optional<std::string> TakeLastOption(std::vector<std::string>& args, std::string_view name,
-                                          bool& missing) {
-  std::optional<std::string> last;
-  while (auto value = TakeOption(args, name, missing)) last = std::move(value);
-  return last;
+// The parser of every global option and command; `options` and `window` receive the values.
+void BuildParser(Parser& parser, GlobalOptions& options, WindowOptions& window) {
+  CLI::App& app = parser.app;
+  app.fallthrough();  // global options after the command name too
+  app.require_subcommand(0, 1);
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--port", options.port, "serial port or USB (default USB)")->type_name("P");
+  app.add_option("--head", parser.head, "target head 1, 2 or 3 (backup: all)")->type_name("1|2|3");
+  app.add_option("--device", options.device, "the head unit by serial number (backup: all)")
+      ->type_name("SERIAL");
+  app.add_flag("--simulate{}", parser.simulate,
+               "the built-in simulated head as the USB unit; =N: a line of N units")
+      ->type_name("N");
+  app.add_option("--units", parser.units, "with --simulate: the number of simulated units")
+      ->type_name("N");
+  app.add_flag("--yes", options.yes, "answer Yes to every question");
+  app.add_option("--lang", parser.lang, "language of messages")->type_name("en|ja");
+  app.add_option("--trace", parser.trace, "write every frame to FILE")->type_name("FILE");
+  app.add_option("--screenshot", window.screenshot, "render the window into a PNG and exit")
+      ->type_name("OUT.png");
+  app.add_option("--scene", window.scene, "what the screenshot shows")->type_name("NAME");
+  app.add_flag("--version", parser.version, "print the version");
+  for (CLI::Option* option : app.get_options()) {
+    if (option->get_expected_min() != 0) option->check(NotAnOption);
+  }
+  parser.commands.reserve(CommandRows().size());
+  for (const CommandRow& row : CommandRows()) AddCommand(parser, row, options);
+  app.footer(kHelpFooter);  // after the commands, which would inherit it
+  // Operands last: pointers into `commands` are stable once it is complete.
+  for (ParsedCommand& command : parser.commands) {
+    const Operands& operands = command.row->operands;
+    if (operands.max == 0) continue;
+    CLI::Option* added =
+        command.app->add_option(std::string(operands.name), command.operands)->type_name("");
+    added->expected(operands.min,
+                    operands.max < 0 ? CLI::detail::expected_max_vector_size : operands.max);
+    added->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    if (operands.min > 0) added->required();
+  }
 }
 
-// Takes the global options out of the arguments, wherever they stand.
-ParsedLine ParseGlobalOptions(std::vector<std::string> args) {
-  ParsedLine line;
-  bool missing = false;
-  line.help = TakeAllFlags(args, "--help");
-  line.version = TakeAllFlags(args, "--version");
-  line.options.simulate = TakeAllFlags(args, "--simulate");
-  line.options.yes = TakeAllFlags(args, "--yes");
-  if (const auto lang = TakeLastOption(args, "--lang", missing)) {
-    const auto parsed = ParseLanguage(*lang);
-    if (!parsed) line.error = "--lang takes en or ja";
-    SetLanguage(parsed.value_or(CurrentLanguage()));
+// The command whose parser was reached, or nullptr.
+const ParsedCommand* ChosenCommand(const Parser& parser) {
+  for (const ParsedCommand& command : parser.commands) {
+    if (command.app->parsed()) return &command;
   }
-  if (const auto port = TakeLastOption(args, "--port", missing)) line.options.port = *port;
-  if (const auto device = TakeLastOption(args, "--device", missing)) {
-    line.options.device = *device;
+  return nullptr;
+}
+
+int ReportUsageError(const Parser& parser, const std::string& what) {
+  std::cerr << "ridgemo: " << what << '\n';
+  if (const ParsedCommand* command = ChosenCommand(parser)) {
+    std::cerr << "usage: ridgemo " << command->row->command.name << ' '
+              << command->row->command.usage << "\n(see ridgemo " << command->row->command.name
+              << " --help)\n";
+  } else {
+    std::cerr << "(see ridgemo --help)\n";
   }
-  line.trace = TakeLastOption(args, "--trace", missing);
-  if (const auto head = TakeLastOption(args, "--head", missing)) {
-    line.options.head_given = true;
-    line.options.all_heads = *head == "all";
-    const std::optional<int> value = line.options.all_heads ? 1 : ParseNumber(*head);
-    if (!value || *value < 1 || *value > 3) line.error = "--head takes 1, 2 or 3";
-    line.options.head = value.value_or(0);
+  return kExitUsage;
+}
+
+// Checks what the parser cannot: the language and head values. Empty when they are good.
+std::string CheckGlobalValues(const Parser& parser, GlobalOptions& options) {
+  if (!parser.lang.empty()) {
+    const auto parsed = ParseLanguage(parser.lang);
+    if (!parsed) return "--lang takes en or ja";
+    SetLanguage(*parsed);
   }
-  if (missing) line.error = "an option is missing its value";
-  line.rest = std::move(args);
-  return line;
+  if (!parser.head.empty()) {
+    options.head_given = true;
+    options.all_heads = parser.head == "all";
+    const std::optional<int> value = options.all_heads ? 1 : ParseNumber(parser.head);
+    if (!value || *value < 1 || *value > 3) return "--head takes 1, 2 or 3";
+    options.head = *value;
+  }
+  if (parser.simulate || parser.units) {
+    const std::string count = parser.units.value_or(parser.simulate.value_or(""));
+    const std::optional<int> units = count.empty() ? 1 : ParseNumber(count);
+    if (!parser.simulate || !units || *units < 1 || *units > headsim::kMaxSimulatedUnits) {
+      return "--simulate=N and --simulate --units N take 1 to " +
+             std::to_string(headsim::kMaxSimulatedUnits);
+    }
+    options.simulate = true;
+    options.simulated_units = *units;
+  }
+  return {};
 }
 
 }  // namespace
@@ -163,7 +320,9 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, std::strin
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
   link::LinkEnvironment system = link::SystemLinkEnvironment();
   link::LinkEnvironment environment =
-      options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
+      options.simulate
+          ? headsim::WithDefaultSimulatedHead(system, options.simulated_units, options.device)
+          : system;
   environment.device_serial = options.device;
   if (options.trace) environment.trace = &options.trace->log();
   return environment;
@@ -171,56 +330,63 @@ link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
 
 int UsageError(const CommandContext& ctx, std::string_view command) {
   const Command* found = FindCommand(command);
-  ctx.err << "usage: ridgemo " << command << ' ' << (found ? found->usage : "") << '\n';
+  ctx.err << "usage: ridgemo " << command << ' ' << (found ? found->usage : "") << "\n(see ridgemo "
+          << command << " --help)\n";
   return kExitUsage;
 }
 
-int RunCommandLine(const std::vector<std::string>& arguments, bool& handled) {
+int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
+                   WindowOptions& window) {
   SetLanguage(LanguageFromEnvironment());
-  ParsedLine line = ParseGlobalOptions(arguments);
   handled = true;
-  if (!line.error.empty()) {
-    std::cerr << "ridgemo: " << line.error << '\n';
-    return kExitUsage;
-  }
-  if (line.help) {
-    PrintHelp(std::cout);
+  GlobalOptions options;
+  Parser parser;
+  BuildParser(parser, options, window);
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    parser.app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << parser.app.help();
     return kExitDone;
+  } catch (const CLI::ParseError& error) {
+    return ReportUsageError(parser, error.what());
   }
-  if (line.version) {
+  if (const std::string error = CheckGlobalValues(parser, options); !error.empty()) {
+    return ReportUsageError(parser, error);
+  }
+  if (parser.version) {
     std::cout << "ridgemo " << KYR_VERSION << '\n';
     return kExitDone;
   }
-  if (line.rest.empty()) {
+  const ParsedCommand* command = ChosenCommand(parser);
+  window.simulate = options.simulate;
+  window.simulated_units = options.simulated_units;
+  window.device = options.device;
+  if (command == nullptr) {
+    window.trace = link::ChosenTracePath(parser.trace);
     handled = false;
     return kExitDone;
   }
-  const Command* command = FindCommand(line.rest.front());
-  if (command == nullptr) {
-    std::cerr << "ridgemo: unknown command or option \"" << line.rest.front()
-              << "\" (see ridgemo --help)\n";
-    return kExitUsage;
+  if (!window.screenshot.empty()) {
+    return ReportUsageError(parser, "--screenshot applies to the window, not to a command");
   }
-  if ((line.options.all_heads || line.options.device == "all") && command->run != RunBackup) {
-    std::cerr << "ridgemo: --head all and --device all are for backup only\n";
-    return kExitUsage;
+  if ((options.all_heads || options.device == "all") && command->row->command.run != RunBackup) {
+    return ReportUsageError(parser, "--head all and --device all are for backup only");
   }
   // Opened only now, so that a usage error or the window leaves an existing trace alone.
-  if (const std::string trace = link::ChosenTracePath(line.trace); !trace.empty()) {
-    line.options.trace = link::TraceFile::Open(trace);
-    if (!line.options.trace) {
+  if (const std::string trace = link::ChosenTracePath(parser.trace); !trace.empty()) {
+    options.trace = link::TraceFile::Open(trace);
+    if (!options.trace) {
       std::cerr << "ridgemo: cannot write the trace file \"" << trace << "\"\n";
       return kExitUsage;
     }
+    options.trace->ReportFailureOn(
+        std::cerr,
+        FormatMessage(LoadString(ToolText::kTraceUnwritable), {trace}));
   }
-  ConsoleHost host(line.options.yes, std::cout, std::cerr);
-  CommandContext ctx{std::vector<std::string>(line.rest.begin() + 1, line.rest.end()),
-                     line.options,
-                     host,
-                     std::cout,
-                     std::cerr,
-                     &host};
-  return command->run(ctx);
+  ConsoleHost host(options.yes, std::cout, std::cerr);
+  CommandContext ctx{command->Arguments(), options, host, std::cout, std::cerr, &host};
+  return command->row->command.run(ctx);
 }
 
 }  // namespace kyr::ridgemo

@@ -1,9 +1,11 @@
 #pragma once
-// The command-line mode of ridgemo: global options, then one command from a table.
+// The command-line mode of ridgemo: global options and one command from a table, parsed by
+// CLI11.
 //
 // Each command is a function in its own file (cli_<topic>.cpp) and one row of the table in
-// cli.cpp. Global options (--port, --head, --simulate, --lang, --trace, --yes, --help, --version)
-// may stand anywhere; what remains is the command name and its own arguments.
+// cli.cpp, which names its options and operands. Global options (--port, --head, --simulate,
+// --lang, --trace, --yes, --help, --version) may stand before or after the command; the
+// command's function receives its own options as "--name VALUE" and flags, then its operands.
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -22,6 +24,7 @@ inline constexpr int kExitFailed = 1;  // the operation failed or was refused
 inline constexpr int kExitUsage = 2;
 
 class ConsoleHost;
+struct WindowOptions;
 
 struct GlobalOptions {
   std::string port = "USB";
@@ -29,8 +32,10 @@ struct GlobalOptions {
   bool head_given = false;
   bool all_heads = false;  // --head all (backup only)
   bool simulate = false;
-  bool yes = false;    // answer Yes to every question
-  std::string device;  // --device SERIAL: the head unit to use; empty: the first
+  int simulated_units = 1;  // --simulate=N or --simulate --units N
+  bool yes = false;         // answer Yes to every question
+  std::string device;       // --device SERIAL: the head unit to use; empty: the first
+  bool json = false;        // --json: one JSON document on stdout instead of the text
   // --trace FILE (or KYR_TRACE): every link the command opens writes its frames here.
   std::shared_ptr<link::TraceFile> trace;
 };
@@ -71,12 +76,12 @@ std::optional<int> ParseNumber(std::string_view text);
 int UsageError(const CommandContext& ctx, std::string_view command);
 
 // The platform a command's link opens on: the real one, or with --simulate the built-in
-// simulated head unit in place of USB devices (serial ports stay real).
+// simulated line in place of USB devices (serial ports stay real).
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options);
 
 // Runs the command line; false in `handled` when there is no command, so that the caller
-// opens the window.
-int RunCommandLine(const std::vector<std::string>& arguments, bool& handled);
+// opens the window as `window` says.
+int RunCommandLine(const std::vector<std::string>& arguments, bool& handled, WindowOptions& window);
 
 // Commands (one file each).
 int RunToBmp(CommandContext& ctx);

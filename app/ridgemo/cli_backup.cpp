@@ -13,6 +13,7 @@
 #include "backup/operations.h"
 #include "cli.h"
 #include "compare/compare.h"
+#include "compare/compare_json.h"
 #include "link/discovery.h"
 #include "link/link.h"
 #include "settings/settings_file.h"
@@ -187,6 +188,25 @@ std::string FolderName(const std::string& serial) {
   return name == "." || name == ".." ? "_" : name;
 }
 
+// The unit folders of a line backup that this run did not back up stay as they were; the
+// user is told which.
+void ReportUnitsLeftInPlace(CommandContext& ctx, const std::string& dir,
+                            const std::vector<std::string>& backed_up) {
+  std::vector<std::string> kept;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir, error)) {
+    const std::string name = entry.path().filename().string();
+    if (std::find(backed_up.begin(), backed_up.end(), name) != backed_up.end()) continue;
+    if (backup::KindOfFolder(entry.path().string()) == backup::FolderKind::kHeadBackup)
+      kept.push_back(name);
+  }
+  if (kept.empty()) return;
+  std::sort(kept.begin(), kept.end());
+  std::string list;
+  for (const std::string& name : kept) list += (list.empty() ? "" : ", ") + name;
+  ctx.out << Text(ToolText::kLeftInPlace, {list}) << '\n';
+}
+
 // --device all: each unit into DIR/SERIAL; a unit that fails does not stop the others, and
 // the failed ones are named at the end.
 int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool, bool> kinds) {
@@ -198,7 +218,9 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
   std::error_code error;
   fs::create_directories(dir, error);
   std::string failed;
+  std::vector<std::string> folders;
   for (const std::string& serial : serials) {
+    folders.push_back(FolderName(serial));
     if (InterruptGuard::Interrupted()) {
       failed += (failed.empty() ? "" : ", ") + serial;
       continue;
@@ -206,12 +228,16 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
     GlobalOptions options = ctx.options;
     options.device = serial;
     options.port = "USB";
-    const std::string unit_dir = dir + "/" + FolderName(serial);
+    const std::string unit_dir = dir + "/" + folders.back();
     const bool exists = fs::exists(fs::symlink_status(unit_dir, error));
-    const bool done = (!exists || Ask(ctx, ToolText::kReplaceQuestion, unit_dir)) &&
-                      BackupOneUnit(ctx, options, unit_dir, kinds, exists);
-    if (!done) failed += (failed.empty() ? "" : ", ") + serial;
+    const std::string refusal = backup::ReplaceRefusal(unit_dir, false, CurrentLanguage());
+    if (!refusal.empty()) ctx.err << refusal << '\n';
+    const bool asked = refusal.empty() && (!exists || Ask(ctx, ToolText::kReplaceQuestion, unit_dir));
+    if (asked && exists) ctx.out << Text(ToolText::kReplacingUnit, {serial}) << '\n';
+    if (!asked || !BackupOneUnit(ctx, options, unit_dir, kinds, exists))
+      failed += (failed.empty() ? "" : ", ") + serial;
   }
+  ReportUnitsLeftInPlace(ctx, dir, folders);
   if (failed.empty()) return kExitDone;
   ctx.err << Text(ToolText::kUnitsFailed, {failed}) << '\n';
   return kExitFailed;
@@ -229,8 +255,15 @@ int RunBackup(CommandContext& ctx) {
     return UsageError(ctx, "backup");
   const std::string dir = args[0];
 
+  // Only a backup of the same kind is replaced; anything else is refused before the link opens.
+  const bool line = ctx.options.device == kEveryUnit;
+  const std::string refusal = backup::ReplaceRefusal(dir, line, CurrentLanguage());
+  if (!refusal.empty()) {
+    ctx.err << refusal << '\n';
+    return kExitFailed;
+  }
   InterruptGuard interrupt;
-  if (ctx.options.device == kEveryUnit) return BackupEveryUnit(ctx, dir, *kinds);
+  if (line) return BackupEveryUnit(ctx, dir, *kinds);
   std::error_code error;
   const bool exists = fs::exists(fs::symlink_status(dir, error));
   if (exists && !Ask(ctx, ToolText::kReplaceQuestion, dir)) return kExitFailed;
@@ -297,9 +330,16 @@ int RunCompare(CommandContext& ctx) {
       settings::ReadSettingsFile(head_path, *head) == settings::kReadComplete;
   fs::remove_all(scratch, *std::make_unique<std::error_code>());
   if (!read_head) return kCompareTrouble;
-  const std::string head_name = "head " + std::to_string(ctx.options.head);
+  const std::string head_number = std::to_string(ctx.options.head);
+  if (ctx.options.json) {
+    const compare::Comparison english = compare::CompareSettings(*file, *head, Lang::En);
+    ctx.out << compare::ComparisonJson(english, {"file", path}, {"head", ctx.options.head}).dump(2)
+            << '\n';
+    return english.Equal() ? kExitDone : kExitFailed;
+  }
   const compare::Comparison comparison = compare::CompareSettings(*file, *head, CurrentLanguage());
-  ctx.out << compare::FormatReport(comparison, path, head_name, CurrentLanguage());
+  if (!comparison.Equal()) ctx.out << Text(ToolText::kCompareSides, {path, head_number}) << '\n';
+  ctx.out << compare::FormatReport(comparison, path, "head " + head_number, CurrentLanguage());
   return comparison.Equal() ? kExitDone : kExitFailed;
 }
 

@@ -2,10 +2,11 @@
 
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+#include <array>
 #include <cstdio>
 #include <iostream>
 #include <map>
-#include <set>
 #include <string_view>
 
 #include "files/atomic_file.h"
@@ -21,22 +22,21 @@ namespace {
 using settings::CommentTexts;
 using settings::SettingsImage;
 
-struct Command {
+// An option of a command: a flag when `value` is empty, else an option with a value.
+struct CommandOption {
   std::string_view name;
-  std::size_t min_args;
-  std::size_t max_args;
-  std::set<std::string_view> options;  // options the command accepts besides the shared ones
-  int (*run)(const CommandArgs&);
-  std::string_view usage;
+  std::string_view value;
+  std::string_view help;
 };
 
-// Options that take a value; every other option is a flag.
-const std::set<std::string_view> kValueOptions = {"--lang", "--screenshot", "-o",       "--page",
-                                                  "--bank", "--window",     "--compare"};
-// Options of the window mode besides the shared ones.
-const std::set<std::string_view> kWindowOptions = {"--screenshot", "--page", "--bank", "--window",
-                                                   "--compare"};
-const std::set<std::string_view> kSharedOptions = {"--lang", "--help", "--version"};
+struct Command {
+  std::string_view name;
+  std::vector<std::string_view> operands;  // each one required
+  std::vector<CommandOption> options;
+  int (*run)(const CommandArgs&);
+  std::string_view usage;
+  std::string_view help;
+};
 
 // Saves as the editor's Save Settings does: asks before replacing a file.
 int SaveSettings(const std::string& path, const SettingsImage& image, const CommentTexts& comments,
@@ -79,24 +79,51 @@ int RunUpgrade(const CommandArgs& args) {
   return SaveSettings(args.positional[1], image, comments, args.Has("--yes"));
 }
 
+const CommandOption kYes{"--yes", "", "answer Yes to the question before replacing a file"};
+
+// One row per command; a new command is one row here and one function.
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
-      {"init", 1, 1, {"--yes"}, RunInit, "init OUT.kdta [--yes]"},
-      {"upgrade", 2, 2, {"--yes"}, RunUpgrade, "upgrade IN.kdta OUT.kdta [--yes]"},
-      {"csv", 1, 1, {"-o", "--yes"}, RunCsv, "csv IN.kdta [-o OUT.csv] [--yes]"},
-      {"diff", 2, 2, {}, RunDiff, "diff A.kdta B.kdta"},
+      {"init",
+       {"OUT.kdta"},
+       {kYes},
+       RunInit,
+       "init OUT.kdta [--yes]",
+       "writes a freshly initialised settings file"},
+      {"upgrade",
+       {"IN.kdta", "OUT.kdta"},
+       {kYes},
+       RunUpgrade,
+       "upgrade IN.kdta OUT.kdta [--yes]",
+       "converts an older settings file and saves it"},
+      {"csv",
+       {"IN.kdta"},
+       {{"-o", "OUT.csv", "the CSV file (default: IN with .csv)"}, kYes},
+       RunCsv,
+       "csv IN.kdta [-o OUT.csv] [--yes]",
+       "lists a settings file as comma-separated text"},
+      {"diff",
+       {"A.kdta", "B.kdta"},
+       {{"--json", "", "one JSON document on stdout, in English whatever the language"}},
+       RunDiff,
+       "diff A.kdta B.kdta [--json]",
+       "compares two settings files setting by setting (exit 0 equal, 1 different, 2 error)"},
   };
   return commands;
 }
 
-const Command* FindCommand(std::string_view name) {
+// The usage line of the window and of every command.
+std::string UsageLines() {
+  std::string lines =
+      "usage: tolvane [--lang en|ja] [FILE.kdta] [--screenshot OUT.png] [--page 1-5]\n"
+      "               [--bank 0-31] [--window 1-16] [--compare OTHER.kdta]\n";
   for (const Command& command : Commands()) {
-    if (command.name == name) return &command;
+    lines += "       tolvane [--lang en|ja] " + std::string(command.usage) + '\n';
   }
-  return nullptr;
+  return lines + "       tolvane --help | --version | COMMAND --help\n";
 }
 
-// Shown by --help after the usage lines.
+// Shown by --help after the options.
 constexpr const char* kHelpNotes =
     "\n"
     "csv lists IN.kdta as comma-separated text (UTF-8, CR LF line ends) in OUT.csv, by\n"
@@ -110,16 +137,101 @@ constexpr const char* kHelpNotes =
     "differ, the older file is converted first. Exit status: 0 equal, 1 different,\n"
     "2 a file could not be read.\n";
 
-void PrintUsage(std::FILE* out) {
-  std::fputs(
-      "usage: tolvane [--lang en|ja] [FILE.kdta] [--screenshot OUT.png] [--page 1-5]\n"
-      "               [--bank 0-31] [--window 1-16] [--compare OTHER.kdta]\n",
-      out);
-  for (const Command& command : Commands()) {
-    std::fprintf(out, "       tolvane [--lang en|ja] %.*s\n",
-                 static_cast<int>(command.usage.size()), command.usage.data());
+// A value that is an option name means the value was left out ("-o --yes").
+const CLI::Validator NotAnOption(
+    [](std::string& value) {
+      return value.starts_with("-") && value.size() > 1 ? "takes a value, not the option " + value
+                                                        : std::string();
+    },
+    "", "NotAnOption");
+
+// A command's parser and what it collected.
+struct ParsedCommand {
+  const Command* command = nullptr;
+  CLI::App* app = nullptr;
+  std::vector<std::pair<std::string, CLI::Option*>> options;
+  std::vector<std::string> operands;
+};
+
+struct Parser {
+  CLI::App app{"The offline editor of KYR-TC settings files.", "tolvane"};
+  std::string lang;
+  bool version = false;
+  std::vector<std::string> file;  // the window's settings file: at most one
+  std::vector<ParsedCommand> commands;
+};
+
+void AddCommand(Parser& parser, const Command& command) {
+  ParsedCommand parsed;
+  parsed.command = &command;
+  parsed.app = parser.app.add_subcommand(std::string(command.name), std::string(command.help));
+  for (const CommandOption& option : command.options) {
+    CLI::Option* added = option.value.empty() ? parsed.app->add_flag(std::string(option.name))
+                                              : parsed.app->add_option(std::string(option.name))
+                                                    ->type_name(std::string(option.value))
+                                                    ->check(NotAnOption);
+    added->description(std::string(option.help));
+    parsed.options.emplace_back(std::string(option.name), added);
   }
-  std::fputs("       tolvane --help | --version\n", out);
+  parsed.app->footer("usage: tolvane [--lang en|ja] " + std::string(command.usage));
+  parser.commands.push_back(std::move(parsed));
+}
+
+void BuildParser(Parser& parser, WindowRequest& window, std::vector<std::string>& ranged_texts) {
+  CLI::App& app = parser.app;
+  app.fallthrough();
+  app.require_subcommand(0, 1);
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--lang", parser.lang, "language of messages")->type_name("en|ja");
+  app.add_flag("--version", parser.version, "print the version");
+  app.add_option("--screenshot", window.screenshot, "render the window into a PNG and exit")
+      ->type_name("OUT.png");
+  app.add_option("--page", ranged_texts[0], "page shown after start-up")->type_name("1-5");
+  app.add_option("--bank", ranged_texts[1], "bank shown after start-up")->type_name("0-31");
+  app.add_option("--window", ranged_texts[2], "window shown after start-up")->type_name("1-16");
+  app.add_option("--compare", window.compare, "a settings file to compare the open one with")
+      ->type_name("OTHER.kdta");
+  for (CLI::Option* option : app.get_options()) {
+    if (option->get_expected_min() != 0) option->check(NotAnOption);
+  }
+  parser.commands.reserve(Commands().size());
+  for (const Command& command : Commands()) AddCommand(parser, command);
+  for (ParsedCommand& command : parser.commands) {
+    if (command.command->operands.empty()) continue;
+    std::string names;
+    for (const std::string_view name : command.command->operands) {
+      names += (names.empty() ? "" : " ") + std::string(name);
+    }
+    const int count = static_cast<int>(command.command->operands.size());
+    command.app->add_option(names, command.operands)
+        ->expected(count)
+        ->required()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->type_name("");
+  }
+  app.add_option("FILE.kdta", parser.file, "a settings file to open")
+      ->expected(0, 1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  app.footer(UsageLines() + kHelpNotes);
+}
+
+const ParsedCommand* ChosenCommand(const Parser& parser) {
+  for (const ParsedCommand& command : parser.commands) {
+    if (command.app->parsed()) return &command;
+  }
+  return nullptr;
+}
+
+int UsageError(const Parser& parser, const std::string& detail) {
+  std::fprintf(stderr, "tolvane: %s\n", detail.c_str());
+  if (const ParsedCommand* command = ChosenCommand(parser)) {
+    std::fprintf(stderr, "usage: tolvane [--lang en|ja] %s\n(see tolvane %s --help)\n",
+                 std::string(command->command->usage).c_str(),
+                 std::string(command->command->name).c_str());
+  } else {
+    std::fputs(UsageLines().c_str(), stderr);
+  }
+  return kExitUsage;
 }
 
 // A whole decimal number from `low` to `high`, or nothing.
@@ -134,10 +246,31 @@ std::optional<int> NumberIn(const std::string& text, int low, int high) {
   return value;
 }
 
-int UsageError(const std::string& detail) {
-  std::fprintf(stderr, "tolvane: %s\n", detail.c_str());
-  PrintUsage(stderr);
-  return kExitUsage;
+// No command: the window, with the page, bank and window numbers checked.
+CommandLineOutcome WindowOutcome(const Parser& parser, WindowRequest window,
+                                 const std::vector<std::string>& ranged_texts) {
+  if (!parser.file.empty()) window.file = parser.file.front();
+  struct Ranged {
+    const char* option;
+    int low;
+    int high;
+    std::optional<int>* target;
+  };
+  const std::array ranges = {Ranged{"--page", 1, 5, &window.page},
+                             Ranged{"--bank", 0, 31, &window.bank},
+                             Ranged{"--window", 1, 16, &window.window}};
+  for (std::size_t i = 0; i < ranges.size(); ++i) {
+    const Ranged& ranged = ranges[i];
+    if (ranged_texts[i].empty()) continue;
+    *ranged.target = NumberIn(ranged_texts[i], ranged.low, ranged.high);
+    if (!*ranged.target) {
+      return {
+          UsageError(parser, std::string(ranged.option) + " takes a number from " +
+                                 std::to_string(ranged.low) + " to " + std::to_string(ranged.high)),
+          {}};
+    }
+  }
+  return {std::nullopt, window};
 }
 
 }  // namespace
@@ -160,80 +293,51 @@ bool AskQuestion(EditorText id, bool yes_option) {
 }
 
 CommandLineOutcome RunCommandLine(const std::vector<std::string>& args) {
-  CommandArgs parsed;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg.size() < 2 || arg[0] != '-') {
-      parsed.positional.push_back(arg);
-    } else if (kValueOptions.count(arg) != 0) {
-      if (i + 1 == args.size()) return {UsageError(arg + " needs a value"), {}};
-      parsed.options[arg] = args[++i];
-    } else {
-      parsed.options[arg] = "";
-    }
-  }
-
   SetLanguage(LanguageFromEnvironment());
-  if (parsed.Has("--lang")) {
-    const auto lang = ParseLanguage(parsed.options["--lang"]);
-    if (!lang) return {UsageError("--lang takes en or ja"), {}};
+  WindowRequest window;
+  std::vector<std::string> ranged_texts(3);
+  Parser parser;
+  BuildParser(parser, window, ranged_texts);
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    parser.app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(parser.app.help().c_str(), stdout);
+    return {kExitDone, {}};
+  } catch (const CLI::ParseError& error) {
+    return {UsageError(parser, error.what()), {}};
+  }
+  if (!parser.lang.empty()) {
+    const auto lang = ParseLanguage(parser.lang);
+    if (!lang) return {UsageError(parser, "--lang takes en or ja"), {}};
     SetLanguage(*lang);
   }
-  if (parsed.Has("--help")) {
-    PrintUsage(stdout);
-    std::fputs(kHelpNotes, stdout);
-    return {kExitDone, {}};
-  }
-  if (parsed.Has("--version")) {
+  if (parser.version) {
     std::printf("tolvane %s\n", KYR_VERSION);
     return {kExitDone, {}};
   }
 
-  const Command* command = parsed.positional.empty() ? nullptr : FindCommand(parsed.positional[0]);
-  if (command == nullptr) {
-    // No command: the window, optionally with a file to read.
-    for (const auto& [option, value] : parsed.options) {
-      if (kSharedOptions.count(option) == 0 && kWindowOptions.count(option) == 0) {
-        return {UsageError("unknown option " + option), {}};
-      }
-    }
-    if (parsed.positional.size() > 1)
-      return {UsageError("unknown command " + parsed.positional[0]), {}};
-    WindowRequest window;
-    if (!parsed.positional.empty()) window.file = parsed.positional[0];
-    if (parsed.Has("--screenshot")) window.screenshot = parsed.options["--screenshot"];
-    if (parsed.Has("--compare")) window.compare = parsed.options["--compare"];
-    struct Ranged {
-      const char* option;
-      int low;
-      int high;
-      std::optional<int>* target;
-    };
-    for (const Ranged& ranged :
-         {Ranged{"--page", 1, 5, &window.page}, Ranged{"--bank", 0, 31, &window.bank},
-          Ranged{"--window", 1, 16, &window.window}}) {
-      if (!parsed.Has(ranged.option)) continue;
-      *ranged.target = NumberIn(parsed.options[ranged.option], ranged.low, ranged.high);
-      if (!*ranged.target) {
-        return {UsageError(std::string(ranged.option) + " takes a number from " +
-                           std::to_string(ranged.low) + " to " + std::to_string(ranged.high)),
-                {}};
-      }
-    }
-    return {std::nullopt, window};
-  }
-
-  parsed.positional.erase(parsed.positional.begin());
-  for (const auto& [option, value] : parsed.options) {
-    if (kSharedOptions.count(option) == 0 && command->options.count(option) == 0) {
-      return {UsageError("unknown option " + option + " for " + std::string(command->name)), {}};
+  const ParsedCommand* command = ChosenCommand(parser);
+  if (command == nullptr) return WindowOutcome(parser, window, ranged_texts);
+  for (const CLI::Option* option : parser.app.get_options()) {
+    const std::string name = option->get_name();
+    if (option->count() != 0 && name != "--lang" && name != "--version") {
+      return {UsageError(parser, name + " applies to the window, not to a command"), {}};
     }
   }
-  if (parsed.positional.size() < command->min_args ||
-      parsed.positional.size() > command->max_args) {
-    return {UsageError("wrong number of arguments for " + std::string(command->name)), {}};
+  // The parser leaves a short list of operands to the command ("diff A.kdta").
+  if (command->operands.size() != command->command->operands.size() || !parser.file.empty()) {
+    return {
+        UsageError(parser, "wrong number of arguments for " + std::string(command->command->name)),
+        {}};
   }
-  return {command->run(parsed), {}};
+  CommandArgs parsed;
+  parsed.positional = command->operands;
+  for (const auto& [name, option] : command->options) {
+    if (option->count() == 0) continue;
+    parsed.options[name] = option->get_expected_min() == 0 ? "" : option->as<std::string>();
+  }
+  return {command->command->run(parsed), {}};
 }
 
 }  // namespace kyr::tolvane

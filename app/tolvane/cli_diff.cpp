@@ -1,8 +1,9 @@
-// tolvane diff A.kdta B.kdta: the two settings files compared setting by setting.
+// tolvane diff A.kdta B.kdta [--json]: the two settings files compared setting by setting.
 #include <iostream>
 
 #include "cli.h"
 #include "compare/compare.h"
+#include "compare/compare_json.h"
 #include "settings/message_ids.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
@@ -33,6 +34,11 @@ int RunDiff(const CommandArgs& args) {
   const std::string& path_a = args.positional[0];
   const std::string& path_b = args.positional[1];
   if (!ReadForDiff(path_a, a) || !ReadForDiff(path_b, b)) return kDiffTrouble;
+  if (args.Has("--json")) {
+    const compare::Comparison english = compare::CompareSettings(a, b, Lang::En);
+    std::cout << compare::ComparisonJson(english, {"a", path_a}, {"b", path_b}).dump(2) << '\n';
+    return english.Equal() ? kDiffEqual : kDiffDifferent;
+  }
   const compare::Comparison comparison = compare::CompareSettings(a, b, CurrentLanguage());
   std::cout << compare::FormatReport(comparison, path_a, path_b, CurrentLanguage());
   return comparison.Equal() ? kDiffEqual : kDiffDifferent;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QStringList>
 
@@ -43,7 +44,9 @@ class DisabledWhileAsking {
 
 userport::Answer QtEditorHost::ShowMessage(const userport::Message& message) {
   if (message_answerer_) return message_answerer_(message);
-  const QString title = window_ != nullptr ? window_->windowTitle() : QString();
+  // The window's title without its modified-mark placeholder.
+  const QString title =
+      window_ != nullptr ? window_->windowTitle().remove(QStringLiteral("[*]")) : QString();
   return app_common::ShowMessageBox(message, title, window_);
 }
 
@@ -82,7 +85,11 @@ std::optional<std::string> QtEditorHost::RunFileDialog(
   if (!filters.empty()) dialog.selectNameFilter(QString::fromStdString(filters.front().label));
   const std::string file_kind = app_common::FileKind(filters);
   app_common::StartInRememberedFolder(dialog, file_kind, initial_name);
-  if (!initial_name.empty()) dialog.selectFile(QString::fromStdString(initial_name));
+  // A name with a folder (the open file's absolute path) starts the dialog in that folder,
+  // with the bare name in the name field.
+  const QFileInfo initial(QString::fromStdString(initial_name));
+  if (initial_name.find('/') != std::string::npos) dialog.setDirectory(initial.absolutePath());
+  if (!initial_name.empty()) dialog.selectFile(initial.fileName());
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();
   if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;

@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "common/qt_texts.h"
+#include "common/window_placement.h"
 #include "strings/strings.h"
 
 namespace kyr::tolvane {
@@ -81,6 +82,7 @@ int CTolvaneApp::Run(const WindowRequest& request) {
     host_.SetFileAnswerer([](FileDialogKind, const std::vector<userport::FileFilter>&,
                              const std::string&) { return std::optional<std::string>(); });
   } else {
+    app_common::PlaceAtChosenCorner(dialog_);
     dialog_.show();  // the messages of reading a named file appear over the window
   }
   Prepare(request);

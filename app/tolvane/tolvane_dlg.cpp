@@ -1,7 +1,11 @@
 #include "tolvane_dlg.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,8 +15,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpacerItem>
 #include <QVBoxLayout>
@@ -67,17 +74,29 @@ int LabelWidth(const QFontMetrics& metrics) {
   return metrics.horizontalAdvance(QStringLiteral("Color Selection No.#")) + 8;
 }
 
+// The one local .kdta file a drag carries, or empty (several files, other kinds, remote ones).
+QString DroppedSettingsFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return {};
+  const QUrl& url = data->urls().front();
+  if (!url.isLocalFile()) return {};
+  const QString path = url.toLocalFile();
+  return QFileInfo(path).suffix().compare(QLatin1String("kdta"), Qt::CaseInsensitive) == 0
+             ? path
+             : QString();
+}
+
 }  // namespace
 
 CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
     : QDialog(parent), editor_(editor) {
   setObjectName("CTolvaneDlg");
-  setWindowTitle(Text(EditorText::kTitle));
+  ApplyTitle();
   setWindowIcon(QIcon(QStringLiteral(":/icons/tolvane.svg")));
-  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  setWindowFlag(Qt::WindowMinimizeButtonHint, true);
-  // The window has one size (its layout's), so it offers no maximise button.
-  setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+  // The window has one size (its layout's), so it offers no maximise button. Without
+  // CustomizeWindowHint Qt asks the window manager for every frame function, maximise too.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
 
   // Built in reading order, which is also the Tab order: page buttons, selectors and
   // comment, the left rows, the right rows, the command buttons.
@@ -106,6 +125,13 @@ CTolvaneDlg::CTolvaneDlg(editor::Editor& editor, QWidget* parent)
   outer->addLayout(main_column);
   outer->addLayout(commands);
   outer->setSizeConstraint(QLayout::SetFixedSize);
+
+  // The desktop's keys for saving and opening are the Save Settings and Read Settings buttons.
+  connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
+          [this] { OnButton(editor::kSaveSettings); });
+  connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this,
+          [this] { OnButton(editor::kReadSettings); });
+  setAcceptDrops(true);
 }
 
 CTolvaneDlg::~CTolvaneDlg() = default;
@@ -194,8 +220,10 @@ QLayout* CTolvaneDlg::BuildSelectors() {
   comment_->setValidator(new CommentValidator(comment_));
   comment_->setMinimumWidth(fontMetrics().horizontalAdvance(QString(kCommentBytes, QChar('M'))) +
                             12);
-  connect(comment_, &QLineEdit::textChanged, this,
-          [this](const QString& text) { editor_.TypeComment(text.toStdString()); });
+  connect(comment_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    editor_.TypeComment(text.toStdString());
+    ApplyModifiedMark();
+  });
   line->addWidget(new QLabel(Text(EditorText::kBankComment)));
   line->addWidget(comment_, 1);
   return line;
@@ -260,6 +288,7 @@ QGroupBox* CTolvaneDlg::BuildColumn(int control_id, int first_row, int row_count
     connect(widgets.edit, &QLineEdit::textChanged, this,
             [this, id = ids.edit](const QString& text) {
               editor_.TypeEditText(id, text.toStdString());
+              ApplyModifiedMark();
             });
 
     grid->addWidget(widgets.label, i, 0);
@@ -300,6 +329,30 @@ void CTolvaneDlg::ApplyModel() {
   if (changes.bank_selector || changes.window_selector) ApplySelectors();
   if (changes.page_buttons) ApplyPageButtons();
   if (changes.comment) ApplyComment();
+  if (editor_.OpenFile() != titled_file_) ApplyTitle();
+  ApplyModifiedMark();
+  // Later, not inside the handler that stored the edit: that may be a click on the list.
+  if (comparison_window_ != nullptr &&
+      (compared_.image != editor_.Image() || compared_.comments != editor_.Comments())) {
+    QMetaObject::invokeMethod(this, &CTolvaneDlg::RefreshComparison, Qt::QueuedConnection);
+  }
+}
+
+// "a.kdta[*] - KYR-TC Parameter Editor V2.01Beta"; Qt shows the mark as '*' while the
+// window is marked modified.
+void CTolvaneDlg::ApplyTitle() {
+  titled_file_ = editor_.OpenFile();
+  const QString program = Text(EditorText::kTitle);
+  if (titled_file_.empty()) {
+    setWindowTitle(program + QStringLiteral("[*]"));
+    return;
+  }
+  const QString name = QFileInfo(QString::fromStdString(titled_file_)).fileName();
+  setWindowTitle(name + QStringLiteral("[*] - ") + program);
+}
+
+void CTolvaneDlg::ApplyModifiedMark() {
+  setWindowModified(editor_.HasUnsavedEdits());
 }
 
 void CTolvaneDlg::ApplyRow(int row, const editor::RowState& state) {
@@ -370,9 +423,28 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
   }
   ApplyModel();
   if (!input) return;
+  compared_.file = input->file;
+  compared_.path = input->path;
+  ShowComparison(input->open);
+  comparison_window_->show();
+}
 
+// Compares again with the open settings as Save Settings would write them (bank comments in
+// their words), when they changed since the list was made.
+void CTolvaneDlg::RefreshComparison() {
+  if (comparison_window_ == nullptr) return;
+  if (compared_.image == editor_.Image() && compared_.comments == editor_.Comments()) return;
+  settings::SettingsImage open{};
+  settings::ParseSettingsText(settings::FormatSettingsText(editor_.Image(), editor_.Comments()),
+                              open);
+  ShowComparison(open);
+}
+
+void CTolvaneDlg::ShowComparison(const settings::SettingsImage& open) {
+  compared_.image = editor_.Image();
+  compared_.comments = editor_.Comments();
   const Lang lang = CurrentLanguage();
-  const compare::Comparison comparison = compare::CompareSettings(input->open, input->file, lang);
+  const compare::Comparison comparison = compare::CompareSettings(open, compared_.file, lang);
   differences_ = comparison.differences;
   if (comparison_window_ == nullptr) {
     comparison_window_ = new QDialog(this);
@@ -393,10 +465,11 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
     layout->addWidget(comparison_list_);
     auto* hint = new QLabel(Text(EditorText::kCompareHint));
     layout->addWidget(hint);
+    PlaceComparisonWindow();
   }
   const std::string open_name(LoadString(EditorText::kOpenSettings, lang));
-  QString summary = QString::fromStdString(input->path);
-  const std::string note = compare::ConversionNote(comparison, open_name, input->path, lang);
+  QString summary = QString::fromStdString(compared_.path);
+  const std::string note = compare::ConversionNote(comparison, open_name, compared_.path, lang);
   if (!note.empty()) summary += QLatin1Char('\n') + QString::fromStdString(note);
   const std::string count = comparison.Equal()
                                 ? std::string(LoadString(EditorText::kSettingsEqual, lang))
@@ -407,7 +480,21 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
   comparison_list_->clear();
   for (const compare::Difference& difference : differences_)
     comparison_list_->addItem(QString::fromStdString(compare::DifferenceLine(difference, lang)));
-  comparison_window_->show();
+}
+
+// Beside the editor, where it leaves the fields a click jumps to in sight: right of the
+// editor, else left of it, else at the screen's right edge.
+void CTolvaneDlg::PlaceComparisonWindow() {
+  comparison_window_->adjustSize();
+  const QRect editor = frameGeometry();
+  const QRect screen_area = screen() != nullptr ? screen()->availableGeometry() : QRect();
+  const int width = comparison_window_->frameGeometry().width();
+  int x = editor.right() + 1;
+  if (screen_area.isValid() && x + width > screen_area.right() + 1) {
+    x = editor.left() - width >= screen_area.left() ? editor.left() - width
+                                                    : screen_area.right() + 1 - width;
+  }
+  comparison_window_->move(x, editor.top());
 }
 
 void CTolvaneDlg::ShowDifference(int row) {
@@ -442,6 +529,29 @@ void CTolvaneDlg::OnButton(int control_id) {
     return;
   }
   ApplyModel();
+}
+
+void CTolvaneDlg::closeEvent(QCloseEvent* event) {
+  const bool may_close = editor_.MayDiscardEdits();
+  ApplyModel();
+  if (!may_close) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void CTolvaneDlg::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedSettingsFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CTolvaneDlg::dropEvent(QDropEvent* event) {
+  const QString path = DroppedSettingsFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  // Read after the drop has ended: the messages of reading must not run inside it.
+  QMetaObject::invokeMethod(
+      this, [this, path] { ReadFile(path.toStdString()); }, Qt::QueuedConnection);
 }
 
 void CTolvaneDlg::keyPressEvent(QKeyEvent* event) {

@@ -15,7 +15,11 @@
 
 class QButtonGroup;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
+class QMimeData;
 class QGridLayout;
+class QCloseEvent;
 class QKeyEvent;
 class QGroupBox;
 class QLabel;
@@ -58,6 +62,11 @@ class CTolvaneDlg : public QDialog {
   // Enter clicks the focused button and goes no further; Escape never closes the window.
   // Controls pass both keys on to the window (buttons do not take Enter themselves).
   void keyPressEvent(QKeyEvent* event) override;
+  // The title-bar close and Alt+F4 ask about unsaved edits first, as EXIT does.
+  void closeEvent(QCloseEvent* event) override;
+  // A dragged .kdta file is taken; dropped, it is read as Read Settings reads a chosen file.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   struct RowWidgets {
@@ -78,8 +87,11 @@ class CTolvaneDlg : public QDialog {
   void ApplySelectors();
   void ApplyPageButtons();
   void ApplyComment();
+  // The title: the open file's name, and the modified mark while edits are unsaved.
+  void ApplyTitle();
+  void ApplyModifiedMark();
 
-  // Forwards a button to the model; EXIT closes the window at once.
+  // Forwards a button to the model; EXIT closes the window once nothing unsaved is lost.
   void OnButton(int control_id);
 
   editor::Editor& editor_;
@@ -91,9 +103,23 @@ class CTolvaneDlg : public QDialog {
   QGroupBox* left_group_ = nullptr;
   QGroupBox* right_group_ = nullptr;
   std::array<RowWidgets, editor::kRowCount> rows_{};
+  // The last comparison's file, and the open settings it was made against: when an edit
+  // is stored, the list is made again against the same file.
+  struct Compared {
+    settings::SettingsImage file{};
+    std::string path;
+    settings::SettingsImage image{};
+    settings::CommentTexts comments{};
+  };
+  void ShowComparison(const settings::SettingsImage& open);
+  void RefreshComparison();
+  void PlaceComparisonWindow();
+
   QDialog* comparison_window_ = nullptr;
   QListWidget* comparison_list_ = nullptr;
   std::vector<compare::Difference> differences_;
+  Compared compared_;
+  std::string titled_file_;
 };
 
 }  // namespace kyr::tolvane

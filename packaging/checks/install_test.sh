@@ -35,10 +35,23 @@ share/man/man1/tolvane.1
 share/man/man1/ridgemo.1
 share/man/man1/kyr-headsim.1
 lib/udev/rules.d/70-kyr-sensor.rules
+share/bash-completion/completions/tolvane
+share/bash-completion/completions/ridgemo
+share/bash-completion/completions/kyr-headsim
 LIST
 for program in tolvane ridgemo kyr-headsim; do
   [ -x "$prefix/bin/$program" ] || fail "not executable: bin/$program"
 done
+
+# The installed completion offers the image kinds after "ridgemo read-images --type".
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+  kinds=$(bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" &&
+    COMP_WORDS=(ridgemo read-images --type "") COMP_CWORD=3 &&
+    COMP_LINE="ridgemo read-images --type " COMP_POINT=${#COMP_LINE} &&
+    _ridgemo ridgemo "" --type && echo "${COMPREPLY[*]}"' - \
+    "$prefix/share/bash-completion/completions/ridgemo")
+  [ "$kinds" = "bank memory shoot ng" ] || fail "ridgemo --type completes to \"$kinds\""
+fi
 
 # Each PNG icon is a PNG of the size its folder names.
 for id in io.kyr.Tolvane io.kyr.Ridgemo; do
@@ -53,11 +66,12 @@ print(*struct.unpack(">II", d[16:24]))' "$png") || { fail "not a PNG: $png"; con
   done
 done
 
-# The udev rule tags the head for the seat user, and keeps the plugdev variant as a comment.
-grep -q '^SUBSYSTEM=="usb".*ATTR{serial}=="KYRD\*".*TAG+="uaccess"' \
-  "$prefix/lib/udev/rules.d/70-kyr-sensor.rules" || fail "udev rule without uaccess tag"
-grep -q '^#.*plugdev' "$prefix/lib/udev/rules.d/70-kyr-sensor.rules" ||
-  fail "udev rule lost its plugdev variant"
+# The udev rule parses, and gives the head's USB node and its tty access for the seat user
+# and the plugdev group, and keeps the recovery variant as a comment.
+python3 "$source/packaging/checks/udev_rules_check.py" "$prefix/lib/udev/rules.d/70-kyr-sensor.rules" ||
+  fail "udev rule"
+grep -q '^#.*authorized' "$prefix/lib/udev/rules.d/70-kyr-sensor.rules" ||
+  fail "udev rule lost its recovery variant"
 
 # The file types: compiled as the desktop would, *.kdta and *.kimg get our types, and the
 # editor's desktop entry claims the settings type it defines.

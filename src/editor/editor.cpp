@@ -1,6 +1,10 @@
 #include "editor/editor.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include "csv/export_csv.h"
 #include "editor/text_ids.h"
@@ -46,6 +50,15 @@ const std::array<std::string, settings::kBankCount>& BankNumberItems() {
   return items;
 }
 
+// A path as the user meant it: relative to the folder the program was started in, kept
+// absolute so that saving and the file dialogs still find the file later.
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.lexically_normal().string();
+}
+
 }  // namespace
 
 Editor::Editor(EditorHost& host) : host_(host) {}
@@ -61,6 +74,7 @@ void Editor::Start() {
   current_bank_ = kNoBank;
   RefreshMainWindow();
   file_name_.clear();
+  MarkSaved({});
   changes_.bank_selector = changes_.window_selector = changes_.page_buttons = true;
 }
 
@@ -143,8 +157,8 @@ ButtonResult Editor::ClickButton(int control_id) {
       GenerateCsv();
       break;
     case kExit:
-      // Closes at once: nothing is stored or asked.
-      return ButtonResult::kCloseWindow;
+      // With nothing unsaved, closes at once.
+      return MayDiscardEdits() ? ButtonResult::kCloseWindow : ButtonResult::kHandled;
     default:
       return ButtonResult::kUnknownControl;
   }
@@ -377,6 +391,7 @@ bool Editor::StoreAngleEdit(int edit_id, int word, int shift, std::uint16_t mask
 // The range message, then the user is put back where the store started: selectors and
 // page buttons on the shown bank, window and page, the focus on the refused edit.
 bool Editor::Reject(int edit_id, NumberFormat format, int max, int offset) {
+  if (quiet_store_) return false;
   Message message;
   message.string_id = TextNumber(EditorText::kIllegalValue);
   message.text = std::string(Text(EditorText::kIllegalValue)) + RangeText(format, max, offset);
@@ -420,22 +435,38 @@ Answer Editor::Ask(EditorText message_id, Buttons buttons, Answer default_answer
   return host_.ShowMessage(message);
 }
 
-void Editor::Tell(EditorText message_id, EditorText caption_id, Icon icon) {
+void Editor::Tell(EditorText message_id, EditorText caption_id, Icon icon,
+                  const std::string& second_line) {
   Message message;
   message.string_id = TextNumber(message_id);
   message.text = Text(message_id);
+  if (!second_line.empty()) message.text += "\n" + second_line;
   message.caption = Text(caption_id);
   message.icon = icon;
   host_.ShowMessage(message);
 }
 
 // Reads a settings file; false after the message of a file that cannot be opened or read.
+namespace {
+
+// "PATH: reason" for a file that could not be opened, as the system says it.
+std::string WhyNotReadable(const std::string& path) {
+  errno = 0;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  const int error = errno;
+  if (file != nullptr) std::fclose(file);
+  return error != 0 ? path + ": " + std::strerror(error) : path;
+}
+
+}  // namespace
+
 bool Editor::ReadFileInto(const std::string& path, settings::SettingsImage& image) {
   switch (settings::ReadSettingsFile(path, image)) {
     case settings::kReadComplete:
       return true;
     case settings::kReadOpenFailed:
-      Tell(EditorText::kFailToOpenSettings, EditorText::kCaptionError, Icon::Error);
+      Tell(EditorText::kFailToOpenSettings, EditorText::kCaptionError, Icon::Error,
+           WhyNotReadable(path));
       return false;
     default:
       Tell(EditorText::kIllegalContents, EditorText::kCaptionError, Icon::Error);
@@ -455,6 +486,36 @@ void Editor::ShowNewImage() {
   RefreshMainWindow();
 }
 
+void Editor::MarkSaved(const std::string& path) {
+  open_file_ = path;
+  saved_text_ = settings::FormatSettingsText(image_, comments_);
+}
+
+bool Editor::HasUnsavedEdits() {
+  // Stores the shown page into copies only: the image and comments are put back after.
+  const settings::SettingsImage image = image_;
+  const settings::CommentTexts comments = comments_;
+  quiet_store_ = true;
+  const bool stored = StorePageValues();
+  quiet_store_ = false;
+  const bool differs = !stored || settings::FormatSettingsText(image_, comments_) != saved_text_;
+  image_ = image;
+  comments_ = comments;
+  return differs;
+}
+
+bool Editor::MayDiscardEdits() {
+  if (!HasUnsavedEdits()) return true;
+  switch (Ask(EditorText::kUnsavedEdits, Buttons::SaveDiscardCancel, Answer::Save)) {
+    case Answer::Save:
+      return SaveSettings();
+    case Answer::Discard:
+      return true;
+    default:
+      return false;
+  }
+}
+
 void Editor::ReadSettings() {
   const auto chosen = host_.AskOpenFile(userport::SettingsFileFilters(), file_name_);
   if (!chosen) return;
@@ -462,14 +523,22 @@ void Editor::ReadSettings() {
 }
 
 void Editor::ReadSettingsPath(const std::string& path) {
-  file_name_ = path;
-  if (!ReadFileInto(path, image_)) return;
-  const auto outcome = settings::ConvertAfterRead(image_, comments_, [this] {
+  file_name_ = AbsolutePath(path);
+  // Read and converted aside: the settings being edited are replaced only once the user
+  // has let their unsaved edits go, also when a foreign model's file resets everything.
+  settings::SettingsImage image{};
+  settings::CommentTexts comments = comments_;
+  if (!ReadFileInto(file_name_, image)) return;
+  const auto outcome = settings::ConvertAfterRead(image, comments, [this] {
     return Ask(EditorText::kConvertToLatest, Buttons::YesNo, Answer::Yes) == Answer::Yes;
   });
-  if (outcome == settings::AfterRead::kForeignModel) {
-    Tell(EditorText::kNotKyrTc, EditorText::kCaptionError, Icon::Error);
-  }
+  const bool foreign = outcome == settings::AfterRead::kForeignModel;
+  if (foreign) Tell(EditorText::kNotKyrTc, EditorText::kCaptionError, Icon::Error);
+  if (!MayDiscardEdits()) return;
+  image_ = image;
+  comments_ = comments;
+  // A foreign file's reset shows initial values, not the file.
+  MarkSaved(foreign ? std::string() : file_name_);
   ShowNewImage();
 }
 
@@ -478,7 +547,7 @@ std::optional<Editor::ComparisonInput> Editor::ChooseComparisonFile() {
   const auto chosen = host_.AskOpenFile(userport::SettingsFileFilters(), file_name_);
   if (!chosen) return std::nullopt;
   ComparisonInput input;
-  input.path = settings::WithKdtaExtension(*chosen);
+  input.path = AbsolutePath(settings::WithKdtaExtension(*chosen));
   if (!ReadFileInto(input.path, input.file)) return std::nullopt;
   settings::ParseSettingsText(settings::FormatSettingsText(image_, comments_), input.open);
   return input;
@@ -493,16 +562,19 @@ void Editor::ShowPlace(int page, int bank, int window) {
   RefreshMainWindow();
 }
 
-void Editor::SaveSettings() {
-  if (!RefreshMainWindow()) return;
+bool Editor::SaveSettings() {
+  if (!RefreshMainWindow()) return false;
   const auto chosen = host_.AskSaveFile(userport::SettingsFileFilters(), file_name_);
-  if (!chosen) return;
-  file_name_ = settings::WithKdtaExtension(*chosen);
-  if (!MayReplace(file_name_)) return;
-  if (settings::WriteSettingsFile(file_name_, image_, comments_) !=
-      settings::WriteResult::kWritten) {
-    Tell(EditorText::kFailToCreate, EditorText::kCaptionError, Icon::Error);
+  if (!chosen) return false;
+  file_name_ = AbsolutePath(settings::WithKdtaExtension(*chosen));
+  if (!MayReplace(file_name_)) return false;
+  const auto written = settings::WriteSettingsFile(file_name_, image_, comments_);
+  if (written != settings::WriteResult::kWritten) {
+    Tell(settings::WriteProblemText(written), EditorText::kCaptionError, Icon::Error);
+    return false;
   }
+  MarkSaved(file_name_);
+  return true;
 }
 
 void Editor::Initialize() {
@@ -531,7 +603,7 @@ void Editor::Initialize() {
 void Editor::GenerateCsv() {
   const auto chosen = host_.AskOpenFile(userport::SettingsFileFilters(), file_name_);
   if (!chosen) return;
-  const std::string kdta_path = settings::WithKdtaExtension(*chosen);
+  const std::string kdta_path = AbsolutePath(settings::WithKdtaExtension(*chosen));
   file_name_ = kdta_path;
   // The listing reads the file into an image of its own: the settings being edited stay
   // as they are.
@@ -544,7 +616,7 @@ void Editor::GenerateCsv() {
     Tell(EditorText::kFailToCreate, EditorText::kCaptionError, Icon::Error);
     return;
   }
-  Tell(EditorText::kCsvComplete, EditorText::kCaptionFinish, Icon::Information);
+  Tell(EditorText::kCsvComplete, EditorText::kCaptionFinish, Icon::Information, file_name_);
 }
 
 }  // namespace kyr::editor

@@ -51,7 +51,8 @@ class Editor {
   // A page button (1..5) was clicked.
   void ClickPageButton(int page);
   // Any push button or page button by control id: bank and window "<" ">", Read Settings,
-  // Save Settings, Initialize, Generate CSV, EXIT (which asks the view to close).
+  // Save Settings, Initialize, Generate CSV, EXIT (which asks the view to close once any
+  // unsaved edits were saved or given up).
   ButtonResult ClickButton(int control_id);
 
   // ---- Commands ----------------------------------------------------------------------
@@ -73,9 +74,12 @@ class Editor {
   void WindowUp();
   void ReadSettings();  // open dialog, then ReadSettingsPath
   // Reads `path` as the Read Settings command does after its dialog: messages 129 / 130,
-  // model check 305, silent 1-to-2 conversion, question 319, then the page is shown anew.
+  // model check 305, silent 1-to-2 conversion, question 319, the question about unsaved
+  // edits, then the page is shown anew. A file that cannot be read, or Cancel, leaves the
+  // settings being edited as they are.
   void ReadSettingsPath(const std::string& path);
-  void SaveSettings();
+  // True when the settings were written.
+  bool SaveSettings();
   void Initialize();
   void GenerateCsv();
 
@@ -100,6 +104,14 @@ class Editor {
                        int unit);
   bool StoreAngleEdit(int edit_id, int word, int shift, std::uint16_t mask, int max, int offset);
 
+  // ---- Unsaved edits ---------------------------------------------------------------
+  // True when the settings, with what is typed on the shown page, would not be written as
+  // they were last read or saved (a value the page would refuse counts as an edit).
+  bool HasUnsavedEdits();
+  // Before something throws the edits away: with unsaved edits, asks Save / Discard /
+  // Cancel. True when the caller may go on (nothing unsaved, saved, or discarded).
+  bool MayDiscardEdits();
+
   // ---- State -------------------------------------------------------------------------
   const WindowState& Window() const { return window_; }
   // What changed in Window() since the last call.
@@ -113,6 +125,9 @@ class Editor {
   const settings::CommentTexts& Comments() const { return comments_; }
   // The path last chosen in a file dialog (after a listing, the listing's path).
   const std::string& FileName() const { return file_name_; }
+  // The absolute path of the file the settings were last read from or saved to; empty
+  // while they are initial values.
+  const std::string& OpenFile() const { return open_file_; }
 
  private:
   // A row as the shown page filled it: what StorePageValues stores from it.
@@ -136,10 +151,13 @@ class Editor {
   unsigned FieldValue(const settings::Field& field) const;
   const std::string& EditText(int edit_id) const;
   Answer Ask(EditorText message_id, Buttons buttons, Answer default_answer);
-  void Tell(EditorText message_id, EditorText caption_id, Icon icon);
+  // `second_line`, when given, goes under the message's text: the file and why.
+  void Tell(EditorText message_id, EditorText caption_id, Icon icon,
+            const std::string& second_line = {});
   bool ReadFileInto(const std::string& path, settings::SettingsImage& image);
   bool MayReplace(const std::string& path);
   void ShowNewImage();
+  void MarkSaved(const std::string& path);
   void MarkRow(int row) { changes_.rows.set(static_cast<std::size_t>(row)); }
 
   EditorHost& host_;
@@ -149,6 +167,11 @@ class Editor {
   int current_bank_ = kNoBank;
   int current_window_ = 0;
   std::string file_name_;
+  std::string open_file_;
+  // The file text of the settings as last read or saved, and whether a store runs only to
+  // compare with it (no message, nothing moved).
+  std::string saved_text_;
+  bool quiet_store_ = false;
   WindowState window_;
   Changes changes_;
 

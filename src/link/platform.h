@@ -75,6 +75,8 @@ struct LinkEnvironment {
   // The head unit chosen by its serial number (--device); empty: the first head unit in the
   // system's device order.
   std::string device_serial;
+  // The folder of device nodes whose serial ports are offered (tests point it at a fake tree).
+  std::string device_folder = "/dev";
 };
 
 }  // namespace kyr::link

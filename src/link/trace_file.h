@@ -3,6 +3,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "link/trace.h"
@@ -18,6 +19,10 @@ class TraceFile {
   static std::unique_ptr<TraceFile> Open(const std::string& path);
 
   TraceLog& log() { return log_; }
+  // `text` goes to `err` once when a line of the trace cannot be written.
+  void ReportFailureOn(std::ostream& err, std::string text) {
+    log_.OnWriteFailure([&err, text = std::move(text)] { err << text << '\n' << std::flush; });
+  }
 
  private:
   TraceFile() = default;

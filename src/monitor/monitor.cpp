@@ -6,6 +6,7 @@
 
 #include "link/protocol.h"
 #include "link/result_codes.h"
+#include "strings/strings.h"
 #include "tool/messages.h"
 
 namespace kyr::monitor {
@@ -38,7 +39,10 @@ void StoreMonitorPixel(images::Canvas& canvas, int row, int column, std::uint8_t
 
 // Opened without the handshake, the link fails only to find or to open the head unit.
 tool::Message OpenFailureMessage(link::LinkResult result, const std::string& detail) {
-  if (result == link::LinkResult::kNoKyrDevice) return tool::TitleErrorBox(ToolText{}, kNoKyrFound);
+  if (result == link::LinkResult::kNoKyrDevice) {
+    return tool::TitleErrorBox(ToolText{}, std::string(kNoKyrFound) + "\n" +
+                                      std::string(LoadString(ToolText::kNoUnitHint)));
+  }
   tool::Message message = tool::TitleErrorBox(link::LinkMessageId(result));
   if (!detail.empty()) message.text += "\n" + detail;
   return message;

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "settings/settings_image.h"
+#include "strings/text_ids.h"
 
 namespace kyr::settings {
 
@@ -56,8 +57,12 @@ std::string FormatSettingsText(const SettingsImage& image, const CommentTexts& c
 // The file text of the image alone, as the communication tool writes it.
 std::string FormatSettingsText(const SettingsImage& image);
 
-// Whether a settings file was written; when not, the old file is untouched.
-enum class WriteResult { kWritten, kCannotCreate };
+// Whether a settings file was written; when not, the old file is untouched. A path that is a
+// link to no file or not a regular file is refused before anything is written.
+enum class WriteResult { kWritten, kCannotCreate, kDanglingLink, kNotRegular };
+
+// The message that tells the user why a file was not written (no text for kWritten).
+EditorText WriteProblemText(WriteResult result);
 
 // Writes the editor's file text through files::WriteFileAtomically.
 [[nodiscard]] WriteResult WriteSettingsFile(const std::string& path, const SettingsImage& image,

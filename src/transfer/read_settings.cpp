@@ -2,10 +2,13 @@
 // settings file of 512 lines.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <optional>
 
 #include "files/atomic_file.h"
 #include "link/result_codes.h"
+#include "link/step_tracker.h"
 #include "settings/settings_file.h"
 #include "tool/link_session.h"
 #include "transfer/block_io.h"
@@ -25,7 +28,7 @@ constexpr std::size_t kLineBytes = settings::kWordsPerLine * settings::kFieldWid
 using BlockText = std::array<char, kLinesPerBlock * kLineBytes>;
 
 // Eight file lines of "%04X " fields, each ended by CR LF.
-std::string_view FormatBlock(const link::ReplyWords& words, BlockText& text) {
+std::string_view FormatBlock(const std::uint16_t* words, BlockText& text) {
   constexpr char kHex[] = "0123456789ABCDEF";
   std::size_t at = 0;
   for (int i = 0; i < kReadBlockWords; ++i) {
@@ -47,21 +50,37 @@ bool FolderInTheWay(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// Reads the blocks into the open file; false after a failure (already shown).
-bool ReadBlocks(TransferContext& ctx, files::AtomicFileWriter& file) {
+// Reads the blocks into `image`; false after a failure (already shown). A block that may
+// have been answered by a stray reply is read again, with every block after it.
+bool ReadBlocks(TransferContext& ctx, settings::SettingsImage& image) {
   link::ReplyWords words{};
-  BlockText text{};
-  for (int block = 0; block < kReadBlocks; ++block) {
+  link::StepTracker steps(ctx.link, kReadBlocks, kReadBlockWords);
+  for (int block = 0; block < kReadBlocks;) {
+    steps.Begin(block);
     const auto address = static_cast<std::uint32_t>(block) * 2u * kReadBlockWords;
     if (!ExchangeSucceeded(
             ctx, ReadMemoryBlock(ctx.link, ctx.head, address, kReadBlockWords, words, block))) {
       return false;
     }
-    if (!file.Append(FormatBlock(words, text))) {
+    std::copy_n(words.begin(), kReadBlockWords,
+                image.begin() + static_cast<std::ptrdiff_t>(block) * kReadBlockWords);
+    ctx.host.SetProgressPosition(block);
+    const std::optional<int> next = steps.Next(block + 1);
+    if (!next) return ExchangeSucceeded(ctx, link::ExchangeResult::kNoGoodReply);
+    block = *next;
+  }
+  return true;
+}
+
+// Writes the blocks read into the open file; false after a failure (shown).
+bool WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
+                 files::AtomicFileWriter& file) {
+  BlockText text{};
+  for (int block = 0; block < kReadBlocks; ++block) {
+    if (!file.Append(FormatBlock(image.data() + block * kReadBlockWords, text))) {
       ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
       return false;
     }
-    ctx.host.SetProgressPosition(block);
   }
   return true;
 }
@@ -80,7 +99,8 @@ Outcome ReadIntoFile(TransferContext& ctx, const std::string& path) {
     return Fail(ctx);
   }
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);
-  ctx.state.failed = !ReadBlocks(ctx, file);
+  settings::SettingsImage image{};
+  ctx.state.failed = !ReadBlocks(ctx, image) || !WriteBlocks(ctx, image, file);
   if (!ctx.state.failed && !file.Commit()) {
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
     ctx.state.failed = true;

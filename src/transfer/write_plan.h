@@ -28,7 +28,8 @@ inline constexpr int kNotWritten = -1;
 int DestinationBlock(int block, const tool::WriteChoices& choices, int head_model);
 
 // False when a bank of the chosen range would land beyond bank 31 (or a bank number is out
-// of range). A start bank above the end bank chooses no bank at all and is allowed.
+// of range). A start bank above the end bank chooses no bank at all and fits; the write
+// refuses such a range before this check.
 bool BankRangeFits(const tool::WriteChoices& choices);
 
 // Byte address of write block `block` in the head.

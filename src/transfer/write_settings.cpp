@@ -2,11 +2,13 @@
 // converted to the head's settings version.
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "link/exchange.h"
 #include "link/protocol.h"
 #include "link/result_codes.h"
+#include "link/step_tracker.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
 #include "tool/link_session.h"
@@ -100,18 +102,6 @@ bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockByt
   return ExchangeSucceeded(ctx, link::Exchange(ctx.link, request, reply));
 }
 
-bool WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
-                 const tool::WriteChoices& choices, int head_model) {
-  BlockBytes data{};
-  for (int block = 0; block < kWriteBlocks; ++block) {
-    const int destination = DestinationBlock(block, choices, head_model);
-    if (destination == kNotWritten) continue;
-    PackBlock(image, block, data);
-    if (!WriteBlock(ctx, block, destination, data)) return false;
-  }
-  return true;
-}
-
 // The finish command, not retried; false after a failure (shown).
 bool FinishWrite(TransferContext& ctx) {
   const link::Request request{link::FinishSettingsWriteCommand(ctx.head), 0};
@@ -119,26 +109,78 @@ bool FinishWrite(TransferContext& ctx) {
   return ExchangeSucceeded(ctx, link::Exchange(ctx.link, request, reply, link::kOneAttempt));
 }
 
-// Reads every written block back and compares it word by word; false after a failure or
-// at the first difference (shown with its head block, word, written and read value).
-bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
-                  const tool::WriteChoices& choices, int head_model) {
-  link::ReplyWords read{};
+// The file's blocks that go into the head, with their head blocks.
+struct WrittenBlock {
+  int block = 0;
+  int destination = 0;
+};
+struct WritePlan {
+  std::array<WrittenBlock, kWriteBlocks> blocks{};
+  int count = 0;
+};
+
+WritePlan PlanWrites(const tool::WriteChoices& choices, int head_model) {
+  WritePlan plan;
   for (int block = 0; block < kWriteBlocks; ++block) {
     const int destination = DestinationBlock(block, choices, head_model);
-    if (destination == kNotWritten) continue;
-    const link::ExchangeResult outcome = ReadMemoryBlock(
-        ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords, read, destination);
-    if (!ExchangeSucceeded(ctx, outcome)) return false;
-    const std::uint16_t* written = BlockWords(image, block);
-    for (std::size_t k = 0; k < kWriteBlockWords; ++k) {
-      if (written[k] == read[k]) continue;
-      const std::string text = FormatMessage(
-          tool::Text(ToolText::kVerifyDifference),
-          {std::to_string(destination), std::to_string(k), Hex4(written[k]), Hex4(read[k])});
-      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kVerifyDifference, text));
+    if (destination != kNotWritten)
+      plan.blocks[static_cast<std::size_t>(plan.count++)] = {block, destination};
+  }
+  return plan;
+}
+
+// How a block read back compares with the one written.
+enum class Verified { kSame, kDifferent, kFailed };
+
+// Reads a written block back and compares it word by word; the first difference is shown
+// (with its head block, word, written and read value) unless the line turns out to have
+// been out of step, when the read is not to be believed.
+Verified VerifyBlock(TransferContext& ctx, const settings::SettingsImage& image,
+                     const WrittenBlock& written_block) {
+  link::ReplyWords read{};
+  const int destination = written_block.destination;
+  const link::ExchangeResult outcome = ReadMemoryBlock(
+      ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords, read, destination);
+  if (!ExchangeSucceeded(ctx, outcome)) return Verified::kFailed;
+  const std::uint16_t* written = BlockWords(image, written_block.block);
+  for (std::size_t k = 0; k < kWriteBlockWords; ++k) {
+    if (written[k] == read[k]) continue;
+    if (!ctx.link.EndsInStep(kWriteBlockWords)) return Verified::kDifferent;
+    const std::string text = FormatMessage(
+        tool::Text(ToolText::kVerifyDifference),
+        {std::to_string(destination), std::to_string(k), Hex4(written[k]), Hex4(read[k])});
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kVerifyDifference, text));
+    return Verified::kFailed;
+  }
+  return Verified::kSame;
+}
+
+// The writes, the finish command and, with `verify`, the reads back, as one series of
+// steps: when a stray reply may have been taken for an acknowledge or a block read back,
+// the series goes on again from the first step it may have answered. False after a
+// failure (shown).
+bool WriteAndVerify(TransferContext& ctx, const settings::SettingsImage& image,
+                    const WritePlan& plan, bool verify) {
+  const int finish_step = plan.count;
+  const int steps_total = verify ? 2 * plan.count + 1 : plan.count + 1;
+  link::StepTracker steps(ctx.link, steps_total, kWriteBlockWords);
+  BlockBytes data{};
+  for (int step = 0; step < steps_total;) {
+    steps.Begin(step);
+    if (step < finish_step) {
+      const WrittenBlock& written = plan.blocks[static_cast<std::size_t>(step)];
+      PackBlock(image, written.block, data);
+      if (!WriteBlock(ctx, written.block, written.destination, data)) return false;
+    } else if (step == finish_step) {
+      if (!FinishWrite(ctx)) return false;
+    } else if (VerifyBlock(ctx, image,
+                           plan.blocks[static_cast<std::size_t>(step - finish_step - 1)]) ==
+               Verified::kFailed) {
       return false;
     }
+    const std::optional<int> next = steps.Next(step + 1);
+    if (!next) return ExchangeSucceeded(ctx, link::ExchangeResult::kNoGoodReply);
+    step = *next;
   }
   return true;
 }
@@ -146,6 +188,11 @@ bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
 // From the check of the choices on, with the file chosen and the dialog accepted.
 Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
                       const tool::WriteChoices& choices, const WriteOptions& options) {
+  // A range that holds no bank would end with "Complete" having written no bank.
+  if (choices.start_bank > choices.end_bank) {
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kEmptyBankRange));
+    return Fail(ctx, Outcome::kRefused);
+  }
   // A bank moved beyond bank 31 would land in the head's memory past the bank area.
   if (!BankRangeFits(choices)) {
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kBanksPastEnd));
@@ -167,10 +214,7 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
     return Fail(ctx, Outcome::kRefused);
   }
   const int head_model = head_word & 0xFF;
-  ctx.state.failed = !WriteBlocks(ctx, image, choices, head_model) || !FinishWrite(ctx);
-  if (!ctx.state.failed && options.verify) {
-    ctx.state.failed = !VerifyBlocks(ctx, image, choices, head_model);
-  }
+  ctx.state.failed = !WriteAndVerify(ctx, image, PlanWrites(choices, head_model), options.verify);
   if (!ctx.state.failed) {
     ctx.host.SetProgressPosition(kWriteBlocks);
     ctx.host.ShowMessage(tool::FinishBox(ToolText::kSettingsWriteComplete));

@@ -11,6 +11,8 @@ Answer AcceptAnswer(Buttons buttons) {
     case Buttons::YesNo:
     case Buttons::YesNoCancel:
       return Answer::Yes;
+    case Buttons::SaveDiscardCancel:
+      return Answer::Save;
     case Buttons::Ok:
     case Buttons::OkCancel:
       break;
@@ -26,6 +28,7 @@ Answer DeclineAnswer(Buttons buttons) {
       return Answer::No;
     case Buttons::OkCancel:
     case Buttons::YesNoCancel:
+    case Buttons::SaveDiscardCancel:
       break;
   }
   return Answer::Cancel;
@@ -57,6 +60,8 @@ std::string_view ButtonsName(Buttons buttons) {
       return "Yes/No";
     case Buttons::YesNoCancel:
       return "Yes/No/Cancel";
+    case Buttons::SaveDiscardCancel:
+      return "Save/Discard/Cancel";
   }
   return "?";
 }
@@ -71,6 +76,10 @@ std::string_view AnswerName(Answer answer) {
       return "Yes";
     case Answer::No:
       return "No";
+    case Answer::Save:
+      return "Save";
+    case Answer::Discard:
+      return "Discard";
   }
   return "?";
 }

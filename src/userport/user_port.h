@@ -10,8 +10,9 @@
 namespace kyr::userport {
 
 enum class Icon { None, Information, Exclamation, Error, Question };
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
-enum class Answer { Ok, Cancel, Yes, No };
+// SaveDiscardCancel asks about unsaved edits before they would be thrown away.
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, SaveDiscardCancel };
+enum class Answer { Ok, Cancel, Yes, No, Save, Discard };
 
 // A modal message box. `string_id` is the string resource the text starts with, in the
 // program's own table (0 for a composed text); an empty caption means the box shows the
@@ -34,7 +35,7 @@ struct FileFilter {
 
 // True for the boxes that ask something (more than one button).
 [[nodiscard]] bool IsQuestion(Buttons buttons);
-// The affirmative answer of a button set: Yes, or Ok for OK/Cancel and a plain OK box.
+// The affirmative answer of a button set: Yes, Save, or Ok for OK/Cancel and a plain OK box.
 [[nodiscard]] Answer AcceptAnswer(Buttons buttons);
 // What closing a box without pressing a button means: OK for a plain box, No for Yes/No,
 // Cancel for the sets that have a Cancel button.

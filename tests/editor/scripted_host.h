@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "editor/editor_host.h"
+#include "editor/text_ids.h"
 #include "userport/user_port.h"
 
 namespace kyr::editor {
@@ -17,8 +18,15 @@ class ScriptedHost : public EditorHost {
   std::vector<Message> messages;                 // every box shown
   std::vector<std::string> initial_names;        // name field of every file dialog
   std::vector<int> focused;                      // FocusControl calls
+  // The unsaved-edits question is answered and counted apart from the other boxes.
+  Answer unsaved_edits_answer = Answer::Discard;
+  int unsaved_edits_questions = 0;
 
   Answer ShowMessage(const Message& message) override {
+    if (message.string_id == TextNumber(EditorText::kUnsavedEdits)) {
+      ++unsaved_edits_questions;
+      return unsaved_edits_answer;
+    }
     messages.push_back(message);
     if (answers.empty()) return message.buttons == Buttons::Ok ? Answer::Ok : Answer::No;
     const Answer answer = answers.front();

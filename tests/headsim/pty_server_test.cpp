@@ -130,7 +130,7 @@ class PtyServer : public ::testing::Test {
 
 TEST_F(PtyServer, AnswersQueryAndReadMemoryAcrossSessions) {
   const fs::path link = dir_ / "head";
-  SimulatorProcess sim(link, {"--heads", "2", "--model", "1", "--version", "2"});
+  SimulatorProcess sim(link, {"--heads", "2", "--model", "1", "--settings-version", "2"});
   ASSERT_TRUE(sim.WaitForLink());
   for (int session = 0; session < 2; ++session) {
     Line line(link);

@@ -41,6 +41,29 @@ TEST(SysfsDevices, InstanceIdsFromTheTree) {
   EXPECT_EQ(FirstKyrDevice(missing), "");
 }
 
+// Units with the kernel's serial driver bound show their tty, and its stable by-id name
+// when udev made one; a unit without the driver shows neither.
+TEST(SysfsDevices, HeadUnitsWithTheirSerialNodes) {
+  FakeSysfs sys;
+  const auto dev = sys.root / "dev";
+  const std::string by_id = "usb-KYR_KYR_Vision_Sensor_KYRD0001-if00-port0";
+  std::filesystem::create_directories(sys.root / "1-1" / "1-1:1.0" / "ttyUSB3" / "tty");
+  sys.AddDevice("1-1", "0403", "6001", "KYRD0001");
+  sys.AddDevice("1-2", "0403", "6001", "KYRD0002");  // no driver bound
+  std::filesystem::create_directories(sys.root / "1-2" / "1-2:1.0");
+  std::filesystem::create_directories(dev / "serial" / "by-id");
+  std::filesystem::create_symlink("../../ttyUSB3", dev / "serial" / "by-id" / by_id);
+  std::filesystem::create_symlink("../../ttyACM0", dev / "serial" / "by-id" / "usb-Other-if00");
+
+  const auto units = ListHeadUnits((sys.root).string(), dev.string());
+  ASSERT_EQ(units.size(), 2u);
+  EXPECT_EQ(units[0].tty, (dev / "ttyUSB3").string());
+  EXPECT_EQ(units[0].stable_tty, (dev / "serial" / "by-id" / by_id).string());
+  EXPECT_EQ(units[1].tty, "");
+  EXPECT_EQ(units[1].stable_tty, "");
+  EXPECT_EQ(StableSerialNames(dev.string()).size(), 2u);
+}
+
 TEST(FtdiList, DescriptionAndSerialMustMatchExactly) {
   FakeUsbBus bus;
   bus.devices = {{"KYRD0001", "KYR Vision Sensor2"},

@@ -159,7 +159,9 @@ TEST(Monitor, RefusedAndFailedStartsShowTheirMessageAndOpenNothing) {
   rig.unit.Unplug();
   EXPECT_EQ(StartMonitor(ctx, StartedBy::kButton), Outcome::kFailed);
   ASSERT_EQ(rig.host.messages.size(), 2u);
-  EXPECT_EQ(rig.host.messages[1].text, "no KYR found");
+  // The text itself, then a line on what was looked for and what to do.
+  EXPECT_TRUE(rig.host.messages[1].text.starts_with("no KYR found\nLooked for a USB device"))
+      << rig.host.messages[1].text;
   EXPECT_FALSE(rig.window.timer_armed);
   EXPECT_FALSE(rig.state->running);
 }

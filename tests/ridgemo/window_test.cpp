@@ -241,7 +241,8 @@ TEST(RidgemoWindow, SimulatedHeadSessionIgnoresAndKeepsTheRememberedPortAndHead)
   const auto& engine = rig.unit.engine();
   ASSERT_TRUE(QTest::qWaitFor([&] { return engine.Stats().monitor_requests >= 8; }, kWaitMs));
   rig.Click(kIdStop);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return CommandsEnabled(rig); }, kWaitMs));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Control(kIdReadSettings)->isEnabled(); }, kWaitMs));
+  EXPECT_FALSE(rig.Control(kIdWriteImage)->isEnabled());  // not for the Shoot type
   EXPECT_TRUE(rig.watcher.boxes.empty());
   rig.Control<QComboBox>(kIdPort)->setEditText("COM3");
   rig.Click(kIdExit);
@@ -364,17 +365,82 @@ TEST(RidgemoWindow, FileDialogsStartInTheFolderLastUsedForTheirKind) {
   EXPECT_EQ(started_in, (std::vector<std::string>{pictures.File(""), settings.File("")}));
 }
 
-TEST(RidgemoWindow, ImageMonitorOnAComPortShows167AndOpensNothing) {
+TEST(RidgemoWindow, ImageMonitorNeedsUsbAndWriteImageABankOrMemoryType) {
   WindowRig rig;
-  rig.Control<QComboBox>(kIdPort)->setCurrentIndex(1);  // COM1
-  rig.Click(kIdImageMonitor);
+  auto* port = rig.Control<QComboBox>(kIdPort);
+  auto* type = rig.Control<QComboBox>(kIdImageType);
+  struct Case {
+    QString port;
+    int type;
+    bool monitor, write;
+  };
+  for (const Case& c : {Case{"COM1", 1, false, true}, Case{"/dev/ttyUSB0", 2, false, false},
+                        Case{"USB", 3, true, false}, Case{"USB", 0, true, true}}) {
+    port->setEditText(c.port);
+    type->setCurrentIndex(c.type);
+    EXPECT_EQ(rig.Control(kIdImageMonitor)->isEnabled(), c.monitor) << c.port.toStdString();
+    EXPECT_EQ(rig.Control(kIdWriteImage)->isEnabled(), c.write) << c.type;
+  }
+  // A command ends with the buttons as the boxes allow, not all enabled.
+  port->setCurrentIndex(1);  // COM1
+  rig.window->OnImageMonitor();
   ASSERT_EQ(rig.watcher.boxes.size(), 1u);
   EXPECT_EQ(rig.watcher.boxes[0].text, "ImageMonitor is USB only.");
   EXPECT_EQ(rig.watcher.boxes[0].title, "KYR USB Communication Software V2.18s");
   EXPECT_EQ(rig.watcher.boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(rig.unit.opens(), 0);
-  EXPECT_TRUE(CommandsEnabled(rig));
+  rig.Click(kIdReadSettings);  // cancelled in its file dialog
+  EXPECT_FALSE(rig.Control(kIdImageMonitor)->isEnabled());
+  EXPECT_TRUE(rig.Control(kIdReadSettings)->isEnabled());
   EXPECT_FALSE(rig.Control(kIdStop)->isEnabled());
+}
+
+// The settings transfers handle no window events, so the window shows them busy beforehand:
+// every block moves the bar under the busy cursor with the commands disabled, questions get
+// the normal pointer, and the end of every path restores the window.
+TEST(RidgemoWindow, SettingsTransfersShowTheWindowBusyUntilTheyEnd) {
+  WindowRig rig;
+  struct Step {
+    int position;
+    Qt::CursorShape cursor;
+    bool commands;
+  };
+  std::vector<Step> steps;
+  auto* progress = rig.Control<QProgressBar>(kIdProgress);
+  QObject::connect(progress, &QProgressBar::valueChanged, [&](int position) {
+    const QCursor* cursor = QApplication::overrideCursor();
+    steps.push_back({position, cursor != nullptr ? cursor->shape() : Qt::ArrowCursor,
+                     rig.Control(kIdReadSettings)->isEnabled()});
+  });
+  std::vector<Qt::CursorShape> cursor_at_questions;
+  auto answer_box = [&](QWidget* modal) {
+    cursor_at_questions.push_back(QApplication::overrideCursor()->shape());
+    qobject_cast<QMessageBox*>(modal)->defaultButton()->click();
+  };
+  const std::string file = rig.folder.File("head.kdta");
+  rig.watcher.Then(ChooseFile(file));
+  rig.watcher.Then(answer_box);
+  rig.Click(kIdReadSettings);
+  ASSERT_EQ(rig.watcher.boxes.size(), 1u);
+  ASSERT_EQ(steps.size(), 64u);  // one a block
+  for (const Step& step : steps) {
+    EXPECT_EQ(step.cursor, Qt::WaitCursor) << step.position;
+    EXPECT_FALSE(step.commands) << step.position;
+  }
+  EXPECT_EQ(steps.back().position, 64);
+
+  // A failing write: the head is not there.
+  rig.Control<QComboBox>(kIdPort)->setEditText("/dev/kyr-no-such-port");
+  rig.watcher.Then(ChooseFile(file));
+  rig.watcher.Then([](QWidget* modal) {
+    QTest::mouseClick(modal->findChild<QPushButton*>("1"), Qt::LeftButton);  // WRITE
+  });
+  rig.watcher.Then(answer_box);
+  rig.Click(kIdWriteSettings);
+  ASSERT_EQ(rig.watcher.boxes.size(), 2u);
+  EXPECT_EQ(cursor_at_questions, (std::vector<Qt::CursorShape>(2, Qt::ArrowCursor)));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(rig.Control(kIdReadSettings)->isEnabled());
 }
 
 TEST(RidgemoWindow, MonitorShowsFramesRestartsSilentlyAndStopRestoresTheButtons) {
@@ -513,6 +579,22 @@ TEST(RidgemoWindow, WriteSettingsThroughTheWriteDialog) {
   rig.Click(kIdWriteSettings);
   EXPECT_EQ(rig.watcher.boxes.size(), 2u);
   EXPECT_EQ(rig.unit.engine().Head(0).settings[2 * 192], 0xABCD);
+
+  // A start bank after the end bank holds no bank: refused, nothing written.
+  rig.watcher.Then(ChooseFile(file));
+  rig.watcher.Then([](QWidget* modal) {
+    auto* start = modal->findChild<QComboBox*>("startBank");
+    auto* end = modal->findChild<QComboBox*>("endBank");
+    start->setCurrentIndex(2);
+    emit start->activated(2);
+    end->setCurrentIndex(1);
+    emit end->activated(1);
+    QTest::mouseClick(modal->findChild<QPushButton*>("1"), Qt::LeftButton);
+  });
+  rig.Click(kIdWriteSettings);
+  ASSERT_EQ(rig.watcher.boxes.size(), 3u);
+  EXPECT_TRUE(rig.watcher.boxes[2].text.startsWith("The start bank is after the end bank"));
+  EXPECT_EQ(rig.unit.engine().Head(0).settings[2 * 192], 0xABCD);
 }
 
 TEST(RidgemoWindow, WriteImageOfSeveralNumberedFilesChosenTogether) {
@@ -540,6 +622,9 @@ TEST(RidgemoWindow, WriteImageOfSeveralNumberedFilesChosenTogether) {
   rig.Click(kIdWriteImage);
   ASSERT_EQ(rig.watcher.boxes.size(), 2u);
   EXPECT_EQ(rig.watcher.boxes[0].title, "Warning");
+  // The question names the images it is about.
+  EXPECT_EQ(rig.watcher.boxes[0].text.toStdString(),
+            std::string(LoadString(ToolText::kOverwriteImage)) + "\nBank No.3, No.9");
   EXPECT_EQ(rig.watcher.boxes[1].text, "Complet to write the image.");
   const auto& head = rig.unit.engine().Head(0);
   EXPECT_TRUE(head.IsImageStored(headsim::ImageKind::kBank, 3));

@@ -6,6 +6,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QImage>
@@ -13,12 +15,16 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -28,11 +34,15 @@
 
 #include "cli.h"
 #include "common/qt_input.h"
+#include "csv/export_csv.h"
 #include "editor/control_ids.h"
+#include "editor/text_ids.h"
 #include "settings/initial_values.h"
+#include "settings/message_ids.h"
 #include "settings/settings_file.h"
 #include "settings/settings_image.h"
 #include "settings/test_support.h"
+#include "strings/strings.h"
 #include "tolvane_app.h"
 
 namespace kyr::tolvane {
@@ -83,6 +93,11 @@ class Window {
     RunCommandLine({"--lang", lang});
     app_ = std::make_unique<CTolvaneApp>();
     app_->Host().SetMessageAnswerer([this](const Message& message) {
+      // The unsaved-edits question is answered and counted apart from the other boxes.
+      if (message.string_id == TextNumber(EditorText::kUnsavedEdits)) {
+        ++unsaved_edits_questions;
+        return unsaved_edits_answer;
+      }
       messages.push_back(message);
       if (answers.empty())
         return message.buttons == userport::Buttons::Ok ? Answer::Ok : Answer::No;
@@ -130,6 +145,8 @@ class Window {
   }
 
   std::deque<Answer> answers;
+  Answer unsaved_edits_answer = Answer::Discard;
+  int unsaved_edits_questions = 0;
   std::deque<std::optional<std::string>> files;
   std::vector<Message> messages;
   std::vector<FileRequest> file_requests;
@@ -152,7 +169,7 @@ constexpr int kShutterDirectEdit = 1022;  // L2 of page 1
 
 TEST(TolvaneWindow, StartsOnPageOneOfBankZeroWindowOneWithEveryControlNamed) {
   Window w;
-  EXPECT_EQ(w.Dialog().windowTitle().toStdString(), "KYR-TC Parameter Editor V2.01Beta");
+  EXPECT_EQ(w.Dialog().windowTitle().toStdString(), "KYR-TC Parameter Editor V2.01Beta[*]");
   EXPECT_FALSE(w.Dialog().windowIcon().pixmap(32, 32).isNull());
   EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 3);
   EXPECT_TRUE(w.Get<QRadioButton>(1008)->isChecked());
@@ -258,12 +275,14 @@ TEST(TolvaneWindow, EnterClicksOnlyFocusedButtonsAndEscapeNeverCloses) {
   ASSERT_EQ(settings::ReadSettingsFile(folder.File("saved.kdta"), saved), settings::kReadComplete);
   EXPECT_EQ(saved[1], 300);  // bank 0 word 1: "Shutter Direct"
 
-  // Enter on a focused combo does nothing either; EXIT closes at once, without asking.
+  // Enter on a focused combo does nothing either; EXIT with a value the page would refuse
+  // asks about it as an unsaved edit, and closes on Discard without the range message.
   FocusOn(*w.Get<QComboBox>(1005));
   PressKey(w.Dialog(), Qt::Key_Return);
   EXPECT_EQ(w.file_requests.size(), 1u);
   w.Type(kShutterDirectEdit, "99999");
   w.Click(editor::kExit);
+  EXPECT_EQ(w.unsaved_edits_questions, 1);
   EXPECT_FALSE(w.Dialog().isVisible());
   EXPECT_TRUE(w.messages.empty());
 }
@@ -328,6 +347,62 @@ TEST(TolvaneWindow, ReadingAVersionTwoFileAsksToConvert) {
   EXPECT_EQ(w.Label(1060), "AngleOut Start");
 }
 
+// Ctrl+O and Ctrl+S are Read Settings and Save Settings; a .kdta dropped on the window is read
+// as Read Settings reads a chosen one, and anything else is refused at the drag.
+TEST(TolvaneWindow, DesktopKeysAndADroppedFileReachTheReadAndSaveCommands) {
+  TempFolder folder;
+  const std::string path = folder.File("old.kdta");
+  WriteVersionTwoFile(path);
+  Window w;
+  QTest::keyClick(&w.Dialog(), Qt::Key_O, Qt::ControlModifier);
+  QTest::keyClick(&w.Dialog(), Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(w.file_requests.size(), 2u);
+  EXPECT_EQ(w.file_requests[0].kind, FileDialogKind::Open);
+  EXPECT_EQ(w.file_requests[1].kind, FileDialogKind::Save);
+
+  struct Drop {
+    std::vector<std::string> files;
+    bool taken;
+  };
+  const std::string other = folder.File("notes.csv");
+  for (const Drop& drop : {Drop{{other}, false}, Drop{{path, path}, false}, Drop{{path}, true}}) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& file : drop.files)
+      urls << QUrl::fromLocalFile(QString::fromStdString(file));
+    data.setUrls(urls);
+    const QPoint centre = w.Dialog().rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w.Dialog(), &enter);
+    EXPECT_EQ(enter.isAccepted(), drop.taken) << drop.files.front();
+    if (!drop.taken) continue;
+    QDropEvent dropped(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w.Dialog(), &dropped);
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.messages.empty(); }));
+  EXPECT_EQ(w.MessageIds(), std::vector<int>{319});  // asked to convert, as after Read Settings
+  EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 2);
+}
+
+// A file that cannot be read and a CSV written: the message's second line names the file.
+TEST(TolvaneWindow, FileMessagesNameTheFileOnTheirSecondLine) {
+  TempFolder folder;
+  const std::string missing = folder.File("missing.kdta");
+  const std::string listed = folder.File("listed.kdta");
+  WriteVersionTwoFile(listed);
+  Window w;
+  w.files = {missing, listed};
+  w.Click(editor::kReadSettings);
+  w.Click(editor::kGenerateCsv);
+  const auto text = [](EditorText id) { return std::string(LoadString(id)); };
+  EXPECT_EQ(w.MessageIds(),
+            (std::vector<int>{TextNumber(EditorText::kFailToOpenSettings), TextNumber(EditorText::kCsvComplete)}));
+  ASSERT_EQ(w.messages.size(), 2u);
+  EXPECT_EQ(w.messages[0].text,
+            text(EditorText::kFailToOpenSettings) + "\n" + missing + ": " + std::strerror(ENOENT));
+  EXPECT_EQ(w.messages[1].text, text(EditorText::kCsvComplete) + "\n" + csv::CsvPathFor(listed));
+}
+
 TEST(TolvaneWindow, JapaneseWindowComesFromTheJapaneseTexts) {
   Window w("ja");
   EXPECT_EQ(w.Label(1017), "シャッタ速度*");
@@ -387,6 +462,130 @@ TEST(TolvaneWindow, RealMessageBoxesAndFileDialogCarryCaptionsButtonsAndFilters)
   EXPECT_TRUE(app.Dialog().isEnabled());
 }
 
+// Every way of throwing the edits away asks first: Cancel keeps the window and the typed
+// value, Save writes them, Discard lets the command go on.
+TEST(TolvaneWindow, UnsavedEditsAreAskedAboutBeforeTheyAreLost) {
+  TempFolder folder;
+  const std::string other = folder.File("other.kdta");
+  const std::string foreign = folder.File("foreign.kdta");
+  const std::string saved = folder.File("saved.kdta");
+  settings::SettingsImage image{};
+  settings::CommentTexts comments{};
+  settings::InitializeSettings(image, comments);
+  ASSERT_EQ(settings::WriteSettingsFile(other, image, comments), 0);
+  settings::SetModelAndVersion(image, 2, 3);
+  ASSERT_EQ(settings::WriteSettingsFile(foreign, image, comments), 0);
+
+  struct Way {
+    const char* name;
+    std::function<void(Window&)> act;
+    bool closes;
+  };
+  const std::vector<Way> ways = {
+      {"EXIT", [](Window& w) { w.Click(editor::kExit); }, true},
+      {"title-bar close", [](Window& w) { w.Dialog().close(); }, true},
+      {"Read Settings",
+       [&](Window& w) {
+         w.files.push_front(other);
+         w.Click(editor::kReadSettings);
+       },
+       false},
+      {"foreign model",
+       [&](Window& w) {
+         w.files.push_front(foreign);
+         w.Click(editor::kReadSettings);
+       },
+       false},
+  };
+  for (const Way& way : ways) {
+    for (const Answer answer : {Answer::Cancel, Answer::Save, Answer::Discard}) {
+      SCOPED_TRACE(std::string(way.name) + " " + std::string(userport::AnswerName(answer)));
+      std::filesystem::remove(saved);
+      Window w;
+      w.Type(kGreenGainEdit, "2");
+      EXPECT_TRUE(w.Dialog().isWindowModified());
+      w.unsaved_edits_answer = answer;
+      if (answer == Answer::Save) w.files.push_back(saved);
+      way.act(w);
+      EXPECT_EQ(w.unsaved_edits_questions, 1);
+      const bool went_on = answer != Answer::Cancel;
+      EXPECT_EQ(w.Dialog().isVisible(), !(way.closes && went_on));
+      if (!way.closes) {
+        EXPECT_EQ(w.EditText(kGreenGainEdit), went_on ? "0" : "2");
+      }
+      EXPECT_EQ(std::filesystem::exists(saved), answer == Answer::Save);
+      if (answer == Answer::Save) {
+        settings::SettingsImage written{};
+        ASSERT_EQ(settings::ReadSettingsFile(saved, written), settings::kReadComplete);
+        EXPECT_NE(written, image);
+      }
+    }
+  }
+}
+
+// Nothing unsaved: EXIT closes at once. The title names the open file and carries the
+// modified mark while edits are unsaved.
+TEST(TolvaneWindow, TitleNamesTheOpenFileAndMarksUnsavedEdits) {
+  TempFolder folder;
+  const std::string path = folder.File("line-a.kdta");
+  WriteVersionTwoFile(path);
+  Window w;
+  w.files.push_back(path);
+  w.answers.push_back(Answer::No);
+  w.Click(editor::kReadSettings);
+  EXPECT_EQ(w.Dialog().windowTitle().toStdString(),
+            "line-a.kdta[*] - KYR-TC Parameter Editor V2.01Beta");
+  EXPECT_FALSE(w.Dialog().isWindowModified());
+  w.Type(kGreenGainEdit, "1");
+  EXPECT_TRUE(w.Dialog().isWindowModified());
+  w.Type(kGreenGainEdit, "0");  // back to the value read
+  EXPECT_FALSE(w.Dialog().isWindowModified());
+  w.Click(editor::kExit);
+  EXPECT_EQ(w.unsaved_edits_questions, 0);
+  EXPECT_FALSE(w.Dialog().isVisible());
+}
+
+// A file named by a relative path is saved where it was read, and the real save dialog
+// starts in its folder with its name.
+TEST(TolvaneWindow, FileOpenedByARelativePathIsSavedInPlace) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.path() / "work");
+  const std::string path = folder.File("work/a.kdta");
+  WriteVersionTwoFile(path);
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  Window w;
+  WindowRequest request;
+  request.file = "work/a.kdta";
+  w.answers.push_back(Answer::No);
+  w.Editor().Prepare(request);
+  std::filesystem::current_path("/");
+
+  w.Type(kGreenGainEdit, "1");
+  w.Click(editor::kSaveSettings);
+  ASSERT_EQ(w.file_requests.size(), 1u);
+  EXPECT_EQ(w.file_requests[0].initial_name, path);
+
+  QString folder_shown;
+  QStringList names_shown;
+  std::function<void()> cancel_dialog = [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+      QTimer::singleShot(10, cancel_dialog);
+      return;
+    }
+    folder_shown = dialog->directory().absolutePath();
+    names_shown = dialog->selectedFiles();
+    dialog->reject();
+  };
+  w.Editor().Host().SetFileAnswerer({});
+  QTimer::singleShot(0, cancel_dialog);
+  w.Click(editor::kSaveSettings);
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(folder_shown.toStdString(), (folder.path() / "work").string());
+  EXPECT_EQ(names_shown, QStringList{QString::fromStdString(path)});
+}
+
 struct ProcessRun {
   int status;
   std::string err;
@@ -441,9 +640,22 @@ TEST(TolvaneWindow, CompareListsDifferencesAndAClickShowsTheSetting) {
     EXPECT_EQ(w.Editor().Model().CurrentWindow(), jump.window) << jump.row;
     EXPECT_EQ(w.Get<QComboBox>(editor::kBankSelector)->currentIndex(), jump.bank);
   }
+  // Beside the editor, not over the fields, where the screen has room for both.
+  const QRect beside = w.Dialog().ComparisonWindow()->frameGeometry();
+  const QRect editor_area = w.Dialog().frameGeometry();
+  if (beside.width() + editor_area.width() <= w.Dialog().screen()->availableGeometry().width()) {
+    EXPECT_FALSE(beside.intersects(editor_area));
+  }
+  // The setting made equal and stored by the jump a click makes: the list is made again.
+  w.Type(kGreenGainEdit, "0");
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(1)).center());
+  QCoreApplication::processEvents();
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->item(0)->text().toStdString(), "Bank 3, Window 2: Inspect X-Pos.: 50 -> 60");
   w.files.push_back(std::nullopt);
   w.Click(editor::kCompareFile);  // cancelled: the last list stays
-  EXPECT_EQ(list->count(), 3);
+  EXPECT_EQ(list->count(), 2);
 }
 
 TEST(TolvaneScreenshot, RendersWithoutADisplayAndChecksItsOptions) {

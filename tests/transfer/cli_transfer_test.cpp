@@ -96,6 +96,8 @@ TEST_F(RidgemoSettings, ReadAndWriteThroughAPseudoTerminalToASeparateProcess) {
   EXPECT_EQ(Run("--head 2 write-settings " + File("in.kdta")), 1);
   EXPECT_TRUE(ErrHas("Selected KYR head is not exist."));
   EXPECT_EQ(Run("write-settings " + File("in.kdta") + " --start 30 --end 31 --to 31"), 1);
+  EXPECT_EQ(Run("write-settings " + File("in.kdta") + " --start 3 --end 1"), 1);
+  EXPECT_TRUE(ErrHas("The start bank is after the end bank"));
   EXPECT_EQ(Run("write-settings " + File("in.kdta") + " --start 32"), 2);
   EXPECT_EQ(Run("read-settings a.kdta b.kdta"), 2);
   EXPECT_EQ(ReadAll(File("copy.kdta")), settings::FormatSettingsText(expected));
@@ -117,6 +119,14 @@ TEST_F(RidgemoSettings, TraceGoesToTheFileTheOptionOrElseTheVariableNames) {
   EXPECT_EQ(Run("--trace " + File("none/t.txt") + " read-settings " + File("c.kdta")), 2);
   EXPECT_TRUE(ErrHas("cannot write the trace file"));
   EXPECT_FALSE(fs::exists(File("c.kdta")));
+
+  // One that fills up on the way is reported once; the command's own result stands.
+  ASSERT_EQ(Run("--trace /dev/full read-settings " + File("d.kdta")), 0);
+  const std::string err = ReadAll(File("err.txt"));
+  const std::string report = "the trace file \"/dev/full\" cannot be written";
+  EXPECT_NE(err.find(report), std::string::npos) << err;
+  EXPECT_EQ(err.find(report), err.rfind(report)) << err;
+  EXPECT_TRUE(fs::exists(File("d.kdta")));
 }
 
 }  // namespace

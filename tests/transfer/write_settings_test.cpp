@@ -38,10 +38,12 @@ TEST(WriteSettings, ChosenBanksLandFromTheTargetBankAndNothingElseIsTouched) {
   EXPECT_EQ(rig.engine().Stats().finishes, 1);
   EXPECT_EQ(rig.engine().Stats().closes, 1);
 
-  // Start above end: no bank at all, the common block all the same.
-  ASSERT_EQ(WriteSettingsFrom(rig.ctx, path, {5, 4, 5, true, true, true}), Outcome::kDone);
-  ExpectBlocks(rig, 39, 126, before, 39);
-  ExpectBlocks(rig, 127, 127, file, 127);
+  // Start above end holds no bank: refused before the link opens, nothing sent.
+  rig.host.messages.clear();
+  EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {5, 4, 5, true, true, true}), Outcome::kRefused);
+  EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{714});
+  ExpectBlocks(rig, 39, 127, before, 39);
+  EXPECT_EQ(rig.engine().Stats().closes, 1);
 }
 
 TEST(WriteSettings, OnlyHeadsOfModelCodeTwoReceiveTheAlphabetTableAndDictionary) {

@@ -44,10 +44,10 @@ TEST_F(RidgemoOverUsb, DevicesListsEveryUnitAndWhetherItMayBeOpened) {
   EmulatedUnit& locked = AddUnit("KYRD0002");
   locked.SetNodeReadOnly(true);
   EXPECT_EQ(RunRidgemo("devices", status),
-            "index\tserial\tdescription\tdevice\taccess\n"
-            "0\tKYRD0001\tKYR Vision Sensor\t001/002 /dev/bus/usb/001/002\tmay open\n"
+            "index\tserial\tdescription\tdevice\taccess\tserial port\n"
+            "0\tKYRD0001\tKYR Vision Sensor\t001/002 /dev/bus/usb/001/002\tmay open\t-\n"
             "1\tKYRD0002\tKYR Vision Sensor\t001/003 /dev/bus/usb/001/003\t"
-            "permission denied (see the udev rule in packaging/udev/)\n");
+            "permission denied (udev rule 70-kyr-sensor.rules, group plugdev)\t-\n");
   EXPECT_EQ(status, 0);
 }
 

@@ -73,7 +73,9 @@ class UsbRig : public ::testing::Test {
  public:
   // Adds a unit whose head holds PatternSettings(seed).
   EmulatedUnit& AddUnit(const std::string& serial = "KYRD0001", unsigned seed = 7) {
-    EmulatedUnit& unit = bus.Add(Unit(serial));
+    UnitOptions options = Unit(serial);
+    options.driver_bound = drivers_bound;
+    EmulatedUnit& unit = bus.Add(options);
     unit.WithEngine([&](headsim::Engine& engine) {
       engine.Head(0).settings = PatternSettings(seed);
       return 0;
@@ -116,7 +118,8 @@ class UsbRig : public ::testing::Test {
   }
 
   EmulatedBus bus;
-  std::string chosen_device;  // --device; empty: the first unit
+  std::string chosen_device;   // --device; empty: the first unit
+  bool drivers_bound = false;  // units added from now on have the kernel's serial driver bound
   int bus_units_ = 0;
   link::SysfsDevices sysfs;
   link::SystemClock clock;

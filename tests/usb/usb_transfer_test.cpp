@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 
 #include "common/fault_rule.h"
@@ -127,6 +128,45 @@ TEST_F(UsbTransfers, MonitorFramesAndAReplugWithANewAddress) {
   ASSERT_EQ(monitor::StartMonitor(ctx, monitor::StartedBy::kTimer), monitor::Outcome::kDone);
   EXPECT_EQ(monitor::FetchMonitorFrame(ctx), monitor::Outcome::kDone);
   Link().CloseLink(false);
+}
+
+// With the kernel's serial driver bound, as for a head on FTDI's own ids: listing leaves it
+// alone, each command disconnects it once and binds it again at the end, and a unit unplugged
+// in the middle leaves nothing to bind again.
+TEST_F(UsbTransfers, TheKernelDriverIsBoundAgainAfterEveryCommand) {
+  drivers_bound = true;
+  EmulatedUnit& unit = AddImageUnit();
+  std::vector<link::UsbDeviceInfo> listed;
+  ASSERT_TRUE(Environment().usb_bus->ListDevices(listed));
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(unit.Stats().driver_disconnects, 0);
+
+  const auto read_settings = [this] {
+    std::filesystem::remove(temp.File("out.kdta"));
+    return ReadSettings();
+  };
+  const std::vector<std::function<tool::Outcome()>> commands = {
+      read_settings, [this] { return WriteSettings(); }, [this] { return ReadBankImage(); }};
+  int disconnects = 0;
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    EXPECT_EQ(commands[i](), tool::Outcome::kDone) << "command " << i;
+    const ChipStats stats = unit.Stats();
+    EXPECT_GT(stats.driver_disconnects, disconnects) << "command " << i;
+    EXPECT_EQ(stats.driver_connects, stats.driver_disconnects) << "command " << i;
+    EXPECT_TRUE(unit.driver_bound());
+    disconnects = stats.driver_disconnects;
+  }
+
+  const std::size_t messages_before = host.messages.size();
+  unit.UnplugAtFrame(20);
+  EXPECT_NE(read_settings(), tool::Outcome::kDone);
+  EXPECT_EQ(unit.Stats().driver_disconnects, disconnects + 1);
+  EXPECT_EQ(unit.Stats().driver_connects, disconnects);
+  EXPECT_EQ(host.messages.size(), messages_before + 1);  // the link message, none on the driver
+  unit.Replug();
+  EXPECT_TRUE(unit.driver_bound());  // the kernel binds it on plug-in
+  EXPECT_EQ(read_settings(), tool::Outcome::kDone);
+  EXPECT_TRUE(unit.driver_bound());
 }
 
 // A unit unplugged when the tool writes a given frame: the transfer fails with a link

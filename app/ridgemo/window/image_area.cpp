@@ -3,14 +3,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cstdint>
 
 namespace kyr::ridgemo {
 
 ImageArea::ImageArea(const images::Canvas& canvas, QWidget* parent)
     : QWidget(parent),
-      // Blue, green, red and an unused byte: the little-endian layout of RGB32.
-      image_(canvas.bytes.data(), images::kCanvasWidth, images::kCanvasHeight,
-             static_cast<qsizetype>(images::kCanvasRowBytes), QImage::Format_RGB32) {
+      canvas_(canvas),
+      image_(images::kCanvasWidth, images::kCanvasHeight, QImage::Format_RGB32) {
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   setFocusPolicy(Qt::ClickFocus);
 }
@@ -43,7 +43,22 @@ QPoint ImageArea::StretchedPoint(QPoint position) const {
           along(position.y(), shown.top(), shown.height(), space.top(), space.height())};
 }
 
+void ImageArea::CopyCanvas() {
+  // The canvas's pixels are blue, green, red and a zero byte; RGB32 is the same little-endian
+  // layout with the fourth byte 0xff. Painters copy RGB32 rows as they are, so a zero there
+  // reaches the window as transparent, which a compositor honouring alpha shows as nothing.
+  for (int row = 0; row < images::kCanvasHeight; ++row) {
+    const std::uint8_t* from = canvas_.bytes.data() + canvas_.Offset(row, 0);
+    auto* to = reinterpret_cast<QRgb*>(image_.scanLine(row));
+    for (int column = 0; column < images::kCanvasWidth;
+         ++column, from += images::kCanvasPixelBytes) {
+      to[column] = qRgb(from[2], from[1], from[0]);
+    }
+  }
+}
+
 void ImageArea::paintEvent(QPaintEvent* /*event*/) {
+  CopyCanvas();
   QPainter painter(this);
   painter.fillRect(rect(), palette().window());
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);

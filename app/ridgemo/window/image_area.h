@@ -37,7 +37,11 @@ class ImageArea : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  QImage image_;  // wraps the canvas bytes; the canvas never moves
+  // The canvas copied into image_ with every pixel opaque; image_ is allocated once.
+  void CopyCanvas();
+
+  const images::Canvas& canvas_;  // the canvas never moves
+  QImage image_;
   int height_reduction_ = 78;
 };
 

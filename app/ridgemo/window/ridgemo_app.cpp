@@ -12,6 +12,7 @@
 
 #include "common/message_box.h"
 #include "common/qt_texts.h"
+#include "common/window_placement.h"
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
 #include "link/trace_file.h"
@@ -40,7 +41,9 @@ bool HasDisplay() {
 
 link::LinkEnvironment WindowLinkEnvironment(const WindowOptions& options, link::TraceLog* trace) {
   link::LinkEnvironment environment = link::SystemLinkEnvironment();
-  if (options.simulate) environment = headsim::WithDefaultSimulatedHead(environment);
+  if (options.simulate) {
+    environment = headsim::WithDefaultSimulatedHead(environment, options.simulated_units);
+  }
   environment.device_serial = options.device;
   environment.trace = trace;
   // The USB open lets window events run while it waits for the device.
@@ -155,6 +158,9 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
       std::cerr << "ridgemo: cannot write the trace file \"" << options.trace << "\"\n";
       return 2;
     }
+    trace->ReportFailureOn(
+        std::cerr,
+        FormatMessage(LoadString(ToolText::kTraceUnwritable), {options.trace}));
   }
   QApplication application(argc, argv);
   SetUpApplication(application);
@@ -162,6 +168,7 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
                      options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());
   if (!options.screenshot.empty()) return TakeScreenshot(window, options);
+  app_common::PlaceAtChosenCorner(window);
   window.exec();
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "window/ridgemo_dlg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 
 #include "common/file_folders.h"
 #include "common/message_box.h"
+#include "images/ops/image_types.h"
 #include "images/ops/save_bitmap.h"
 #include "tool/messages.h"
 #include "tool/selections_file.h"
@@ -65,12 +67,38 @@ QStringList NameFilters(const std::vector<userport::FileFilter>& filters) {
   return list;
 }
 
+// While a question is open during a busy command, the pointer is the normal one again.
+class NormalCursorWhileAsking {
+ public:
+  NormalCursorWhileAsking() : pushed_(QApplication::overrideCursor() != nullptr) {
+    if (pushed_) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  }
+  ~NormalCursorWhileAsking() {
+    if (pushed_) QApplication::restoreOverrideCursor();
+  }
+  NormalCursorWhileAsking(const NormalCursorWhileAsking&) = delete;
+  NormalCursorWhileAsking& operator=(const NormalCursorWhileAsking&) = delete;
+
+ private:
+  bool pushed_;
+};
+
+// The busy cursor for as long as it lives, whichever way the command ends.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 }  // namespace
 
 CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selections_path,
                          SelectionsUse use, QWidget* parent)
     : QDialog(parent),
       device_(environment.device_serial),
+      device_folder_(environment.device_folder),
       link_(std::move(environment)),
       image_state_(std::make_unique<images::ImageState>()),
       monitor_(std::make_unique<monitor::MonitorState>()),
@@ -148,6 +176,8 @@ void CRidgemoDlg::BuildControls() {
   target_head_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   image_type_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   FillPortBox();
+  connect(port_, &QComboBox::currentTextChanged, this, &CRidgemoDlg::ShowCommandState);
+  connect(image_type_, &QComboBox::currentIndexChanged, this, &CRidgemoDlg::ShowCommandState);
 
   progress_ = new QProgressBar(this);
   SetControlId(progress_, kIdProgress);
@@ -230,9 +260,17 @@ void CRidgemoDlg::BuildControls() {
 void CRidgemoDlg::FillPortBox() {
   port_->addItem(QStringLiteral("USB"));
   for (int com = 1; com <= 9; ++com) port_->addItem(QStringLiteral("COM%1").arg(com));
-  for (const std::string& device : FindSerialDevices("/dev")) {
+  for (const std::string& device : FindSerialDevices(device_folder_)) {
     port_->addItem(QString::fromStdString(device));
   }
+  // Paths such as /dev/serial/by-id/usb-..., wider than the box: the list opens as wide as
+  // its longest entry, and the tool tip shows the whole chosen path, so the box itself keeps
+  // its place and size among the other controls.
+  port_->view()->setTextElideMode(Qt::ElideNone);
+  port_->view()->setMinimumWidth(port_->view()->sizeHintForColumn(0) +
+                                 2 * port_->view()->frameWidth() + 8);
+  port_->setToolTip(port_->currentText());
+  connect(port_, &QComboBox::currentTextChanged, port_, &QComboBox::setToolTip);
 }
 
 void CRidgemoDlg::LoadSelections() {
@@ -274,6 +312,7 @@ monitor::MonitorContext CRidgemoDlg::MonitorContext() {
 // ---- tool::ToolHost ----
 
 userport::Answer CRidgemoDlg::ShowMessage(const userport::Message& message) {
+  NormalCursorWhileAsking normal_cursor;
   return app_common::ShowMessageBox(tool::WithFailureNote(message, link_.LastFailure().Line()),
                                     ToolString(ToolText::kTitle), this);
 }
@@ -284,6 +323,7 @@ std::vector<std::string> RunFileDialog(QWidget* parent,
                                        const std::vector<userport::FileFilter>& filters,
                                        const std::string& initial_name,
                                        QFileDialog::AcceptMode accept, QFileDialog::FileMode mode) {
+  NormalCursorWhileAsking normal_cursor;
   QFileDialog dialog(parent);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -345,6 +385,7 @@ void CRidgemoDlg::ProcessPendingEvents(int /*count*/) {
 }
 
 bool CRidgemoDlg::AskWriteChoices(tool::WriteChoices& choices) {
+  NormalCursorWhileAsking normal_cursor;
   CPrmWriteDlg dialog(choices, this);
   if (dialog.exec() != QDialog::Accepted) return false;
   choices = dialog.Choices();
@@ -357,6 +398,7 @@ bool CRidgemoDlg::AskImageSelection(const tool::ImageSelectionDialog& dialog, st
 }
 
 bool CRidgemoDlg::AskImageNumber(int count, int& number) {
+  NormalCursorWhileAsking normal_cursor;
   CWriteSelDlg dialog(count, number, this);
   if (dialog.exec() != QDialog::Accepted) return false;
   number = dialog.Number();
@@ -373,11 +415,33 @@ void CRidgemoDlg::EnableAbort(bool enabled) {
 }
 
 void CRidgemoDlg::EnableCommands(bool enabled) {
-  for (QWidget* widget : std::initializer_list<QWidget*>{
-           image_monitor_, save_bmp_, exit_, read_settings_, write_settings_, read_image_,
-           write_image_, target_head_, image_type_}) {
-    widget->setEnabled(enabled);
+  commands_enabled_ = enabled;
+  ShowCommandState();
+}
+
+void CRidgemoDlg::ShowCommandState() {
+  for (QWidget* widget :
+       std::initializer_list<QWidget*>{save_bmp_, exit_, read_settings_, write_settings_,
+                                       read_image_, target_head_, image_type_}) {
+    widget->setEnabled(commands_enabled_);
   }
+  image_monitor_->setEnabled(commands_enabled_ &&
+                             link::TransportForPort(PortText()) == link::LinkMode::Usb);
+  const images::ImageType type = images::ImageTypeOf(image_type_->currentIndex()).type;
+  write_image_->setEnabled(commands_enabled_ &&
+                           (type == images::ImageType::Bank || type == images::ImageType::Memory));
+}
+
+template <typename Transfer>
+void CRidgemoDlg::RunSettingsTransfer(Transfer&& transfer) {
+  RunCommand([this, &transfer] {
+    EnableCommands(false);
+    BusyCursor busy;
+    // Shown now: from here until the transfer's messages no window events are handled.
+    repaint();
+    transfer();
+    EnableCommands(true);
+  });
 }
 
 // ---- monitor::MonitorWindow ----
@@ -451,7 +515,7 @@ void CRidgemoDlg::OnWriteImage() {
 }
 
 void CRidgemoDlg::OnReadSettings() {
-  RunCommand([this] {
+  RunSettingsTransfer([this] {
     transfer::TransferContext ctx{*this, link_, tool_state_, PortText(),
                                   target_head_->currentIndex()};
     static_cast<void>(transfer::ReadAllSettings(ctx));
@@ -459,7 +523,7 @@ void CRidgemoDlg::OnReadSettings() {
 }
 
 void CRidgemoDlg::OnWriteSettings() {
-  RunCommand([this] {
+  RunSettingsTransfer([this] {
     transfer::TransferContext ctx{*this, link_, tool_state_, PortText(),
                                   target_head_->currentIndex()};
     static_cast<void>(transfer::WriteSettings(ctx));

@@ -115,13 +115,20 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   void FillPortBox();
   void LoadSelections();
   bool Busy() const;
+  // Enables the commands as commands_enabled_ says, less those the port box or the image
+  // type rules out: Image Monitor needs USB, Write Image a Bank or Memory type.
+  void ShowCommandState();
+  // A settings transfer handles no window events: the window shows it busy beforehand.
+  template <typename Transfer>
+  void RunSettingsTransfer(Transfer&& transfer);
   // Runs `operation` as the one command in progress; nothing when another one runs.
   template <typename Operation>
   void RunCommand(Operation&& operation);
   monitor::MonitorContext MonitorContext();
   images::ImageOpsContext ImageOpsContext();
 
-  std::string device_;  // the head unit chosen by serial number; empty: the first
+  std::string device_;         // the head unit chosen by serial number; empty: the first
+  std::string device_folder_;  // where the port box looks for serial ports
   link::Link link_;
   tool::ToolState tool_state_;
   std::unique_ptr<images::ImageState> image_state_;  // holds the canvas the window paints
@@ -130,6 +137,7 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   SelectionsUse selections_use_;
   bool abort_requested_ = false;
   bool command_running_ = false;
+  bool commands_enabled_ = true;
   bool closing_ = false;
 
   QTimer frame_timer_;

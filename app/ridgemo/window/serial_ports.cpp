@@ -6,6 +6,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "link/sysfs/sysfs_devices.h"
+
 namespace kyr::ridgemo {
 namespace {
 
@@ -48,6 +50,7 @@ std::vector<std::string> FindSerialDevices(const std::string& folder) {
     return a.prefix_rank != b.prefix_rank ? a.prefix_rank < b.prefix_rank : a.number < b.number;
   });
   std::vector<std::string> paths;
+  for (auto& [name, node] : link::StableSerialNames(folder)) paths.push_back(std::move(name));
   for (Found& device : found) paths.push_back(std::move(device.path));
   return paths;
 }

@@ -1,5 +1,6 @@
 #include "window/small_dialogs.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -33,6 +34,16 @@ QPushButton* AddButton(QBoxLayout* row, ToolText text_id, int control_id, QDialo
   button->setAutoDefault(false);
   row->addWidget(button);
   return button;
+}
+
+// Small dialogs are narrower than their titles: the window manager would cut the title short
+// ("Memory I…Selection"). Room for the title and the frame's buttons beside it.
+void LeaveRoomForTitle(QDialog* dialog) {
+  constexpr int kFrameButtonsWidth = 96;
+  QFont title_font = dialog->font();
+  title_font.setBold(true);
+  dialog->setMinimumWidth(QFontMetrics(title_font).horizontalAdvance(dialog->windowTitle()) +
+                          kFrameButtonsWidth);
 }
 
 }  // namespace
@@ -137,6 +148,7 @@ CImageSelDlg::CImageSelDlg(const QString& title, int boxes, std::uint64_t mask, 
   connect(clear, &QPushButton::clicked, this, [this] {
     for (QCheckBox* box : boxes_) box->setChecked(false);
   });
+  LeaveRoomForTitle(this);
 }
 
 std::uint64_t CImageSelDlg::Mask() const {
@@ -190,6 +202,7 @@ CWriteSelDlg::CWriteSelDlg(int count, int number, QWidget* parent) : QDialog(par
   column->addLayout(buttons);
   connect(go, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  LeaveRoomForTitle(this);
 }
 
 int CWriteSelDlg::Number() const {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -84,9 +85,45 @@ bool MayOpen(const std::string& node) {
   return true;
 }
 
+// The tty a bound serial driver made for the device: an entry "tty*" in one of the device's
+// interface folders ("1-2:1.0/ttyUSB0"); empty when no driver is bound.
+std::string TtyOf(const fs::path& folder) {
+  std::vector<fs::path> interfaces;
+  if (!DeviceFolders(folder.string(), interfaces)) return {};
+  const std::string prefix = folder.filename().string() + ":";
+  for (const auto& interface : interfaces) {
+    if (!interface.filename().string().starts_with(prefix)) continue;
+    std::vector<fs::path> entries;
+    if (!DeviceFolders(interface.string(), entries)) continue;
+    for (const auto& entry : entries) {
+      const std::string name = entry.filename().string();
+      if (name.starts_with("tty") && name != "tty") return name;
+    }
+  }
+  return {};
+}
+
+// Where udev reads the rule from when it is installed (the package puts it under /usr/lib).
+constexpr std::array<const char*, 2> kInstalledRules = {
+    "/etc/udev/rules.d/70-kyr-sensor.rules", "/usr/lib/udev/rules.d/70-kyr-sensor.rules"};
+
 }  // namespace
 
-std::vector<HeadUnit> ListHeadUnits(const std::string& root) {
+std::vector<std::pair<std::string, std::string>> StableSerialNames(const std::string& dev) {
+  std::vector<std::pair<std::string, std::string>> names;
+  std::vector<fs::path> links;
+  if (!DeviceFolders(dev + "/serial/by-id", links)) return names;
+  for (const auto& link : links) {
+    std::error_code error;
+    const fs::path target = fs::read_symlink(link, error);
+    if (error) continue;
+    names.emplace_back(link.string(), (fs::path(dev) / target.filename()).string());
+  }
+  return names;
+}
+
+std::vector<HeadUnit> ListHeadUnits(const std::string& root, const std::string& dev) {
+  const auto stable_names = StableSerialNames(dev);
   std::vector<HeadUnit> units;
   std::vector<fs::path> folders;
   if (!DeviceFolders(root, folders)) return units;
@@ -100,12 +137,27 @@ std::vector<HeadUnit> ListHeadUnits(const std::string& root) {
     unit.device = NumberAttribute(folder / "devnum");
     unit.node = NodeOf(unit.bus, unit.device);
     unit.may_open = MayOpen(unit.node);
+    if (const std::string tty = TtyOf(folder); !tty.empty()) {
+      unit.tty = (fs::path(dev) / tty).string();
+      for (const auto& [name, node] : stable_names) {
+        if (node == unit.tty) unit.stable_tty = name;
+      }
+    }
     units.push_back(std::move(unit));
   }
   return units;
 }
 
+// With the rule installed, the user is told which file it is and which group to join;
+// without it, how to install it from the source tree.
 std::string AccessProblemText(const HeadUnit& unit) {
+  for (const char* rule : kInstalledRules) {
+    std::error_code error;
+    if (fs::exists(rule, error)) {
+      return FormatMessage(LoadString(ToolText::kNoAccessRuleInstalled),
+                           {unit.serial, unit.node, rule});
+    }
+  }
   return FormatMessage(LoadString(ToolText::kNoAccess), {unit.serial, unit.node});
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/platform.h"
@@ -10,6 +11,7 @@
 namespace kyr::link {
 
 inline constexpr const char* kSysfsUsbDevices = "/sys/bus/usb/devices";
+inline constexpr const char* kDeviceFolder = "/dev";
 
 // Every directory under `root` with idVendor, idProduct and serial files is a present device
 // with the instance id "USB\VID_vvvv&PID_pppp\SERIAL" (hex digits in upper case). Directories
@@ -40,11 +42,22 @@ struct HeadUnit {
   int device = 0;
   std::string node;       // "/dev/bus/usb/BBB/DDD"
   bool may_open = false;  // this user may open the node for reading and writing
+  // While the kernel's serial driver is bound: the serial node ("/dev/ttyUSB0") and its
+  // stable name under /dev/serial/by-id (empty when udev made none).
+  std::string tty;
+  std::string stable_tty;
 };
 
 // Every present device whose serial number begins with "KYRD", in the order ListPresent
-// gives (the order in which discovery picks the first).
-std::vector<HeadUnit> ListHeadUnits(const std::string& root = kSysfsUsbDevices);
+// gives (the order in which discovery picks the first). Serial nodes are looked up in
+// `dev` (tests point both at fake trees).
+std::vector<HeadUnit> ListHeadUnits(const std::string& root = kSysfsUsbDevices,
+                                    const std::string& dev = kDeviceFolder);
+
+// The links in `dev`/serial/by-id, in name order, each with the node it points to
+// ("/dev/serial/by-id/usb-...-port0" and "/dev/ttyUSB0"; paths under `dev`).
+std::vector<std::pair<std::string, std::string>> StableSerialNames(
+    const std::string& dev = kDeviceFolder);
 
 // The permission message for a unit whose node this user may not open.
 std::string AccessProblemText(const HeadUnit& unit);

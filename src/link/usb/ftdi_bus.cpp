@@ -156,6 +156,10 @@ bool FtdiBus::ListDevices(std::vector<UsbDeviceInfo>& devices) {
 std::unique_ptr<ByteChannel> FtdiBus::Open(int index) {
   ftdi_context* ftdi = ftdi_new();
   if (ftdi == nullptr) return nullptr;
+  // The kernel's serial driver (ftdi_sio, which makes /dev/ttyUSB*) is detached only while
+  // the channel is open and bound again when it closes, so the head's serial node comes back
+  // after every command. This libftdi has no setter for the mode, so it is set directly.
+  ftdi->module_detach_mode = AUTO_DETACH_REATACH_SIO_MODULE;
   bool opened = false;
   {
     // Each channel has its own context; the list is taken again in it so that the index

@@ -165,6 +165,7 @@ struct EmulatedUnit::Impl {
   bool authorized = true;
   Silence silence = Silence::kNone;
   Stuck stuck = Stuck::kNo;
+  bool driver_bound = false;
   bool ignore_next_authorized_event = false;
   int latency_ms = kDefaultLatencyMs;
   int unplug_countdown = -1;
@@ -179,7 +180,8 @@ struct EmulatedUnit::Impl {
         options(o),
         port(p),
         device_number(d),
-        engine(std::make_unique<headsim::Engine>(o.engine, clock)) {}
+        engine(std::make_unique<headsim::Engine>(o.engine, clock)),
+        driver_bound(o.driver_bound) {}
 
   std::string DevPath() const { return "/sys/devices/usb1/1-" + std::to_string(port); }
   std::string Node() const {
@@ -190,6 +192,8 @@ struct EmulatedUnit::Impl {
   }
 
   gboolean HandleIoctl(UMockdevIoctlClient* client);
+  int GetDriver(UMockdevIoctlData* arg);
+  int DriverRequest(UMockdevIoctlData* arg);
   void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
   void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
   void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
@@ -241,15 +245,19 @@ gboolean EmulatedUnit::Impl::HandleIoctl(UMockdevIoctlClient* client) {
       return TRUE;
     }
     case USBDEVFS_CLAIMINTERFACE:
+      Complete(client, driver_bound ? EBUSY : 0);
+      return TRUE;
+    case USBDEVFS_GETDRIVER:
+      Complete(client, GetDriver(arg));
+      return TRUE;
+    case USBDEVFS_IOCTL:
+      Complete(client, DriverRequest(arg));
+      return TRUE;
     case USBDEVFS_RELEASEINTERFACE:
     case USBDEVFS_RESET:
     case USBDEVFS_CLEAR_HALT:
     case USBDEVFS_RESETEP:
       Complete(client, 0);
-      return TRUE;
-    case USBDEVFS_GETDRIVER:
-    case USBDEVFS_IOCTL:  // driver disconnect: there is no kernel driver on the interface
-      Complete(client, ENODATA);
       return TRUE;
     case USBDEVFS_SUBMITURB:
       Submit(client, arg);
@@ -466,6 +474,41 @@ int EmulatedUnit::Impl::Control(const std::uint8_t* setup, std::uint8_t* data, s
   return -1;
 }
 
+// The name of the driver bound to the interface, or ENODATA when none is.
+int EmulatedUnit::Impl::GetDriver(UMockdevIoctlData* arg) {
+  if (!driver_bound) return ENODATA;
+  UMockdevIoctlData* data =
+      umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_getdriver), nullptr);
+  if (data == nullptr) return EFAULT;
+  auto* request = reinterpret_cast<usbdevfs_getdriver*>(data->data);
+  std::snprintf(request->driver, sizeof request->driver, "%s", "ftdi_sio");
+  umockdev_ioctl_data_unref(data);
+  return 0;
+}
+
+// Disconnecting or connecting the kernel driver. Without a driver for the unit, there is
+// nothing to disconnect (ENODATA) and connecting binds nothing.
+int EmulatedUnit::Impl::DriverRequest(UMockdevIoctlData* arg) {
+  UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr);
+  if (data == nullptr) return EFAULT;
+  const int code = reinterpret_cast<const usbdevfs_ioctl*>(data->data)->ioctl_code;
+  umockdev_ioctl_data_unref(data);
+  if (code == static_cast<int>(USBDEVFS_DISCONNECT)) {
+    if (!driver_bound) return ENODATA;
+    driver_bound = false;
+    ++stats.driver_disconnects;
+    return 0;
+  }
+  if (code == static_cast<int>(USBDEVFS_CONNECT)) {
+    if (options.driver_bound && !driver_bound) {
+      driver_bound = true;
+      ++stats.driver_connects;
+    }
+    return 0;
+  }
+  return ENOTTY;
+}
+
 void EmulatedUnit::Impl::Disconnect() {
   plugged = false;
   // Transfers still in flight end with -ESHUTDOWN, as the kernel reports a vanished device.
@@ -480,6 +523,7 @@ void EmulatedUnit::Impl::Disconnect() {
 
 void EmulatedUnit::Impl::PlugIn() {
   plugged = true;
+  driver_bound = options.driver_bound;
   authorized = true;
   if (stuck == Stuck::kUntilCycled) stuck = Stuck::kNo;
   latency_ms = kDefaultLatencyMs;
@@ -708,6 +752,11 @@ headsim::Engine& EmulatedUnit::engine() {
 ChipStats EmulatedUnit::Stats() {
   std::lock_guard lock(impl_->mutex);
   return impl_->stats;
+}
+
+bool EmulatedUnit::driver_bound() {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->driver_bound;
 }
 
 int EmulatedUnit::latency_timer() {

@@ -28,6 +28,10 @@ struct UnitOptions {
   std::string serial = "KYRD0001";
   std::string description = "KYR Vision Sensor";
   std::string manufacturer = "KYR";
+  // The kernel's serial driver (ftdi_sio) binds the interface whenever the unit is plugged
+  // in: the interface can be claimed only after the host disconnects the driver, and the
+  // host may connect it again.
+  bool driver_bound = false;
   headsim::EngineOptions engine;
 };
 
@@ -39,9 +43,11 @@ struct ChipStats {
   int latency_reads = 0;
   int other_vendor_requests = 0;
   int string_reads = 0;
-  int out_transfers = 0;  // bulk OUT transfers, one per frame written
-  int in_transfers = 0;   // bulk IN transfers completed (with or without data)
-  int discarded = 0;      // IN transfers the host gave up on
+  int out_transfers = 0;       // bulk OUT transfers, one per frame written
+  int in_transfers = 0;        // bulk IN transfers completed (with or without data)
+  int discarded = 0;           // IN transfers the host gave up on
+  int driver_disconnects = 0;  // the bound kernel driver disconnected by the host
+  int driver_connects = 0;     // the kernel driver bound again at the host's request
 };
 
 class EmulatedBus;
@@ -71,6 +77,7 @@ class EmulatedUnit {
   }
   ChipStats Stats();
   int latency_timer();
+  bool driver_bound();
 
   // Faults.
   // Unplugs the unit when the tool writes its `n`-th frame (1-based, counted from now): that

@@ -1,0 +1,52 @@
+#include "common/window_placement.h"
+
+#include <QGuiApplication>
+#include <QLayout>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+#include <cstddef>
+#include <iostream>
+
+namespace kyr::app_common {
+namespace {
+
+enum class Corner { kNone, kTopLeft, kTopRight };
+Corner g_corner = Corner::kNone;  // one window a process, chosen once at start-up
+
+}  // namespace
+
+bool TakeCornerOption(std::vector<std::string>& args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--corner") continue;
+    const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+               args.begin() + static_cast<std::ptrdiff_t>(i + (i + 1 < args.size() ? 2 : 1)));
+    if (value == "top-left") {
+      g_corner = Corner::kTopLeft;
+    } else if (value == "top-right") {
+      g_corner = Corner::kTopRight;
+    } else {
+      std::cerr << "--corner takes top-left or top-right\n";
+      return false;
+    }
+    --i;
+  }
+  return true;
+}
+
+void PlaceAtChosenCorner(QWidget& window) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (g_corner == Corner::kNone || screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  // A layout of fixed size gives the window its size only when it is activated.
+  if (window.layout() != nullptr) window.layout()->activate();
+  // The frame is not known before the window is shown: a few pixels are left for it.
+  constexpr int kFrameAllowance = 8;
+  const int x = g_corner == Corner::kTopLeft
+                    ? area.left()
+                    : area.right() + 1 - window.frameGeometry().width() - kFrameAllowance;
+  window.move(std::max(area.left(), x), area.top());
+}
+
+}  // namespace kyr::app_common
