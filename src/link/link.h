@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -99,6 +100,11 @@ class Link {
     failure_.Record(std::move(where), std::move(why));
   }
 
+  // What a wait on the line may ask to end early (Ctrl-C on the command line, Abort in the
+  // window); without a check nothing asks.
+  void SetStopCheck(std::function<bool()> check) { stop_check_ = std::move(check); }
+  bool StopRequested() const { return stop_check_ && stop_check_(); }
+
   // Adopts an already open channel as the link in `mode` (embedding and tests).
   void Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode);
 
@@ -121,6 +127,7 @@ class Link {
   std::string failure_detail_;
   bool line_dirty_ = false;  // a reply failed or came short: late bytes may still arrive
   int block_ = -1;
+  std::function<bool()> stop_check_;
   std::array<std::uint8_t, kMaxFrameBody + 1> send_buffer_{};
   std::array<std::uint8_t, ReplySize(kMaxReplyWords)> reply_buffer_{};
 };

@@ -15,5 +15,6 @@ inline constexpr int kMsgBanksPastEnd = 711;        // destination banks beyond 
 inline constexpr int kMsgUnknownFileVersion = 712;  // a file version that cannot be converted
 inline constexpr int kMsgVerifyDifference = 713;    // a written word reads back differently
 inline constexpr int kMsgEmptyBankRange = 714;      // start bank after end bank: nothing to write
+inline constexpr int kMsgAborted = 720;             // "aborted"
 
 }  // namespace kyr::transfer

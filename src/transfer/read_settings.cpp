@@ -47,11 +47,17 @@ bool FolderInTheWay(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// Reads the blocks into the open file; false after a failure (already shown).
-bool ReadBlocks(TransferContext& ctx, files::AtomicFileWriter& file) {
+// Reads the blocks into the open file; false after a failure or an abort request (already
+// shown), which is taken between blocks.
+bool ReadBlocks(TransferContext& ctx, files::AtomicFileWriter& file, bool& stopped) {
   link::ReplyWords words{};
   BlockText text{};
   for (int block = 0; block < kReadBlocks; ++block) {
+    if (ctx.host.AbortRequested()) {
+      ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
+      stopped = true;
+      return false;
+    }
     const auto address = static_cast<std::uint32_t>(block) * 2u * kReadBlockWords;
     if (!ExchangeSucceeded(
             ctx, ReadMemoryBlock(ctx.link, ctx.head, address, kReadBlockWords, words, block))) {
@@ -80,7 +86,8 @@ Outcome ReadIntoFile(TransferContext& ctx, const std::string& path) {
     return Fail(ctx);
   }
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);
-  ctx.state.failed = !ReadBlocks(ctx, file);
+  bool stopped = false;
+  ctx.state.failed = !ReadBlocks(ctx, file, stopped);
   if (!ctx.state.failed && !file.Commit()) {
     ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
     ctx.state.failed = true;
@@ -90,11 +97,13 @@ Outcome ReadIntoFile(TransferContext& ctx, const std::string& path) {
     ctx.host.ShowMessage(tool::FinishBox(kMsgReadComplete));
   }
   file.Abandon();
-  return CloseLinkAfterTransfer(ctx);
+  const Outcome closed = CloseLinkAfterTransfer(ctx);
+  return stopped ? Outcome::kAborted : closed;
 }
 
 void Begin(TransferContext& ctx) {
   ctx.state.failed = false;
+  ctx.host.ClearAbortRequest();
   ctx.host.SetProgressRange(0, kReadBlocks);
   ctx.host.SetProgressPosition(0);
 }

@@ -27,6 +27,7 @@ using BlockBytes = std::array<std::uint8_t, 2 * kWriteBlockWords>;
 
 void Begin(TransferContext& ctx) {
   ctx.state.failed = false;
+  ctx.host.ClearAbortRequest();
   ctx.host.SetProgressRange(0, kWriteBlocks);
   ctx.host.SetProgressPosition(0);
 }
@@ -100,16 +101,20 @@ bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockByt
   return ExchangeSucceeded(ctx, link::Exchange(ctx.link, request, reply));
 }
 
-bool WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
+enum class Sent { kAll, kFailed, kStopped };
+
+// An abort request is taken between blocks: the block in flight is always finished.
+Sent WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
                  const tool::WriteChoices& choices, int head_model) {
   BlockBytes data{};
   for (int block = 0; block < kWriteBlocks; ++block) {
     const int destination = DestinationBlock(block, choices, head_model);
     if (destination == kNotWritten) continue;
+    if (ctx.host.AbortRequested()) return Sent::kStopped;
     PackBlock(image, block, data);
-    if (!WriteBlock(ctx, block, destination, data)) return false;
+    if (!WriteBlock(ctx, block, destination, data)) return Sent::kFailed;
   }
-  return true;
+  return Sent::kAll;
 }
 
 // The finish command, not retried; false after a failure (shown).
@@ -172,7 +177,15 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
     return Fail(ctx, Outcome::kRefused);
   }
   const int head_model = head_word & 0xFF;
-  ctx.state.failed = !WriteBlocks(ctx, image, choices, head_model) || !FinishWrite(ctx);
+  const Sent sent = WriteBlocks(ctx, image, choices, head_model);
+  if (sent == Sent::kStopped) {
+    // Closed as after a failure: without the finish command.
+    ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
+    ctx.state.failed = true;
+    static_cast<void>(CloseLinkAfterTransfer(ctx));  // the interruption is the outcome
+    return Outcome::kAborted;
+  }
+  ctx.state.failed = sent != Sent::kAll || !FinishWrite(ctx);
   if (!ctx.state.failed && options.verify) {
     ctx.state.failed = !VerifyBlocks(ctx, image, choices, head_model);
   }
