@@ -29,6 +29,7 @@ constexpr const char* kDescription =
 constexpr const char* kUsageLine =
     "usage: kyr-headsim --link PATH [--heads N] [--model M] [--settings-version V]\n"
     "                   [--settings FILE.kdta] [--baud B] [--faults SEED:PERMILLE]\n"
+    "                   [--fault KIND:N[:MS]]...\n"
     "(see kyr-headsim --help)\n";
 
 std::atomic<bool> g_stop{false};
@@ -46,6 +47,8 @@ struct Options {
   long baud = 0;
   std::string faults_text;
   std::optional<std::pair<long, long>> faults;
+  std::vector<std::string> fault_texts;
+  std::vector<kyr::headsim::FaultRule> fault_rules;
   std::string lang;
   bool print_version = false;
 };
@@ -68,6 +71,54 @@ std::string ParseFaults(const std::string& text, std::optional<std::pair<long, l
   }
   faults = std::make_pair(static_cast<long>(seed), per_mille);
   return {};
+}
+
+// The named faults of --fault, with their default delays.
+struct NamedFault {
+  const char* name;
+  FaultKind kind;
+  long default_delay_ms;
+};
+constexpr NamedFault kNamedFaults[] = {
+    {"late", FaultKind::kLateReply, 3500},
+    {"twice", FaultKind::kDuplicateReply, 20},
+    {"stray", FaultKind::kStrayBytes, 20},
+    {"pieces", FaultKind::kSplitReply, 1500},
+};
+
+// A whole decimal number from `low` to `high`.
+bool ParseNumber(const std::string& text, long low, long high, long& value) {
+  if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+  value = parsed;
+  return true;
+}
+
+// KIND:N[:MS] into a rule that fires once, on the N-th reply; empty when it is good.
+std::string ParseFaultRule(const std::string& text, std::vector<kyr::headsim::FaultRule>& rules) {
+  const std::string error = "--fault needs KIND:N[:MS], KIND one of late, twice, stray, pieces";
+  const std::size_t first = text.find(':');
+  if (first == std::string::npos) return error;
+  const std::string name = text.substr(0, first);
+  const std::string rest = text.substr(first + 1);
+  const std::size_t second = rest.find(':');
+  for (const NamedFault& named : kNamedFaults) {
+    if (name != named.name) continue;
+    long reply = 0, delay = named.default_delay_ms;
+    if (!ParseNumber(rest.substr(0, second), 1, 100000000, reply)) return error;
+    if (second != std::string::npos && !ParseNumber(rest.substr(second + 1), 0, 600000, delay))
+      return error;
+    kyr::headsim::FaultRule rule;
+    rule.kind = named.kind;
+    rule.skip = static_cast<int>(reply - 1);
+    rule.delay_ms = delay;
+    rules.push_back(rule);
+    return {};
+  }
+  return error;
 }
 
 // The settings version was once given as "--version V"; that spelling still works, with a
@@ -110,6 +161,13 @@ void BuildParser(CLI::App& app, Options& options) {
                  "answer PM replies in a thousand wrongly (bad checksum, NAK, short, missing or\n"
                  "late), drawn from SEED")
       ->type_name("SEED:PM");
+  app.add_option("--fault", options.fault_texts,
+                 "spoil the N-th reply (1 is the first) in one way, MS milliseconds long:\n"
+                 "late (sent MS late, default 3500), twice (sent again MS later, default 20),\n"
+                 "stray (noise bytes MS after it, default 20), pieces (its second half MS\n"
+                 "after the first, default 1500); may be given more than once")
+      ->type_name("KIND:N[:MS]")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_option("--lang", options.lang, "accepted for uniformity; messages are in English")
       ->type_name("en|ja")
       ->check(CLI::IsMember({"en", "ja"}));
@@ -134,6 +192,9 @@ int ParseOptions(int argc, char** argv, Options& options) {
   }
   if (error.empty() && !options.faults_text.empty())
     error = ParseFaults(options.faults_text, options.faults);
+  for (const std::string& text : options.fault_texts) {
+    if (error.empty()) error = ParseFaultRule(text, options.fault_rules);
+  }
   if (error.empty() && !options.print_version && options.link.empty()) {
     error = "--link PATH is required";
   }
@@ -181,6 +242,7 @@ int main(int argc, char** argv) {
                               {FaultKind::kBadChecksum, FaultKind::kNak, FaultKind::kShortReply,
                                FaultKind::kMissingReply, FaultKind::kLateReply});
   }
+  for (const kyr::headsim::FaultRule& rule : options.fault_rules) engine.Faults().Add(rule);
 
   struct sigaction action {};
   action.sa_handler = OnSignal;

@@ -119,8 +119,10 @@ const Command* FindCommand(std::string_view name) {
 
 constexpr const char* kHelpFooter =
     "Without a command the tool window opens (--simulate: with the built-in simulated\n"
-    "head as its USB head unit); --screenshot OUT.png [--scene NAME] renders the window\n"
-    "instead and exits. Scenes: idle, monitor, prm-write, bank, memory, ng, shoot,\n"
+    "head as its USB head unit; --simulate=N or --simulate --units N: a line of N units\n"
+    "KYRD0001, KYRD0002, ..., whose heads hold some bank and memory images);\n"
+    "--screenshot OUT.png [--scene NAME] renders the window instead and exits. Scenes: idle, "
+    "monitor, prm-write, bank, memory, ng, shoot,\n"
     "write-number, message, help.\n"
     "--trace FILE (or KYR_TRACE=FILE): writes every frame to and from the head to FILE,\n"
     "one line each with time, direction, bytes, block and result; send it with a report.\n"
@@ -157,6 +159,8 @@ struct Parser {
   std::string head;
   std::optional<std::string> trace;
   bool version = false;
+  std::optional<std::string> simulate;  // --simulate ("" without a count) or --simulate=N
+  std::optional<std::string> units;     // --units N
   std::vector<ParsedCommand> commands;  // one per row, in the table's order
 };
 
@@ -201,7 +205,11 @@ void BuildParser(Parser& parser, GlobalOptions& options, WindowOptions& window) 
   app.add_option("--head", parser.head, "target head 1, 2 or 3 (backup: all)")->type_name("1|2|3");
   app.add_option("--device", options.device, "the head unit by serial number (backup: all)")
       ->type_name("SERIAL");
-  app.add_flag("--simulate", options.simulate, "the built-in simulated head as the USB unit");
+  app.add_flag("--simulate{}", parser.simulate,
+               "the built-in simulated head as the USB unit; =N: a line of N units")
+      ->type_name("N");
+  app.add_option("--units", parser.units, "with --simulate: the number of simulated units")
+      ->type_name("N");
   app.add_flag("--yes", options.yes, "answer Yes to every question");
   app.add_option("--lang", parser.lang, "language of messages")->type_name("en|ja");
   app.add_option("--trace", parser.trace, "write every frame to FILE")->type_name("FILE");
@@ -262,6 +270,16 @@ std::string CheckGlobalValues(const Parser& parser, GlobalOptions& options) {
     if (!value || *value < 1 || *value > 3) return "--head takes 1, 2 or 3";
     options.head = *value;
   }
+  if (parser.simulate || parser.units) {
+    const std::string count = parser.units.value_or(parser.simulate.value_or(""));
+    const std::optional<int> units = count.empty() ? 1 : ParseNumber(count);
+    if (!parser.simulate || !units || *units < 1 || *units > headsim::kMaxSimulatedUnits) {
+      return "--simulate=N and --simulate --units N take 1 to " +
+             std::to_string(headsim::kMaxSimulatedUnits);
+    }
+    options.simulate = true;
+    options.simulated_units = *units;
+  }
   return {};
 }
 
@@ -302,7 +320,9 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, std::strin
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
   link::LinkEnvironment system = link::SystemLinkEnvironment();
   link::LinkEnvironment environment =
-      options.simulate ? headsim::WithDefaultSimulatedHead(system) : system;
+      options.simulate
+          ? headsim::WithDefaultSimulatedHead(system, options.simulated_units, options.device)
+          : system;
   environment.device_serial = options.device;
   if (options.trace) environment.trace = &options.trace->log();
   return environment;
@@ -340,6 +360,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
   }
   const ParsedCommand* command = ChosenCommand(parser);
   window.simulate = options.simulate;
+  window.simulated_units = options.simulated_units;
   window.device = options.device;
   if (command == nullptr) {
     window.trace = link::ChosenTracePath(parser.trace);
@@ -359,6 +380,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
       std::cerr << "ridgemo: cannot write the trace file \"" << trace << "\"\n";
       return kExitUsage;
     }
+    options.trace->ReportFailureOn(
+        std::cerr,
+        FormatMessage(LoadString(StringTable::Tool, link::kStrTraceUnwritable), {trace}));
   }
   ConsoleHost host(options.yes, std::cout, std::cerr);
   CommandContext ctx{command->Arguments(), options, host, std::cout, std::cerr, &host};

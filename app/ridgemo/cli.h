@@ -32,9 +32,10 @@ struct GlobalOptions {
   bool head_given = false;
   bool all_heads = false;  // --head all (backup only)
   bool simulate = false;
-  bool yes = false;    // answer Yes to every question
-  std::string device;  // --device SERIAL: the head unit to use; empty: the first
-  bool json = false;   // --json: one JSON document on stdout instead of the text
+  int simulated_units = 1;  // --simulate=N or --simulate --units N
+  bool yes = false;         // answer Yes to every question
+  std::string device;       // --device SERIAL: the head unit to use; empty: the first
+  bool json = false;        // --json: one JSON document on stdout instead of the text
   // --trace FILE (or KYR_TRACE): every link the command opens writes its frames here.
   std::shared_ptr<link::TraceFile> trace;
 };
@@ -75,7 +76,7 @@ std::optional<int> ParseNumber(std::string_view text);
 int UsageError(const CommandContext& ctx, std::string_view command);
 
 // The platform a command's link opens on: the real one, or with --simulate the built-in
-// simulated head unit in place of USB devices (serial ports stay real).
+// simulated line in place of USB devices (serial ports stay real).
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options);
 
 // Runs the command line; false in `handled` when there is no command, so that the caller

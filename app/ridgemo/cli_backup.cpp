@@ -35,6 +35,8 @@ constexpr int kStrNothingSent = 977;
 constexpr int kStrUnitsFailed = 969;
 constexpr int kStrNoUnit = 741;        // "No head unit is connected."
 constexpr int kStrCompareSides = 745;  // "The file %s against head %s (file value -> head value):"
+constexpr int kStrLeftInPlace = 2312;
+constexpr int kStrReplacingUnit = 2313;
 
 // --device all: every head unit on the USB bus.
 constexpr std::string_view kEveryUnit = "all";
@@ -199,6 +201,25 @@ std::string FolderName(const std::string& serial) {
   return name == "." || name == ".." ? "_" : name;
 }
 
+// The unit folders of a line backup that this run did not back up stay as they were; the
+// user is told which.
+void ReportUnitsLeftInPlace(CommandContext& ctx, const std::string& dir,
+                            const std::vector<std::string>& backed_up) {
+  std::vector<std::string> kept;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir, error)) {
+    const std::string name = entry.path().filename().string();
+    if (std::find(backed_up.begin(), backed_up.end(), name) != backed_up.end()) continue;
+    if (backup::KindOfFolder(entry.path().string()) == backup::FolderKind::kHeadBackup)
+      kept.push_back(name);
+  }
+  if (kept.empty()) return;
+  std::sort(kept.begin(), kept.end());
+  std::string list;
+  for (const std::string& name : kept) list += (list.empty() ? "" : ", ") + name;
+  ctx.out << Text(kStrLeftInPlace, {list}) << '\n';
+}
+
 // --device all: each unit into DIR/SERIAL; a unit that fails does not stop the others, and
 // the failed ones are named at the end.
 int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool, bool> kinds) {
@@ -210,7 +231,9 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
   std::error_code error;
   fs::create_directories(dir, error);
   std::string failed;
+  std::vector<std::string> folders;
   for (const std::string& serial : serials) {
+    folders.push_back(FolderName(serial));
     if (InterruptGuard::Interrupted()) {
       failed += (failed.empty() ? "" : ", ") + serial;
       continue;
@@ -218,12 +241,16 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
     GlobalOptions options = ctx.options;
     options.device = serial;
     options.port = "USB";
-    const std::string unit_dir = dir + "/" + FolderName(serial);
+    const std::string unit_dir = dir + "/" + folders.back();
     const bool exists = fs::exists(fs::symlink_status(unit_dir, error));
-    const bool done = (!exists || Ask(ctx, kStrReplaceQuestion, unit_dir)) &&
-                      BackupOneUnit(ctx, options, unit_dir, kinds, exists);
-    if (!done) failed += (failed.empty() ? "" : ", ") + serial;
+    const std::string refusal = backup::ReplaceRefusal(unit_dir, false, CurrentLanguage());
+    if (!refusal.empty()) ctx.err << refusal << '\n';
+    const bool asked = refusal.empty() && (!exists || Ask(ctx, kStrReplaceQuestion, unit_dir));
+    if (asked && exists) ctx.out << Text(kStrReplacingUnit, {serial}) << '\n';
+    if (!asked || !BackupOneUnit(ctx, options, unit_dir, kinds, exists))
+      failed += (failed.empty() ? "" : ", ") + serial;
   }
+  ReportUnitsLeftInPlace(ctx, dir, folders);
   if (failed.empty()) return kExitDone;
   ctx.err << Text(kStrUnitsFailed, {failed}) << '\n';
   return kExitFailed;
@@ -241,8 +268,15 @@ int RunBackup(CommandContext& ctx) {
     return UsageError(ctx, "backup");
   const std::string dir = args[0];
 
+  // Only a backup of the same kind is replaced; anything else is refused before the link opens.
+  const bool line = ctx.options.device == kEveryUnit;
+  const std::string refusal = backup::ReplaceRefusal(dir, line, CurrentLanguage());
+  if (!refusal.empty()) {
+    ctx.err << refusal << '\n';
+    return kExitFailed;
+  }
   InterruptGuard interrupt;
-  if (ctx.options.device == kEveryUnit) return BackupEveryUnit(ctx, dir, *kinds);
+  if (line) return BackupEveryUnit(ctx, dir, *kinds);
   std::error_code error;
   const bool exists = fs::exists(fs::symlink_status(dir, error));
   if (exists && !Ask(ctx, kStrReplaceQuestion, dir)) return kExitFailed;

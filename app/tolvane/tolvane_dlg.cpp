@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpacerItem>
@@ -330,6 +331,11 @@ void CTolvaneDlg::ApplyModel() {
   if (changes.comment) ApplyComment();
   if (editor_.OpenFile() != titled_file_) ApplyTitle();
   ApplyModifiedMark();
+  // Later, not inside the handler that stored the edit: that may be a click on the list.
+  if (comparison_window_ != nullptr &&
+      (compared_.image != editor_.Image() || compared_.comments != editor_.Comments())) {
+    QMetaObject::invokeMethod(this, &CTolvaneDlg::RefreshComparison, Qt::QueuedConnection);
+  }
 }
 
 // "a.kdta[*] - KYR-TC Parameter Editor V2.01Beta"; Qt shows the mark as '*' while the
@@ -417,9 +423,28 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
   }
   ApplyModel();
   if (!input) return;
+  compared_.file = input->file;
+  compared_.path = input->path;
+  ShowComparison(input->open);
+  comparison_window_->show();
+}
 
+// Compares again with the open settings as Save Settings would write them (bank comments in
+// their words), when they changed since the list was made.
+void CTolvaneDlg::RefreshComparison() {
+  if (comparison_window_ == nullptr) return;
+  if (compared_.image == editor_.Image() && compared_.comments == editor_.Comments()) return;
+  settings::SettingsImage open{};
+  settings::ParseSettingsText(settings::FormatSettingsText(editor_.Image(), editor_.Comments()),
+                              open);
+  ShowComparison(open);
+}
+
+void CTolvaneDlg::ShowComparison(const settings::SettingsImage& open) {
+  compared_.image = editor_.Image();
+  compared_.comments = editor_.Comments();
   const Lang lang = CurrentLanguage();
-  const compare::Comparison comparison = compare::CompareSettings(input->open, input->file, lang);
+  const compare::Comparison comparison = compare::CompareSettings(open, compared_.file, lang);
   differences_ = comparison.differences;
   if (comparison_window_ == nullptr) {
     comparison_window_ = new QDialog(this);
@@ -440,10 +465,11 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
     layout->addWidget(comparison_list_);
     auto* hint = new QLabel(Text(editor::kTextCompareHint));
     layout->addWidget(hint);
+    PlaceComparisonWindow();
   }
   const std::string open_name(LoadString(StringTable::Editor, editor::kTextOpenSettings, lang));
-  QString summary = QString::fromStdString(input->path);
-  const std::string note = compare::ConversionNote(comparison, open_name, input->path, lang);
+  QString summary = QString::fromStdString(compared_.path);
+  const std::string note = compare::ConversionNote(comparison, open_name, compared_.path, lang);
   if (!note.empty()) summary += QLatin1Char('\n') + QString::fromStdString(note);
   const std::string count =
       comparison.Equal()
@@ -455,7 +481,21 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
   comparison_list_->clear();
   for (const compare::Difference& difference : differences_)
     comparison_list_->addItem(QString::fromStdString(compare::DifferenceLine(difference, lang)));
-  comparison_window_->show();
+}
+
+// Beside the editor, where it leaves the fields a click jumps to in sight: right of the
+// editor, else left of it, else at the screen's right edge.
+void CTolvaneDlg::PlaceComparisonWindow() {
+  comparison_window_->adjustSize();
+  const QRect editor = frameGeometry();
+  const QRect screen_area = screen() != nullptr ? screen()->availableGeometry() : QRect();
+  const int width = comparison_window_->frameGeometry().width();
+  int x = editor.right() + 1;
+  if (screen_area.isValid() && x + width > screen_area.right() + 1) {
+    x = editor.left() - width >= screen_area.left() ? editor.left() - width
+                                                    : screen_area.right() + 1 - width;
+  }
+  comparison_window_->move(x, editor.top());
 }
 
 void CTolvaneDlg::ShowDifference(int row) {

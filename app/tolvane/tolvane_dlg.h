@@ -103,9 +103,22 @@ class CTolvaneDlg : public QDialog {
   QGroupBox* left_group_ = nullptr;
   QGroupBox* right_group_ = nullptr;
   std::array<RowWidgets, editor::kRowCount> rows_{};
+  // The last comparison's file, and the open settings it was made against: when an edit
+  // is stored, the list is made again against the same file.
+  struct Compared {
+    settings::SettingsImage file{};
+    std::string path;
+    settings::SettingsImage image{};
+    settings::CommentTexts comments{};
+  };
+  void ShowComparison(const settings::SettingsImage& open);
+  void RefreshComparison();
+  void PlaceComparisonWindow();
+
   QDialog* comparison_window_ = nullptr;
   QListWidget* comparison_list_ = nullptr;
   std::vector<compare::Difference> differences_;
+  Compared compared_;
   std::string titled_file_;
 };
 

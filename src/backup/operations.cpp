@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "backup/sha256.h"
+#include "files/regular_file.h"
+#include "images/bitmap.h"
 #include "images/canvas.h"
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
@@ -349,11 +351,12 @@ bool ReadHeadSettings(tool::ToolHost& host, link::Link& link, const std::string&
 }
 
 Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem) {
-  std::error_code error;
-  if (fs::exists(fs::symlink_status(dir, error)) && !job.replace) {
+  if (KindOfFolder(dir) != FolderKind::kAbsent && !job.replace) {
     problem = dir + " exists";
     return Outcome::kRefused;
   }
+  problem = ReplaceRefusal(dir, false, job.lang);
+  if (!problem.empty()) return Outcome::kRefused;
   StagingFolder staging(dir);
   if (!staging.Created()) {
     problem = "cannot create a folder beside " + dir;
@@ -384,20 +387,153 @@ Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem)
   return staging.Commit(job.replace, problem) ? Outcome::kDone : Outcome::kFailed;
 }
 
+std::string ReplaceRefusal(const std::string& dir, bool line, Lang lang) {
+  switch (KindOfFolder(dir)) {
+    case FolderKind::kAbsent:
+    case FolderKind::kEmptyFolder:
+      return {};
+    case FolderKind::kHeadBackup:
+      return line ? Tool(kStrIsHeadBackup, {dir}, lang) : std::string();
+    case FolderKind::kLineBackup:
+      return line ? std::string() : Tool(kStrIsLineBackup, {dir}, lang);
+    case FolderKind::kOther:
+      break;
+  }
+  return Tool(kStrNotABackup, {dir}, lang);
+}
+
+namespace {
+
+constexpr std::uint64_t kMostManifestBytes = 16 * 1024 * 1024;
+
+// The size every file of `kind` has; 0 for a kind a backup does not hold.
+std::uint64_t SizeOfKind(std::string_view kind) {
+  if (kind == kKindSettings) return settings::kFileBytes;
+  if (kind == kKindBank || kind == kKindMemory) return kImageBytes;
+  if (kind == kKindBitmap) return images::kCanvasBitmapBytes;
+  return 0;
+}
+
+// The whole of a file the backup names, when it is a regular file of at most `most` bytes.
+std::optional<std::string> ReadBackupFile(const std::string& path, std::uint64_t most,
+                                          std::string& problem, Lang lang) {
+  files::OpenProblem why{};
+  auto content = files::ReadRegularFile(path, most, why);
+  if (content) return content;
+  const int id = why == files::OpenProblem::kMissing      ? kStrMissing
+                 : why == files::OpenProblem::kNotRegular ? kStrNotRegular
+                 : why == files::OpenProblem::kTooLarge   ? kStrTooLarge
+                                                          : kStrChecksum;
+  problem = Tool(id, {path}, lang);
+  return std::nullopt;
+}
+
+// The entries of one head hold what a restore of it needs and nothing it cannot write: one
+// settings file where the head's settings belong, known kinds, and each image once with a
+// number its type has.
+bool CheckEntries(const HeadEntry& entry, std::string& problem, Lang lang) {
+  const std::string head = std::to_string(entry.head);
+  const std::string settings_name = HeadFolder(entry.head) + "/" + std::string(kSettingsName);
+  std::vector<std::string> seen;
+  for (const FileEntry& file : entry.files) {
+    if (SizeOfKind(file.kind) == 0) {
+      problem = Tool(kStrUnknownKind, {head, file.name, file.kind}, lang);
+      return false;
+    }
+    if (file.kind == kKindSettings) {
+      if (file.name != settings_name) {
+        problem = Tool(kStrSettingsPlace, {head, file.name, settings_name}, lang);
+        return false;
+      }
+    } else {
+      const int count =
+          images::ImageTypeOf(file.kind == kKindMemory ? kTypeMemory : kTypeBank).count;
+      if (file.number < 0 || file.number >= count) {
+        problem =
+            Tool(kStrNumberOutside,
+                 {head, file.name, std::to_string(file.number), std::to_string(count - 1)}, lang);
+        return false;
+      }
+    }
+    // A bitmap's number does not tell bank from memory; its name is what must be unique.
+    const std::string key = file.kind == kKindBitmap
+                                ? file.kind + ":" + file.name
+                                : file.kind + ":" + std::to_string(file.number);
+    if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+      problem = Tool(kStrImageTwice, {head, file.name}, lang);
+      return false;
+    }
+    seen.push_back(key);
+  }
+  return true;
+}
+
+// The settings file's model code matches the manifest, and its version can be converted.
+bool CheckSettings(const HeadEntry& entry, const std::string& path, std::string& problem,
+                   Lang lang) {
+  auto image = std::make_unique<settings::SettingsImage>();
+  if (settings::ReadSettingsFile(path, *image) != settings::kReadComplete) {
+    problem = Tool(kStrChecksum, {path}, lang);
+    return false;
+  }
+  const int model = settings::ModelCode(*image);
+  const int version = settings::SettingsVersion(*image);
+  if (model != entry.model_code || model < 1 || model > 3) {
+    problem =
+        Tool(kStrModelMismatch,
+             {std::to_string(entry.head), std::to_string(model), std::to_string(entry.model_code)},
+             lang);
+    return false;
+  }
+  if (model == settings::kModelKyrTc && (version < 1 || version > settings::kLatestVersion)) {
+    problem = Tool(kStrNotConvertible, {std::to_string(entry.head), std::to_string(version)}, lang);
+    return false;
+  }
+  return true;
+}
+
+bool CheckFile(const std::string& dir, const FileEntry& file, std::string& problem, Lang lang) {
+  const std::string path = dir + "/" + file.name;
+  const std::uint64_t expected = SizeOfKind(file.kind);
+  // A file longer than its kind is refused without being read whole (a link to /dev/zero
+  // is no regular file; a huge regular file is not read into memory).
+  const auto content = ReadBackupFile(path, expected + 1, problem, lang);
+  if (!content) return false;
+  if (content->size() != expected) {
+    problem = Tool(kStrWrongSize, {path, std::to_string(content->size()), std::to_string(expected)},
+                   lang);
+    return false;
+  }
+  if (content->size() != file.size || Sha256Hex(*content) != file.sha256) {
+    problem = Tool(kStrChecksum, {path}, lang);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::optional<Manifest> PreflightRestore(const std::string& dir, std::optional<int> head,
                                          std::string& problem, Lang lang) {
   const std::string manifest_path = dir + "/" + std::string(kManifestName);
-  std::ifstream in(manifest_path, std::ios::binary);
-  if (!in) {
-    problem = Tool(kStrMissing, {manifest_path}, lang);
-    return std::nullopt;
-  }
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  const auto text = ReadBackupFile(manifest_path, kMostManifestBytes, problem, lang);
+  if (!text) return std::nullopt;
   std::string reason;
-  std::optional<Manifest> manifest = ParseManifest(text, reason);
+  std::optional<Manifest> manifest = ParseManifest(*text, reason);
   if (!manifest) {
     problem = Tool(kStrNotManifest, {manifest_path, reason}, lang);
     return std::nullopt;
+  }
+  if (manifest->heads.empty()) {
+    problem = Tool(kStrNoHead, {}, lang);
+    return std::nullopt;
+  }
+  for (auto it = manifest->heads.begin(); it != manifest->heads.end(); ++it) {
+    if (std::any_of(manifest->heads.begin(), it,
+                    [&](const HeadEntry& other) { return other.head == it->head; })) {
+      problem = Tool(kStrHeadTwice, {std::to_string(it->head)}, lang);
+      return std::nullopt;
+    }
   }
   if (head) {
     std::erase_if(manifest->heads, [&](const HeadEntry& entry) { return entry.head != *head; });
@@ -407,40 +543,13 @@ std::optional<Manifest> PreflightRestore(const std::string& dir, std::optional<i
     }
   }
   for (const HeadEntry& entry : manifest->heads) {
+    if (!CheckEntries(entry, problem, lang)) return std::nullopt;
     bool has_settings = false;
     for (const FileEntry& file : entry.files) {
-      const std::string path = dir + "/" + file.name;
-      std::error_code error;
-      if (!fs::is_regular_file(path, error)) {
-        problem = Tool(kStrMissing, {path}, lang);
-        return std::nullopt;
-      }
-      const auto sha = Sha256OfFile(path);
-      if (fs::file_size(path, error) != file.size || !sha || *sha != file.sha256) {
-        problem = Tool(kStrChecksum, {path}, lang);
-        return std::nullopt;
-      }
+      if (!CheckFile(dir, file, problem, lang)) return std::nullopt;
       if (file.kind != kKindSettings) continue;
       has_settings = true;
-      auto image = std::make_unique<settings::SettingsImage>();
-      if (settings::ReadSettingsFile(path, *image) != settings::kReadComplete) {
-        problem = Tool(kStrChecksum, {path}, lang);
-        return std::nullopt;
-      }
-      const int model = settings::ModelCode(*image);
-      const int version = settings::SettingsVersion(*image);
-      if (model != entry.model_code || model < 1 || model > 3) {
-        problem = Tool(
-            kStrModelMismatch,
-            {std::to_string(entry.head), std::to_string(model), std::to_string(entry.model_code)},
-            lang);
-        return std::nullopt;
-      }
-      if (model == settings::kModelKyrTc && (version < 1 || version > settings::kLatestVersion)) {
-        problem =
-            Tool(kStrNotConvertible, {std::to_string(entry.head), std::to_string(version)}, lang);
-        return std::nullopt;
-      }
+      if (!CheckSettings(entry, dir + "/" + file.name, problem, lang)) return std::nullopt;
     }
     if (!has_settings) {
       problem = Tool(kStrMissing,

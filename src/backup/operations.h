@@ -59,10 +59,15 @@ std::vector<int> PresentHeads(link::Link& link, const std::string& port, std::st
 // does not replace it; otherwise nothing appears under `dir` unless everything arrived.
 Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem);
 
-// Checks a backup folder before anything is sent: the manifest, every file's presence, size
-// and checksum, the model code of each settings file against the manifest, and that its
-// settings version can be converted. `head` (1 to 3) limits the check to one head. The
-// problem is a sentence in `lang`.
+// Why a backup into `dir` may not replace what stands there, in `lang`; empty when nothing
+// stands there or it is a backup of the same kind (`line`: a line backup of every unit).
+std::string ReplaceRefusal(const std::string& dir, bool line, Lang lang);
+
+// Checks a backup folder before anything is sent: every file is a regular file of the size
+// its kind has, each image is named once with a number in range, the manifest, every file's
+// presence, size and checksum, the model code of each settings file against the manifest, and that
+// its settings version can be converted. `head` (1 to 3) limits the check to one head. The problem
+// is a sentence in `lang`.
 std::optional<Manifest> PreflightRestore(const std::string& dir, std::optional<int> head,
                                          std::string& problem, Lang lang);
 
@@ -95,5 +100,17 @@ inline constexpr int kStrModelMismatch = 973;   // head, file model, manifest mo
 inline constexpr int kStrNotConvertible = 974;  // head, version
 inline constexpr int kStrNoSuchHead = 975;      // head
 inline constexpr int kStrImageDiffers = 976;    // head, type, number, byte offset
+inline constexpr int kStrNotRegular = 2300;     // path
+inline constexpr int kStrTooLarge = 2301;       // path
+inline constexpr int kStrNoHead = 2302;
+inline constexpr int kStrHeadTwice = 2303;      // head
+inline constexpr int kStrUnknownKind = 2304;    // head, name, kind
+inline constexpr int kStrNumberOutside = 2305;  // head, name, number, highest
+inline constexpr int kStrImageTwice = 2306;     // head, name
+inline constexpr int kStrWrongSize = 2307;      // path, size, expected size
+inline constexpr int kStrSettingsPlace = 2308;  // head, name, expected name
+inline constexpr int kStrNotABackup = 2309;     // dir
+inline constexpr int kStrIsLineBackup = 2310;   // dir
+inline constexpr int kStrIsHeadBackup = 2311;   // dir
 
 }  // namespace kyr::backup

@@ -1,12 +1,20 @@
 #include "backup/record.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+
+#include "files/regular_file.h"
 
 namespace kyr::backup {
 namespace {
@@ -80,7 +88,74 @@ void ImageFigures(std::string& html, const HeadEntry& head, Lang lang) {
   html += any ? "</div>\n" : "<p>" + Tool(kStrNoImages, lang) + "</p>\n";
 }
 
+constexpr std::uint64_t kMostManifestBytes = 16 * 1024 * 1024;
+constexpr std::string_view kProgramName = "ridgemo";
+constexpr std::string_view kStagingMark = ".partial-";
+constexpr std::string_view kAsideMark = ".old-";
+constexpr std::size_t kUniqueChars = 6;  // the XXXXXX of mkdtemp
+constexpr int kStaleSeconds = 60;
+
+// ".NAME.partial-XXXXXX" or ".NAME.old-XXXXXX": a folder a backup made beside its target.
+bool IsOwnTemporaryName(std::string_view name) {
+  if (!name.starts_with('.') || name.size() <= kUniqueChars) return false;
+  const std::string_view stem = name.substr(0, name.size() - kUniqueChars);
+  return stem.ends_with(kStagingMark) || stem.ends_with(kAsideMark);
+}
+
+// A folder of ours that no live backup holds (its lock is free) and that has not changed
+// for a minute is what a killed run left; it goes with all it holds.
+void RemoveStaleTemporaryFolders(const fs::path& parent) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(parent, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!IsOwnTemporaryName(name)) continue;
+    const int fd = ::open(entry.path().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat info {};
+    const bool stale = ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() &&
+                       info.st_mtime + kStaleSeconds < std::time(nullptr) &&
+                       ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (stale) fs::remove_all(entry.path(), error);
+    ::close(fd);
+  }
+}
+
+mode_t FolderMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0777 & ~mask;
+}
+
+bool IsHeadBackup(const fs::path& dir) {
+  files::OpenProblem problem{};
+  const auto text =
+      files::ReadRegularFile((dir / kManifestName).string(), kMostManifestBytes, problem);
+  if (!text) return false;
+  std::string reason;
+  const auto manifest = ParseManifest(*text, reason);
+  return manifest && manifest->program.starts_with(kProgramName);
+}
+
 }  // namespace
+
+FolderKind KindOfFolder(const std::string& dir) {
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(dir, error);
+  if (!fs::exists(status)) return FolderKind::kAbsent;
+  if (!fs::is_directory(status)) return FolderKind::kOther;
+  if (IsHeadBackup(dir)) return FolderKind::kHeadBackup;
+  if (fs::exists(fs::path(dir) / kManifestName, error)) return FolderKind::kOther;
+  int units = 0;
+  for (const auto& entry : fs::directory_iterator(dir, error)) {
+    const std::string name = entry.path().filename().string();
+    if (IsOwnTemporaryName(name)) continue;
+    if (!fs::is_directory(entry.symlink_status(error)) || !IsHeadBackup(entry.path()))
+      return FolderKind::kOther;
+    ++units;
+  }
+  if (error) return FolderKind::kOther;
+  return units > 0 ? FolderKind::kLineBackup : FolderKind::kEmptyFolder;
+}
 
 std::string HeadFolder(int head) {
   return "head" + std::to_string(head);
@@ -210,20 +285,28 @@ StagingFolder::StagingFolder(const std::string& target) : target_(target) {
       path.has_filename() ? path.parent_path() : path.parent_path().parent_path();
   const std::string name = (path.has_filename() ? path : path.parent_path()).filename().string();
   target_ = (parent / name).string();
-  std::string pattern = (parent / ("." + name + ".partial-XXXXXX")).string();
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  RemoveStaleTemporaryFolders(parent);
+  std::string pattern = (parent / ("." + name + std::string(kStagingMark) + "XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) return;
+  path_ = pattern;
+  ::chmod(path_.c_str(), FolderMode());
+  lock_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (lock_ >= 0) ::flock(lock_, LOCK_EX);
 }
 
 StagingFolder::~StagingFolder() {
-  if (committed_ || path_.empty()) return;
-  std::error_code error;
-  fs::remove_all(path_, error);
+  if (!committed_ && !path_.empty()) {
+    std::error_code error;
+    fs::remove_all(path_, error);
+  }
+  if (lock_ >= 0) ::close(lock_);
 }
 
 bool StagingFolder::Commit(bool replace, std::string& problem) {
   std::error_code error;
   const fs::path target(target_);
   std::string old;
+  int aside_lock = -1;
   if (fs::exists(fs::symlink_status(target, error))) {
     if (!replace) {
       problem = target_ + " exists";
@@ -231,9 +314,15 @@ bool StagingFolder::Commit(bool replace, std::string& problem) {
     }
     // The old folder moves aside onto an empty place holder (rename replaces an empty
     // directory), and is removed only once the new one stands under the name.
-    old = (target.parent_path() / ("." + target.filename().string() + ".old-XXXXXX")).string();
+    old = (target.parent_path() /
+           ("." + target.filename().string() + std::string(kAsideMark) + "XXXXXX"))
+              .string();
+    // Locked before it moves, so that a backup running beside this one leaves it alone.
+    aside_lock = ::open(target_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (aside_lock >= 0) ::flock(aside_lock, LOCK_EX | LOCK_NB);
     if (::mkdtemp(old.data()) == nullptr || (fs::rename(target, old, error), error)) {
       fs::remove(old, error);
+      if (aside_lock >= 0) ::close(aside_lock);
       problem = "cannot move " + target_ + " aside";
       return false;
     }
@@ -242,10 +331,14 @@ bool StagingFolder::Commit(bool replace, std::string& problem) {
   if (error) {
     problem = "cannot rename the backup to " + target_ + ": " + error.message();
     if (!old.empty()) fs::rename(old, target, error);
+    if (aside_lock >= 0) ::close(aside_lock);
     return false;
   }
   committed_ = true;
+  if (lock_ >= 0) ::close(lock_);  // the folder is the backup now, no leftover to guard
+  lock_ = -1;
   if (!old.empty()) fs::remove_all(old, error);
+  if (aside_lock >= 0) ::close(aside_lock);
   return true;
 }
 

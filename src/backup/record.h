@@ -69,8 +69,17 @@ std::string UtcNowText();
 // A size for people: "41 KB", "4.2 MB".
 std::string SizeText(std::uint64_t bytes);
 
+// What stands at the path a backup is to be written to. Only a backup of the same kind is
+// ever replaced: a head backup (its manifest parses and names ridgemo), or a line backup
+// (a folder of unit folders that are head backups).
+enum class FolderKind { kAbsent, kEmptyFolder, kHeadBackup, kLineBackup, kOther };
+FolderKind KindOfFolder(const std::string& dir);
+
 // A folder beside `target` that the backup is written into, renamed to `target` by Commit
-// and removed with all it holds when the object goes without a commit.
+// and removed with all it holds when the object goes without a commit. It has the
+// permissions a plain mkdir gives (0777 less the umask). While it exists it is locked, so
+// that the next backup beside it can tell a folder left by a killed run (older than a
+// minute, not locked) and remove it.
 class StagingFolder {
  public:
   explicit StagingFolder(const std::string& target);
@@ -89,6 +98,7 @@ class StagingFolder {
  private:
   std::string target_;
   std::string path_;
+  int lock_ = -1;
   bool committed_ = false;
 };
 

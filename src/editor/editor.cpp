@@ -567,8 +567,9 @@ bool Editor::SaveSettings() {
   if (!chosen) return false;
   file_name_ = AbsolutePath(settings::WithKdtaExtension(*chosen));
   if (!MayReplace(file_name_)) return false;
-  if (settings::WriteSettingsFile(file_name_, image_, comments_) != 0) {
-    Tell(settings::kMsgFailToCreate, settings::kCaptionError, Icon::Error);
+  const int problem = settings::WriteSettingsFile(file_name_, image_, comments_);
+  if (problem != 0) {
+    Tell(problem, settings::kCaptionError, Icon::Error);
     return false;
   }
   MarkSaved(file_name_);

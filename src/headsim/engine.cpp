@@ -63,6 +63,10 @@ Engine::Engine(const EngineOptions& options, const Clock& clock)
     } else {
       InitialSettings(options.model, options.version, words);
     }
+    for (int bank = 0; bank < std::clamp(options.registered_banks, 0, kBankImages); ++bank)
+      heads_[h]->RegisterImage(ImageKind::kBank, bank);
+    for (int m = 0; m < std::clamp(options.registered_memory_images, 0, kMemoryImages); ++m)
+      heads_[h]->RegisterImage(ImageKind::kMemory, m);
   }
   heads_[0]->SetNgImages(options.ng_images, options.ng_images);
   screen_state_.head_count = head_count_;
@@ -329,6 +333,21 @@ bool Engine::Deliver(const FaultDecision& decision, const std::uint8_t* bytes, s
       return true;
     case FaultKind::kLateReply:
       Emit(bytes, n, decision.delay_ms);
+      return true;
+    case FaultKind::kDuplicateReply:
+      Emit(bytes, n, 0);
+      Emit(bytes, n, decision.delay_ms);
+      return true;
+    case FaultKind::kStrayBytes: {
+      // What a disturbed line delivers: bits of the acknowledge and framing bytes.
+      static constexpr std::uint8_t kNoise[] = {kAck, 0x00, 0xFF, kAck, 0x01};
+      Emit(bytes, n, 0);
+      Emit(kNoise, sizeof kNoise, decision.delay_ms);
+      return true;
+    }
+    case FaultKind::kSplitReply:
+      Emit(bytes, n / 2, 0);
+      Emit(bytes + n / 2, n - n / 2, decision.delay_ms);
       return true;
     case FaultKind::kNak:
     case FaultKind::kDroppedLink:

@@ -38,6 +38,10 @@ struct EngineOptions {
   // When set, the version word of loaded settings is replaced by model and version.
   bool override_version = false;
   int ng_images = 3;  // NG pictures kept by the first head
+  // Bank images 0.. and memory images 0.. every head holds from the start (their
+  // generated pictures), so that a demo head has images to list, back up and compare.
+  int registered_banks = 0;
+  int registered_memory_images = 0;
 };
 
 // What the engine has seen, for tests and the server's log.

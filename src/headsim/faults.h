@@ -27,8 +27,12 @@ enum class FaultKind : std::uint8_t {
   kMissingReply,  // the command is carried out but nothing is sent back
   kLateReply,     // the reply is held back for a delay
   kDroppedLink,   // the head disappears: no reply and no further service until reconnected
+  // Faults of a head or line that put its replies out of step with the requests:
+  kDuplicateReply,  // the reply is sent again after a delay (a head that repeats itself)
+  kStrayBytes,      // a few bytes of line noise follow the reply after a delay
+  kSplitReply,      // the reply's second half follows its first after a delay
 };
-inline constexpr int kFaultKindCount = 7;
+inline constexpr int kFaultKindCount = 10;
 
 // Pseudo command bytes for the two raw requests that have no command code of their own.
 inline constexpr int kHandshakeCommand = 0x155;
@@ -41,7 +45,7 @@ struct FaultRule {
   int block = kAny;
   int skip = 0;                  // matching replies to let through before firing
   int times = 1;                 // how often to fire; negative: every time
-  std::int64_t delay_ms = 1000;  // for late replies
+  std::int64_t delay_ms = 1000;  // for late, repeated, noisy and split replies
 };
 
 struct FaultDecision {

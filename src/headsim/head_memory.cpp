@@ -115,12 +115,21 @@ void HeadMemory::WriteImageWord(const ImageWordRef& ref, std::uint16_t value) {
   if (!ref.valid()) return;
   Image(ref.kind, ref.number);  // make sure the slot exists
   (*Slot(ref.kind, ref.number))[ref.word] = value;
-  stored_[IndexOf(ref.kind, ref.number)] = true;
-  if (ref.kind == ImageKind::kBank) {
-    settings[kBankWords * ref.number + kBankRegistrationWord] &= 0x7FFF;
-  } else if (ref.kind == ImageKind::kMemory) {
-    settings[kMemoryPresenceWord + ref.number / 16] &=
-        static_cast<std::uint16_t>(~(1u << (ref.number % 16)));
+  MarkStored(ref.kind, ref.number);
+}
+
+void HeadMemory::RegisterImage(ImageKind kind, int number) {
+  Image(kind, number);  // the generated picture becomes the stored one
+  MarkStored(kind, number);
+}
+
+void HeadMemory::MarkStored(ImageKind kind, int number) {
+  stored_[IndexOf(kind, number)] = true;
+  if (kind == ImageKind::kBank) {
+    settings[kBankWords * number + kBankRegistrationWord] &= 0x7FFF;
+  } else if (kind == ImageKind::kMemory) {
+    settings[kMemoryPresenceWord + number / 16] &=
+        static_cast<std::uint16_t>(~(1u << (number % 16)));
   }
 }
 

@@ -61,6 +61,9 @@ class HeadMemory {
   // Stores one word; writing a bank or memory image also marks it present in the settings
   // words that report image presence.
   void WriteImageWord(const ImageWordRef& ref, std::uint16_t value);
+  // Registers the generated picture of a bank or memory image as stored, as if the head
+  // had taken it: what a demo head shows without any image written first.
+  void RegisterImage(ImageKind kind, int number);
 
   // The NG table: `count` most recent NG pictures, the newest just before ring position `e`.
   void SetNgImages(int ring_position, int count);
@@ -74,6 +77,8 @@ class HeadMemory {
 
  private:
   std::unique_ptr<RawImage>& Slot(ImageKind kind, int number) const;
+  // Notes the image as stored, in the memory and in the settings words that report it.
+  void MarkStored(ImageKind kind, int number);
   void GeneratePicture(ImageKind kind, int number, RawImage& out) const;
 
   int head_index_;

@@ -258,22 +258,117 @@ std::unique_ptr<link::ByteChannel> SimulatedUsbHead::Open() {
   return std::make_unique<SimChannel>(*this);
 }
 
-SimulatedUsbHead& DefaultSimulatedHead() {
+// The bus of a line: the listed devices of every unit, in unit order; an index opens the
+// unit that stands there in the list.
+class SimulatedLine::LineBus final : public link::UsbBus {
+ public:
+  explicit LineBus(SimulatedLine& line) : line_(line) {}
+  bool ListDevices(std::vector<link::UsbDeviceInfo>& devices) override {
+    devices.clear();
+    std::vector<link::UsbDeviceInfo> one;
+    for (auto& unit : line_.units_) {
+      unit->Bus().ListDevices(one);
+      devices.insert(devices.end(), one.begin(), one.end());
+    }
+    return true;
+  }
+  std::unique_ptr<link::ByteChannel> Open(int index) override {
+    std::vector<link::UsbDeviceInfo> one;
+    for (auto& unit : line_.units_) {
+      unit->Bus().ListDevices(one);
+      if (one.empty()) continue;
+      if (index == 0) return unit->Bus().Open(0);
+      --index;
+    }
+    return nullptr;
+  }
+
+ private:
+  SimulatedLine& line_;
+};
+
+class SimulatedLine::LineDevices final : public link::DeviceManager {
+ public:
+  explicit LineDevices(SimulatedLine& line) : line_(line) {}
+  bool ListPresent(std::vector<std::string>& instance_ids) override {
+    instance_ids.clear();
+    std::vector<std::string> one;
+    for (auto& unit : line_.units_) {
+      unit->Devices().ListPresent(one);
+      instance_ids.insert(instance_ids.end(), one.begin(), one.end());
+    }
+    return true;
+  }
+  bool SetEnabled(const std::string& instance_id, bool enabled) override {
+    for (auto& unit : line_.units_) {
+      if (unit->InstanceId() == instance_id)
+        return unit->Devices().SetEnabled(instance_id, enabled);
+    }
+    return false;
+  }
+
+ private:
+  SimulatedLine& line_;
+};
+
+SimulatedLine::SimulatedLine(const std::vector<UsbHeadOptions>& units, SimulatedTime& time)
+    : time_(time),
+      bus_(std::make_unique<LineBus>(*this)),
+      devices_(std::make_unique<LineDevices>(*this)) {
+  for (const UsbHeadOptions& options : units)
+    units_.push_back(std::make_unique<SimulatedUsbHead>(options, time));
+}
+
+SimulatedLine::~SimulatedLine() = default;
+
+link::LinkEnvironment SimulatedLine::Environment() {
+  link::LinkEnvironment environment;
+  environment.usb_bus = bus_.get();
+  environment.devices = devices_.get();
+  environment.clock = &time_;
+  return environment;
+}
+
+SimulatedUsbHead* SimulatedLine::Find(const std::string& serial) {
+  for (auto& unit : units_) {
+    if (unit->serial() == serial) return unit.get();
+  }
+  return nullptr;
+}
+
+UsbHeadOptions DefaultUnitOptions(int index) {
+  UsbHeadOptions options;
+  const std::string number = std::to_string(index + 1);
+  options.serial = "KYRD" + std::string(4 - std::min<std::size_t>(number.size(), 4), '0') + number;
+  options.replug_after_ms = 2000;
+  options.timing = UsbTiming{};  // realistic durations: the USB bus as the tool sets it up
+  options.engine.registered_banks = 4;
+  options.engine.registered_memory_images = 2;
+  return options;
+}
+
+SimulatedLine& DefaultSimulatedLine(int units) {
   static SimulatedTime time(SimulatedTime::Mode::kReal);
-  static SimulatedUsbHead unit(
-      [] {
-        UsbHeadOptions options;
-        options.replug_after_ms = 2000;
-        // Realistic durations: the USB bus as the tool sets the chip up.
-        options.timing = UsbTiming{};
+  static SimulatedLine line(
+      [units] {
+        std::vector<UsbHeadOptions> options;
+        for (int i = 0; i < std::clamp(units, 1, kMaxSimulatedUnits); ++i)
+          options.push_back(DefaultUnitOptions(i));
         return options;
       }(),
       time);
-  return unit;
+  return line;
 }
 
-link::LinkEnvironment WithDefaultSimulatedHead(const link::LinkEnvironment& system) {
-  link::LinkEnvironment simulated = DefaultSimulatedHead().Environment();
+SimulatedUsbHead& DefaultSimulatedHead() {
+  return DefaultSimulatedLine().Unit(0);
+}
+
+link::LinkEnvironment WithDefaultSimulatedHead(const link::LinkEnvironment& system, int units,
+                                               const std::string& device_serial) {
+  SimulatedLine& line = DefaultSimulatedLine(units);
+  SimulatedUsbHead* unit = line.Find(device_serial);
+  link::LinkEnvironment simulated = unit != nullptr ? unit->Environment() : line.Environment();
   simulated.serial_ports = system.serial_ports;
   simulated.let_events_run = system.let_events_run;
   return simulated;

@@ -77,6 +77,7 @@ class SimulatedUsbHead {
   Engine& engine() { return *engine_; }
   SimulatedTime& time() { return time_; }
   std::string InstanceId() const;
+  const std::string& serial() const { return options_.serial; }
 
   // The unit disappears from both device lists and open channels fail, until replugged.
   void Unplug();
@@ -119,12 +120,48 @@ class SimulatedUsbHead {
   int recoveries_ = 0;
 };
 
-// The head unit behind the tool's simulate mode: one head on real time, back by itself
-// two seconds after a dropped link. Created on first use and kept until exit.
-SimulatedUsbHead& DefaultSimulatedHead();
+// Several simulated units on one USB bus and one time base: the device lists show every
+// unit in order, and each unit opens and recovers on its own, as units on a hub do.
+class SimulatedLine {
+ public:
+  SimulatedLine(const std::vector<UsbHeadOptions>& units, SimulatedTime& time);
+  ~SimulatedLine();
+  SimulatedLine(const SimulatedLine&) = delete;
+  SimulatedLine& operator=(const SimulatedLine&) = delete;
+
+  // The whole bus, for discovery over every unit.
+  link::LinkEnvironment Environment();
+  int size() const { return static_cast<int>(units_.size()); }
+  SimulatedUsbHead& Unit(int index) { return *units_[index]; }
+  // The unit with this serial number, or null.
+  SimulatedUsbHead* Find(const std::string& serial);
+
+ private:
+  class LineBus;
+  class LineDevices;
+
+  SimulatedTime& time_;
+  std::vector<std::unique_ptr<SimulatedUsbHead>> units_;
+  std::unique_ptr<LineBus> bus_;
+  std::unique_ptr<LineDevices> devices_;
+};
+
+// The options of unit `index` (from 0) of the tool's simulated line: real time, realistic
+// USB timing, its own serial number, some bank and memory images registered, back by
+// itself two seconds after a dropped link.
+UsbHeadOptions DefaultUnitOptions(int index);
+
+// The line behind the tool's simulate mode. Created on first use with `units` units (1 to
+// kMaxSimulatedUnits) and kept until exit; later calls return the same line.
+inline constexpr int kMaxSimulatedUnits = 16;
+SimulatedLine& DefaultSimulatedLine(int units = 1);
+SimulatedUsbHead& DefaultSimulatedHead();  // the line's first unit
 
 // `system` with its USB side (bus, device manager, clock) taken by the default simulated
-// head: what --simulate runs on. Serial ports and the window-event callback stay.
-link::LinkEnvironment WithDefaultSimulatedHead(const link::LinkEnvironment& system);
+// line of `units` units: what --simulate runs on. With `device_serial` naming one of its
+// units, only that unit is on the bus, so that links to different units share no state
+// and can run on threads of their own. Serial ports and the window-event callback stay.
+link::LinkEnvironment WithDefaultSimulatedHead(const link::LinkEnvironment& system, int units = 1,
+                                               const std::string& device_serial = {});
 
 }  // namespace kyr::headsim

@@ -109,7 +109,7 @@ int BitmapToRawImage(std::span<const std::uint8_t> file, RawImage& image) {
 }
 
 int ReadBitmapFile(const std::string& path, RawImage& image) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = detail::OpenForReading(path);
   if (file == nullptr) return kCannotOpen;
   std::array<std::uint8_t, kBitmapHeaderBytes> header;
   std::array<std::uint8_t, kRawSourceRowBytesMax> row;

@@ -8,6 +8,10 @@
 
 namespace kyr::images::detail {
 
+// The regular file at `path` opened for reading, or null: a FIFO, device or folder is
+// refused without blocking.
+std::FILE* OpenForReading(const std::string& path);
+
 // Reads until `out` is full or the file ends; returns the number of bytes read.
 std::size_t ReadUpTo(std::FILE* file, std::span<std::uint8_t> out);
 

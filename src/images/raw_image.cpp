@@ -32,7 +32,7 @@ void EncodeImageFile(const RawImage& image, std::span<std::uint8_t, kImageFileBy
 }
 
 int ReadImageFile(const std::string& path, RawImage& image) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = detail::OpenForReading(path);
   if (file == nullptr) return kCannotOpen;
   // Decoded chunk by chunk so that no file-sized buffer is needed.
   std::array<std::uint8_t, 8192> chunk;

@@ -31,13 +31,15 @@ std::string_view ExchangeResultName(ExchangeResult result) {
 }
 
 Attempt ReceiveOnce(Link& link, int words_expected, ReplyWords& words) {
-  if (link.ReceiveReply(words).HasWords(words_expected)) return Attempt::kGood;
-  link.DiscardPending();
+  const ReplyResult reply = link.ReceiveReply(words);
+  if (reply.HasWords(words_expected)) return Attempt::kGood;
+  link.DiscardAfterFailedReply(words_expected, reply.Good());
   return Attempt::kWrong;
 }
 
 Attempt AskOnce(Link& link, const Request& request, ReplyWords& words) {
   link.NoteBlock(request.block);
+  link.DiscardStrayBeforeRequest();
   if (link.SendFrame(request.command.data(), request.command.size()) != FrameResult::kSent) {
     return Attempt::kNotSent;
   }

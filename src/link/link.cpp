@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -91,6 +92,8 @@ void Link::Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode) {
   mode_ = mode;
   device_index_ = -1;
   line_dirty_ = false;
+  replies_ = quiet_mark_ = 0;
+  out_of_step_since_.reset();
 }
 
 LinkResult Link::CloseLink(bool closing) {
@@ -118,20 +121,63 @@ std::uint32_t Link::TickCount() {
   return system_clock.TickCount();
 }
 
-void Link::DiscardPending(std::uint32_t quiet_ms) {
-  if (channel_) channel_->Drain(quiet_ms, std::max(quiet_ms, kDrainLimitMs));
-  line_dirty_ = false;
+void Link::NoteStrayBytes() {
+  // Nothing read since the line was last quiet: no answer can have been taken wrongly.
+  if (quiet_mark_ < replies_ && !out_of_step_since_) out_of_step_since_ = quiet_mark_;
+  if (out_of_step_since_) Trace("out of step since reply " + std::to_string(*out_of_step_since_));
 }
 
-void Link::DrainIfNeeded() {
-  if (line_dirty_) DiscardPending();
+std::size_t Link::Drain(std::uint32_t quiet_ms, std::uint32_t limit_ms) {
+  line_dirty_ = false;
+  return channel_ ? channel_->Drain(quiet_ms, limit_ms) : 0;
+}
+
+void Link::DiscardPending(std::uint32_t quiet_ms) {
+  Drain(quiet_ms, std::max(quiet_ms, kDrainLimitMs));
+}
+
+std::uint32_t Link::ReplyTimeoutMs() const {
+  return mode_ == LinkMode::Serial ? kSerialReplyTimeoutMs : kUsbReplyTimeoutMs;
+}
+
+void Link::DiscardAfterFailedReply(int reply_words, bool whole_wrong_reply) {
+  const std::uint32_t quiet =
+      ReplyTimeoutMs() + WireMs(ReplySize(static_cast<std::size_t>(std::max(reply_words, 0))));
+  // A babbling line must not hang the tool: it gives up after twice the quiet time.
+  if (Drain(quiet, 2 * quiet) > 0 && whole_wrong_reply) NoteStrayBytes();
+  // Whatever was on its way has arrived by now: the line holds nothing of the past.
+  quiet_mark_ = replies_;
+}
+
+bool Link::EndsInStep(int reply_words) {
+  const std::uint32_t quiet =
+      kDrainQuietMs + WireMs(ReplySize(static_cast<std::size_t>(std::max(reply_words, 0))));
+  if (Drain(quiet, std::max(2 * quiet, kDrainLimitMs)) > 0) NoteStrayBytes();
+  return !out_of_step_since_;
+}
+
+void Link::DrainBeforeWrite() {
+  if (line_dirty_) DiscardAfterFailedReply(kMaxReplyWords);
+}
+
+void Link::DiscardStrayBeforeRequest() {
+  if (line_dirty_) {
+    DiscardAfterFailedReply(kMaxReplyWords);
+    return;
+  }
+  // Bytes already waiting before a request answer nothing asked yet: some reply came twice,
+  // late or from noise. What is there is taken off the line at once, with the rest of it.
+  if (channel_ && channel_->Drain(0, 0) > 0) {
+    NoteStrayBytes();
+    DiscardPending();
+  }
 }
 
 bool Link::WriteRaw(const std::uint8_t* data, std::size_t count, std::size_t& written) {
   written = 0;
   if (!channel_) return false;
   // Bytes of an answer that came late must not be read as the answer to what we send now.
-  DrainIfNeeded();
+  DrainBeforeWrite();
   errno = 0;
   const bool ok = channel_->Write(data, count, written);
   if (!ok) NoteSystemFailure(errno);
@@ -183,6 +229,7 @@ FrameResult Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {
 }
 
 ReplyResult Link::ReceiveReply(ReplyWords& words) {
+  ++replies_;
   const ReplyResult result = ReceiveReplyUntraced(words);
   if (environment_.trace != nullptr) environment_.trace->Result(ReplyResultName(result));
   return result;

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,6 +34,15 @@ namespace kyr::link {
 // How long a line must stay quiet before a drain ends, and the most a drain may take.
 inline constexpr std::uint32_t kDrainQuietMs = 50;
 inline constexpr std::uint32_t kDrainLimitMs = 2000;
+// How long a reply may take to start: the USB read time-out, and the serial one for the two
+// bytes of a reply's header.
+inline constexpr std::uint32_t kUsbReplyTimeoutMs = 500;
+inline constexpr std::uint32_t kSerialReplyTimeoutMs = 3000;
+
+// Milliseconds that `bytes` take on the head's line (115200 baud, ten bits a byte), rounded up.
+constexpr std::uint32_t WireMs(std::size_t bytes) {
+  return static_cast<std::uint32_t>((bytes * 10 * 1000 + 115199) / 115200);
+}
 
 class Link {
  public:
@@ -71,10 +81,39 @@ class Link {
   // Presence byte of head `h` (0 to 2) from the Query heads reply, or -1.
   int QueryHead(int h);
 
-  // Discards what is still arriving until the line has been quiet for kDrainQuietMs (also
-  // done automatically before the next write after a failed or short read).
-  // A longer `quiet_ms` waits out answers that may come later than the short while.
+  // Discards what is still arriving until the line has been quiet for kDrainQuietMs: the
+  // rest of what a request given up on still sends. A longer `quiet_ms` waits out answers
+  // that may come later than the short while.
   void DiscardPending(std::uint32_t quiet_ms = kDrainQuietMs);
+
+  // After a reply of `reply_words` words went wrong: discards what arrives until the line has
+  // been quiet for the time a reply may take to start plus that reply's wire time, so that
+  // the answer given up on cannot arrive after the next request and be taken for its answer.
+  // What arrives then is that answer's rest; but after `whole_wrong_reply` (a sound reply of
+  // another length, as a stray one would be) it is more likely the answer that reply took
+  // the place of, and the line is out of step.
+  void DiscardAfterFailedReply(int reply_words, bool whole_wrong_reply = false);
+
+  // Called before each request: bytes waiting on the line are discarded and put the line out
+  // of step (see below).
+  void DiscardStrayBeforeRequest();
+
+  // Keeping in step. Replies carry no address, so a stray reply (a late one, a copy, line
+  // noise) taken for the answer to a request shifts every later answer by one. The link
+  // numbers the replies it reads from 0 and notes when bytes were on the line where none
+  // should be: waiting before a request, arriving during a drain, or left after the last
+  // reply. From then on, every reply read since the line was last known quiet is suspect.
+  //
+  // The number the next reply will get.
+  std::uint64_t ReplyCount() const { return replies_; }
+  // The first reply that may have been a stray one's, when the line was found out of step.
+  std::optional<std::uint64_t> OutOfStepSince() const { return out_of_step_since_; }
+  // The caller has asked again from OutOfStepSince() on: the line counts as in step.
+  void ClearOutOfStep() { out_of_step_since_.reset(); }
+  // The check at the end of a transfer whose longest reply has `reply_words` words: waits
+  // until the line has been quiet as long as a copy of that reply would take to follow it.
+  // False when the line is (or was found) out of step.
+  [[nodiscard]] bool EndsInStep(int reply_words);
 
   // The block the next request is about (-1 for none), for the trace.
   void NoteBlock(int block);
@@ -111,7 +150,11 @@ class Link {
  private:
   LinkResult OpenUsb(bool handshake);
   LinkResult OpenSerial(std::string_view port_name);
-  void DrainIfNeeded();
+  void DrainBeforeWrite();
+  std::uint32_t ReplyTimeoutMs() const;
+  // Drains until quiet for `quiet_ms`; the number of bytes discarded.
+  std::size_t Drain(std::uint32_t quiet_ms, std::uint32_t limit_ms);
+  void NoteStrayBytes();
   void NoteNoUsbHead();
   void NoteSystemFailure(int error_number);
   ReplyResult ReceiveReplyUntraced(ReplyWords& words);
@@ -126,6 +169,9 @@ class Link {
   FailureNote failure_;
   std::string failure_detail_;
   bool line_dirty_ = false;  // a reply failed or came short: late bytes may still arrive
+  std::uint64_t replies_ = 0;
+  std::uint64_t quiet_mark_ = 0;  // replies read when the line was last known to be quiet
+  std::optional<std::uint64_t> out_of_step_since_;
   int block_ = -1;
   std::function<bool()> stop_check_;
   std::array<std::uint8_t, kMaxFrameBody + 1> send_buffer_{};

@@ -57,8 +57,12 @@ void TraceLog::Line(std::string_view direction, const std::vector<std::uint8_t>&
     line += "  ";
     line += result;
   }
+  if (failed_) return;
   out_ << line << '\n';
   out_.flush();
+  if (out_) return;
+  failed_ = true;
+  if (on_failure_) on_failure_();
 }
 
 bool TracingChannel::Write(const std::uint8_t* data, std::size_t count, std::size_t& written) {

@@ -41,6 +41,9 @@ class TraceLog {
   void Note(std::string_view text);
   // Writes out the bytes received and not yet closed by a result.
   void Flush();
+  // Called once, at the first line that cannot be written (a full disk); the link itself
+  // goes on, and nothing more is tried.
+  void OnWriteFailure(std::function<void()> report) { on_failure_ = std::move(report); }
 
  private:
   void Line(std::string_view direction, const std::vector<std::uint8_t>& bytes,
@@ -52,6 +55,8 @@ class TraceLog {
   std::vector<std::uint8_t> incoming_;
   std::uint32_t incoming_since_ = 0;
   std::vector<std::uint8_t> scratch_;
+  std::function<void()> on_failure_;
+  bool failed_ = false;
 };
 
 // Passes everything on to the channel it wraps and writes it to the trace.

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "link/trace.h"
@@ -11,6 +12,8 @@ namespace kyr::link {
 
 // The environment variable that names a trace file when no option does.
 inline constexpr const char* kTraceVariable = "KYR_TRACE";
+// Tool string: the trace file (named) could not be written further.
+inline constexpr int kStrTraceUnwritable = 2314;
 
 class TraceFile {
  public:
@@ -18,6 +21,10 @@ class TraceFile {
   static std::unique_ptr<TraceFile> Open(const std::string& path);
 
   TraceLog& log() { return log_; }
+  // `text` goes to `err` once when a line of the trace cannot be written.
+  void ReportFailureOn(std::ostream& err, std::string text) {
+    log_.OnWriteFailure([&err, text = std::move(text)] { err << text << '\n' << std::flush; });
+  }
 
  private:
   TraceFile() = default;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "files/atomic_file.h"
+#include "files/regular_file.h"
 #include "settings/message_ids.h"
 
 namespace kyr::settings {
@@ -64,10 +65,16 @@ void ParseLine(std::string_view line, SettingsImage& image, int line_number) {
   }
 }
 
-// Reads up to `limit` bytes of a file; false when it cannot be opened or read.
+// What some editors write at the start of a UTF-8 text file; it is no part of the settings.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Reads up to `limit` bytes of a file after a byte-order mark, if any; false when it is not
+// a regular file or cannot be read.
 bool ReadFilePrefix(const std::string& path, std::size_t limit, std::string& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  files::OpenProblem problem{};
+  const int fd = files::OpenRegularFile(path, problem);
   if (fd < 0) return false;
+  limit += kByteOrderMark.size();
   out.resize(limit);
   std::size_t used = 0;
   bool ok = true;
@@ -80,6 +87,11 @@ bool ReadFilePrefix(const std::string& path, std::size_t limit, std::string& out
   }
   ::close(fd);
   out.resize(used);
+  if (out.starts_with(kByteOrderMark)) {
+    out.erase(0, kByteOrderMark.size());
+  } else if (out.size() > limit - kByteOrderMark.size()) {
+    out.resize(limit - kByteOrderMark.size());
+  }
   return ok;
 }
 
@@ -206,6 +218,14 @@ std::string FormatSettingsText(const SettingsImage& image) {
 
 int WriteSettingsFile(const std::string& path, const SettingsImage& image,
                       const CommentTexts& comments) {
+  switch (files::CheckWriteTarget(path)) {
+    case files::WriteTarget::kDanglingLink:
+      return kMsgDanglingLink;
+    case files::WriteTarget::kNotRegular:
+      return kMsgNotRegularFile;
+    case files::WriteTarget::kWritable:
+      break;
+  }
   return files::WriteFileAtomically(path, FormatSettingsText(image, comments)) ? 0
                                                                                : kMsgFailToCreate;
 }

@@ -2,10 +2,13 @@
 // settings file of 512 lines.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
+#include <optional>
 
 #include "files/atomic_file.h"
 #include "link/result_codes.h"
+#include "link/step_tracker.h"
 #include "settings/settings_file.h"
 #include "tool/link_session.h"
 #include "transfer/block_io.h"
@@ -25,7 +28,7 @@ constexpr std::size_t kLineBytes = settings::kWordsPerLine * settings::kFieldWid
 using BlockText = std::array<char, kLinesPerBlock * kLineBytes>;
 
 // Eight file lines of "%04X " fields, each ended by CR LF.
-std::string_view FormatBlock(const link::ReplyWords& words, BlockText& text) {
+std::string_view FormatBlock(const std::uint16_t* words, BlockText& text) {
   constexpr char kHex[] = "0123456789ABCDEF";
   std::size_t at = 0;
   for (int i = 0; i < kReadBlockWords; ++i) {
@@ -47,27 +50,43 @@ bool FolderInTheWay(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// Reads the blocks into the open file; false after a failure or an abort request (already
-// shown), which is taken between blocks.
-bool ReadBlocks(TransferContext& ctx, files::AtomicFileWriter& file, bool& stopped) {
+// Reads the blocks into `image`; false after a failure or an abort request (already
+// shown), which is taken between blocks. A block that may have been answered by a stray
+// reply is read again, with every block after it.
+bool ReadBlocks(TransferContext& ctx, settings::SettingsImage& image, bool& stopped) {
   link::ReplyWords words{};
-  BlockText text{};
-  for (int block = 0; block < kReadBlocks; ++block) {
+  link::StepTracker steps(ctx.link, kReadBlocks, kReadBlockWords);
+  for (int block = 0; block < kReadBlocks;) {
     if (ctx.host.AbortRequested()) {
       ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
       stopped = true;
       return false;
     }
+    steps.Begin(block);
     const auto address = static_cast<std::uint32_t>(block) * 2u * kReadBlockWords;
     if (!ExchangeSucceeded(
             ctx, ReadMemoryBlock(ctx.link, ctx.head, address, kReadBlockWords, words, block))) {
       return false;
     }
-    if (!file.Append(FormatBlock(words, text))) {
+    std::copy_n(words.begin(), kReadBlockWords,
+                image.begin() + static_cast<std::ptrdiff_t>(block) * kReadBlockWords);
+    ctx.host.SetProgressPosition(block);
+    const std::optional<int> next = steps.Next(block + 1);
+    if (!next) return ExchangeSucceeded(ctx, link::ExchangeResult::kNoGoodReply);
+    block = *next;
+  }
+  return true;
+}
+
+// Writes the blocks read into the open file; false after a failure (shown).
+bool WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
+                 files::AtomicFileWriter& file) {
+  BlockText text{};
+  for (int block = 0; block < kReadBlocks; ++block) {
+    if (!file.Append(FormatBlock(image.data() + block * kReadBlockWords, text))) {
       ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
       return false;
     }
-    ctx.host.SetProgressPosition(block);
   }
   return true;
 }
@@ -87,7 +106,8 @@ Outcome ReadIntoFile(TransferContext& ctx, const std::string& path) {
   }
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);
   bool stopped = false;
-  ctx.state.failed = !ReadBlocks(ctx, file, stopped);
+  settings::SettingsImage image{};
+  ctx.state.failed = !ReadBlocks(ctx, image, stopped) || !WriteBlocks(ctx, image, file);
   if (!ctx.state.failed && !file.Commit()) {
     ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
     ctx.state.failed = true;

@@ -2,11 +2,13 @@
 // converted to the head's settings version.
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "link/exchange.h"
 #include "link/protocol.h"
 #include "link/result_codes.h"
+#include "link/step_tracker.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
 #include "tool/link_session.h"
@@ -101,21 +103,9 @@ bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockByt
   return ExchangeSucceeded(ctx, link::Exchange(ctx.link, request, reply));
 }
 
+// How the writes ended: an abort request is taken between blocks, so the block in flight
+// is always finished.
 enum class Sent { kAll, kFailed, kStopped };
-
-// An abort request is taken between blocks: the block in flight is always finished.
-Sent WriteBlocks(TransferContext& ctx, const settings::SettingsImage& image,
-                 const tool::WriteChoices& choices, int head_model) {
-  BlockBytes data{};
-  for (int block = 0; block < kWriteBlocks; ++block) {
-    const int destination = DestinationBlock(block, choices, head_model);
-    if (destination == kNotWritten) continue;
-    if (ctx.host.AbortRequested()) return Sent::kStopped;
-    PackBlock(image, block, data);
-    if (!WriteBlock(ctx, block, destination, data)) return Sent::kFailed;
-  }
-  return Sent::kAll;
-}
 
 // The finish command, not retried; false after a failure (shown).
 bool FinishWrite(TransferContext& ctx) {
@@ -124,28 +114,84 @@ bool FinishWrite(TransferContext& ctx) {
   return ExchangeSucceeded(ctx, link::Exchange(ctx.link, request, reply, link::kOneAttempt));
 }
 
-// Reads every written block back and compares it word by word; false after a failure or
-// at the first difference (shown with its head block, word, written and read value).
-bool VerifyBlocks(TransferContext& ctx, const settings::SettingsImage& image,
-                  const tool::WriteChoices& choices, int head_model) {
-  link::ReplyWords read{};
+// The file's blocks that go into the head, with their head blocks.
+struct WrittenBlock {
+  int block = 0;
+  int destination = 0;
+};
+struct WritePlan {
+  std::array<WrittenBlock, kWriteBlocks> blocks{};
+  int count = 0;
+};
+
+WritePlan PlanWrites(const tool::WriteChoices& choices, int head_model) {
+  WritePlan plan;
   for (int block = 0; block < kWriteBlocks; ++block) {
     const int destination = DestinationBlock(block, choices, head_model);
-    if (destination == kNotWritten) continue;
-    const link::ExchangeResult outcome = ReadMemoryBlock(
-        ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords, read, destination);
-    if (!ExchangeSucceeded(ctx, outcome)) return false;
-    const std::uint16_t* written = BlockWords(image, block);
-    for (std::size_t k = 0; k < kWriteBlockWords; ++k) {
-      if (written[k] == read[k]) continue;
-      const std::string text = FormatMessage(
-          tool::ToolText(kMsgVerifyDifference),
-          {std::to_string(destination), std::to_string(k), Hex4(written[k]), Hex4(read[k])});
-      ctx.host.ShowMessage(tool::ErrorBox(kMsgVerifyDifference, text));
-      return false;
-    }
+    if (destination != kNotWritten)
+      plan.blocks[static_cast<std::size_t>(plan.count++)] = {block, destination};
   }
-  return true;
+  return plan;
+}
+
+// How a block read back compares with the one written.
+enum class Verified { kSame, kDifferent, kFailed };
+
+// Reads a written block back and compares it word by word; the first difference is shown
+// (with its head block, word, written and read value) unless the line turns out to have
+// been out of step, when the read is not to be believed.
+Verified VerifyBlock(TransferContext& ctx, const settings::SettingsImage& image,
+                     const WrittenBlock& written_block) {
+  link::ReplyWords read{};
+  const int destination = written_block.destination;
+  const link::ExchangeResult outcome = ReadMemoryBlock(
+      ctx.link, ctx.head, WriteBlockAddress(destination), kWriteBlockWords, read, destination);
+  if (!ExchangeSucceeded(ctx, outcome)) return Verified::kFailed;
+  const std::uint16_t* written = BlockWords(image, written_block.block);
+  for (std::size_t k = 0; k < kWriteBlockWords; ++k) {
+    if (written[k] == read[k]) continue;
+    if (!ctx.link.EndsInStep(kWriteBlockWords)) return Verified::kDifferent;
+    const std::string text = FormatMessage(
+        tool::ToolText(kMsgVerifyDifference),
+        {std::to_string(destination), std::to_string(k), Hex4(written[k]), Hex4(read[k])});
+    ctx.host.ShowMessage(tool::ErrorBox(kMsgVerifyDifference, text));
+    return Verified::kFailed;
+  }
+  return Verified::kSame;
+}
+
+// The writes, the finish command and, with `verify`, the reads back, as one series of
+// steps: when a stray reply may have been taken for an acknowledge or a block read back,
+// the series goes on again from the first step it may have answered. False after a
+// failure (shown).
+Sent WriteAndVerify(TransferContext& ctx, const settings::SettingsImage& image,
+                    const WritePlan& plan, bool verify) {
+  const int finish_step = plan.count;
+  const int steps_total = verify ? 2 * plan.count + 1 : plan.count + 1;
+  link::StepTracker steps(ctx.link, steps_total, kWriteBlockWords);
+  BlockBytes data{};
+  for (int step = 0; step < steps_total;) {
+    steps.Begin(step);
+    if (step < finish_step) {
+      if (ctx.host.AbortRequested()) return Sent::kStopped;
+      const WrittenBlock& written = plan.blocks[static_cast<std::size_t>(step)];
+      PackBlock(image, written.block, data);
+      if (!WriteBlock(ctx, written.block, written.destination, data)) return Sent::kFailed;
+    } else if (step == finish_step) {
+      if (!FinishWrite(ctx)) return Sent::kFailed;
+    } else if (VerifyBlock(ctx, image,
+                           plan.blocks[static_cast<std::size_t>(step - finish_step - 1)]) ==
+               Verified::kFailed) {
+      return Sent::kFailed;
+    }
+    const std::optional<int> next = steps.Next(step + 1);
+    if (!next) {
+      static_cast<void>(ExchangeSucceeded(ctx, link::ExchangeResult::kNoGoodReply));
+      return Sent::kFailed;
+    }
+    step = *next;
+  }
+  return Sent::kAll;
 }
 
 // From the check of the choices on, with the file chosen and the dialog accepted.
@@ -177,7 +223,7 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
     return Fail(ctx, Outcome::kRefused);
   }
   const int head_model = head_word & 0xFF;
-  const Sent sent = WriteBlocks(ctx, image, choices, head_model);
+  const Sent sent = WriteAndVerify(ctx, image, PlanWrites(choices, head_model), options.verify);
   if (sent == Sent::kStopped) {
     // Closed as after a failure: without the finish command.
     ctx.host.ShowMessage(tool::ErrorBox(kMsgAborted));
@@ -185,10 +231,7 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
     static_cast<void>(CloseLinkAfterTransfer(ctx));  // the interruption is the outcome
     return Outcome::kAborted;
   }
-  ctx.state.failed = sent != Sent::kAll || !FinishWrite(ctx);
-  if (!ctx.state.failed && options.verify) {
-    ctx.state.failed = !VerifyBlocks(ctx, image, choices, head_model);
-  }
+  ctx.state.failed = sent != Sent::kAll;
   if (!ctx.state.failed) {
     ctx.host.SetProgressPosition(kWriteBlocks);
     ctx.host.ShowMessage(tool::FinishBox(kMsgWriteComplete));

@@ -153,5 +153,30 @@ TEST_F(RidgemoBackup, EveryHeadOfAUnitAndADroppedLink) {
     EXPECT_EQ(name.find("cut"), std::string::npos) << name;
 }
 
+// With --yes only a backup of the same kind is replaced: other folders are refused before the
+// link opens, and a line backup run again leaves the units it does not back up in place.
+TEST_F(RidgemoBackup, YesReplacesOnlyABackupOfTheSameKind) {
+  StartHead("a");
+  fs::create_directory(File("notbackup"));
+  WriteAll(File("notbackup/thesis.txt"), "important");
+  EXPECT_EQ(Run("nobody", "backup " + File("notbackup") + " --yes"), 1);
+  EXPECT_NE(Err().find(File("notbackup") + " is not a backup"), std::string::npos) << Err();
+  EXPECT_EQ(ReadAll(File("notbackup/thesis.txt")), "important");
+
+  const std::string line = File("line");
+  ASSERT_EQ(Run("a", "--simulate --device all backup " + line + " --images none"), 0) << Err();
+  fs::copy(line + "/KYRD0001", line + "/KYRD0009", fs::copy_options::recursive);
+  EXPECT_EQ(Run("a", "backup " + line + " --yes --images none"), 1);
+  EXPECT_NE(Err().find(" is a line backup"), std::string::npos) << Err();
+  EXPECT_EQ(Run("a", "--simulate --device all backup " + line + "/KYRD0001 --yes"), 1);
+  EXPECT_NE(Err().find(" is the backup of one unit"), std::string::npos) << Err();
+
+  ASSERT_EQ(Run("a", "--simulate --device all backup " + line + " --yes --images none"), 0)
+      << Err();
+  EXPECT_NE(Out().find("Replacing the backup of unit KYRD0001.\n"), std::string::npos) << Out();
+  EXPECT_NE(Out().find("Left in place, not backed up now: KYRD0009\n"), std::string::npos) << Out();
+  EXPECT_TRUE(fs::exists(line + "/KYRD0009/manifest.json"));
+}
+
 }  // namespace
 }  // namespace kyr::backup

@@ -93,7 +93,9 @@ class ProgramCommandLine : public ::testing::TestWithParam<std::string> {};
 TEST_P(ProgramCommandLine, EveryCaseOfTheTable) {
   for (const Case& c : kCases) {
     TempFolder folder;
-    ASSERT_EQ(RunIn(folder, "C", std::string(KYR_TOLVANE) + " init same.kdta").status, 0);
+    // same.kdta: the simulated head's settings (initial values, its stored images marked).
+    ASSERT_EQ(RunIn(folder, "C", ProgramLine("ridgemo --simulate read-settings same.kdta")).status,
+              0);
     // other.kdta: bank 0's first setting 229 instead of 228.
     std::string other = kyr::test_common::ReadAll(folder.File("same.kdta"));
     other.replace(0, 9, "0009 00E5");

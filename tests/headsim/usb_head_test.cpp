@@ -86,8 +86,10 @@ TEST(UsbHead, MissingAndLateRepliesCostSimulatedTimeOnly) {
 
   std::int64_t start = rig.ElapsedMs();
   ASSERT_EQ(link.SendFrame(kReadBlock5, 6), FrameResult::kSent);
-  EXPECT_EQ(link.ReceiveReply(words), ReplyResult{ReplyFault::kShortHeader});  // nothing came within the 500 ms read
+  EXPECT_EQ(link.ReceiveReply(words),
+            ReplyResult{ReplyFault::kShortHeader});  // nothing came within the 500 ms read
   EXPECT_GE(rig.ElapsedMs() - start, 500);
+  link.DiscardAfterFailedReply(128);  // as the exchange helper does, before the next request
 
   const std::uint8_t read6[6] = {0x10, 0x00, 0x06, 0x00, 0x80, 0x00};
   start = rig.ElapsedMs();
@@ -144,6 +146,46 @@ TEST(UsbHead, ChannelTimeOutsDrainAndSingleHandle) {
   EXPECT_FALSE(channel->Write(handshake, 2, n));
   EXPECT_FALSE(channel->Read(buffer, 2, n));
   EXPECT_NE(rig.unit.Bus().Open(0), nullptr);
+}
+
+// A line of three units: listed in order, an unplugged unit leaves no hole in the bus
+// indexes, and a link chosen by serial number talks to that unit only.
+TEST(UsbHead, LineListsEveryUnitAndOpensTheOneAsked) {
+  SimulatedTime time(SimulatedTime::Mode::kManual);
+  std::vector<UsbHeadOptions> units(3);
+  for (int i = 0; i < 3; ++i) units[i].serial = "KYRD000" + std::to_string(i + 1);
+  SimulatedLine line(units, time);
+  line.Unit(1).Unplug();
+  link::LinkEnvironment environment = line.Environment();
+  std::vector<link::UsbDeviceInfo> listed;
+  ASSERT_TRUE(environment.usb_bus->ListDevices(listed));
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[1].serial, "KYRD0003");
+  ASSERT_NE(environment.usb_bus->Open(1), nullptr);
+  EXPECT_EQ(line.Unit(2).opens(), 1);
+
+  environment.device_serial = "KYRD0003";
+  link::Link link(environment);
+  ASSERT_EQ(link.OpenLink("USB", true), LinkResult::kOk);
+  EXPECT_EQ(link.DeviceSerial(), "KYRD0003");
+  EXPECT_EQ(line.Unit(2).engine().Stats().handshakes, 1);
+  EXPECT_EQ(line.Unit(0).opens(), 0);
+}
+
+// The tool's simulated line: own serial numbers, and images every head reports as stored.
+TEST(UsbHead, DefaultUnitsHaveTheirOwnSerialsAndRegisteredImages) {
+  EXPECT_EQ(DefaultUnitOptions(0).serial, "KYRD0001");
+  EXPECT_EQ(DefaultUnitOptions(11).serial, "KYRD0012");
+  SimulatedTime time(SimulatedTime::Mode::kManual);
+  SimulatedUsbHead unit(DefaultUnitOptions(0), time);
+  const HeadMemory& head = unit.engine().Head(0);
+  const int banks = DefaultUnitOptions(0).engine.registered_banks;
+  ASSERT_GT(banks, 0);
+  EXPECT_TRUE(head.IsImageStored(ImageKind::kBank, banks - 1));
+  EXPECT_FALSE(head.IsImageStored(ImageKind::kBank, banks));
+  EXPECT_EQ(head.settings[kBankWords * (banks - 1) + kBankRegistrationWord] & 0x8000, 0);
+  EXPECT_NE(head.settings[kBankWords * banks + kBankRegistrationWord] & 0x8000, 0);
+  EXPECT_EQ(head.settings[kMemoryPresenceWord] & 1, 0);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -222,6 +223,8 @@ TEST(BitmapToRaw, WideRowsAverageNeighbourPairsAndFileReaderAgrees) {
   testing::WriteBytes(path, MakeBitmap(256, 256, {}, 32));
   EXPECT_EQ(ReadBitmapFile(path, *from_file), kBitmapRejected);
   EXPECT_EQ(ReadBitmapFile(folder.File("absent.bmp"), *from_file), kCannotOpen);
+  ::mkfifo(folder.File("fifo.bmp").c_str(), 0600);
+  EXPECT_EQ(ReadBitmapFile(folder.File("fifo.bmp"), *from_file), kCannotOpen);
 }
 
 }  // namespace

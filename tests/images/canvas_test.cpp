@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "image_test_util.h"
 #include "images/canvas.h"
@@ -55,7 +56,10 @@ TEST(ImageFile, FilesOfAnyOtherSizeAreRefusedAndWrittenFilesReadBack) {
   EXPECT_EQ(ReadImageFile(path, *back), kImageFileOk);
   EXPECT_EQ(back->words, image->words);
 
-  EXPECT_EQ(ReadImageFile(folder.File("missing.kimg"), *back), kCannotOpen);
+  // Missing, or no regular file (a FIFO nobody writes, a folder): refused without waiting.
+  ::mkfifo(folder.File("fifo.kimg").c_str(), 0600);
+  for (const char* name : {"missing.kimg", "fifo.kimg", ""})
+    EXPECT_EQ(ReadImageFile(folder.File(name), *back), kCannotOpen) << name;
   for (const std::size_t size : {std::size_t{0}, std::size_t{1}, kImageFileBytes - 1,
                                  kImageFileBytes + 1, 2 * kImageFileBytes}) {
     testing::WriteBytes(path, Bytes(size, 0x11));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -128,6 +129,29 @@ TEST_F(RidgemoImages, ImageTransfersAgainstTheSimulatedHead) {
   WriteFile("plain.kimg", 131072, 0);
   EXPECT_EQ(Run("--simulate write-images --type bank " + File("plain.kimg")), 2);
   EXPECT_EQ(Run("--simulate write-images --type memory " + File("plain.kimg") + " --number 20"), 2);
+}
+
+// A simulated line of N units: devices lists N serial numbers; a count out of range is a
+// usage error.
+TEST_F(RidgemoImages, SimulatedLineHasTheUnitsAsked) {
+  const struct {
+    std::string options;
+    int status;
+    int units;
+  } cases[] = {{"--simulate", 0, 1},           {"--simulate=3", 0, 3},
+               {"--simulate --units 2", 0, 2}, {"--units 4 --simulate", 0, 4},
+               {"--simulate=0", 2, 0},         {"--simulate=17", 2, 0},
+               {"--simulate --units x", 2, 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.options + " devices"), c.status) << c.options << Err();
+    std::ifstream out(File("out.txt"));
+    const std::string text((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), c.units == 0 ? 0 : c.units + 1)
+        << c.options;
+    if (c.units > 1) {
+      EXPECT_NE(text.find("KYRD000" + std::to_string(c.units)), std::string::npos);
+    }
+  }
 }
 
 }  // namespace

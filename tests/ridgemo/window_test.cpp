@@ -622,6 +622,9 @@ TEST(RidgemoWindow, WriteImageOfSeveralNumberedFilesChosenTogether) {
   rig.Click(kIdWriteImage);
   ASSERT_EQ(rig.watcher.boxes.size(), 2u);
   EXPECT_EQ(rig.watcher.boxes[0].title, "Warning");
+  // The question names the images it is about.
+  EXPECT_EQ(rig.watcher.boxes[0].text.toStdString(),
+            std::string(LoadString(StringTable::Tool, 159)) + "\nBank No.3, No.9");
   EXPECT_EQ(rig.watcher.boxes[1].text, "Complet to write the image.");
   const auto& head = rig.unit.engine().Head(0);
   EXPECT_TRUE(head.IsImageStored(headsim::ImageKind::kBank, 3));

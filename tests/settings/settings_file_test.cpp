@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -194,9 +195,25 @@ TEST(SettingsFileIo, ReadsWritesAndKeepsTheOldFileOnFailure) {
   ASSERT_EQ(ReadSettingsFile(path, image), kReadComplete);
   EXPECT_EQ(image, initial);
 
-  // A file that cannot be opened (missing, or a folder) leaves the image as it was.
-  EXPECT_EQ(ReadSettingsFile(folder.File("missing.kdta"), image), kReadOpenFailed);
-  EXPECT_EQ(ReadSettingsFile(folder.path().string(), image), kReadOpenFailed);
+  // A byte-order mark some editors write at the start is no part of the first line.
+  testing::WriteAll(folder.File("bom.kdta"), "\xEF\xBB\xBF" + ReadAll(path));
+  image.fill(0x5555);
+  ASSERT_EQ(ReadSettingsFile(folder.File("bom.kdta"), image), kReadComplete);
+  EXPECT_EQ(image, initial);
+  SettingsImage tool{};
+  int incomplete = 0;
+  EXPECT_EQ(ReadToolSettingsFile(folder.File("bom.kdta"), tool, incomplete), kFileLines);
+  EXPECT_EQ(incomplete, -1);
+  EXPECT_EQ(tool, initial);
+
+  // A file that cannot be opened (missing, a folder, a FIFO nobody writes) leaves the image
+  // as it was, without waiting.
+  ::mkfifo(folder.File("fifo.kdta").c_str(), 0600);
+  for (const std::string& name :
+       {folder.File("missing.kdta"), folder.path().string(), folder.File("fifo.kdta")}) {
+    EXPECT_EQ(ReadSettingsFile(name, image), kReadOpenFailed) << name;
+    EXPECT_EQ(ReadToolSettingsFile(name, tool, incomplete), -1) << name;
+  }
   EXPECT_EQ(image, initial);
 
   // A short file neither.
@@ -208,9 +225,14 @@ TEST(SettingsFileIo, ReadsWritesAndKeepsTheOldFileOnFailure) {
   // Saving where the file cannot be created reports message 132 and keeps what was there.
   EXPECT_EQ(WriteSettingsFile(folder.File("no/such/folder.kdta"), image, comments),
             kMsgFailToCreate);
+  // A folder or FIFO in the way, or a link to nothing, is named as such and stays.
   std::filesystem::create_directory(folder.File("taken.kdta"));
-  EXPECT_EQ(WriteSettingsFile(folder.File("taken.kdta"), image, comments), kMsgFailToCreate);
+  std::filesystem::create_symlink("gone.kdta", folder.File("dangling.kdta"));
+  EXPECT_EQ(WriteSettingsFile(folder.File("taken.kdta"), image, comments), kMsgNotRegularFile);
+  EXPECT_EQ(WriteSettingsFile(folder.File("fifo.kdta"), image, comments), kMsgNotRegularFile);
+  EXPECT_EQ(WriteSettingsFile(folder.File("dangling.kdta"), image, comments), kMsgDanglingLink);
   EXPECT_TRUE(std::filesystem::is_directory(folder.File("taken.kdta")));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.File("dangling.kdta")));
 }
 
 TEST(SettingsFileNames, DialogPathsGetTheExtension) {

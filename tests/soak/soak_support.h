@@ -28,9 +28,12 @@ using headsim::FaultKind;
 inline const std::vector<FaultKind> kRandomKinds = {
     FaultKind::kBadChecksum, FaultKind::kNak, FaultKind::kShortReply, FaultKind::kMissingReply,
     FaultKind::kDroppedLink};
-inline const std::vector<FaultKind> kAllKinds = {FaultKind::kBadChecksum, FaultKind::kNak,
-                                                 FaultKind::kShortReply,  FaultKind::kMissingReply,
-                                                 FaultKind::kLateReply,   FaultKind::kDroppedLink};
+inline const std::vector<FaultKind> kOutOfStepKinds = {
+    FaultKind::kDuplicateReply, FaultKind::kStrayBytes, FaultKind::kSplitReply};
+inline const std::vector<FaultKind> kAllKinds = {
+    FaultKind::kBadChecksum,    FaultKind::kNak,        FaultKind::kShortReply,
+    FaultKind::kMissingReply,   FaultKind::kLateReply,  FaultKind::kDroppedLink,
+    FaultKind::kDuplicateReply, FaultKind::kStrayBytes, FaultKind::kSplitReply};
 
 struct Counts {
   int reads_done = 0;
@@ -58,13 +61,19 @@ inline void PlanFaults(headsim::FaultPlan& plan, std::mt19937& random, std::span
   }
   const int rate = rates[random() % rates.size()];
   plan.SetRandom(static_cast<std::uint32_t>(random()), rate, kinds);
-  const auto at_random_block = [&](FaultKind kind) {
+  const auto at_random_block = [&](FaultKind kind, std::int64_t delay_ms) {
     const auto block = static_cast<int>(random() % static_cast<unsigned>(blocks));
-    const auto delay_ms = static_cast<std::int64_t>(100 + random() % 1900);
     plan.Add(test_common::Fault(kind, command, block, 1, delay_ms));
   };
-  if (random() % 3 == 0) at_random_block(FaultKind::kLateReply);
-  if (random() % 4 == 0) at_random_block(FaultKind::kDroppedLink);
+  const auto some_delay = [&] { return static_cast<std::int64_t>(100 + random() % 1900); };
+  if (random() % 3 == 0) at_random_block(FaultKind::kLateReply, some_delay());
+  if (random() % 4 == 0) at_random_block(FaultKind::kDroppedLink, some_delay());
+  // A reply out of step: sent twice, followed by noise or cut in two, often at once.
+  if (random() % 2 == 0) {
+    const FaultKind kind = kOutOfStepKinds[random() % kOutOfStepKinds.size()];
+    at_random_block(kind,
+                    random() % 2 == 0 ? static_cast<std::int64_t>(random() % 10) : some_delay());
+  }
 }
 
 // Messages a transfer may end with when the link or the head fails it.
@@ -116,6 +125,12 @@ inline const char* KindName(FaultKind kind) {
       return "late reply";
     case FaultKind::kDroppedLink:
       return "dropped link";
+    case FaultKind::kDuplicateReply:
+      return "reply sent twice";
+    case FaultKind::kStrayBytes:
+      return "noise after a reply";
+    case FaultKind::kSplitReply:
+      return "reply in two pieces";
     default:
       return "none";
   }

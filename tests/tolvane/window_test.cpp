@@ -640,9 +640,22 @@ TEST(TolvaneWindow, CompareListsDifferencesAndAClickShowsTheSetting) {
     EXPECT_EQ(w.Editor().Model().CurrentWindow(), jump.window) << jump.row;
     EXPECT_EQ(w.Get<QComboBox>(editor::kBankSelector)->currentIndex(), jump.bank);
   }
+  // Beside the editor, not over the fields, where the screen has room for both.
+  const QRect beside = w.Dialog().ComparisonWindow()->frameGeometry();
+  const QRect editor_area = w.Dialog().frameGeometry();
+  if (beside.width() + editor_area.width() <= w.Dialog().screen()->availableGeometry().width()) {
+    EXPECT_FALSE(beside.intersects(editor_area));
+  }
+  // The setting made equal and stored by the jump a click makes: the list is made again.
+  w.Type(kGreenGainEdit, "0");
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(1)).center());
+  QCoreApplication::processEvents();
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->item(0)->text().toStdString(), "Bank 3, Window 2: Inspect X-Pos.: 50 -> 60");
   w.files.push_back(std::nullopt);
   w.Click(editor::kCompareFile);  // cancelled: the last list stays
-  EXPECT_EQ(list->count(), 3);
+  EXPECT_EQ(list->count(), 2);
 }
 
 TEST(TolvaneScreenshot, RendersWithoutADisplayAndChecksItsOptions) {

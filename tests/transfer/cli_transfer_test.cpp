@@ -147,6 +147,14 @@ TEST_F(RidgemoSettings, TraceGoesToTheFileTheOptionOrElseTheVariableNames) {
   EXPECT_EQ(Run("--trace " + File("none/t.txt") + " read-settings " + File("c.kdta")), 2);
   EXPECT_TRUE(ErrHas("cannot write the trace file"));
   EXPECT_FALSE(fs::exists(File("c.kdta")));
+
+  // One that fills up on the way is reported once; the command's own result stands.
+  ASSERT_EQ(Run("--trace /dev/full read-settings " + File("d.kdta")), 0);
+  const std::string err = ReadAll(File("err.txt"));
+  const std::string report = "the trace file \"/dev/full\" cannot be written";
+  EXPECT_NE(err.find(report), std::string::npos) << err;
+  EXPECT_EQ(err.find(report), err.rfind(report)) << err;
+  EXPECT_TRUE(fs::exists(File("d.kdta")));
 }
 
 // Ctrl-C and SIGTERM over a slow line: a write says the head is partly written and a second

@@ -41,7 +41,9 @@ bool HasDisplay() {
 
 link::LinkEnvironment WindowLinkEnvironment(const WindowOptions& options, link::TraceLog* trace) {
   link::LinkEnvironment environment = link::SystemLinkEnvironment();
-  if (options.simulate) environment = headsim::WithDefaultSimulatedHead(environment);
+  if (options.simulate) {
+    environment = headsim::WithDefaultSimulatedHead(environment, options.simulated_units);
+  }
   environment.device_serial = options.device;
   environment.trace = trace;
   // The USB open lets window events run while it waits for the device.
@@ -156,6 +158,9 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
       std::cerr << "ridgemo: cannot write the trace file \"" << options.trace << "\"\n";
       return 2;
     }
+    trace->ReportFailureOn(
+        std::cerr,
+        FormatMessage(LoadString(StringTable::Tool, link::kStrTraceUnwritable), {options.trace}));
   }
   QApplication application(argc, argv);
   SetUpApplication(application);

@@ -8,10 +8,11 @@ class QApplication;
 namespace kyr::ridgemo {
 
 struct WindowOptions {
-  bool simulate = false;   // the simulated head as the USB head unit
-  std::string device;      // the head unit to talk to, by serial number; empty: the first
-  std::string screenshot;  // render to this PNG and exit
-  std::string trace;       // write every frame of the window's links to this file; empty: none
+  bool simulate = false;    // the simulated head as the USB head unit
+  int simulated_units = 1;  // units on the simulated line
+  std::string device;       // the head unit to talk to, by serial number; empty: the first
+  std::string screenshot;   // render to this PNG and exit
+  std::string trace;        // write every frame of the window's links to this file; empty: none
   // What the screenshot shows: idle, monitor, or a dialog (prm-write, bank, memory, ng,
   // shoot, write-number, message).
   std::string scene = "idle";

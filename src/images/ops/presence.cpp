@@ -1,9 +1,11 @@
 // Which images of a type the head holds: the selection offered before an image read.
 #include <cstdint>
+#include <optional>
 
 #include "images/ops/exchange.h"
 #include "images/ops/image_types.h"
 #include "link/protocol.h"
+#include "link/step_tracker.h"
 #include "settings/field_table.h"
 
 namespace kyr::images::detail {
@@ -113,7 +115,9 @@ bool FindNgImages(ImageOpsContext& ctx) {
 
 }  // namespace
 
-bool RunPresencePhase(ImageOpsContext& ctx, int head) {
+namespace {
+
+bool FindImages(ImageOpsContext& ctx, int head) {
   ctx.state.selection = 0;
   switch (ImageTypeOf(ctx.type).type) {
     case ImageType::Bank:
@@ -126,6 +130,26 @@ bool RunPresencePhase(ImageOpsContext& ctx, int head) {
       return FindNgImages(ctx);
   }
   return false;
+}
+
+}  // namespace
+
+// The phase is short and its reads depend on each other (the shoot status names the bank
+// read next), so when a stray reply may have answered any of them it is asked again whole.
+bool RunPresencePhase(ImageOpsContext& ctx, int head) {
+  constexpr int kWholePhase = 1;
+  link::StepTracker steps(ctx.link, kWholePhase, link::kMaxReplyWords);
+  for (int step = 0; step < kWholePhase;) {
+    steps.Begin(step);
+    if (!FindImages(ctx, head)) return false;
+    const std::optional<int> next = steps.Next(step + 1);
+    if (!next) {
+      ReportCommunicationError(ctx);
+      return false;
+    }
+    step = *next;
+  }
+  return true;
 }
 
 }  // namespace kyr::images::detail

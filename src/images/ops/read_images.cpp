@@ -10,6 +10,7 @@
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
 #include "images/ops/messages.h"
+#include "link/step_tracker.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
 #include "tool/link_session.h"
@@ -100,15 +101,18 @@ bool AppendBlocks(ImageState& state, files::AtomicFileWriter& file, int first, i
 }
 
 // Reads the 512 blocks of image `number` into `file`: 32 blocks a request until a reply goes
-// wrong, then one block a request for the rest of the image. A request goes to the file only
-// when all its replies arrived, so a request asked again writes nothing twice.
+// wrong, then one block a request for the rest of the image. The image goes to the file only
+// when all of it arrived in step: a request that a stray reply may have answered is asked
+// again, with every one after it.
 Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head, int number,
                       files::AtomicFileWriter& file) {
   const int unit = ImageUnit(info, number);
   int replies = info.replies_per_request;
   bool aborted = false;
   link::ReplyWords words{};
-  for (int block = 0; block < kBlocksPerImage; block += replies) {
+  link::StepTracker steps(ctx.link, kBlocksPerImage, kWordsPerBlock);
+  for (int block = 0; block < kBlocksPerImage;) {
+    steps.Begin(block);
     auto request_blocks = [&] {
       link::Request request{BlockReadCommand(info, head, unit, block, replies), kWordsPerBlock};
       request.block = block;
@@ -139,7 +143,18 @@ Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
       return Transfer::kAborted;
     }
     if (!detail::ExchangeDone(ctx, result)) return Transfer::kFailed;
-    if (!AppendBlocks(ctx.state, file, block, replies)) {
+    const std::optional<int> next = steps.Next(block + replies);
+    if (!next) {
+      (void)detail::ExchangeDone(ctx, link::ExchangeResult::kNoGoodReply);
+      return Transfer::kFailed;
+    }
+    block = *next;
+  }
+  // Through the request buffer, as many blocks at a time as it holds.
+  constexpr int kBlocksAtATime =
+      static_cast<int>(sizeof(ImageState::request_bytes)) / static_cast<int>(2 * kWordsPerBlock);
+  for (int first = 0; first < kBlocksPerImage; first += kBlocksAtATime) {
+    if (!AppendBlocks(ctx.state, file, first, kBlocksAtATime)) {
       ctx.host.ShowMessage(tool::ErrorBox(tool::kMsgCannotCreate));
       return Transfer::kStopped;
     }

@@ -13,10 +13,25 @@
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
 #include "images/ops/messages.h"
+#include "link/step_tracker.h"
 #include "tool/link_session.h"
 
 namespace kyr::images {
 namespace {
+
+constexpr int kImageTypeList = 810;  // "Bank;Memory;Shoot;NG Save;"
+
+// "Bank No.3, No.9": the images the overwrite question is about.
+std::string ImagesToOverwrite(const ImageOpsContext& ctx, const std::vector<std::string>& paths) {
+  std::string line(ListItem(StringTable::Tool, kImageTypeList,
+                            static_cast<unsigned>(std::clamp(ctx.type, 0, 3)), CurrentLanguage()));
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    const int number =
+        paths.size() == 1 ? ctx.state.write_number : NumberInFileName(paths[k]).value_or(0);
+    line += (k == 0 ? " No." : ", No.") + std::to_string(number);
+  }
+  return line;
+}
 
 constexpr int kEventsBeforeTransfer = 20;
 // Poll replies of the wrong length allowed in a row; the next one gives up.
@@ -169,18 +184,29 @@ Stored WaitUntilStored(ImageOpsContext& ctx, int head) {
   }
 }
 
-// Writes ctx.state.image into image `number`, then waits for the head and empties the line.
+// Writes ctx.state.image into image `number`, then waits for the head, and makes sure the
+// line ends quiet. The writes and the wait are one series of steps: when a stray reply may
+// have been taken for an acknowledge or a poll's answer, the series goes on again from the
+// first block it may have answered.
 Stored SendImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
   const int unit = ImageUnit(info, number);
-  for (int block = 0; block < kBlocksPerImage; ++block) {
-    if (!WriteBlock(ctx, ctx.head, unit, block)) return Stored::kFailed;
-    ctx.host.SetProgressPosition(block);
+  constexpr int kWaitStep = kBlocksPerImage;
+  link::StepTracker steps(ctx.link, kWaitStep + 1, link::kWriteStatusWords);
+  for (int step = 0; step <= kWaitStep;) {
+    steps.Begin(step);
+    if (step < kWaitStep) {
+      if (!WriteBlock(ctx, ctx.head, unit, step)) return Stored::kFailed;
+      ctx.host.SetProgressPosition(step);
+    } else if (const Stored stored = WaitUntilStored(ctx, ctx.head); stored != Stored::kYes) {
+      return stored;
+    }
+    const std::optional<int> next = steps.Next(step + 1);
+    if (!next) {
+      detail::ReportCommunicationError(ctx);
+      return Stored::kFailed;
+    }
+    step = *next;
   }
-  const Stored stored = WaitUntilStored(ctx, ctx.head);
-  if (stored != Stored::kYes) return stored;
-  // Whatever the head still sends belongs to no request; the drain ends once the line is
-  // quiet.
-  ctx.link.DiscardPending();
   return Stored::kYes;
 }
 
@@ -212,7 +238,7 @@ Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
 // The transfer on one link session, with the commands disabled and Abort enabled (it takes
 // effect while the head stores an image).
 Outcome TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
-                  const std::vector<std::string>& paths) {
+                      const std::vector<std::string>& paths) {
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Outcome::kFailed;
   ctx.host.EnableAbort(true);
   ctx.host.EnableCommands(false);
@@ -277,7 +303,9 @@ Outcome WriteImages(ImageOpsContext& ctx) {
   }
   ctx.host.ShowImageNumber(ctx.state.write_number);
   const int question = IsBitmapName(first) ? kMsgColoursChange : kMsgOverwriteImage;
-  if (ctx.host.ShowMessage(tool::WarningQuestion(question)) != tool::Answer::Yes) {
+  tool::Message asked = tool::WarningQuestion(question);
+  asked.text += "\n" + ImagesToOverwrite(ctx, paths);
+  if (ctx.host.ShowMessage(asked) != tool::Answer::Yes) {
     return Outcome::kNotWanted;
   }
   return TransferFiles(ctx, info, paths);

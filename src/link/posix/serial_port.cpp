@@ -109,8 +109,9 @@ class SerialChannel final : public ByteChannel {
     std::size_t discarded = 0;
     const auto limit = DeadlineAfter(limit_ms);
     for (;;) {
+      // A quiet time of 0 takes what has arrived without waiting for more.
       const int wait = std::min(static_cast<int>(quiet_ms), MillisecondsUntil(limit));
-      if (wait <= 0 || WaitFor(fd_, POLLIN, wait) != 1) break;
+      if ((wait <= 0 && quiet_ms > 0) || WaitFor(fd_, POLLIN, std::max(wait, 0)) != 1) break;
       const ssize_t done = ::read(fd_, scratch.data(), scratch.size());
       if (done > 0) {
         discarded += static_cast<std::size_t>(done);
