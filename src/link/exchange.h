@@ -77,7 +77,7 @@ ExchangeResult Retry(Link& link, const RetryPolicy& policy, AttemptFunction&& at
     switch (attempt()) {
       case Attempt::kGood:
         if (wrong > 0 && policy.drain_after_retried_success) {
-          link.DiscardPending(policy.drain_quiet_ms);
+          link.DiscardAfterRetriedSuccess(policy.drain_quiet_ms);
         }
         return ExchangeResult::kDone;
       case Attempt::kNotSent:

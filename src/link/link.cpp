@@ -149,9 +149,16 @@ void Link::DiscardAfterFailedReply(int reply_words, bool whole_wrong_reply) {
   quiet_mark_ = replies_;
 }
 
+void Link::DiscardAfterRetriedSuccess(std::uint32_t quiet_ms) {
+  if (Drain(quiet_ms, std::max(quiet_ms, kDrainLimitMs)) > 0) NoteStrayBytes();
+}
+
 bool Link::EndsInStep(int reply_words) {
+  // A reply taken for another's leaves the last answer still to come, right behind the
+  // last reply: its wire time and the head's turn-around are waited for, no more, so that a
+  // transfer in step is held up as little as can be.
   const std::uint32_t quiet =
-      kDrainQuietMs + WireMs(ReplySize(static_cast<std::size_t>(std::max(reply_words, 0))));
+      kEndQuietMarginMs + WireMs(ReplySize(static_cast<std::size_t>(std::max(reply_words, 0))));
   if (Drain(quiet, std::max(2 * quiet, kDrainLimitMs)) > 0) NoteStrayBytes();
   return !out_of_step_since_;
 }

@@ -34,6 +34,8 @@ namespace kyr::link {
 // How long a line must stay quiet before a drain ends, and the most a drain may take.
 inline constexpr std::uint32_t kDrainQuietMs = 50;
 inline constexpr std::uint32_t kDrainLimitMs = 2000;
+// How long past a reply's wire time the line must stay quiet at the end of a transfer.
+inline constexpr std::uint32_t kEndQuietMarginMs = 10;
 // How long a reply may take to start: the USB read time-out, and the serial one for the two
 // bytes of a reply's header.
 inline constexpr std::uint32_t kUsbReplyTimeoutMs = 500;
@@ -93,6 +95,12 @@ class Link {
   // another length, as a stray one would be) it is more likely the answer that reply took
   // the place of, and the line is out of step.
   void DiscardAfterFailedReply(int reply_words, bool whole_wrong_reply = false);
+
+  // After a request that needed more than one attempt: discards the answers to the attempts
+  // given up on that still come. The reply taken may itself have been a stray one (a copy of
+  // an earlier answer that held back this request's own), so bytes found put the line out of
+  // step from that reply on; asking that one request again costs little.
+  void DiscardAfterRetriedSuccess(std::uint32_t quiet_ms);
 
   // Called before each request: bytes waiting on the line are discarded and put the line out
   // of step (see below).

@@ -35,6 +35,8 @@ constexpr OutOfStepCase kReadCases[] = {
     {FaultKind::kDuplicateReply, kReadMemory, 0, 0},
     {FaultKind::kDuplicateReply, kReadMemory, 30, 3},
     {FaultKind::kDuplicateReply, kReadMemory, 63, 300},
+    // A copy past the time-out holds back the next reply and answers its repeat.
+    {FaultKind::kDuplicateReply, kReadMemory, 60, 1086},
     {FaultKind::kStrayBytes, kReadMemory, 12, 0},
     {FaultKind::kStrayBytes, kReadMemory, 63, 40},
     {FaultKind::kSplitReply, kReadMemory, 20, 100},

@@ -31,5 +31,10 @@ until [ -S "$work/wayland-test" ]; do
   sleep 0.1
 done
 
+# Qt's Wayland plugin is unloaded before the leak check at exit, so what its libraries keep
+# has no module name a suppression could match; leaks are checked on the offscreen and X
+# server runs of the same tests.
+ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+export ASAN_OPTIONS
 unset DISPLAY
 WAYLAND_DISPLAY=wayland-test QT_QPA_PLATFORM=wayland "$@"
