@@ -232,7 +232,8 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
     const bool exists = fs::exists(fs::symlink_status(unit_dir, error));
     const std::string refusal = backup::ReplaceRefusal(unit_dir, false, CurrentLanguage());
     if (!refusal.empty()) ctx.err << refusal << '\n';
-    const bool asked = refusal.empty() && (!exists || Ask(ctx, ToolText::kReplaceQuestion, unit_dir));
+    const bool asked =
+        refusal.empty() && (!exists || Ask(ctx, ToolText::kReplaceQuestion, unit_dir));
     if (asked && exists) ctx.out << Text(ToolText::kReplacingUnit, {serial}) << '\n';
     if (!asked || !BackupOneUnit(ctx, options, unit_dir, kinds, exists))
       failed += (failed.empty() ? "" : ", ") + serial;

@@ -89,8 +89,8 @@ int RunDevices(CommandContext& ctx) {
     const link::HeadUnit& unit = units[i];
     ctx.out << i << '\t' << unit.serial << '\t' << unit.description << '\t'
             << (ctx.options.simulate ? unit.node : DeviceColumn(unit)) << '\t'
-            << Text(unit.may_open ? ToolText::kMayOpen : ToolText::kAccessDenied) << '\t' << SerialColumn(unit)
-            << '\n';
+            << Text(unit.may_open ? ToolText::kMayOpen : ToolText::kAccessDenied) << '\t'
+            << SerialColumn(unit) << '\n';
   }
   return kExitDone;
 }

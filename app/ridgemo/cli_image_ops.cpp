@@ -11,7 +11,9 @@
 #include "console_host.h"
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
+#include "interrupt_guard.h"
 #include "link/link.h"
+#include "strings/strings.h"
 
 namespace kyr::ridgemo {
 namespace {
@@ -75,14 +77,24 @@ int ExitStatus(tool::Outcome result) {
   return result == images::Outcome::kDone ? kExitDone : kExitFailed;
 }
 
-// Runs an image operation on the head the global options name.
-int RunOperation(CommandContext& ctx, ImageCommandHost& host, int type,
+// Runs an image operation on the head the global options name. Ctrl-C and SIGTERM stop it
+// through the operation's abort check; `interrupted_text` then says what that left.
+int RunOperation(CommandContext& ctx, ImageCommandHost& host, int type, ToolText interrupted_text,
                  tool::Outcome (*operation)(images::ImageOpsContext&)) {
+  const InterruptGuard guard;
   link::Link link(LinkEnvironmentFor(ctx.options));
+  link.SetStopCheck([&host] { return host.AbortRequested(); });
   const LinkWatch watch(&host, link);
   auto state = std::make_unique<images::ImageState>();
   images::ImageOpsContext op{host, link, *state, ctx.options.port, ctx.options.head - 1, type};
-  return ExitStatus(operation(op));
+  const tool::Outcome result = operation(op);
+  // A signal inside an exchange can also end it as a failure.
+  const bool interrupted = InterruptGuard::Interrupted() && result != images::Outcome::kDone;
+  if (result == images::Outcome::kAborted || interrupted) {
+    ctx.err << LoadString(interrupted_text) << '\n';
+    return kExitFailed;
+  }
+  return ExitStatus(result);
 }
 
 }  // namespace
@@ -111,7 +123,7 @@ int RunReadImages(CommandContext& ctx) {
       return kExitUsage;
     }
   }
-  return RunOperation(ctx, host, *type, images::ReadImages);
+  return RunOperation(ctx, host, *type, ToolText::kReadInterrupted, images::ReadImages);
 }
 
 // write-images --type T FILE... [--number K]: one file into image K (or the number its name
@@ -139,7 +151,7 @@ int RunWriteImages(CommandContext& ctx) {
     ctx.err << "ridgemo: " << args[0] << " carries no image number (NAME.NN.kimg); give --number\n";
     return kExitUsage;
   }
-  return RunOperation(ctx, host, *type, images::WriteImages);
+  return RunOperation(ctx, host, *type, ToolText::kWriteInterrupted, images::WriteImages);
 }
 
 }  // namespace kyr::ridgemo

@@ -5,7 +5,9 @@
 
 #include "cli.h"
 #include "console_host.h"
+#include "interrupt_guard.h"
 #include "link/link.h"
+#include "strings/strings.h"
 #include "tool/tool_state.h"
 #include "tool/write_choices.h"
 #include "transfer/transfer.h"
@@ -34,15 +36,24 @@ bool TakeBank(std::vector<std::string>& args, std::string_view name, std::option
   return bank.has_value();
 }
 
-// Runs `operation` on a link to the head the global options name.
+// Runs `operation` on a link to the head the global options name. Ctrl-C and SIGTERM stop
+// it between blocks; `interrupted_text` then says what that left.
 template <typename Operation>
-int WithTransferContext(CommandContext& ctx, Operation&& operation) {
+int WithTransferContext(CommandContext& ctx, ToolText interrupted_text, Operation&& operation) {
+  const InterruptGuard guard;
   link::Link link(LinkEnvironmentFor(ctx.options));
+  link.SetStopCheck([&ctx] { return ctx.host.AbortRequested(); });
   const LinkWatch watch(ctx.console, link);
   tool::ToolState state;
   transfer::TransferContext transfer_ctx{ctx.host, link, state, ctx.options.port,
                                          ctx.options.head - 1};
-  return ExitStatus(operation(transfer_ctx));
+  const tool::Outcome result = operation(transfer_ctx);
+  // A signal inside an exchange can also end it as a failure.
+  const bool interrupted = InterruptGuard::Interrupted() && result != tool::Outcome::kDone;
+  if (result == tool::Outcome::kAborted || interrupted) {
+    ctx.err << LoadString(interrupted_text) << '\n';
+  }
+  return ExitStatus(result);
 }
 
 }  // namespace
@@ -53,9 +64,10 @@ int RunReadSettings(CommandContext& ctx) {
     return UsageError(ctx, "read-settings");
   }
   const std::string path = ctx.args[0];
-  return WithTransferContext(ctx, [&](transfer::TransferContext& transfer_ctx) {
-    return transfer::ReadAllSettingsTo(transfer_ctx, path);
-  });
+  return WithTransferContext(ctx, ToolText::kReadInterrupted,
+                             [&](transfer::TransferContext& transfer_ctx) {
+                               return transfer::ReadAllSettingsTo(transfer_ctx, path);
+                             });
 }
 
 // write-settings IN.kdta with the write dialog's choices as options, starting from the
@@ -81,9 +93,10 @@ int RunWriteSettings(CommandContext& ctx) {
     return UsageError(ctx, "write-settings");
   }
   const std::string path = args[0];
-  return WithTransferContext(ctx, [&](transfer::TransferContext& transfer_ctx) {
-    return transfer::WriteSettingsFrom(transfer_ctx, path, dialog.Shown(), options);
-  });
+  return WithTransferContext(
+      ctx, ToolText::kWriteInterrupted, [&](transfer::TransferContext& transfer_ctx) {
+        return transfer::WriteSettingsFrom(transfer_ctx, path, dialog.Shown(), options);
+      });
 }
 
 }  // namespace kyr::ridgemo

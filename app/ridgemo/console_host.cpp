@@ -1,5 +1,7 @@
 #include "console_host.h"
 
+#include "interrupt_guard.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,6 +100,10 @@ bool ConsoleHost::AskImageSelection(const tool::ImageSelectionDialog&, std::uint
 
 bool ConsoleHost::AskImageNumber(int, int&) {
   return true;
+}
+
+bool ConsoleHost::AbortRequested() {
+  return InterruptGuard::Interrupted();
 }
 
 }  // namespace kyr::ridgemo

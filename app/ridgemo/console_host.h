@@ -30,6 +30,8 @@ class ConsoleHost : public tool::ToolHost {
   // take choices from their arguments answer them in a host of their own.
   bool AskImageSelection(const tool::ImageSelectionDialog& dialog, std::uint64_t& mask) override;
   bool AskImageNumber(int count, int& number) override;
+  // Ctrl-C or SIGTERM while an InterruptGuard lives; never cleared by the operations.
+  bool AbortRequested() override;
 
  private:
   userport::Answer AskQuestion(const userport::Message& message);

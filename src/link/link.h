@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -146,6 +147,11 @@ class Link {
     failure_.Record(std::move(where), std::move(why));
   }
 
+  // What a wait on the line may ask to end early (Ctrl-C on the command line, Abort in the
+  // window); without a check nothing asks.
+  void SetStopCheck(std::function<bool()> check) { stop_check_ = std::move(check); }
+  bool StopRequested() const { return stop_check_ && stop_check_(); }
+
   // Adopts an already open channel as the link in `mode` (embedding and tests).
   void Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode);
 
@@ -175,6 +181,7 @@ class Link {
   std::uint64_t quiet_mark_ = 0;  // replies read when the line was last known to be quiet
   std::optional<std::uint64_t> out_of_step_since_;
   int block_ = -1;
+  std::function<bool()> stop_check_;
   std::array<std::uint8_t, kMaxFrameBody + 1> send_buffer_{};
   std::array<std::uint8_t, ReplySize(kMaxReplyWords)> reply_buffer_{};
 };

@@ -41,7 +41,7 @@ void StoreMonitorPixel(images::Canvas& canvas, int row, int column, std::uint8_t
 tool::Message OpenFailureMessage(link::LinkResult result, const std::string& detail) {
   if (result == link::LinkResult::kNoKyrDevice) {
     return tool::TitleErrorBox(ToolText{}, std::string(kNoKyrFound) + "\n" +
-                                      std::string(LoadString(ToolText::kNoUnitHint)));
+                                               std::string(LoadString(ToolText::kNoUnitHint)));
   }
   tool::Message message = tool::TitleErrorBox(link::LinkMessageId(result));
   if (!detail.empty()) message.text += "\n" + detail;

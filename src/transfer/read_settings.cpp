@@ -50,12 +50,18 @@ bool FolderInTheWay(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// Reads the blocks into `image`; false after a failure (already shown). A block that may
-// have been answered by a stray reply is read again, with every block after it.
-bool ReadBlocks(TransferContext& ctx, settings::SettingsImage& image) {
+// Reads the blocks into `image`; false after a failure or an abort request (already
+// shown), which is taken between blocks. A block that may have been answered by a stray
+// reply is read again, with every block after it.
+bool ReadBlocks(TransferContext& ctx, settings::SettingsImage& image, bool& stopped) {
   link::ReplyWords words{};
   link::StepTracker steps(ctx.link, kReadBlocks, kReadBlockWords);
   for (int block = 0; block < kReadBlocks;) {
+    if (ctx.host.AbortRequested()) {
+      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kAborted));
+      stopped = true;
+      return false;
+    }
     steps.Begin(block);
     const auto address = static_cast<std::uint32_t>(block) * 2u * kReadBlockWords;
     if (!ExchangeSucceeded(
@@ -99,8 +105,9 @@ Outcome ReadIntoFile(TransferContext& ctx, const std::string& path) {
     return Fail(ctx);
   }
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);
+  bool stopped = false;
   settings::SettingsImage image{};
-  ctx.state.failed = !ReadBlocks(ctx, image) || !WriteBlocks(ctx, image, file);
+  ctx.state.failed = !ReadBlocks(ctx, image, stopped) || !WriteBlocks(ctx, image, file);
   if (!ctx.state.failed && !file.Commit()) {
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
     ctx.state.failed = true;
@@ -110,11 +117,13 @@ Outcome ReadIntoFile(TransferContext& ctx, const std::string& path) {
     ctx.host.ShowMessage(tool::FinishBox(ToolText::kSettingsReadComplete));
   }
   file.Abandon();
-  return CloseLinkAfterTransfer(ctx);
+  const Outcome closed = CloseLinkAfterTransfer(ctx);
+  return stopped ? Outcome::kAborted : closed;
 }
 
 void Begin(TransferContext& ctx) {
   ctx.state.failed = false;
+  ctx.host.ClearAbortRequest();
   ctx.host.SetProgressRange(0, kReadBlocks);
   ctx.host.SetProgressPosition(0);
 }

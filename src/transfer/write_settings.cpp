@@ -29,6 +29,7 @@ using BlockBytes = std::array<std::uint8_t, 2 * kWriteBlockWords>;
 
 void Begin(TransferContext& ctx) {
   ctx.state.failed = false;
+  ctx.host.ClearAbortRequest();
   ctx.host.SetProgressRange(0, kWriteBlocks);
   ctx.host.SetProgressPosition(0);
 }
@@ -102,6 +103,10 @@ bool WriteBlock(TransferContext& ctx, int block, int destination, const BlockByt
   return ExchangeSucceeded(ctx, link::Exchange(ctx.link, request, reply));
 }
 
+// How the writes ended: an abort request is taken between blocks, so the block in flight
+// is always finished.
+enum class Sent { kAll, kFailed, kStopped };
+
 // The finish command, not retried; false after a failure (shown).
 bool FinishWrite(TransferContext& ctx) {
   const link::Request request{link::FinishSettingsWriteCommand(ctx.head), 0};
@@ -159,7 +164,7 @@ Verified VerifyBlock(TransferContext& ctx, const settings::SettingsImage& image,
 // steps: when a stray reply may have been taken for an acknowledge or a block read back,
 // the series goes on again from the first step it may have answered. False after a
 // failure (shown).
-bool WriteAndVerify(TransferContext& ctx, const settings::SettingsImage& image,
+Sent WriteAndVerify(TransferContext& ctx, const settings::SettingsImage& image,
                     const WritePlan& plan, bool verify) {
   const int finish_step = plan.count;
   const int steps_total = verify ? 2 * plan.count + 1 : plan.count + 1;
@@ -168,21 +173,25 @@ bool WriteAndVerify(TransferContext& ctx, const settings::SettingsImage& image,
   for (int step = 0; step < steps_total;) {
     steps.Begin(step);
     if (step < finish_step) {
+      if (ctx.host.AbortRequested()) return Sent::kStopped;
       const WrittenBlock& written = plan.blocks[static_cast<std::size_t>(step)];
       PackBlock(image, written.block, data);
-      if (!WriteBlock(ctx, written.block, written.destination, data)) return false;
+      if (!WriteBlock(ctx, written.block, written.destination, data)) return Sent::kFailed;
     } else if (step == finish_step) {
-      if (!FinishWrite(ctx)) return false;
+      if (!FinishWrite(ctx)) return Sent::kFailed;
     } else if (VerifyBlock(ctx, image,
                            plan.blocks[static_cast<std::size_t>(step - finish_step - 1)]) ==
                Verified::kFailed) {
-      return false;
+      return Sent::kFailed;
     }
     const std::optional<int> next = steps.Next(step + 1);
-    if (!next) return ExchangeSucceeded(ctx, link::ExchangeResult::kNoGoodReply);
+    if (!next) {
+      static_cast<void>(ExchangeSucceeded(ctx, link::ExchangeResult::kNoGoodReply));
+      return Sent::kFailed;
+    }
     step = *next;
   }
-  return true;
+  return Sent::kAll;
 }
 
 // From the check of the choices on, with the file chosen and the dialog accepted.
@@ -214,7 +223,15 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
     return Fail(ctx, Outcome::kRefused);
   }
   const int head_model = head_word & 0xFF;
-  ctx.state.failed = !WriteAndVerify(ctx, image, PlanWrites(choices, head_model), options.verify);
+  const Sent sent = WriteAndVerify(ctx, image, PlanWrites(choices, head_model), options.verify);
+  if (sent == Sent::kStopped) {
+    // Closed as after a failure: without the finish command.
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kAborted));
+    ctx.state.failed = true;
+    static_cast<void>(CloseLinkAfterTransfer(ctx));  // the interruption is the outcome
+    return Outcome::kAborted;
+  }
+  ctx.state.failed = sent != Sent::kAll;
   if (!ctx.state.failed) {
     ctx.host.SetProgressPosition(kWriteBlocks);
     ctx.host.ShowMessage(tool::FinishBox(ToolText::kSettingsWriteComplete));

@@ -7,6 +7,7 @@
 
 #include "editor/editor_host.h"
 #include "editor/text_ids.h"
+#include "strings/strings.h"
 #include "userport/user_port.h"
 
 namespace kyr::editor {

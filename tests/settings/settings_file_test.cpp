@@ -228,9 +228,12 @@ TEST(SettingsFileIo, ReadsWritesAndKeepsTheOldFileOnFailure) {
   // A folder or FIFO in the way, or a link to nothing, is named as such and stays.
   std::filesystem::create_directory(folder.File("taken.kdta"));
   std::filesystem::create_symlink("gone.kdta", folder.File("dangling.kdta"));
-  EXPECT_EQ(WriteSettingsFile(folder.File("taken.kdta"), image, comments), settings::WriteResult::kNotRegular);
-  EXPECT_EQ(WriteSettingsFile(folder.File("fifo.kdta"), image, comments), settings::WriteResult::kNotRegular);
-  EXPECT_EQ(WriteSettingsFile(folder.File("dangling.kdta"), image, comments), settings::WriteResult::kDanglingLink);
+  EXPECT_EQ(WriteSettingsFile(folder.File("taken.kdta"), image, comments),
+            settings::WriteResult::kNotRegular);
+  EXPECT_EQ(WriteSettingsFile(folder.File("fifo.kdta"), image, comments),
+            settings::WriteResult::kNotRegular);
+  EXPECT_EQ(WriteSettingsFile(folder.File("dangling.kdta"), image, comments),
+            settings::WriteResult::kDanglingLink);
   EXPECT_TRUE(std::filesystem::is_directory(folder.File("taken.kdta")));
   EXPECT_TRUE(std::filesystem::is_symlink(folder.File("dangling.kdta")));
 }

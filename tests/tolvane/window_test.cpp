@@ -395,8 +395,8 @@ TEST(TolvaneWindow, FileMessagesNameTheFileOnTheirSecondLine) {
   w.Click(editor::kReadSettings);
   w.Click(editor::kGenerateCsv);
   const auto text = [](EditorText id) { return std::string(LoadString(id)); };
-  EXPECT_EQ(w.MessageIds(),
-            (std::vector<int>{TextNumber(EditorText::kFailToOpenSettings), TextNumber(EditorText::kCsvComplete)}));
+  EXPECT_EQ(w.MessageIds(), (std::vector<int>{TextNumber(EditorText::kFailToOpenSettings),
+                                              TextNumber(EditorText::kCsvComplete)}));
   ASSERT_EQ(w.messages.size(), 2u);
   EXPECT_EQ(w.messages[0].text,
             text(EditorText::kFailToOpenSettings) + "\n" + missing + ": " + std::strerror(ENOENT));
@@ -472,9 +472,9 @@ TEST(TolvaneWindow, UnsavedEditsAreAskedAboutBeforeTheyAreLost) {
   settings::SettingsImage image{};
   settings::CommentTexts comments{};
   settings::InitializeSettings(image, comments);
-  ASSERT_EQ(settings::WriteSettingsFile(other, image, comments), 0);
+  ASSERT_EQ(settings::WriteSettingsFile(other, image, comments), settings::WriteResult::kWritten);
   settings::SetModelAndVersion(image, 2, 3);
-  ASSERT_EQ(settings::WriteSettingsFile(foreign, image, comments), 0);
+  ASSERT_EQ(settings::WriteSettingsFile(foreign, image, comments), settings::WriteResult::kWritten);
 
   struct Way {
     const char* name;

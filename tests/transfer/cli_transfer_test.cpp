@@ -32,9 +32,10 @@ class RidgemoSettings : public ::testing::Test {
   std::string File(const std::string& name) const { return folder_.File(name); }
 
   // kyr-headsim with `settings` on a pseudo-terminal linked at File("head").
-  bool StartHeadSim(const std::string& settings) {
+  bool StartHeadSim(const std::string& settings, const std::vector<std::string>& more = {}) {
     std::vector<std::string> args = {kBinaries + "/app/kyr-headsim/kyr-headsim", "--link",
                                      File("head"), "--settings", settings};
+    args.insert(args.end(), more.begin(), more.end());
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -47,11 +48,38 @@ class RidgemoSettings : public ::testing::Test {
 
   // Exit status of ridgemo with `args` on the head's port; no terminal, so questions are
   // answered No.
+  std::string Command(const std::string& args) const {
+    return environment_ + kBinaries + "/app/ridgemo/ridgemo --lang en --port " + File("head") +
+           " " + args + " </dev/null >" + File("out.txt") + " 2>" + File("err.txt");
+  }
   int Run(const std::string& args) const {
-    const std::string command = environment_ + kBinaries +
-                                "/app/ridgemo/ridgemo --lang en --port " + File("head") + " " +
-                                args + " </dev/null >" + File("out.txt") + " 2>" + File("err.txt");
-    const int status = std::system(command.c_str());
+    const int status = std::system(Command(args).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Starts ridgemo with `args`, sends it `signal` once it has the head's port open, and
+  // returns its exit status (-1 when the signal killed it).
+  int RunInterrupted(const std::string& args, int signal) const {
+    const std::string command = "exec " + Command(args);
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+      return -2;
+    }
+    const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    const auto port_open = [&] {
+      std::error_code error;
+      for (const auto& fd : fs::directory_iterator(fds, error)) {
+        if (fs::read_symlink(fd, error).string().starts_with("/dev/pts/")) return true;
+      }
+      return false;
+    };
+    for (int i = 0; i < 2000 && !port_open(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // some blocks on the line
+    ::kill(pid, signal);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   bool ErrHas(const std::string& text) const {
@@ -127,6 +155,33 @@ TEST_F(RidgemoSettings, TraceGoesToTheFileTheOptionOrElseTheVariableNames) {
   EXPECT_NE(err.find(report), std::string::npos) << err;
   EXPECT_EQ(err.find(report), err.rfind(report)) << err;
   EXPECT_TRUE(fs::exists(File("d.kdta")));
+}
+
+// Ctrl-C and SIGTERM over a slow line: a write says the head is partly written and a second
+// run completes it; a read leaves no file behind.
+TEST_F(RidgemoSettings, InterruptedTransfersEndInOrder) {
+  const auto head = testing::PatternSettings(21, 0x0301);
+  WriteAll(File("head.kdta"), settings::FormatSettingsText(head));
+  ASSERT_TRUE(StartHeadSim(File("head.kdta"), {"--baud", "38400"}));
+  const auto file = testing::PatternSettings(22, 0x0301);
+  WriteAll(File("in.kdta"), settings::FormatSettingsText(file));
+  const std::vector<std::string> files_before = folder_.Names();
+
+  EXPECT_EQ(RunInterrupted("write-settings " + File("in.kdta"), SIGINT), 1);
+  EXPECT_TRUE(ErrHas("Interrupted: the head is partly written.")) << ReadAll(File("err.txt"));
+  EXPECT_EQ(RunInterrupted("read-settings " + File("copy.kdta"), SIGTERM), 1);
+  EXPECT_TRUE(ErrHas("Interrupted: no file was written")) << ReadAll(File("err.txt"));
+  std::vector<std::string> files_after = folder_.Names();
+  std::erase(files_after, "err.txt");
+  std::erase(files_after, "out.txt");
+  EXPECT_EQ(files_after, files_before);
+
+  ASSERT_EQ(Run("write-settings " + File("in.kdta")), 0) << ReadAll(File("err.txt"));
+  ASSERT_EQ(Run("read-settings " + File("copy.kdta")), 0) << ReadAll(File("err.txt"));
+  settings::SettingsImage read{};
+  settings::ParseToolSettingsText(ReadAll(File("copy.kdta")), read);
+  constexpr int kBankWords = 96 * 64;
+  EXPECT_TRUE(std::equal(file.begin(), file.begin() + kBankWords, read.begin()));
 }
 
 }  // namespace

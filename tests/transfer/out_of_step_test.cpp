@@ -78,7 +78,8 @@ TEST(OutOfStep, WriteSettingsWithVerifyWritesAndReadsAgainUntilInStep) {
     rig.AddFault(FaultKind::kNak, kWriteMemory, c.block + 1);
     const Outcome outcome = WriteSettingsFrom(rig.ctx, path, tool::WriteChoices{}, {true});
     ASSERT_EQ(outcome, Outcome::kDone);
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{TextNumber(ToolText::kSettingsWriteComplete)});
+    EXPECT_EQ(rig.host.MessageIds(),
+              std::vector<int>{TextNumber(ToolText::kSettingsWriteComplete)});
     const auto head = rig.Settings();
     EXPECT_TRUE(std::equal(head.begin(), head.begin() + 96 * 64, file.begin()));
   }
