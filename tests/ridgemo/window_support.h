@@ -135,10 +135,12 @@ struct ApplicationFirst {
 // The window on a simulated head unit of its own; the selections file in a temporary folder.
 struct WindowRig : ApplicationFirst {
   WindowRig() : WindowRig(std::string()) {}
-  explicit WindowRig(std::string selections, SelectionsUse use = SelectionsUse::kRemembered)
+  explicit WindowRig(std::string selections, SelectionsUse use = SelectionsUse::kRemembered,
+                     link::TraceLog* trace = nullptr)
       : unit(Options(), time) {
     if (selections.empty()) selections = folder.File("selections.txt");
     link::LinkEnvironment environment = unit.Environment();
+    environment.trace = trace;
     environment.serial_ports = link::SystemLinkEnvironment().serial_ports;
     environment.let_events_run = [](int) { QCoreApplication::processEvents(); };
     window = std::make_unique<CRidgemoDlg>(environment, selections, use);

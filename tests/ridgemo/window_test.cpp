@@ -9,6 +9,7 @@
 #include <QTranslator>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "common/fault_rule.h"
 #include "images/canvas.h"
@@ -250,9 +251,15 @@ TEST(RidgemoWindow, SimulatedHeadSessionIgnoresAndKeepsTheRememberedPortAndHead)
   EXPECT_EQ(ReadAll(path), remembered);
 }
 
-// A port that cannot be opened: the message's own text, and under it the port and why.
+// A port that cannot be opened: the message's own text, and under it the port and why. A trace
+// that cannot be written says so once in the message line.
 TEST(RidgemoWindow, LinkFailureMessageSaysWhichPortAndWhy) {
-  WindowRig rig;
+  std::ostringstream full_disk;
+  full_disk.setstate(std::ios::badbit);
+  link::TraceLog trace(full_disk);
+  WindowRig rig({}, SelectionsUse::kRemembered, &trace);
+  rig.window->ReportTraceFailures(trace, "trace.txt cannot be written");
+  EXPECT_FALSE(rig.window->MessageLine()->isVisible());
   rig.Control<QComboBox>(kIdPort)->setEditText("/dev/kyr-no-such-port");
   rig.watcher.Then(ChooseFile(rig.folder.File("read.kdta")));
   rig.Click(kIdReadSettings);
@@ -260,6 +267,8 @@ TEST(RidgemoWindow, LinkFailureMessageSaysWhichPortAndWhy) {
   EXPECT_EQ(rig.watcher.boxes[0].text,
             "Fail to open Port.\n/dev/kyr-no-such-port: No such file or directory");
   EXPECT_EQ(rig.watcher.boxes[0].title, "KYR USB Communication Software V2.18s");
+  EXPECT_TRUE(rig.window->MessageLine()->isVisible());
+  EXPECT_EQ(rig.window->MessageLine()->text().toStdString(), "trace.txt cannot be written");
 }
 
 // Asked to shrink below its minimum size, the window (and on X the window manager) stops there.

@@ -158,15 +158,16 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
       std::cerr << "ridgemo: cannot write the trace file \"" << options.trace << "\"\n";
       return 2;
     }
-    trace->ReportFailureOn(
-        std::cerr,
-        FormatMessage(LoadString(ToolText::kTraceUnwritable), {options.trace}));
   }
   QApplication application(argc, argv);
   SetUpApplication(application);
   CRidgemoDlg window(WindowLinkEnvironment(options, trace ? &trace->log() : nullptr), {},
                      options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());
+  if (trace) {
+    window.ReportTraceFailures(
+        trace->log(), FormatMessage(LoadString(ToolText::kTraceUnwritable), {options.trace}));
+  }
   if (!options.screenshot.empty()) return TakeScreenshot(window, options);
   app_common::PlaceAtChosenCorner(window);
   window.exec();

@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <iostream>
 
 #include "common/file_folders.h"
 #include "common/message_box.h"
@@ -252,9 +253,27 @@ void CRidgemoDlg::BuildControls() {
   column->setSpacing(0);
   column->addWidget(header);
   column->addWidget(image_area_, 1);
+  message_line_ = new QLabel(this);
+  message_line_->setObjectName(QStringLiteral("MessageLine"));
+  message_line_->setWordWrap(true);
+  message_line_->setContentsMargins(6, 3, 6, 3);
+  message_line_->hide();
+  column->addWidget(message_line_);
   // No smaller than the tool bar's controls need side by side, nor than a quarter-size picture.
   setMinimumSize(column->minimumSize().expandedTo(
       QSize(images::kCanvasWidth / 2, header_height + images::kCanvasHeight / 2)));
+}
+
+void CRidgemoDlg::ShowMessageLine(const QString& text) {
+  message_line_->setText(text);
+  message_line_->show();
+}
+
+void CRidgemoDlg::ReportTraceFailures(link::TraceLog& trace, const std::string& text) {
+  trace.OnWriteFailure([this, text] {
+    std::cerr << text << '\n' << std::flush;
+    ShowMessageLine(QString::fromStdString(text));
+  });
 }
 
 void CRidgemoDlg::FillPortBox() {

@@ -13,6 +13,7 @@
 #include "images/canvas.h"
 #include "images/ops/image_ops.h"
 #include "link/link.h"
+#include "link/trace.h"
 #include "monitor/monitor.h"
 #include "tool/tool_host.h"
 #include "tool/tool_state.h"
@@ -105,6 +106,14 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   void OnMonitorTick();
   void OnPictureClicked(QPoint window_position);
 
+  // The line under the picture, hidden until something must be said outside a message box
+  // (a box would stop the command that is running).
+  void ShowMessageLine(const QString& text);
+  QLabel* MessageLine() const { return message_line_; }
+  // `text` goes to stderr and to the message line once, when a line of `trace` cannot be
+  // written; the command goes on.
+  void ReportTraceFailures(link::TraceLog& trace, const std::string& text);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
@@ -157,6 +166,7 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   QPushButton* help_ = nullptr;
   QPushButton* abort_ = nullptr;
   ImageArea* image_area_ = nullptr;
+  QLabel* message_line_ = nullptr;
 };
 
 }  // namespace kyr::ridgemo
