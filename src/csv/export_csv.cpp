@@ -17,6 +17,10 @@ ExportMessage MessageFor(ExportResult result) {
       return {EditorText::kIllegalContents, EditorText::kCaptionError};
     case kExportCreateFailed:
       return {EditorText::kFailToCreate, EditorText::kCaptionError};
+    case kExportDanglingLink:
+      return {EditorText::kDanglingLink, EditorText::kCaptionError};
+    case kExportNotRegular:
+      return {EditorText::kNotRegularFile, EditorText::kCaptionError};
     case kExportDeclined:
       break;
   }
@@ -25,9 +29,7 @@ ExportMessage MessageFor(ExportResult result) {
 
 settings::WriteResult WriteCsvListing(const settings::SettingsImage& image,
                                       const std::string& csv_path, Lang lang) {
-  return files::WriteFileAtomically(csv_path, FormatCsvListing(image, lang))
-             ? settings::WriteResult::kWritten
-             : settings::WriteResult::kCannotCreate;
+  return settings::WriteCheckedFile(csv_path, FormatCsvListing(image, lang));
 }
 
 std::string CsvPathFor(std::string_view settings_path) {
@@ -51,9 +53,17 @@ ExportResult ExportCsv(const std::string& settings_path, const std::string& csv_
       return kExportOpenFailed;
   }
   if (files::PathExists(csv_path) && !confirm_overwrite()) return kExportDeclined;
-  return WriteCsvListing(image, csv_path, lang) == settings::WriteResult::kWritten
-             ? kExportDone
-             : kExportCreateFailed;
+  switch (WriteCsvListing(image, csv_path, lang)) {
+    case settings::WriteResult::kWritten:
+      return kExportDone;
+    case settings::WriteResult::kDanglingLink:
+      return kExportDanglingLink;
+    case settings::WriteResult::kNotRegular:
+      return kExportNotRegular;
+    case settings::WriteResult::kCannotCreate:
+      break;
+  }
+  return kExportCreateFailed;
 }
 
 }  // namespace kyr::csv

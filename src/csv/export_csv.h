@@ -17,6 +17,8 @@ enum ExportResult : int {
   kExportOpenFailed = 2,    // the settings file cannot be opened
   kExportShortFile = 3,     // the settings file has fewer than 512 lines
   kExportCreateFailed = 4,  // the CSV file could not be written completely
+  kExportDanglingLink = 5,  // the CSV path is a symbolic link to nothing
+  kExportNotRegular = 6,    // the CSV path is a folder, a device or a pipe
 };
 
 // The message a result is reported with, and its caption; text 0 for none.

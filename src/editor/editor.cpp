@@ -613,9 +613,9 @@ void Editor::GenerateCsv() {
   if (!ReadFileInto(kdta_path, listed)) return;
   file_name_ = csv::CsvPathFor(kdta_path);
   if (!MayReplace(file_name_)) return;
-  if (csv::WriteCsvListing(listed, file_name_, CurrentLanguage()) !=
-      settings::WriteResult::kWritten) {
-    Tell(EditorText::kFailToCreate, EditorText::kCaptionError, Icon::Error);
+  if (const auto written = csv::WriteCsvListing(listed, file_name_, CurrentLanguage());
+      written != settings::WriteResult::kWritten) {
+    Tell(settings::WriteProblemText(written), EditorText::kCaptionError, Icon::Error);
     return;
   }
   Tell(EditorText::kCsvComplete, EditorText::kCaptionFinish, Icon::Information, file_name_);

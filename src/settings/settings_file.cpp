@@ -232,6 +232,10 @@ EditorText WriteProblemText(WriteResult result) {
 
 WriteResult WriteSettingsFile(const std::string& path, const SettingsImage& image,
                               const CommentTexts& comments) {
+  return WriteCheckedFile(path, FormatSettingsText(image, comments));
+}
+
+WriteResult WriteCheckedFile(const std::string& path, std::string_view content) {
   switch (files::CheckWriteTarget(path)) {
     case files::WriteTarget::kDanglingLink:
       return WriteResult::kDanglingLink;
@@ -240,9 +244,8 @@ WriteResult WriteSettingsFile(const std::string& path, const SettingsImage& imag
     case files::WriteTarget::kWritable:
       break;
   }
-  return files::WriteFileAtomically(path, FormatSettingsText(image, comments))
-             ? WriteResult::kWritten
-             : WriteResult::kCannotCreate;
+  return files::WriteFileAtomically(path, content) ? WriteResult::kWritten
+                                                   : WriteResult::kCannotCreate;
 }
 
 std::string WithExtension(std::string_view path, std::string_view extension) {

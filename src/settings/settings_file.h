@@ -63,6 +63,9 @@ enum class WriteResult { kWritten, kCannotCreate, kDanglingLink, kNotRegular };
 
 // The message that tells the user why a file was not written (no text for kWritten).
 EditorText WriteProblemText(WriteResult result);
+// Writes `content` to `path` through the atomic writer, after the target check: a link to
+// nothing and a target that is no regular file are refused with their own result.
+WriteResult WriteCheckedFile(const std::string& path, std::string_view content);
 
 // Writes the editor's file text through files::WriteFileAtomically.
 [[nodiscard]] WriteResult WriteSettingsFile(const std::string& path, const SettingsImage& image,

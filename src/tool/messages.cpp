@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "files/atomic_file.h"
 #include "link/result_codes.h"
 #include "strings/strings.h"
 
@@ -31,6 +32,18 @@ Message ErrorBox(ToolText id) {
 
 Message ErrorBox(ToolText id, std::string text) {
   return Box(id, std::move(text), "Error", Icon::Error);
+}
+
+Message CannotWriteBox(const std::string& path) {
+  switch (files::CheckWriteTarget(path)) {
+    case files::WriteTarget::kDanglingLink:
+      return ErrorBox(ToolText::kDanglingLink);
+    case files::WriteTarget::kNotRegular:
+      return ErrorBox(ToolText::kNotRegularFile);
+    case files::WriteTarget::kWritable:
+      break;
+  }
+  return ErrorBox(ToolText::kCannotCreate);
 }
 
 Message TitleErrorBox(ToolText id) {

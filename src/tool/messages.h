@@ -17,6 +17,9 @@ Message ErrorBox(ToolText id, std::string text);
 // failures and command frames that could not be sent.
 Message TitleErrorBox(ToolText id);
 Message TitleErrorBox(ToolText id, std::string text);
+// The error box for a file that could not be written at `path`: a link to nothing and a
+// target that is no regular file are named as such, anything else "cannot create".
+Message CannotWriteBox(const std::string& path);
 // "Finish" box with the information icon.
 Message FinishBox(ToolText id);
 // "Warning" question with Yes and No, the exclamation icon and Yes as the default.

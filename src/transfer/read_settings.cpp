@@ -101,7 +101,7 @@ Outcome ReadIntoFile(TransferContext& ctx, const std::string& path) {
   // of them arrived: a failed read never leaves a partial settings file behind.
   files::AtomicFileWriter file(path);
   if (FolderInTheWay(path) || !file.Open()) {
-    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
+    ctx.host.ShowMessage(tool::CannotWriteBox(path));
     return Fail(ctx);
   }
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);

@@ -113,13 +113,20 @@ TEST(ExportCsv, ReportsUnreadableShortAndUnwritableFilesLeavingNothingBehind) {
   std::filesystem::remove(csv_path);
   EXPECT_EQ(MessageFor(kExportCreateFailed).caption, EditorText::kCaptionError);
 
-  // A folder in the listing's place: asked, then refused by the file system, and the folder
-  // and its contents stay as they were, with no temporary file beside them.
+  // A folder in the listing's place: asked, then refused as no regular file, and the folder
+  // and its contents stay as they were, with no temporary file beside them. A link to nothing
+  // is refused with its own message, and nothing appears where it points.
   const std::string folder_path = folder.File("taken.csv");
   std::filesystem::create_directory(folder_path);
   WriteAll(folder_path + "/inside", "kept");
+  std::filesystem::create_symlink(folder.File("gone.csv"), folder.File("dangling.csv"));
   const std::size_t entries = EntriesIn(folder.path());
-  EXPECT_EQ(ExportCsv(good_path, folder_path, Lang::En, [] { return true; }), kExportCreateFailed);
+  EXPECT_EQ(ExportCsv(good_path, folder_path, Lang::En, [] { return true; }), kExportNotRegular);
+  EXPECT_EQ(MessageFor(kExportNotRegular).text, EditorText::kNotRegularFile);
+  EXPECT_EQ(ExportCsv(good_path, folder.File("dangling.csv"), Lang::En, [] { return true; }),
+            kExportDanglingLink);
+  EXPECT_EQ(MessageFor(kExportDanglingLink).text, EditorText::kDanglingLink);
+  EXPECT_FALSE(std::filesystem::exists(folder.File("gone.csv")));
   EXPECT_EQ(ReadAll(folder_path + "/inside"), "kept");
   EXPECT_EQ(EntriesIn(folder.path()), entries);
 }

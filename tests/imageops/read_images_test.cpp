@@ -267,6 +267,18 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
     EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kCannotCreate});
     EXPECT_TRUE(rig.FramesStarting(0x18).empty());  // found out before any block is asked
   }
+  {
+    // An image file name that is a link to nothing: said so, and nothing is asked either.
+    Rig rig;
+    RegisterBanks(rig.Head(), 1);
+    std::filesystem::create_symlink(rig.File("gone.kimg"), rig.File("b.00.kimg"));
+    rig.host.save_name = rig.File("b.kimg");
+    rig.host.answers = {tool::Answer::Yes};
+    auto ctx = rig.Context(kBank);
+    EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
+    EXPECT_EQ(rig.host.MessageIds().back(), ToolText::kDanglingLink);
+    EXPECT_TRUE(rig.FramesStarting(0x18).empty());
+  }
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ TEST(ReadAllSettings, AbsentHeadFailedQueryAndLinkFailuresLeaveNoFile) {
   EXPECT_EQ(rig.host.MessageIds(),
             (std::vector<ToolText>{ToolText::kHeadAbsent, ToolText::kCommunicationError,
                                    ToolText::kUnknownCommError, ToolText::kFileExists,
-                                   ToolText::kCannotCreate}));
+                                   ToolText::kNotRegularFile}));
   EXPECT_EQ(rig.host.messages[0].caption, "Error");
   EXPECT_EQ(rig.host.messages[2].caption, "");
   EXPECT_EQ(rig.engine().Stats().closes, 0);

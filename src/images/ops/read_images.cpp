@@ -154,7 +154,7 @@ Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
       static_cast<int>(sizeof(ImageState::request_bytes)) / static_cast<int>(2 * kWordsPerBlock);
   for (int first = 0; first < kBlocksPerImage; first += kBlocksAtATime) {
     if (!AppendBlocks(ctx.state, file, first, kBlocksAtATime)) {
-      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
+      ctx.host.ShowMessage(tool::CannotWriteBox(ctx.state.file_name));
       return Transfer::kStopped;
     }
   }
@@ -168,13 +168,13 @@ Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
   NameImage(ctx, info, number);
   files::AtomicFileWriter file(ctx.state.file_name);
   if (!file.Open()) {
-    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
+    ctx.host.ShowMessage(tool::CannotWriteBox(ctx.state.file_name));
     return Transfer::kStopped;
   }
   const Transfer received = ReceiveImage(ctx, info, head, number, file);
   if (received != Transfer::kDone) return received;
   if (!file.Commit()) {
-    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
+    ctx.host.ShowMessage(tool::CannotWriteBox(ctx.state.file_name));
     return Transfer::kStopped;
   }
   if (LoadImageFile(ctx.state.file_name, ctx.state.image, ctx.state.canvas) != kImageFileOk) {

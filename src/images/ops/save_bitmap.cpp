@@ -22,7 +22,7 @@ Outcome SaveCanvasBitmapAs(tool::ToolHost& host, const Canvas& canvas, const std
     if (answer != tool::Answer::Yes) return Outcome::kNotWanted;
   }
   if (!WriteCanvasBitmap(path, canvas)) {
-    host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
+    host.ShowMessage(tool::CannotWriteBox(path));
     return Outcome::kFailed;
   }
   return Outcome::kDone;
