@@ -315,9 +315,9 @@ int RunCompare(CommandContext& ctx) {
   auto file = std::make_unique<settings::SettingsImage>();
   auto head = std::make_unique<settings::SettingsImage>();
   const settings::ReadResult read = settings::ReadSettingsFile(path, *file);
-  if (read != settings::kReadComplete) {
+  if (read != settings::ReadResult::kComplete) {
     ctx.err << path << ": "
-            << LoadString(read == settings::kReadShortFile ? EditorText::kIllegalContents
+            << LoadString(read == settings::ReadResult::kShortFile ? EditorText::kIllegalContents
                                                            : EditorText::kFailToOpenSettings)
             << '\n';
     return kCompareTrouble;
@@ -328,7 +328,7 @@ int RunCompare(CommandContext& ctx) {
   link::Link link(LinkEnvironmentFor(ctx.options));
   const bool read_head =
       backup::ReadHeadSettings(ctx.host, link, ctx.options.port, ctx.options.head, head_path) &&
-      settings::ReadSettingsFile(head_path, *head) == settings::kReadComplete;
+      settings::ReadSettingsFile(head_path, *head) == settings::ReadResult::kComplete;
   fs::remove_all(scratch, *std::make_unique<std::error_code>());
   if (!read_head) return kCompareTrouble;
   const std::string head_number = std::to_string(ctx.options.head);

@@ -214,7 +214,7 @@ class HeadBackup {
       return false;
     }
     auto image = std::make_unique<settings::SettingsImage>();
-    if (settings::ReadSettingsFile(settings_path, *image) != settings::kReadComplete) {
+    if (settings::ReadSettingsFile(settings_path, *image) != settings::ReadResult::kComplete) {
       problem = "head " + std::to_string(head) + ": the settings file is incomplete";
       return false;
     }
@@ -472,7 +472,7 @@ bool CheckEntries(const HeadEntry& entry, std::string& problem, Lang lang) {
 bool CheckSettings(const HeadEntry& entry, const std::string& path, std::string& problem,
                    Lang lang) {
   auto image = std::make_unique<settings::SettingsImage>();
-  if (settings::ReadSettingsFile(path, *image) != settings::kReadComplete) {
+  if (settings::ReadSettingsFile(path, *image) != settings::ReadResult::kComplete) {
     problem = Tool(ToolText::kChecksum, {path}, lang);
     return false;
   }

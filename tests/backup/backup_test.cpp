@@ -130,8 +130,8 @@ TEST(Backup, RestoredOntoAnotherUnitGivesEqualMemoryAndImages) {
   settings::SettingsImage saved{};
   settings::SettingsImage now{};
   ASSERT_EQ(settings::ReadSettingsFile(rig.Dir() + "/head1/settings.kdta", saved),
-            settings::kReadComplete);
-  ASSERT_EQ(settings::ReadSettingsFile(rig.folder.File("now.kdta"), now), settings::kReadComplete);
+            settings::ReadResult::kComplete);
+  ASSERT_EQ(settings::ReadSettingsFile(rig.folder.File("now.kdta"), now), settings::ReadResult::kComplete);
   const auto changed = compare::CompareSettings(saved, now, Lang::En);
   ASSERT_EQ(changed.differences.size(), 1u);
   EXPECT_EQ(compare::DifferenceLine(changed.differences[0], Lang::En),
