@@ -296,6 +296,7 @@ int RunRestore(CommandContext& ctx) {
   backup::RestoreJob job{ctx.host, link, ctx.options.port, head};
   job.images = !no_images;
   job.verify = verify;
+  job.lang = CurrentLanguage();
   job.progress = progress.Sink();
   job.interrupted = &InterruptGuard::Interrupted;
   const backup::Outcome outcome = backup::RestoreUnit(job, dir, *manifest, problem);
@@ -317,8 +318,9 @@ int RunCompare(CommandContext& ctx) {
   const settings::ReadResult read = settings::ReadSettingsFile(path, *file);
   if (read != settings::ReadResult::kComplete) {
     ctx.err << path << ": "
-            << LoadString(read == settings::ReadResult::kShortFile ? EditorText::kIllegalContents
-                                                           : EditorText::kFailToOpenSettings)
+            << LoadString(read == settings::ReadResult::kShortFile
+                              ? EditorText::kIllegalContents
+                              : EditorText::kFailToOpenSettings)
             << '\n';
     return kCompareTrouble;
   }
