@@ -3,10 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <ostream>
 
@@ -14,6 +12,7 @@
 #include "cli.h"
 #include "compare/compare.h"
 #include "compare/compare_json.h"
+#include "interrupt_guard.h"
 #include "link/discovery.h"
 #include "link/link.h"
 #include "settings/settings_file.h"
@@ -29,31 +28,6 @@ constexpr std::string_view kEveryUnit = "all";
 
 // Exit status of compare: 0 the same, 1 different, 2 the file or the head could not be read.
 constexpr int kCompareTrouble = 2;
-
-std::atomic<bool> g_interrupted{false};
-
-// Ctrl-C and SIGTERM end a long job at the next block: the job then cleans up after itself
-// (no half backup is left) instead of the process dying in the middle.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    g_interrupted = false;
-    struct sigaction action {};
-    action.sa_handler = [](int) { g_interrupted = true; };
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &old_int_);
-    sigaction(SIGTERM, &action, &old_term_);
-  }
-  ~InterruptGuard() {
-    sigaction(SIGINT, &old_int_, nullptr);
-    sigaction(SIGTERM, &old_term_, nullptr);
-  }
-  static bool Interrupted() { return g_interrupted; }
-
- private:
-  struct sigaction old_int_ {};
-  struct sigaction old_term_ {};
-};
 
 std::string Text(ToolText id, const std::vector<std::string>& args = {}) {
   return FormatMessage(LoadString(id), args);
