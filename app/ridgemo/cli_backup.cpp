@@ -33,6 +33,20 @@ std::string Text(ToolText id, const std::vector<std::string>& args = {}) {
   return FormatMessage(LoadString(id), args);
 }
 
+// A line of the command's own, shown as a message so that --json keeps it with its id:
+// a completion on stdout, anything else on stderr.
+void SayText(CommandContext& ctx, ToolText id, const std::string& text, userport::Icon icon) {
+  ctx.host.ShowMessage({TextNumber(id), text, "", icon});
+}
+
+void Say(CommandContext& ctx, ToolText id, const std::vector<std::string>& args = {}) {
+  SayText(ctx, id, Text(id, args), userport::Icon::Information);
+}
+
+void SayProblem(CommandContext& ctx, ToolText id, const std::vector<std::string>& args = {}) {
+  SayText(ctx, id, Text(id, args), userport::Icon::Error);
+}
+
 std::string TimeText(double seconds) {
   if (seconds < 0) return "?";
   const long whole = static_cast<long>(seconds + 0.5);
@@ -129,10 +143,10 @@ bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std:
   const backup::Outcome outcome = backup::BackupUnit(job, dir, problem);
   progress.End();
   if (outcome == backup::Outcome::kDone) {
-    ctx.out << Text(ToolText::kBackupDone, {dir}) << '\n';
+    Say(ctx, ToolText::kBackupDone, {dir});
     return true;
   }
-  ctx.err << Text(ToolText::kBackupFailed, {dir, problem}) << '\n';
+  SayProblem(ctx, ToolText::kBackupFailed, {dir, problem});
   return false;
 }
 
@@ -178,7 +192,7 @@ void ReportUnitsLeftInPlace(CommandContext& ctx, const std::string& dir,
   std::sort(kept.begin(), kept.end());
   std::string list;
   for (const std::string& name : kept) list += (list.empty() ? "" : ", ") + name;
-  ctx.out << Text(ToolText::kLeftInPlace, {list}) << '\n';
+  Say(ctx, ToolText::kLeftInPlace, {list});
 }
 
 // --device all: each unit into DIR/SERIAL; a unit that fails does not stop the others, and
@@ -186,7 +200,7 @@ void ReportUnitsLeftInPlace(CommandContext& ctx, const std::string& dir,
 int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool, bool> kinds) {
   const std::vector<std::string> serials = UnitSerials(ctx.options);
   if (serials.empty()) {
-    ctx.err << Text(ToolText::kNoUnit) << '\n';
+    SayProblem(ctx, ToolText::kNoUnit);
     return kExitFailed;
   }
   std::error_code error;
@@ -208,13 +222,15 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
     if (!refusal.empty()) ctx.err << refusal << '\n';
     const bool asked =
         refusal.empty() && (!exists || Ask(ctx, ToolText::kReplaceQuestion, unit_dir));
-    if (asked && exists) ctx.out << Text(ToolText::kReplacingUnit, {serial}) << '\n';
+    if (asked && exists) {
+      Say(ctx, ToolText::kReplacingUnit, {serial});
+    }
     if (!asked || !BackupOneUnit(ctx, options, unit_dir, kinds, exists))
       failed += (failed.empty() ? "" : ", ") + serial;
   }
   ReportUnitsLeftInPlace(ctx, dir, folders);
   if (failed.empty()) return kExitDone;
-  ctx.err << Text(ToolText::kUnitsFailed, {failed}) << '\n';
+  SayProblem(ctx, ToolText::kUnitsFailed, {failed});
   return kExitFailed;
 }
 
@@ -269,8 +285,9 @@ int RunRestore(CommandContext& ctx) {
   std::string problem;
   const auto manifest = backup::PreflightRestore(dir, head, problem, CurrentLanguage());
   if (!manifest) {
-    ctx.err << Text(ToolText::kRestoreFailed, {problem}) << ' ' << Text(ToolText::kNothingSent)
-            << '\n';
+    SayText(ctx, ToolText::kRestoreFailed,
+            Text(ToolText::kRestoreFailed, {problem}) + ' ' + Text(ToolText::kNothingSent),
+            userport::Icon::Error);
     return kExitFailed;
   }
   if (!Ask(ctx, ToolText::kRestoreQuestion, dir)) return kExitFailed;
@@ -287,14 +304,14 @@ int RunRestore(CommandContext& ctx) {
   const backup::Outcome outcome = backup::RestoreUnit(job, dir, *manifest, problem);
   progress.End();
   if (outcome == backup::Outcome::kDone) {
-    ctx.out << Text(ToolText::kRestoreDone) << '\n';
+    Say(ctx, ToolText::kRestoreDone);
     if (verify) {
       const int images = no_images ? 0 : RestoredImages(*manifest);
-      ctx.out << Text(ToolText::kRestoreVerified, {std::to_string(images)}) << '\n';
+      Say(ctx, ToolText::kRestoreVerified, {std::to_string(images)});
     }
     return kExitDone;
   }
-  ctx.err << Text(ToolText::kRestoreFailed, {problem}) << '\n';
+  SayProblem(ctx, ToolText::kRestoreFailed, {problem});
   return kExitFailed;
 }
 
