@@ -9,22 +9,42 @@ namespace kyr::csv {
 
 ExportMessage MessageFor(ExportResult result) {
   switch (result) {
-    case kExportDone:
+    case ExportResult::kDone:
       return {EditorText::kCsvComplete, EditorText::kCaptionFinish};
-    case kExportOpenFailed:
+    case ExportResult::kOpenFailed:
       return {EditorText::kFailToOpenSettings, EditorText::kCaptionError};
-    case kExportShortFile:
+    case ExportResult::kShortFile:
       return {EditorText::kIllegalContents, EditorText::kCaptionError};
-    case kExportCreateFailed:
+    case ExportResult::kCreateFailed:
       return {EditorText::kFailToCreate, EditorText::kCaptionError};
-    case kExportDanglingLink:
+    case ExportResult::kDanglingLink:
       return {EditorText::kDanglingLink, EditorText::kCaptionError};
-    case kExportNotRegular:
+    case ExportResult::kNotRegular:
       return {EditorText::kNotRegularFile, EditorText::kCaptionError};
-    case kExportDeclined:
+    case ExportResult::kDeclined:
       break;
   }
   return {};
+}
+
+std::string_view ExportResultName(ExportResult result) {
+  switch (result) {
+    case ExportResult::kDone:
+      return "done";
+    case ExportResult::kDeclined:
+      return "declined";
+    case ExportResult::kOpenFailed:
+      return "open failed";
+    case ExportResult::kShortFile:
+      return "short file";
+    case ExportResult::kCreateFailed:
+      return "create failed";
+    case ExportResult::kDanglingLink:
+      return "dangling link";
+    case ExportResult::kNotRegular:
+      return "not a regular file";
+  }
+  return "?";
 }
 
 settings::WriteResult WriteCsvListing(const settings::SettingsImage& image,
@@ -45,25 +65,25 @@ ExportResult ExportCsv(const std::string& settings_path, const std::string& csv_
   // The listing's own image: the settings being edited stay as they are.
   settings::SettingsImage image{};
   switch (settings::ReadSettingsFile(settings_path, image)) {
-    case settings::kReadComplete:
+    case settings::ReadResult::kComplete:
       break;
-    case settings::kReadShortFile:
-      return kExportShortFile;
+    case settings::ReadResult::kShortFile:
+      return ExportResult::kShortFile;
     default:
-      return kExportOpenFailed;
+      return ExportResult::kOpenFailed;
   }
-  if (files::PathExists(csv_path) && !confirm_overwrite()) return kExportDeclined;
+  if (files::PathExists(csv_path) && !confirm_overwrite()) return ExportResult::kDeclined;
   switch (WriteCsvListing(image, csv_path, lang)) {
     case settings::WriteResult::kWritten:
-      return kExportDone;
+      return ExportResult::kDone;
     case settings::WriteResult::kDanglingLink:
-      return kExportDanglingLink;
+      return ExportResult::kDanglingLink;
     case settings::WriteResult::kNotRegular:
-      return kExportNotRegular;
+      return ExportResult::kNotRegular;
     case settings::WriteResult::kCannotCreate:
       break;
   }
-  return kExportCreateFailed;
+  return ExportResult::kCreateFailed;
 }
 
 }  // namespace kyr::csv

@@ -11,15 +11,16 @@
 
 namespace kyr::csv {
 
-enum ExportResult : int {
-  kExportDone = 0,
-  kExportDeclined = 1,      // the CSV file exists and the user chose not to replace it
-  kExportOpenFailed = 2,    // the settings file cannot be opened
-  kExportShortFile = 3,     // the settings file has fewer than 512 lines
-  kExportCreateFailed = 4,  // the CSV file could not be written completely
-  kExportDanglingLink = 5,  // the CSV path is a symbolic link to nothing
-  kExportNotRegular = 6,    // the CSV path is a folder, a device or a pipe
+enum class [[nodiscard]] ExportResult{
+    kDone,
+    kDeclined,      // the CSV file exists and the user chose not to replace it
+    kOpenFailed,    // the settings file cannot be opened
+    kShortFile,     // the settings file has fewer than 512 lines
+    kCreateFailed,  // the CSV file could not be written completely
+    kDanglingLink,  // the CSV path is a symbolic link to nothing
+    kNotRegular,    // the CSV path is a folder, a device or a pipe
 };
+std::string_view ExportResultName(ExportResult result);
 
 // The message a result is reported with, and its caption; text 0 for none.
 struct ExportMessage {
