@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "transfer/messages.h"
+#include "tool/messages.h"
 #include "transfer/transfer.h"
 #include "transfer_rig.h"
 
