@@ -4,7 +4,7 @@
 
 #include "cli.h"
 #include "images/canvas.h"
-#include "images/ops/messages.h"
+#include "tool/messages.h"
 #include "images/ops/save_bitmap.h"
 #include "images/raw_image.h"
 
