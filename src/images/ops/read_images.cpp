@@ -133,7 +133,8 @@ Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
     return Transfer::kStopped;
   }
-  if (LoadImageFile(ctx.state.file_name, ctx.state.image, ctx.state.canvas) != kImageFileOk) {
+  if (LoadImageFile(ctx.state.file_name, ctx.state.image, ctx.state.canvas) !=
+      ImageFileResult::kOk) {
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotReload));
   }
   ctx.host.PaintCanvas();

@@ -82,7 +82,7 @@ bool ChooseImageNumber(ImageOpsContext& ctx, const ImageTypeInfo& info, const st
 // Loads an image file into the canvas and paints it; false (after message 158) when the
 // file cannot be opened or is not one whole image.
 bool ShowImageFile(ImageOpsContext& ctx, const std::string& path) {
-  if (LoadImageFile(path, ctx.state.image, ctx.state.canvas) != kImageFileOk) {
+  if (LoadImageFile(path, ctx.state.image, ctx.state.canvas) != ImageFileResult::kOk) {
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenImage));
     return false;
   }
@@ -107,13 +107,13 @@ bool ImageFilesAreWhole(ImageOpsContext& ctx, const std::vector<std::string>& pa
 
 // Reads the source of one image into ctx.state.image; false after its message.
 bool LoadSource(ImageOpsContext& ctx, const std::string& path) {
-  const int result = IsBitmapName(path) ? ReadBitmapFile(path, ctx.state.image)
-                                        : ReadImageFile(path, ctx.state.image);
-  if (result == kCannotOpen) {
+  const ImageFileResult result = IsBitmapName(path) ? ReadBitmapFile(path, ctx.state.image)
+                                                    : ReadImageFile(path, ctx.state.image);
+  if (result == ImageFileResult::kCannotOpen) {
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenFile));
     return false;
   }
-  if (result != kImageFileOk) {
+  if (result != ImageFileResult::kOk) {
     ctx.host.ShowMessage(
         tool::ErrorBox(IsBitmapName(path) ? ToolText::kBadBitmap : ToolText::kCannotOpenImage));
     return false;
