@@ -1,5 +1,4 @@
 // Read Image: images of one type from one head into .kimg files.
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,13 +29,8 @@ void NameImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
                     ctx.state.ng_records, LanguageMark());
 }
 
-// Closes the link, with the closing frame when `closing`.
-void CloseLinkAfterImages(ImageOpsContext& ctx, bool closing) {
-  detail::CloseImageLink(ctx, closing);
-}
-
 // The presence phase on its own link session: true with the selection mask set.
-bool FindImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
+bool RunPresencePhase(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
   // The first head is always there; another one is asked for.
   const std::optional<int> query = head != 0 ? std::optional<int>(head) : std::nullopt;
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, query)) return false;
@@ -47,7 +41,7 @@ bool FindImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
   ctx.state.ng_ring_position = found.ng.ring_position;
   ctx.state.ng_records = found.ng.records;
   // A failed presence phase leaves the head without the closing frame.
-  CloseLinkAfterImages(ctx, !ctx.state.failed);
+  detail::CloseImageLink(ctx, !ctx.state.failed);
   return result == ImageResult::kDone && !ctx.state.failed;
 }
 
@@ -164,7 +158,7 @@ Outcome TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head
     }
     // The transfer always ends with the closing frame, also after a failed block or an abort,
     // so that the head knows the exchange is over.
-    CloseLinkAfterImages(ctx, true);
+    detail::CloseImageLink(ctx, true);
     if (ctx.state.failed) result = Outcome::kFailed;
     if (result == Outcome::kDone)
       ctx.host.ShowMessage(tool::FinishBox(ToolText::kImageReadComplete));
@@ -186,7 +180,7 @@ Outcome ReadImages(ImageOpsContext& ctx) {
   const ImageTypeInfo& info = ImageTypeOf(ctx.type);
   // NG images always come from the first head.
   const int head = FromTargetHead(info) ? ctx.head : 0;
-  if (!FindImages(ctx, info, head)) return Outcome::kFailed;
+  if (!RunPresencePhase(ctx, info, head)) return Outcome::kFailed;
   if (!ChooseImages(ctx, info) || !ChooseFileName(ctx)) return Outcome::kNotWanted;
   ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
   if (!MayOverwrite(ctx, info)) return Outcome::kNotWanted;

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <utility>
 #include <vector>
 
 #include "images/bitmap.h"
