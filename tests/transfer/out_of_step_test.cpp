@@ -78,8 +78,7 @@ TEST(OutOfStep, WriteSettingsWithVerifyWritesAndReadsAgainUntilInStep) {
     rig.AddFault(FaultKind::kNak, kWriteMemory, c.block + 1);
     const Outcome outcome = WriteSettingsFrom(rig.ctx, path, tool::WriteChoices{}, {true});
     ASSERT_EQ(outcome, Outcome::kDone);
-    EXPECT_EQ(rig.host.MessageIds(),
-              std::vector<int>{TextNumber(ToolText::kSettingsWriteComplete)});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kSettingsWriteComplete});
     const auto head = rig.Settings();
     EXPECT_TRUE(std::equal(head.begin(), head.begin() + 96 * 64, file.begin()));
   }
@@ -89,7 +88,7 @@ TEST(OutOfStep, ALineThatNeverFallsQuietFailsWithoutAFile) {
   Rig rig;
   rig.AddFault(FaultKind::kDuplicateReply, kReadMemory, headsim::kAny, -1, 0);
   EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("s.kdta")), Outcome::kFailed);
-  EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{TextNumber(ToolText::kCommunicationError)});
+  EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kCommunicationError});
   EXPECT_FALSE(std::filesystem::exists(rig.File("s.kdta")));
 }
 
