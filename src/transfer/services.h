@@ -76,6 +76,12 @@ struct VerifyDifference {
   std::uint16_t read = 0;
 };
 
+// What a write did besides its result.
+struct WriteReport {
+  int blocks = 0;                 // 64-word blocks the choices send to this head
+  VerifyDifference difference{};  // after kVerifyDifference
+};
+
 // kDone when the choices can be written (a range of banks that lands within the 32
 // banks), else the refusal. WriteSettings checks it first; a flow may ask before it
 // reads a file or opens the link.
@@ -86,10 +92,9 @@ SettingsResult CheckWriteChoices(const tool::WriteChoices& choices);
 // the head's version, writes the chosen 64-word blocks (each until acknowledged), and sends
 // the finish command (not retried). The progress hook gets each written block's number in
 // the image (0 to 127) before it is sent; the abort hook is polled before each block.
-// After kVerifyDifference, `difference` (when given) names the first word that differs.
+// `report`, when given, gets the number of blocks planned and the first word that differs.
 SettingsResult WriteSettings(link::Link& link, int head, const settings::SettingsImage& image,
                              const tool::WriteChoices& choices, const WriteOptions& options = {},
-                             const tool::ServiceHooks& hooks = {},
-                             VerifyDifference* difference = nullptr);
+                             const tool::ServiceHooks& hooks = {}, WriteReport* report = nullptr);
 
 }  // namespace kyr::transfer

@@ -271,7 +271,7 @@ SettingsResult CheckWriteChoices(const tool::WriteChoices& choices) {
 
 SettingsResult WriteSettings(link::Link& link, int head, const settings::SettingsImage& image,
                              const tool::WriteChoices& choices, const WriteOptions& options,
-                             const tool::ServiceHooks& hooks, VerifyDifference* difference) {
+                             const tool::ServiceHooks& hooks, WriteReport* report) {
   if (const SettingsResult fits = CheckWriteChoices(choices); fits != SettingsResult::kDone) {
     return fits;
   }
@@ -286,9 +286,10 @@ SettingsResult WriteSettings(link::Link& link, int head, const settings::Setting
       check != SettingsResult::kDone) {
     return check;
   }
-  const int head_model = head_word & 0xFF;
-  return WriteAndVerify(link, head, converted, PlanBlocks(choices, head_model), options.verify,
-                        hooks, difference);
+  const BlockPlan plan = PlanBlocks(choices, head_word & 0xFF);
+  if (report != nullptr) report->blocks = plan.count;
+  return WriteAndVerify(link, head, converted, plan, options.verify, hooks,
+                        report != nullptr ? &report->difference : nullptr);
 }
 
 }  // namespace kyr::transfer

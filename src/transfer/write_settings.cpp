@@ -69,18 +69,24 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
     return loaded;
   }
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);
-  VerifyDifference difference;
+  WriteReport report;
   const SettingsResult written =
-      WriteSettings(ctx.link, ctx.head, *image, choices, options, HostHooks(ctx), &difference);
+      WriteSettings(ctx.link, ctx.head, *image, choices, options, HostHooks(ctx), &report);
   Outcome outcome = Outcome::kDone;
   if (written == SettingsResult::kVerifyDifference) {
-    ShowDifference(ctx, difference);
+    ShowDifference(ctx, report.difference);
     outcome = Fail(ctx);
   } else if (written != SettingsResult::kDone) {
     outcome = ShowServiceFailure(ctx, written);
   } else {
     ctx.host.SetProgressPosition(kWriteBlocks);
-    ctx.host.ShowMessage(tool::FinishBox(ToolText::kSettingsWriteComplete));
+    tool::Message done = tool::FinishBox(ToolText::kSettingsWriteComplete);
+    // What the read-back checked, so that a verified write says it was verified.
+    if (options.verify) {
+      done.text += "\n" + FormatMessage(tool::Text(ToolText::kVerifiedBlocks),
+                                        {std::to_string(report.blocks)});
+    }
+    ctx.host.ShowMessage(done);
   }
   // A refusal and an interrupted write close the link as a failure does: without the
   // closing frame, so the head is not told the exchange ended normally.

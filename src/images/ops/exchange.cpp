@@ -5,11 +5,11 @@
 namespace kyr::images::detail {
 
 void ShowImageFailure(ImageOpsContext& ctx, ImageResult result) {
-  if (result == ImageResult::kDone) return;
+  if (result == ImageResult::kDone || result == ImageResult::kAborted) return;
   const ToolText text = ImageResultText(result);
   ctx.host.ShowMessage(result == ImageResult::kNotSent ? tool::TitleErrorBox(text)
                                                        : tool::ErrorBox(text));
-  if (result != ImageResult::kAborted) ctx.state.failed = true;
+  ctx.state.failed = true;
 }
 
 void CloseImageLink(ImageOpsContext& ctx, bool closing) {

@@ -6,9 +6,9 @@
 
 namespace kyr::images::detail {
 
-// Shows the message of a service's result that did not succeed ("Fail to write USB."
-// without a caption of its own for a frame not sent); a failed exchange (not an abort)
-// sets the failure flag.
+// Shows the message of a failed exchange ("Fail to write USB." without a caption of its
+// own for a frame not sent) and sets the failure flag. Nothing for kDone and kAborted: the
+// flows show an abort with the images it left.
 void ShowImageFailure(ImageOpsContext& ctx, ImageResult result);
 
 // Closes the link, with the closing frame when `closing`. A closing frame that cannot be
