@@ -17,8 +17,14 @@ bool ExchangeSucceeded(TransferContext& ctx, link::ExchangeResult outcome) {
     case link::ExchangeResult::kNotSent:
       ctx.host.ShowMessage(tool::TitleErrorBox(ToolText::kWriteUsbFailed));
       return false;
-    case link::ExchangeResult::kNoGoodReply:
     case link::ExchangeResult::kStopped:
+      // A stop asked for during a wait for the head ends the exchange as an abort does.
+      if (ctx.host.AbortRequested()) {
+        ctx.host.ShowMessage(tool::ErrorBox(ToolText::kAborted));
+        return false;
+      }
+      [[fallthrough]];
+    case link::ExchangeResult::kNoGoodReply:
       ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCommunicationError));
       return false;
   }
