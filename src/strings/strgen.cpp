@@ -138,9 +138,10 @@ int main(int argc, char** argv) {
     header << "};\n";
     out << "\nconst Entry k" << name << "Entries[] = {\n";
     for (const auto& [id, row] : rows) {
-      out << "    {" << id << ", " << CLiteral(row.en) << ", " << CLiteral(row.ja) << "},\n";
+      out << "    {" << id << ", " << CLiteral(row.name) << ", " << CLiteral(row.en) << ", "
+          << CLiteral(row.ja) << "},\n";
     }
-    if (rows.empty()) out << "    {0, \"\", \"\"},  // an array may not be empty\n";
+    if (rows.empty()) out << "    {0, \"\", \"\", \"\"},  // an array may not be empty\n";
     out << "};\nconst std::size_t k" << name << "Count = " << rows.size() << ";\n";
   }
   header << "\n}  // namespace kyr\n";

@@ -89,6 +89,14 @@ std::string_view LoadString(ToolText id, Lang lang) {
 std::string_view LoadString(ToolText id) {
   return Load(id, g_language);
 }
+std::string_view TextName(EditorText id) {
+  const Entry* entry = Find(id);
+  return entry == nullptr ? std::string_view() : entry->name;
+}
+std::string_view TextName(ToolText id) {
+  const Entry* entry = Find(id);
+  return entry == nullptr ? std::string_view() : entry->name;
+}
 bool HasString(EditorText id) {
   return Find(id) != nullptr;
 }

@@ -34,6 +34,10 @@ std::string_view LoadString(EditorText id, Lang lang);
 std::string_view LoadString(EditorText id);
 std::string_view LoadString(ToolText id, Lang lang);
 std::string_view LoadString(ToolText id);
+// The name the table gives `id` ("SettingsReadComplete"), for logs and machine-readable
+// output; empty for an id the table does not have.
+std::string_view TextName(EditorText id);
+std::string_view TextName(ToolText id);
 bool HasString(EditorText id);
 bool HasString(ToolText id);
 

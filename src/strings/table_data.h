@@ -6,6 +6,7 @@ namespace kyr::strings_detail {
 
 struct Entry {
   int id;
+  const char* name;  // as in the table, without the enumerator's "k"
   const char* en;
   const char* ja;
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text_names.h"
 #include "tool/tool_host.h"
 
 namespace kyr::test_common {
@@ -35,9 +36,10 @@ class RecordingToolHost : public tool::ToolHost {
   void SetProgressPosition(int) override {}
   void ProcessPendingEvents(int) override {}
 
-  std::vector<int> MessageIds() const {
-    std::vector<int> ids;
-    for (const auto& m : messages) ids.push_back(m.string_id);
+  // The texts of the messages shown, in order.
+  std::vector<ToolText> MessageIds() const {
+    std::vector<ToolText> ids;
+    for (const auto& m : messages) ids.push_back(static_cast<ToolText>(m.string_id));
     return ids;
   }
 

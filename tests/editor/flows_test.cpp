@@ -11,7 +11,7 @@ TEST_F(EditorTest, InitializeAsksInOrderAndKeepsDoneResets) {
   // A refused value: nothing is asked, nothing reset.
   Type(LeftRow(2), "4096");
   editor.ClickButton(kInitialize);
-  EXPECT_EQ(host.MessageIds(), std::vector<int>{299});
+  EXPECT_EQ(host.MessageIds(), std::vector<EditorText>{EditorText::kIllegalValue});
   Type(LeftRow(2), "1");
   host.Clear();
 
@@ -21,7 +21,9 @@ TEST_F(EditorTest, InitializeAsksInOrderAndKeepsDoneResets) {
   CommonWord(21) = 5;
   host.answers = {Answer::No, Answer::No, Answer::Yes};
   editor.ClickButton(kInitialize);
-  EXPECT_EQ(host.MessageIds(), (std::vector<int>{302, 303, 304}));
+  EXPECT_EQ(host.MessageIds(),
+            (std::vector<EditorText>{EditorText::kResetBank, EditorText::kResetAllBanks,
+                                     EditorText::kResetCommon}));
   for (const Message& m : host.messages) {
     EXPECT_EQ(m.caption, "Warning");
     EXPECT_EQ(m.icon, Icon::Exclamation);
@@ -40,7 +42,8 @@ TEST_F(EditorTest, InitializeAsksInOrderAndKeepsDoneResets) {
   editor.TypeComment("bank two");
   host.answers = {Answer::Yes, Answer::Cancel};
   editor.ClickButton(kInitialize);
-  EXPECT_EQ(host.MessageIds(), (std::vector<int>{302, 303}));
+  EXPECT_EQ(host.MessageIds(),
+            (std::vector<EditorText>{EditorText::kResetBank, EditorText::kResetAllBanks}));
   EXPECT_EQ(BankWord(1), 228);
   EXPECT_EQ(Row(LeftRow(2)).edit_text, "228");
   EXPECT_EQ(editor.Window().comment, "  ------------------");
@@ -52,7 +55,7 @@ TEST_F(EditorTest, InitializeAsksInOrderAndKeepsDoneResets) {
   Type(LeftRow(2), "55");
   host.answers = {Answer::Cancel};
   editor.ClickButton(kInitialize);
-  EXPECT_EQ(host.MessageIds(), std::vector<int>{302});
+  EXPECT_EQ(host.MessageIds(), std::vector<EditorText>{EditorText::kResetBank});
   EXPECT_EQ(BankWord(1), 55);
 }
 
@@ -71,7 +74,8 @@ TEST_F(EditorTest, ReadSettingsChecksModelAndVersion) {
   WriteAll(folder.File("short.kdta"), std::string(511, '\n'));
   host.files = {folder.File("short")};
   editor.ClickButton(kReadSettings);
-  EXPECT_EQ(host.MessageIds(), (std::vector<int>{129, 130}));
+  EXPECT_EQ(host.MessageIds(), (std::vector<EditorText>{EditorText::kFailToOpenSettings,
+                                                        EditorText::kIllegalContents}));
   EXPECT_EQ(host.messages[0].caption, "Error");
   EXPECT_EQ(host.initial_names.back(), folder.File("set1.txt.kdta"));
 
@@ -89,7 +93,7 @@ TEST_F(EditorTest, ReadSettingsChecksModelAndVersion) {
   host.files = {folder.File("v2.kdta")};
   host.answers = {Answer::No};
   editor.ClickButton(kReadSettings);
-  EXPECT_EQ(host.MessageIds(), std::vector<int>{319});
+  EXPECT_EQ(host.MessageIds(), std::vector<EditorText>{EditorText::kConvertToLatest});
   EXPECT_EQ(host.messages[0].buttons, Buttons::YesNo);
   EXPECT_EQ(editor.Image(), image);
   EXPECT_EQ(Row(LeftRow(2)).edit_text, "1234");
@@ -101,7 +105,7 @@ TEST_F(EditorTest, ReadSettingsChecksModelAndVersion) {
   WriteAll(folder.File("other.kdta"), settings::FormatSettingsText(image, comments));
   host.files = {folder.File("other.kdta")};
   editor.ClickButton(kReadSettings);
-  EXPECT_EQ(host.MessageIds(), std::vector<int>{305});
+  EXPECT_EQ(host.MessageIds(), std::vector<EditorText>{EditorText::kNotKyrTc});
   auto expected = Fresh(3);
   expected[settings::BankWord(0, 18)] = 0x4241;  // a reset leaves the comment words
   EXPECT_EQ(editor.Image(), expected);
@@ -135,7 +139,7 @@ TEST_F(EditorTest, SaveSettingsStoresFirstAndAsksBeforeReplacing) {
   host.files = {folder.File("saved.kdta")};
   host.answers = {Answer::No};
   editor.ClickButton(kSaveSettings);
-  EXPECT_EQ(host.MessageIds(), std::vector<int>{131});
+  EXPECT_EQ(host.MessageIds(), std::vector<EditorText>{EditorText::kOverwriteQuestion});
   EXPECT_EQ(host.messages[0].buttons, Buttons::YesNo);
   EXPECT_EQ(ReadAll(folder.File("saved.kdta")), before);
 
@@ -143,7 +147,7 @@ TEST_F(EditorTest, SaveSettingsStoresFirstAndAsksBeforeReplacing) {
   host.Clear();
   host.files = {folder.File("missing/saved.kdta")};
   editor.ClickButton(kSaveSettings);
-  EXPECT_EQ(host.MessageIds(), std::vector<int>{132});
+  EXPECT_EQ(host.MessageIds(), std::vector<EditorText>{EditorText::kFailToCreate});
   EXPECT_EQ(host.messages[0].caption, "Error");
 }
 
@@ -158,7 +162,7 @@ TEST_F(EditorTest, GenerateCsvListsTheChosenFileBesideIt) {
 
   host.files = {folder.File("set1")};
   editor.ClickButton(kGenerateCsv);
-  EXPECT_EQ(host.MessageIds(), std::vector<int>{136});
+  EXPECT_EQ(host.MessageIds(), std::vector<EditorText>{EditorText::kCsvComplete});
   EXPECT_EQ(host.messages[0].caption, "Finish");
   EXPECT_EQ(host.messages[0].icon, Icon::Information);
   EXPECT_EQ(editor.FileName(), folder.File("set1.csv"));
@@ -174,7 +178,8 @@ TEST_F(EditorTest, GenerateCsvListsTheChosenFileBesideIt) {
   host.answers = {Answer::No};
   editor.ClickButton(kGenerateCsv);
   editor.ClickButton(kGenerateCsv);
-  EXPECT_EQ(host.MessageIds(), (std::vector<int>{131, 129}));
+  EXPECT_EQ(host.MessageIds(), (std::vector<EditorText>{EditorText::kOverwriteQuestion,
+                                                        EditorText::kFailToOpenSettings}));
   EXPECT_EQ(ReadAll(folder.File("set1.csv")), "old");
   EXPECT_EQ(host.initial_names[1], folder.File("set1.csv"));
 }

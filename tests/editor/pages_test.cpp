@@ -36,7 +36,7 @@ TEST_F(EditorTest, RefusedValueStopsNavigationAndKeepsEarlierFields) {
 
   ASSERT_EQ(host.messages.size(), 1u);
   const Message& m = host.messages[0];
-  EXPECT_EQ(m.string_id, 299);
+  EXPECT_EQ(static_cast<EditorText>(m.string_id), EditorText::kIllegalValue);
   EXPECT_EQ(m.text, "Found the illegal setting value. (range : " + Range("-3", "4"));
   EXPECT_EQ(m.caption, "Error");
   EXPECT_EQ(m.icon, Icon::Error);

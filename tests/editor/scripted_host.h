@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text_names.h"
 #include "editor/editor_host.h"
 #include "editor/text_ids.h"
 #include "strings/strings.h"
@@ -44,9 +45,9 @@ class ScriptedHost : public EditorHost {
   }
   void FocusControl(int control_id) override { focused.push_back(control_id); }
 
-  std::vector<int> MessageIds() const {
-    std::vector<int> ids;
-    for (const Message& m : messages) ids.push_back(m.string_id);
+  std::vector<EditorText> MessageIds() const {
+    std::vector<EditorText> ids;
+    for (const Message& m : messages) ids.push_back(static_cast<EditorText>(m.string_id));
     return ids;
   }
   void Clear() {

@@ -108,7 +108,7 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
 
     rig.AddFault(FaultKind::kShortReply, 0x10, (384 * 2 + 10) / 2, 5);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kCommunicationError});
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
     EXPECT_EQ(rig.host.offered_masks.size(), 1u);  // no dialog after a failure
     EXPECT_EQ(rig.engine().Stats().closes, 1);     // failed: no closing frame
@@ -126,7 +126,7 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
     EXPECT_TRUE(rig.host.MessageIds().empty());
     rig.AddFault(FaultKind::kNak, 0x10, (384 + 20) / 2, -1);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kCommunicationError});
   }
   {
     // One wrong NG piece is not retried.
@@ -134,7 +134,7 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
     rig.AddFault(FaultKind::kBadChecksum, 0xF9, 3);
     auto ctx = rig.Context(kNg);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kCommunicationError});
     EXPECT_EQ(rig.FramesStarting(0xF9).size(), 4u);
   }
   {
@@ -142,7 +142,7 @@ TEST(ReadImagesPresence, RetriesAndFailuresOfTheQuestions) {
     Rig rig(1);
     auto ctx = rig.Context(kBank, 1);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{168});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kHeadAbsent});
     EXPECT_TRUE(rig.FramesStarting(0x11).empty());
     // No head unit at all: the link's open failure, no caption of its own.
     rig.unit.Unplug();
@@ -165,7 +165,8 @@ TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
   auto ctx = rig.Context(kBank, 1);
   ASSERT_EQ(ReadImages(ctx), Outcome::kDone);
 
-  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{143, 153}));
+  EXPECT_EQ(rig.host.MessageIds(),
+            (std::vector<ToolText>{ToolText::kFileExists, ToolText::kImageReadComplete}));
   EXPECT_EQ(rig.host.messages[1].caption, "Finish");
   EXPECT_EQ(ReadBytes(rig.File("bank.01.kimg")),
             FileBytesOf(rig.Head(1).Image(ImageKind::kBank, 1)));
@@ -194,12 +195,12 @@ TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
   rig.host.answers = {tool::Answer::No};
   rig.frames.clear();
   static_cast<void>(ReadImages(ctx));
-  EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{143});
+  EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kFileExists});
   EXPECT_TRUE(rig.FramesStarting(0x19).empty());
   rig.host.messages.clear();
   rig.host.selection = 0;
   EXPECT_EQ(ReadImages(ctx), Outcome::kDone);
-  EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{153});
+  EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kImageReadComplete});
 }
 
 TEST(ReadImagesTransfer, FailedReplyFallsBackToOneBlockPerRequest) {
@@ -217,7 +218,7 @@ TEST(ReadImagesTransfer, FailedReplyFallsBackToOneBlockPerRequest) {
   EXPECT_EQ(requests[1][5], 31);
   EXPECT_EQ(requests[2], (Bytes{0x18, 0x00, 32, 80, 0x80, 0, 0xF7}));
   EXPECT_EQ(requests.back()[5], 0);
-  EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{153});
+  EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kImageReadComplete});
 }
 
 TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
@@ -229,7 +230,7 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
     rig.host.abort_after_blocks = 512 + 100;
     auto ctx = rig.Context(kShoot);
     EXPECT_EQ(ReadImages(ctx), Outcome::kAborted);
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{720});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kAborted});
     EXPECT_EQ(rig.host.messages[0].text, "aborted");
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
     EXPECT_EQ(rig.temp.Names(), std::vector<std::string>{"s.00.kimg"});
@@ -250,7 +251,7 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
     rig.Faults().Add(rule);
     auto ctx = rig.Context(kBank);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{147});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kCommunicationError});
     EXPECT_EQ(rig.temp.Names(), std::vector<std::string>{"b.00.kimg"});
     EXPECT_EQ(rig.engine().Stats().closes, 2);  // the transfer closes even after a failure
   }
@@ -261,7 +262,7 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
     rig.host.save_name = rig.File("missing/b.kimg");
     auto ctx = rig.Context(kBank);
     EXPECT_EQ(ReadImages(ctx), Outcome::kFailed);
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{142});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kCannotCreate});
     EXPECT_TRUE(rig.FramesStarting(0x18).empty());  // found out before any block is asked
   }
 }

@@ -43,24 +43,26 @@ TEST(WriteImagesChoice, NamesNumbersAndTypesDecideBeforeTheLinkOpens) {
   struct Case {
     int type;
     std::vector<std::string> files;
-    int message;
+    ToolText message;
   };
   const Case refused[] = {
-      {kNg, {"bank.03.kimg"}, 157},
-      {kBank, {"bank.03.kimg", "photo.bmp"}, 149},
-      {kMemory, {"bank.03.kimg", "bank.25.kimg"}, 150},
-      {kBank, {"photo.png"}, 162},
-      {kBank, {"bank.03.kimg", "short.07.kimg"}, 158},  // refused before anything is sent
-      {kBank, {"short.07.kimg"}, 158},
+      {kNg, {"bank.03.kimg"}, ToolText::kOnlyBankAndMemory},
+      {kBank, {"bank.03.kimg", "photo.bmp"}, ToolText::kNameWithoutNumber},
+      {kMemory, {"bank.03.kimg", "bank.25.kimg"}, ToolText::kNumberTooLarge},
+      {kBank, {"photo.png"}, ToolText::kBadExtension},
+      {kBank,
+       {"bank.03.kimg", "short.07.kimg"},
+       ToolText::kCannotOpenImage},  // refused before anything is sent
+      {kBank, {"short.07.kimg"}, ToolText::kCannotOpenImage},
   };
   for (const Case& c : refused) {
     Rig rig;
     for (const auto& name : c.files) rig.host.open_files.push_back(folder.File(name));
     auto ctx = rig.Context(c.type);
-    EXPECT_EQ(WriteImages(ctx), Outcome::kRefused) << c.message;
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{c.message});
+    EXPECT_EQ(WriteImages(ctx), Outcome::kRefused) << TextName(c.message);
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{c.message});
     EXPECT_EQ(rig.host.messages.at(0).caption, "Error");
-    EXPECT_EQ(rig.unit.opens(), 0) << c.message;
+    EXPECT_EQ(rig.unit.opens(), 0) << TextName(c.message);
   }
   {
     // NG Save is refused before any dialog.
@@ -88,7 +90,10 @@ TEST(WriteImagesChoice, NamesNumbersAndTypesDecideBeforeTheLinkOpens) {
   EXPECT_EQ(rig.host.offered_numbers,
             (std::vector<std::pair<int, int>>{{32, 31}, {32, 31}, {32, 25}, {20, 19}, {20, 19}}));
   EXPECT_EQ(rig.state->write_number, 19);
-  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 164, 159, 164, 164}));
+  EXPECT_EQ(rig.host.MessageIds(),
+            (std::vector<ToolText>{ToolText::kOverwriteImage, ToolText::kColoursChange,
+                                   ToolText::kOverwriteImage, ToolText::kColoursChange,
+                                   ToolText::kColoursChange}));
   EXPECT_EQ(rig.host.messages[0].caption, "Warning");
   EXPECT_EQ(rig.host.open_filters.size(), 4u);
   EXPECT_EQ(rig.unit.opens(), 0);
@@ -103,7 +108,8 @@ TEST(WriteImagesTransfer, SeveralFilesGoToTheNumbersInTheirNames) {
   rig.host.answers = {tool::Answer::Yes};
   auto ctx = rig.Context(kBank, 1);
   ASSERT_EQ(WriteImages(ctx), Outcome::kDone);
-  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 160}));
+  EXPECT_EQ(rig.host.MessageIds(),
+            (std::vector<ToolText>{ToolText::kOverwriteImage, ToolText::kImageWriteComplete}));
   EXPECT_EQ(rig.host.messages[1].text, "Complet to write the image.");
   EXPECT_EQ(rig.host.messages[1].caption, "Finish");
   EXPECT_TRUE(rig.host.offered_numbers.empty());
@@ -145,7 +151,8 @@ TEST(WriteImagesTransfer, BitmapToMemoryImageAndItsFirstBlock) {
   rig.host.messages.clear();
   rig.host.open_files = {rig.File("vga.bmp")};
   EXPECT_EQ(WriteImages(ctx), Outcome::kRefused);
-  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{164, 163}));
+  EXPECT_EQ(rig.host.MessageIds(),
+            (std::vector<ToolText>{ToolText::kColoursChange, ToolText::kBadBitmap}));
   EXPECT_TRUE(rig.FramesStarting(0x1C).empty());
   EXPECT_EQ(rig.host.calls.back(), "commands on");
 }
@@ -172,7 +179,8 @@ TEST(WriteImagesTransfer, AcknowledgesAndPollsAreRetriedThenGiveUp) {
     rig.host.answers = {tool::Answer::Yes};
     auto ctx = rig.Context(kMemory);
     EXPECT_EQ(WriteImages(ctx), Outcome::kFailed);
-    EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 147}));
+    EXPECT_EQ(rig.host.MessageIds(),
+              (std::vector<ToolText>{ToolText::kOverwriteImage, ToolText::kCommunicationError}));
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 100u + 5u);
     EXPECT_EQ(rig.engine().Stats().closes, 1);
     EXPECT_EQ(rig.host.calls.back(), "commands on");
@@ -188,7 +196,7 @@ TEST(WriteImagesTransfer, AcknowledgesAndPollsAreRetriedThenGiveUp) {
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 20u + 1u);  // the busy answers went by garbled
     rig.AddFault(FaultKind::kBadChecksum, 0x28, headsim::kAny, 21);
     EXPECT_EQ(WriteImages(ctx), Outcome::kFailed);
-    EXPECT_EQ(rig.host.MessageIds().back(), 147);
+    EXPECT_EQ(rig.host.MessageIds().back(), ToolText::kCommunicationError);
   }
 }
 
@@ -207,7 +215,8 @@ TEST(WriteImagesTransfer, AHeadStuckBusyGivesUpAfterAMinuteAndAbortStopsTheWait)
     rig.host.answers = {tool::Answer::Yes};
     auto ctx = rig.Context(kBank);
     EXPECT_EQ(WriteImages(ctx), Outcome::kFailed);
-    EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 147}));
+    EXPECT_EQ(rig.host.MessageIds(),
+              (std::vector<ToolText>{ToolText::kOverwriteImage, ToolText::kCommunicationError}));
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 60u);
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u);
     EXPECT_EQ(rig.engine().Stats().closes, 1);
@@ -223,7 +232,8 @@ TEST(WriteImagesTransfer, AHeadStuckBusyGivesUpAfterAMinuteAndAbortStopsTheWait)
     rig.host.answers = {tool::Answer::Yes};
     auto ctx = rig.Context(kBank);
     EXPECT_EQ(WriteImages(ctx), Outcome::kAborted);
-    EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{159, 720}));
+    EXPECT_EQ(rig.host.MessageIds(),
+              (std::vector<ToolText>{ToolText::kOverwriteImage, ToolText::kAborted}));
     EXPECT_EQ(rig.host.messages[1].caption, "Error");
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 3u);
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u);

@@ -114,7 +114,8 @@ TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
   EXPECT_EQ(testing::ReadBytes(path), (Bytes{1, 2, 3}));
   EXPECT_EQ(SaveCanvasBitmap(host, *canvas), Outcome::kDone);
   EXPECT_EQ(std::filesystem::file_size(path), kCanvasBitmapBytes);
-  ASSERT_EQ(host.MessageIds(), (std::vector<int>{141, 141}));
+  ASSERT_EQ(host.MessageIds(),
+            (std::vector<ToolText>{ToolText::kBitmapExists, ToolText::kBitmapExists}));
   EXPECT_EQ(host.messages[0].caption, "Warning");
   EXPECT_EQ(host.messages[0].buttons, userport::Buttons::YesNo);
   EXPECT_EQ(host.messages[0].icon, userport::Icon::Exclamation);
@@ -127,7 +128,7 @@ TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
 
   host.messages.clear();
   EXPECT_EQ(SaveCanvasBitmapAs(host, *canvas, folder.File("no/such/dir/x.bmp")), Outcome::kFailed);
-  ASSERT_EQ(host.MessageIds(), (std::vector<int>{142}));
+  ASSERT_EQ(host.MessageIds(), (std::vector<ToolText>{ToolText::kCannotCreate}));
   EXPECT_EQ(host.messages[0].caption, "Error");
   EXPECT_EQ(host.messages[0].icon, userport::Icon::Error);
 }

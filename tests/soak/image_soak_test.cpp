@@ -70,10 +70,11 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   auto ctx = rig.Context(kMemoryType);
   const auto result = ReadImages(ctx);
   SCOPED_TRACE("image read " + std::to_string(n));
-  const std::vector<int> ids = soak::AfterQuestion(rig.host.MessageIds(), 143);
+  const std::vector<ToolText> ids =
+      soak::AfterQuestion(rig.host.MessageIds(), ToolText::kFileExists);
   if (result == Outcome::kDone) {
     ++counts.reads_done;
-    EXPECT_EQ(ids, std::vector<int>{153});
+    EXPECT_EQ(ids, std::vector<ToolText>{ToolText::kImageReadComplete});
     const Bytes got = ReadBytes(path);
     const Bytes want = FileBytesOf(rig.Head().Image(ImageKind::kMemory, 0));
     const auto wrong = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
@@ -120,10 +121,11 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
           << "block " << at / kBlockBytes << " half written";
     }
   }
-  const std::vector<int> ids = soak::AfterQuestion(rig.host.MessageIds(), 159);
+  const std::vector<ToolText> ids =
+      soak::AfterQuestion(rig.host.MessageIds(), ToolText::kOverwriteImage);
   if (result == Outcome::kDone) {
     ++counts.writes_done;
-    EXPECT_EQ(ids, std::vector<int>{160});
+    EXPECT_EQ(ids, std::vector<ToolText>{ToolText::kImageWriteComplete});
   } else {
     ++counts.writes_failed;
     EXPECT_EQ(result, Outcome::kFailed);

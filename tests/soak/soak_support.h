@@ -40,7 +40,7 @@ struct Counts {
   int reads_failed = 0;
   int writes_done = 0;
   int writes_failed = 0;
-  std::map<int, int> failure_messages;
+  std::map<ToolText, int> failure_messages;
   std::map<FaultKind, int> faults;
   std::int64_t longest_simulated_ms = 0;
   double longest_real_s = 0;
@@ -77,28 +77,28 @@ inline void PlanFaults(headsim::FaultPlan& plan, std::mt19937& random, std::span
 }
 
 // Messages a transfer may end with when the link or the head fails it.
-inline std::set<int> FailureMessages() {
-  std::set<int> ids = {TextNumber(ToolText::kWriteUsbFailed), TextNumber(ToolText::kWritePartial),
-                       TextNumber(ToolText::kCommunicationError)};
+inline std::set<ToolText> FailureMessages() {
+  std::set<ToolText> ids = {ToolText::kWriteUsbFailed, ToolText::kWritePartial,
+                            ToolText::kCommunicationError};
   using enum link::LinkResult;
   for (link::LinkResult result :
        {kNotListed, kOpenFailed, kWritePartial, kWriteFailed, kHandshakeBadReply, kHandshakeShort,
         kHandshakeReadFailed, kNoKyrDevice}) {
-    ids.insert(TextNumber(link::LinkMessageId(result)));
+    ids.insert(link::LinkMessageId(result));
   }
   return ids;
 }
 
 // The messages shown after the question that precedes a transfer (answered Yes).
-inline std::vector<int> AfterQuestion(std::vector<int> ids, int question) {
+inline std::vector<ToolText> AfterQuestion(std::vector<ToolText> ids, ToolText question) {
   if (!ids.empty() && ids.front() == question) ids.erase(ids.begin());
   return ids;
 }
 
-inline void ExpectOneFailureMessage(const std::vector<int>& ids, Counts& counts) {
-  static const std::set<int> allowed = FailureMessages();
+inline void ExpectOneFailureMessage(const std::vector<ToolText>& ids, Counts& counts) {
+  static const std::set<ToolText> allowed = FailureMessages();
   ASSERT_EQ(ids.size(), 1u);
-  EXPECT_TRUE(allowed.count(ids[0])) << "message " << ids[0];
+  EXPECT_TRUE(allowed.count(ids[0])) << "message " << ::testing::PrintToString(ids[0]);
   ++counts.failure_messages[ids[0]];
 }
 
@@ -151,7 +151,8 @@ inline void Print(const Counts& c, const char* heading, const char* read, const 
   std::printf("  %s %d complete, %d failed\n", read, c.reads_done, c.reads_failed);
   std::printf("  %s %d complete, %d failed\n", write, c.writes_done, c.writes_failed);
   for (const auto& [id, count] : c.failure_messages) {
-    std::printf("  failure message %d: %d\n", id, count);
+    std::printf("  failure message %s (%d): %d\n", std::string(TextName(id)).c_str(),
+                TextNumber(id), count);
   }
   for (const auto& [kind, count] : c.faults) {
     std::printf("  faults, %s: %d\n", KindName(kind), count);

@@ -48,8 +48,8 @@ std::string Difference(const std::string& actual, const std::string& expected) {
 }
 
 // The messages after the overwrite question (answered Yes when there was a file).
-std::vector<int> MessagesAfterQuestion(const Rig& rig) {
-  return soak::AfterQuestion(rig.host.MessageIds(), TextNumber(ToolText::kFileExists));
+std::vector<ToolText> MessagesAfterQuestion(const Rig& rig) {
+  return soak::AfterQuestion(rig.host.MessageIds(), ToolText::kFileExists);
 }
 
 // Random faults for one transfer of `blocks` blocks of `command`.
@@ -79,8 +79,7 @@ void SoakRead(std::mt19937& random, int n, soak::Counts& counts) {
   SCOPED_TRACE("read transfer " + std::to_string(n));
   if (result == Outcome::kDone) {
     ++counts.reads_done;
-    ASSERT_EQ(MessagesAfterQuestion(rig),
-              std::vector<int>{TextNumber(ToolText::kSettingsReadComplete)});
+    ASSERT_EQ(MessagesAfterQuestion(rig), std::vector<ToolText>{ToolText::kSettingsReadComplete});
     EXPECT_EQ(Difference(ReadAll(path), settings::FormatSettingsText(rig.Settings())), "");
   } else {
     ++counts.reads_failed;
@@ -132,8 +131,7 @@ void SoakWrite(std::mt19937& random, int n, soak::Counts& counts) {
   }
   if (result == Outcome::kDone) {
     ++counts.writes_done;
-    EXPECT_EQ(rig.host.MessageIds(),
-              std::vector<int>{TextNumber(ToolText::kSettingsWriteComplete)});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kSettingsWriteComplete});
   } else {
     ++counts.writes_failed;
     EXPECT_EQ(result, Outcome::kFailed);

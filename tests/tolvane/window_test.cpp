@@ -34,6 +34,7 @@
 
 #include "cli.h"
 #include "common/qt_input.h"
+#include "common/text_names.h"
 #include "csv/export_csv.h"
 #include "editor/control_ids.h"
 #include "editor/text_ids.h"
@@ -138,9 +139,9 @@ class Window {
   }
   void Click(int id) { QTest::mouseClick(Get<QAbstractButton>(id), Qt::LeftButton); }
   void Choose(int combo_id, int index) { Get<QComboBox>(combo_id)->setCurrentIndex(index); }
-  std::vector<int> MessageIds() const {
-    std::vector<int> ids;
-    for (const Message& m : messages) ids.push_back(m.string_id);
+  std::vector<EditorText> MessageIds() const {
+    std::vector<EditorText> ids;
+    for (const Message& m : messages) ids.push_back(static_cast<EditorText>(m.string_id));
     return ids;
   }
 
@@ -210,7 +211,7 @@ TEST(TolvaneWindow, RefusedValueKeepsPageBankAndTypedText) {
   Window w;
   w.Type(kGreenGainEdit, "5");
   w.Choose(editor::kBankSelector, 3);
-  ASSERT_EQ(w.MessageIds(), std::vector<int>{299});
+  ASSERT_EQ(w.MessageIds(), std::vector<EditorText>{EditorText::kIllegalValue});
   EXPECT_EQ(w.messages[0].caption, "Error");
   EXPECT_EQ(w.messages[0].icon, userport::Icon::Error);
   EXPECT_NE(w.messages[0].text.find("-3"), std::string::npos);
@@ -221,7 +222,9 @@ TEST(TolvaneWindow, RefusedValueKeepsPageBankAndTypedText) {
   // Leaving the page and the bank arrows are refused the same way.
   w.Click(1010);
   w.Click(editor::kBankUp);
-  EXPECT_EQ(w.MessageIds(), (std::vector<int>{299, 299, 299}));
+  EXPECT_EQ(w.MessageIds(),
+            (std::vector<EditorText>{EditorText::kIllegalValue, EditorText::kIllegalValue,
+                                     EditorText::kIllegalValue}));
   EXPECT_TRUE(w.Get<QRadioButton>(1008)->isChecked());
   EXPECT_FALSE(w.Get<QRadioButton>(1010)->isChecked());
   EXPECT_EQ(w.Label(1017), "Shutter Speed*");
@@ -328,7 +331,7 @@ TEST(TolvaneWindow, ReadingAVersionTwoFileAsksToConvert) {
   w.files.push_back(path);
   w.answers.push_back(Answer::No);
   w.Click(editor::kReadSettings);
-  ASSERT_EQ(w.MessageIds(), std::vector<int>{319});
+  ASSERT_EQ(w.MessageIds(), std::vector<EditorText>{EditorText::kConvertToLatest});
   EXPECT_EQ(w.messages[0].caption, "Warning");
   EXPECT_EQ(w.messages[0].buttons, userport::Buttons::YesNo);
   EXPECT_EQ(w.file_requests[0].kind, FileDialogKind::Open);
@@ -342,7 +345,8 @@ TEST(TolvaneWindow, ReadingAVersionTwoFileAsksToConvert) {
   w.answers.push_back(Answer::Yes);
   w.Click(editor::kReadSettings);
   EXPECT_EQ(w.file_requests[1].initial_name, path);
-  EXPECT_EQ(w.MessageIds(), (std::vector<int>{319, 319}));
+  EXPECT_EQ(w.MessageIds(),
+            (std::vector<EditorText>{EditorText::kConvertToLatest, EditorText::kConvertToLatest}));
   EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 3);
   EXPECT_EQ(w.Label(1060), "AngleOut Start");
 }
@@ -380,7 +384,9 @@ TEST(TolvaneWindow, DesktopKeysAndADroppedFileReachTheReadAndSaveCommands) {
     QApplication::sendEvent(&w.Dialog(), &dropped);
   }
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.messages.empty(); }));
-  EXPECT_EQ(w.MessageIds(), std::vector<int>{319});  // asked to convert, as after Read Settings
+  EXPECT_EQ(w.MessageIds(),
+            std::vector<EditorText>{
+                EditorText::kConvertToLatest});  // asked to convert, as after Read Settings
   EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 2);
 }
 
@@ -395,8 +401,8 @@ TEST(TolvaneWindow, FileMessagesNameTheFileOnTheirSecondLine) {
   w.Click(editor::kReadSettings);
   w.Click(editor::kGenerateCsv);
   const auto text = [](EditorText id) { return std::string(LoadString(id)); };
-  EXPECT_EQ(w.MessageIds(), (std::vector<int>{TextNumber(EditorText::kFailToOpenSettings),
-                                              TextNumber(EditorText::kCsvComplete)}));
+  EXPECT_EQ(w.MessageIds(),
+            (std::vector<EditorText>{EditorText::kFailToOpenSettings, EditorText::kCsvComplete}));
   ASSERT_EQ(w.messages.size(), 2u);
   EXPECT_EQ(w.messages[0].text,
             text(EditorText::kFailToOpenSettings) + "\n" + missing + ": " + std::strerror(ENOENT));

@@ -72,7 +72,7 @@ constexpr OutOfStepCase kCases[] = {
   // A NAK right behind the fault: a copy of the previous acknowledge must not hide it.
   rig.AddFault(FaultKind::kNak, kWriteMemory, c.block + 1);
   if (WriteSettingsFrom(rig.ctx, path, tool::WriteChoices{}, {true}) != Outcome::kDone ||
-      rig.host.MessageIds() != std::vector<int>{TextNumber(ToolText::kSettingsWriteComplete)})
+      rig.host.MessageIds() != std::vector<ToolText>{ToolText::kSettingsWriteComplete})
     return ::testing::AssertionFailure() << "the write did not end done";
   const auto head = rig.Settings();
   if (!std::equal(head.begin(), head.begin() + 96 * 64, file.begin()))
@@ -113,7 +113,7 @@ TEST(OutOfStep, AnOverdueReplyIsToldWithItsBlockAndAStopEndsTheWaitAtOnce) {
       continue;
     }
     EXPECT_NE(outcome, Outcome::kDone);
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{TextNumber(ToolText::kAborted)});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kAborted});
     EXPECT_FALSE(std::filesystem::exists(rig.File("s.kdta")));
     EXPECT_EQ(rig.ElapsedMs(), told_at);
   }
@@ -123,7 +123,7 @@ TEST(OutOfStep, ALineThatNeverFallsQuietFailsWithoutAFile) {
   Rig rig;
   rig.AddFault(FaultKind::kDuplicateReply, kReadMemory, headsim::kAny, -1, 0);
   EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("s.kdta")), Outcome::kFailed);
-  EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{TextNumber(ToolText::kCommunicationError)});
+  EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kCommunicationError});
   EXPECT_FALSE(std::filesystem::exists(rig.File("s.kdta")));
 }
 

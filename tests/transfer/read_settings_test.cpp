@@ -20,7 +20,7 @@ TEST(ReadAllSettings, CopiesTheTargetHeadWordForWordIntoAFileOf512Lines) {
   const std::string text = ReadAll(rig.File("copy.kdta"));
   EXPECT_EQ(text, settings::FormatSettingsText(rig.Settings(1)));
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 512);
-  ASSERT_EQ(rig.host.MessageIds(), std::vector<int>{148});
+  ASSERT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kSettingsReadComplete});
   EXPECT_EQ(rig.host.messages[0].caption, "Finish");
   EXPECT_EQ(rig.host.range_high, 64);
   EXPECT_EQ(rig.host.positions.size(), 66u);  // 0 at the start, each block, full at the end
@@ -33,7 +33,9 @@ TEST(ReadAllSettings, CopiesTheTargetHeadWordForWordIntoAFileOf512Lines) {
   EXPECT_EQ(ReadAll(rig.File("copy.kdta")), "old");
   EXPECT_EQ(ReadAllSettings(rig.ctx), Outcome::kDone);
   EXPECT_EQ(ReadAll(rig.File("copy.kdta")), text);
-  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{148, 143, 143, 148}));
+  EXPECT_EQ(rig.host.MessageIds(),
+            (std::vector<ToolText>{ToolText::kSettingsReadComplete, ToolText::kFileExists,
+                                   ToolText::kFileExists, ToolText::kSettingsReadComplete}));
 }
 
 TEST(ReadAllSettings, FourBadRepliesForABlockAreRetriedAFifthFailsAndKeepsTheOldFile) {
@@ -49,7 +51,9 @@ TEST(ReadAllSettings, FourBadRepliesForABlockAreRetriedAFifthFailsAndKeepsTheOld
   rig.AddFault(FaultKind::kBadChecksum, 0x10, 10, 5);
   rig.host.answers = {tool::Answer::Yes};
   EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("good.kdta")), Outcome::kFailed);
-  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{148, 143, 147}));
+  EXPECT_EQ(rig.host.MessageIds(),
+            (std::vector<ToolText>{ToolText::kSettingsReadComplete, ToolText::kFileExists,
+                                   ToolText::kCommunicationError}));
   EXPECT_EQ(rig.host.messages.back().caption, "Error");
   EXPECT_EQ(ReadAll(rig.File("good.kdta")), settings::FormatSettingsText(rig.Settings()));
   EXPECT_TRUE(rig.state.failed);
@@ -74,7 +78,10 @@ TEST(ReadAllSettings, AbsentHeadFailedQueryAndLinkFailuresLeaveNoFile) {
   rig.host.answers = {tool::Answer::Yes};
   EXPECT_EQ(ReadAllSettingsTo(rig.ctx, rig.File("dir.kdta")), Outcome::kFailed);
 
-  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{168, 147, 169, 143, 142}));
+  EXPECT_EQ(rig.host.MessageIds(),
+            (std::vector<ToolText>{ToolText::kHeadAbsent, ToolText::kCommunicationError,
+                                   ToolText::kUnknownCommError, ToolText::kFileExists,
+                                   ToolText::kCannotCreate}));
   EXPECT_EQ(rig.host.messages[0].caption, "Error");
   EXPECT_EQ(rig.host.messages[2].caption, "");
   EXPECT_EQ(rig.engine().Stats().closes, 0);

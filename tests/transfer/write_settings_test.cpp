@@ -31,7 +31,7 @@ TEST(WriteSettings, ChosenBanksLandFromTheTargetBankAndNothingElseIsTouched) {
   ExpectBlocks(rig, 0, 29, before, 0);
   ExpectBlocks(rig, 30, 38, file, 6);  // banks 2 to 4 onto banks 10 to 12
   ExpectBlocks(rig, 39, 127, before, 39);
-  EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{156});
+  EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kSettingsWriteComplete});
   EXPECT_EQ(rig.host.messages[0].caption, "Finish");
   EXPECT_EQ(rig.host.range_high, 128);
   EXPECT_EQ(rig.host.positions, (std::vector<int>{0, 6, 7, 8, 9, 10, 11, 12, 13, 14, 128}));
@@ -41,7 +41,7 @@ TEST(WriteSettings, ChosenBanksLandFromTheTargetBankAndNothingElseIsTouched) {
   // Start above end holds no bank: refused before the link opens, nothing sent.
   rig.host.messages.clear();
   EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {5, 4, 5, true, true, true}), Outcome::kRefused);
-  EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{714});
+  EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kEmptyBankRange});
   ExpectBlocks(rig, 39, 127, before, 39);
   EXPECT_EQ(rig.engine().Stats().closes, 1);
 }
@@ -94,21 +94,22 @@ TEST(WriteSettings, FileVersionsAreConvertedToTheHeadsAndTheFileStaysAsItWas) {
 TEST(WriteSettings, RefusalsShowTheirMessageAndWriteNothing) {
   const struct {
     std::uint16_t head_word, file_word;
-    int message;
+    ToolText message;
   } cases[] = {
-      {0x0302, 0x0202, 165},                         // model 2 of another settings version
-      {0x0401, 0x0301, 165},                         // a head version the tool does not know
-      {0x0302, 0x0301, 166},                         // another model
-      {0x0300, 0x0300, 151},                         // model codes outside 1 to 3
-      {0x0304, 0x0304, 151}, {0x0301, 0x0501, 712},  // file versions that cannot be converted
-      {0x0201, 0x0001, 712},
+      {0x0302, 0x0202, ToolText::kUnknownHeadVersion},  // model 2 of another settings version
+      {0x0401, 0x0301, ToolText::kUnknownHeadVersion},  // a head version the tool does not know
+      {0x0302, 0x0301, ToolText::kOtherModel},          // another model
+      {0x0300, 0x0300, ToolText::kUnknownHeadType},     // model codes outside 1 to 3
+      {0x0304, 0x0304, ToolText::kUnknownHeadType},
+      {0x0301, 0x0501, ToolText::kUnknownFileVersion},  // file versions that cannot be converted
+      {0x0201, 0x0001, ToolText::kUnknownFileVersion},
   };
   for (const auto& c : cases) {
     Rig rig(c.head_word);
     const auto before = rig.Settings();
     const std::string path = rig.SettingsFile(PatternSettings(11, c.file_word), "in.kdta");
     EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}), Outcome::kRefused);
-    EXPECT_EQ(rig.host.MessageIds(), std::vector<int>{c.message});
+    EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{c.message});
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
     EXPECT_EQ(rig.Settings(), before);
     EXPECT_EQ(rig.engine().Stats().closes, 0);
@@ -131,7 +132,9 @@ TEST(WriteSettings, IncompleteFilesAndBanksPastTheLastAreRefusedBeforeTheLinkOpe
   EXPECT_NE(rig.host.messages.back().text.find("line 512"), std::string::npos);
   EXPECT_EQ(write(text, {20, 31, 25, true, true, true}), Outcome::kRefused);
   EXPECT_EQ(WriteSettingsFrom(rig.ctx, rig.File("absent.kdta"), {}), Outcome::kFailed);
-  EXPECT_EQ(rig.host.MessageIds(), (std::vector<int>{710, 710, 711, 155}));
+  EXPECT_EQ(rig.host.MessageIds(),
+            (std::vector<ToolText>{ToolText::kIncompleteFile, ToolText::kIncompleteFile,
+                                   ToolText::kBanksPastEnd, ToolText::kCannotOpenFile}));
   EXPECT_EQ(rig.engine().Stats().handshakes, 0);
   EXPECT_EQ(rig.Settings(), before);
 
@@ -164,7 +167,8 @@ TEST(WriteSettings, ABlockIsSentAgainUpToFourTimesAndAFifthFailureStopsTheWrite)
 
   failing.AddFault(FaultKind::kNak, 0x24, headsim::kAny);  // the finish is not retried
   EXPECT_EQ(WriteSettingsFrom(failing.ctx, failing.File("in.kdta"), {}), Outcome::kFailed);
-  EXPECT_EQ(failing.host.MessageIds(), (std::vector<int>{147, 147}));
+  EXPECT_EQ(failing.host.MessageIds(),
+            (std::vector<ToolText>{ToolText::kCommunicationError, ToolText::kCommunicationError}));
 }
 
 TEST(WriteSettings, DialogChoicesAreRememberedAndVerifyReportsTheFirstDifference) {
@@ -193,7 +197,7 @@ TEST(WriteSettings, DialogChoicesAreRememberedAndVerifyReportsTheFirstDifference
     if (position == 127) rig.Head().settings[30 * kBlockWords + 5] ^= 0x0100;
   };
   EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}, verify), Outcome::kFailed);
-  EXPECT_EQ(rig.host.MessageIds().back(), 713);
+  EXPECT_EQ(rig.host.MessageIds().back(), ToolText::kVerifyDifference);
   char expected[80];
   std::snprintf(expected, sizeof expected,
                 "block 30, word 5 was written as 0x%04X but reads 0x%04X",

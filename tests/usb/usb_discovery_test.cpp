@@ -133,7 +133,7 @@ TEST_F(UsbDiscovery, ANodeThisUserMayNotOpenIsExplained) {
   auto ctx = Context();
   EXPECT_EQ(transfer::ReadAllSettingsTo(ctx, temp.File("out.kdta")), transfer::Outcome::kFailed);
   EXPECT_LT(MillisSince(start), 1000);  // no waiting for a device that cannot appear
-  ASSERT_EQ(host.MessageIds(), std::vector<int>{133});
+  ASSERT_EQ(host.MessageIds(), std::vector<ToolText>{ToolText::kCannotOpenPort});
   const std::string& text = host.messages[0].text;
   EXPECT_EQ(text.find("Fail to open Port.\n"), 0u) << text;
   for (const std::string& part :

@@ -96,7 +96,8 @@ TEST_F(UsbTransfers, SettingsBothWaysWithVerifyAndTheChipConfigured) {
   const auto file = PatternSettings(11);
   constexpr std::size_t kBankWords = 32 * 192;
   EXPECT_TRUE(std::equal(head.begin(), head.begin() + kBankWords, file.begin()));
-  EXPECT_EQ(host.MessageIds().back(), 156);  // complete, with nothing differing on read-back
+  EXPECT_EQ(host.MessageIds().back(),
+            ToolText::kSettingsWriteComplete);  // complete, with nothing differing on read-back
 }
 
 TEST_F(UsbTransfers, BankImageReadThenWrittenToAnotherBank) {
@@ -189,10 +190,11 @@ TEST_P(UsbUnplug, FailsWithALinkMessageAndLeavesNoPartialFile) {
   EXPECT_NE(c.run(*this), tool::Outcome::kDone);
   EXPECT_FALSE(unit.plugged());
   ASSERT_FALSE(host.messages.empty());
-  const std::vector<int> link_messages = {136, 137, 147};
+  const std::vector<ToolText> link_messages = {ToolText::kWritePartial, ToolText::kWriteUsbFailed,
+                                               ToolText::kCommunicationError};
   EXPECT_NE(std::find(link_messages.begin(), link_messages.end(), host.MessageIds().back()),
             link_messages.end())
-      << host.MessageIds().back();
+      << ::testing::PrintToString(host.MessageIds().back());
   EXPECT_EQ(temp.Names(), c.left_in_folder);
 
   // Settings blocks of 64 words: each is the head's own or wholly the file's. (An image
@@ -255,7 +257,7 @@ struct CloseCase {
   const char* name;
   std::function<void(UsbTransfers&, headsim::FaultPlan&)> prepare;
   std::function<tool::Outcome(UsbTransfers&)> run;
-  int last_message;
+  ToolText last_message;
   int closes;  // closing frames the head received
 };
 
@@ -277,9 +279,10 @@ TEST_P(UsbImageClose, TheHeadGetsTheClosingFrameOnlyAfterTheTransferStarted) {
   });
   EXPECT_NE(c.run(*this), tool::Outcome::kDone);
   ASSERT_FALSE(host.messages.empty());
-  const std::vector<int> shown = host.MessageIds();
+  const std::vector<ToolText> shown = host.MessageIds();
   EXPECT_EQ(shown.back(), c.last_message);
-  EXPECT_EQ(std::count(shown.begin(), shown.end(), 153), 0);  // never "complete"
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), ToolText::kImageReadComplete),
+            0);  // never "complete"
 
   const headsim::EngineStats seen = unit.WithEngine([](headsim::Engine& e) { return e.Stats(); });
   EXPECT_EQ(seen.closes, c.closes);
@@ -293,8 +296,8 @@ INSTANTIATE_TEST_SUITE_P(
                   [](UsbTransfers&, headsim::FaultPlan& faults) {
                     faults.Add(Fault(headsim::FaultKind::kBadChecksum, kImageBlockRead, 32, 5));
                   },
-                  [](UsbTransfers& rig) { return rig.ReadBankImage(); }, 147,
-                  2},  // the presence phase's and the transfer's
+                  [](UsbTransfers& rig) { return rig.ReadBankImage(); },
+                  ToolText::kCommunicationError, 2},  // the presence phase's and the transfer's
         CloseCase{"write with five bad acknowledges",
                   [](UsbTransfers&, headsim::FaultPlan& faults) {
                     faults.Add(Fault(headsim::FaultKind::kBadChecksum, kImageBlockWrite, 32, 5));
@@ -304,16 +307,17 @@ INSTANTIATE_TEST_SUITE_P(
                     test_common::WriteAll(file, std::string(2 * headsim::kImageWords, 'x'));
                     return rig.WriteBankImage(file, 9);
                   },
-                  147, 1},
+                  ToolText::kCommunicationError, 1},
         CloseCase{"aborted read",
                   [](UsbTransfers& rig, headsim::FaultPlan&) { rig.host.abort_after_checks = 40; },
-                  [](UsbTransfers& rig) { return rig.ReadBankImage(); }, 720, 2},
+                  [](UsbTransfers& rig) { return rig.ReadBankImage(); }, ToolText::kAborted, 2},
         CloseCase{"failed presence phase",
                   [](UsbTransfers&, headsim::FaultPlan& faults) {
                     faults.Add(Fault(headsim::FaultKind::kBadChecksum, headsim::kReadMemory,
                                      headsim::kAny, -1));
                   },
-                  [](UsbTransfers& rig) { return rig.ReadBankImage(); }, 147, 0}),
+                  [](UsbTransfers& rig) { return rig.ReadBankImage(); },
+                  ToolText::kCommunicationError, 0}),
     CaseName<CloseCase>);
 
 // A head that answers nothing behind a working chip gives a short handshake reply; a chip
@@ -321,9 +325,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(UsbTransfers, SilenceFailsTheHandshakeWithinItsTimeOuts) {
   struct Case {
     Silence silence;
-    int message;
+    ToolText message;
   };
-  for (const Case c : {Case{Silence::kHead, 145}, Case{Silence::kChip, 146}}) {
+  for (const Case c : {Case{Silence::kHead, ToolText::kReadCountWrong},
+                       Case{Silence::kChip, ToolText::kReceiveFailed}}) {
     host.messages.clear();
     EmulatedUnit& unit = AddUnit(c.silence == Silence::kHead ? "KYRD0001" : "KYRD0002");
     unit.SetSilent(c.silence);
@@ -331,7 +336,7 @@ TEST_F(UsbTransfers, SilenceFailsTheHandshakeWithinItsTimeOuts) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadSettings(), transfer::Outcome::kFailed);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_EQ(host.MessageIds(), std::vector<int>{c.message});
+    EXPECT_EQ(host.MessageIds(), std::vector<ToolText>{c.message});
     EXPECT_TRUE(temp.Names().empty());
     unit.Unplug();
   }
