@@ -271,6 +271,17 @@ int RunBackup(CommandContext& ctx) {
   return BackupOneUnit(ctx, ctx.options, dir, *kinds, exists) ? kExitDone : kExitFailed;
 }
 
+// The bank and memory images a restore writes (and with --verify reads back).
+int RestoredImages(const backup::Manifest& manifest) {
+  int count = 0;
+  for (const backup::HeadEntry& head : manifest.heads) {
+    for (const backup::FileEntry& file : head.files) {
+      count += file.kind == backup::kKindBank || file.kind == backup::kKindMemory;
+    }
+  }
+  return count;
+}
+
 // restore DIR: checks the backup before the link opens, asks once, then writes it back.
 int RunRestore(CommandContext& ctx) {
   std::vector<std::string>& args = ctx.args;
@@ -302,6 +313,10 @@ int RunRestore(CommandContext& ctx) {
   progress.End();
   if (outcome == backup::Outcome::kDone) {
     ctx.out << Text(ToolText::kRestoreDone) << '\n';
+    if (verify) {
+      const int images = no_images ? 0 : RestoredImages(*manifest);
+      ctx.out << Text(ToolText::kRestoreVerified, {std::to_string(images)}) << '\n';
+    }
     return kExitDone;
   }
   ctx.err << Text(ToolText::kRestoreFailed, {problem}) << '\n';

@@ -78,6 +78,7 @@ void CTolvaneApp::Prepare(const WindowRequest& request) {
 int CTolvaneApp::Run(const WindowRequest& request) {
   const bool unattended = !request.screenshot.empty();
   if (unattended) {
+    dialog_.SetRemembersFiles(false);
     host_.SetMessageAnswerer(AnswerUnattended);
     host_.SetFileAnswerer([](FileDialogKind, const std::vector<userport::FileFilter>&,
                              const std::string&) { return std::optional<std::string>(); });

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +26,7 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
+#include "common/recent_files.h"
 #include "editor/page_table.h"
 #include "editor/text_ids.h"
 #include "settings/field_table.h"
@@ -240,6 +242,17 @@ QLayout* CTolvaneDlg::BuildCommandButtons() {
     column->addWidget(button);
   };
   add(editor::kReadSettings, EditorText::kReadSettings);
+  // Recent Files opens its menu (on a click, Enter or Space) instead of a command.
+  recent_button_ = new QPushButton(Text(EditorText::kRecentFiles));
+  recent_button_->setObjectName(IdName(editor::kRecentFiles));
+  recent_button_->setAutoDefault(false);
+  recent_button_->setMinimumSize(width, height);
+  recent_menu_ = new QMenu(recent_button_);
+  recent_menu_->setObjectName(QStringLiteral("RecentMenu"));
+  connect(recent_menu_, &QMenu::aboutToShow, this, &CTolvaneDlg::FillRecentMenu);
+  recent_button_->setMenu(recent_menu_);
+  column->addWidget(recent_button_);
+  ApplyRecentButton();
   add(editor::kSaveSettings, EditorText::kSaveSettings);
   add(editor::kGenerateCsv, EditorText::kGenerateCsv);
   column->addSpacing(16);
@@ -347,8 +360,45 @@ void CTolvaneDlg::ApplyTitle() {
     setWindowTitle(program + QStringLiteral("[*]"));
     return;
   }
-  const QString name = QFileInfo(QString::fromStdString(titled_file_)).fileName();
-  setWindowTitle(name + QStringLiteral("[*] - ") + program);
+  const QString path = QString::fromStdString(titled_file_);
+  setWindowTitle(QFileInfo(path).fileName() + QStringLiteral("[*] - ") + program);
+  // A file just read or saved under a new name heads the recent files.
+  if (remembers_files_) app_common::AddRecentFile(path);
+  ApplyRecentButton();
+}
+
+void CTolvaneDlg::ApplyRecentButton() {
+  if (recent_button_ != nullptr) recent_button_->setEnabled(!app_common::RecentFiles().isEmpty());
+}
+
+// "&1 a.kdta  (/home/user/work)": the number is the entry's key, and the folder tells files
+// of the same name apart.
+void CTolvaneDlg::FillRecentMenu() {
+  recent_menu_->clear();
+  const QStringList files = app_common::RecentFiles();
+  for (qsizetype i = 0; i < files.size(); ++i) {
+    const QFileInfo file(files[i]);
+    QString name = file.fileName();
+    name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* entry = recent_menu_->addAction(
+        QStringLiteral("&%1 %2  (%3)").arg(i + 1).arg(name, file.absolutePath()));
+    entry->setData(files[i]);
+    // After the menu has closed: reading may ask questions of its own.
+    connect(entry, &QAction::triggered, this, [this, path = files[i]] {
+      QMetaObject::invokeMethod(
+          this, [this, path] { ReadFile(path.toStdString()); }, Qt::QueuedConnection);
+    });
+  }
+  if (files.isEmpty()) {
+    recent_menu_->addAction(Text(EditorText::kNoRecentFiles))->setEnabled(false);
+  } else {
+    recent_menu_->addSeparator();
+    connect(recent_menu_->addAction(Text(EditorText::kClearRecentFiles)), &QAction::triggered, this,
+            [this] {
+              app_common::ClearRecentFiles();
+              ApplyRecentButton();
+            });
+  }
 }
 
 void CTolvaneDlg::ApplyModifiedMark() {

@@ -26,6 +26,7 @@ class QLabel;
 class QLayout;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 
@@ -57,6 +58,12 @@ class CTolvaneDlg : public QDialog {
   QDialog* ComparisonWindow() const { return comparison_window_; }
   // Shows where the difference of the list's line `row` lies.
   void ShowDifference(int row);
+
+  // Whether files read or saved go into the recent-files list (not in the screenshot mode,
+  // which must leave the user's configuration alone).
+  void SetRemembersFiles(bool remembers) { remembers_files_ = remembers; }
+  // The Recent Files button's menu, filled anew each time it opens.
+  QMenu* RecentMenu() const { return recent_menu_; }
 
  protected:
   // Enter clicks the focused button and goes no further; Escape never closes the window.
@@ -94,6 +101,11 @@ class CTolvaneDlg : public QDialog {
   // Forwards a button to the model; EXIT closes the window once nothing unsaved is lost.
   void OnButton(int control_id);
 
+  // The recent files as menu entries, the missing ones dropped; the button is enabled while
+  // the list holds a file.
+  void FillRecentMenu();
+  void ApplyRecentButton();
+
   editor::Editor& editor_;
   std::array<QRadioButton*, editor::kPageCount> page_buttons_{};
   QButtonGroup* page_group_ = nullptr;
@@ -120,6 +132,9 @@ class CTolvaneDlg : public QDialog {
   std::vector<compare::Difference> differences_;
   Compared compared_;
   std::string titled_file_;
+  QPushButton* recent_button_ = nullptr;
+  QMenu* recent_menu_ = nullptr;
+  bool remembers_files_ = true;
 };
 
 }  // namespace kyr::tolvane

@@ -85,6 +85,8 @@ constexpr int kGenerateCsv = 1003;
 constexpr int kExit = 1004;
 // Compare the open settings with a file (a button of this program's own).
 constexpr int kCompareFile = 1200;
+// The files last read or saved, offered again (a button with a menu, the window's own).
+constexpr int kRecentFiles = 1201;
 
 // Combos of the Search / Inspection window page whose change rebuilds that page:
 // "Window Using", "Inspect Functn" and the unit selector (on R7 or R9).

@@ -601,7 +601,9 @@ void Editor::Initialize() {
 }
 
 void Editor::GenerateCsv() {
-  const auto chosen = host_.AskOpenFile(userport::SettingsFileFilters(), file_name_);
+  // The open file is offered first: the usual wish is a listing of the settings on screen.
+  const auto chosen = host_.AskOpenFile(userport::SettingsFileFilters(),
+                                        open_file_.empty() ? file_name_ : open_file_);
   if (!chosen) return;
   const std::string kdta_path = AbsolutePath(settings::WithKdtaExtension(*chosen));
   file_name_ = kdta_path;

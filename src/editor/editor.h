@@ -81,6 +81,7 @@ class Editor {
   // True when the settings were written.
   bool SaveSettings();
   void Initialize();
+  // Lists a settings file as CSV beside it; the dialog offers the open file first.
   void GenerateCsv();
 
   // The settings to compare with a file: stores the shown page, asks for a settings file as

@@ -223,7 +223,8 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
     return Fail(ctx, Outcome::kRefused);
   }
   const int head_model = head_word & 0xFF;
-  const Sent sent = WriteAndVerify(ctx, image, PlanWrites(choices, head_model), options.verify);
+  const WritePlan plan = PlanWrites(choices, head_model);
+  const Sent sent = WriteAndVerify(ctx, image, plan, options.verify);
   if (sent == Sent::kStopped) {
     // Closed as after a failure: without the finish command.
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kAborted));
@@ -234,7 +235,13 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
   ctx.state.failed = sent != Sent::kAll;
   if (!ctx.state.failed) {
     ctx.host.SetProgressPosition(kWriteBlocks);
-    ctx.host.ShowMessage(tool::FinishBox(ToolText::kSettingsWriteComplete));
+    tool::Message done = tool::FinishBox(ToolText::kSettingsWriteComplete);
+    // What the read-back checked, so that a verified write says it was verified.
+    if (options.verify) {
+      done.text +=
+          "\n" + FormatMessage(tool::Text(ToolText::kVerifiedBlocks), {std::to_string(plan.count)});
+    }
+    ctx.host.ShowMessage(done);
   }
   return CloseLinkAfterTransfer(ctx);
 }

@@ -94,7 +94,9 @@ TEST_F(RidgemoBackup, BackupRestoreCompareBetweenTwoUnits) {
   EXPECT_EQ(Run("b", "compare " + dir + "/head1/settings.kdta"), 1);
   EXPECT_EQ(Run("b", "restore " + dir), 1);  // asked once, answered No
   ASSERT_EQ(Run("b", "restore " + dir + " --verify --yes"), 0) << Err();
-  EXPECT_EQ(Out(), "Restore complete.\n");
+  EXPECT_EQ(Out(),
+            "Restore complete.\nRead back and checked: the head holds what the backup holds "
+            "(settings and 3 images).\n");
   ASSERT_EQ(Run("b", "compare " + dir + "/head1/settings.kdta"), 0) << Out() << Err();
   EXPECT_EQ(Out(), "The settings are equal.\n");
   ASSERT_EQ(Run("b", "backup " + File("copy")), 0) << Err();

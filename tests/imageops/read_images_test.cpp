@@ -231,7 +231,9 @@ TEST(ReadImagesTransfer, AbortAndFailureLeaveOnlyWholeFiles) {
     auto ctx = rig.Context(kShoot);
     EXPECT_EQ(ReadImages(ctx), Outcome::kAborted);
     EXPECT_EQ(rig.host.MessageIds(), std::vector<ToolText>{ToolText::kAborted});
-    EXPECT_EQ(rig.host.messages[0].text, "aborted");
+    // The box names what the abort kept: image 0 whole, image 1 not saved.
+    EXPECT_EQ(rig.host.messages[0].text,
+              "aborted\nKept: Shoot No.0. The image being read was not saved.");
     EXPECT_EQ(rig.host.messages[0].caption, "Error");
     EXPECT_EQ(rig.temp.Names(), std::vector<std::string>{"s.00.kimg"});
     EXPECT_EQ(ReadBytes(rig.File("s.00.kimg")),

@@ -235,6 +235,8 @@ TEST(WriteImagesTransfer, AHeadStuckBusyGivesUpAfterAMinuteAndAbortStopsTheWait)
     EXPECT_EQ(rig.host.MessageIds(),
               (std::vector<ToolText>{ToolText::kOverwriteImage, ToolText::kAborted}));
     EXPECT_EQ(rig.host.messages[1].caption, "Error");
+    EXPECT_EQ(rig.host.messages[1].text,
+              "aborted\nNo image was written completely. Not finished: Bank No.3.");
     EXPECT_EQ(rig.FramesStarting(0x28).size(), 3u);
     EXPECT_EQ(rig.FramesStarting(0x1C).size(), 512u);
     EXPECT_EQ(rig.engine().Stats().closes, 1);

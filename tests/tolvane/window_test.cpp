@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -34,6 +35,7 @@
 
 #include "cli.h"
 #include "common/qt_input.h"
+#include "common/recent_files.h"
 #include "common/text_names.h"
 #include "csv/export_csv.h"
 #include "editor/control_ids.h"
@@ -388,6 +390,63 @@ TEST(TolvaneWindow, DesktopKeysAndADroppedFileReachTheReadAndSaveCommands) {
             std::vector<EditorText>{
                 EditorText::kConvertToLatest});  // asked to convert, as after Read Settings
   EXPECT_EQ(settings::SettingsVersion(w.Editor().Model().Image()), 2);
+}
+
+// The entries of the Recent Files menu as a click on the button opens it; `choose` (0-based)
+// is then triggered, or the menu closed.
+std::vector<std::string> RecentMenuThroughTheButton(Window& w, int choose = -1) {
+  std::vector<std::string> entries;
+  QTimer::singleShot(50, [&] {
+    QMenu* menu = w.Dialog().RecentMenu();
+    for (QAction* action : menu->actions()) {
+      if (!action->isSeparator()) entries.push_back(action->text().toStdString());
+    }
+    if (choose >= 0) menu->actions().at(choose)->trigger();
+    menu->close();
+  });
+  w.Click(editor::kRecentFiles);
+  QCoreApplication::processEvents();
+  return entries;
+}
+
+// Files read or saved head the Recent Files menu, eight at most and each once; a file that
+// has gone is dropped; a choice is read as Read Settings reads; the list outlives the window;
+// Generate CSV offers the open file.
+TEST(TolvaneWindow, RecentFilesOfferWhatWasLastReadOrSaved) {
+  TempFolder folder;
+  app_common::ClearRecentFiles();
+  const auto entry = [&](int n, const std::string& name) {
+    return "&" + std::to_string(n) + " " + name + "  (" + folder.path().string() + ")";
+  };
+  {
+    Window w;
+    EXPECT_FALSE(w.Get<QPushButton>(editor::kRecentFiles)->isEnabled());
+    for (int i = 0; i < 10; ++i) {
+      const std::string name = "s" + std::to_string(i) + ".kdta";
+      w.files.push_back(folder.File(name));
+      w.Click(editor::kSaveSettings);
+    }
+    w.files.push_back(folder.File("s3.kdta"));
+    w.Click(editor::kReadSettings);
+    EXPECT_TRUE(w.Get<QPushButton>(editor::kRecentFiles)->isEnabled());
+    w.Click(editor::kGenerateCsv);
+    EXPECT_EQ(w.file_requests.back().initial_name, folder.File("s3.kdta"));
+  }
+  std::filesystem::remove(folder.File("s8.kdta"));
+  Window w;
+  const std::vector<std::string> shown = RecentMenuThroughTheButton(w, 1);
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{entry(1, "s3.kdta"), entry(2, "s9.kdta"), entry(3, "s7.kdta"),
+                                      entry(4, "s6.kdta"), entry(5, "s5.kdta"), entry(6, "s4.kdta"),
+                                      entry(7, "s2.kdta"),
+                                      std::string(LoadString(EditorText::kClearRecentFiles))}));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return w.Editor().Model().OpenFile() == folder.File("s9.kdta"); }));
+  EXPECT_EQ(app_common::RecentFiles().front().toStdString(), folder.File("s9.kdta"));
+
+  RecentMenuThroughTheButton(w, 8);  // Clear the List
+  EXPECT_TRUE(app_common::RecentFiles().isEmpty());
+  EXPECT_FALSE(w.Get<QPushButton>(editor::kRecentFiles)->isEnabled());
 }
 
 // A file that cannot be read and a CSV written: the message's second line names the file.

@@ -205,6 +205,10 @@ TEST(WriteSettings, DialogChoicesAreRememberedAndVerifyReportsTheFirstDifference
   EXPECT_NE(rig.host.messages.back().text.find(expected), std::string::npos);
   rig.host.on_progress = nullptr;
   EXPECT_EQ(WriteSettingsFrom(rig.ctx, path, {}, verify), Outcome::kDone);
+  // The completion says that the read-back was checked, and of how many blocks.
+  EXPECT_EQ(rig.host.messages.back().text,
+            "Complete to write all setting values.\nRead back and checked: the 97 written blocks "
+            "match.");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "images/ops/image_types.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace kyr::images {
@@ -62,6 +63,15 @@ std::optional<int> NumberInFileName(const std::string& name) {
     return std::nullopt;
   }
   return (tens - '0') * 10 + (ones - '0');
+}
+
+std::string ImageListText(int type_index, const std::vector<int>& numbers, Lang lang) {
+  std::string line(ListItem(ToolText::kImageTypeList,
+                            static_cast<unsigned>(std::clamp(type_index, 0, 3)), lang));
+  for (std::size_t k = 0; k < numbers.size(); ++k) {
+    line += (k == 0 ? " No." : ", No.") + std::to_string(numbers[k]);
+  }
+  return line;
 }
 
 }  // namespace kyr::images

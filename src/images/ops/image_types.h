@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "images/image_names.h"
 #include "link/protocol.h"
@@ -58,5 +59,8 @@ std::uint64_t MaskAfterGo(const ImageTypeInfo& info, std::uint64_t before, std::
 // The image number a file name carries when it ends in a dot, two decimal digits and
 // ".kimg" (bank.07.kimg carries 7), as the read command names its files.
 std::optional<int> NumberInFileName(const std::string& name);
+
+// "Bank No.3, No.9": images of Image Type `type_index` as the messages name them.
+std::string ImageListText(int type_index, const std::vector<int>& numbers, Lang lang);
 
 }  // namespace kyr::images

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "files/atomic_file.h"
 #include "images/ops/exchange.h"
@@ -139,10 +140,7 @@ Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
       return link::Attempt::kWrong;
     };
     const link::ExchangeResult result = link::Retry(ctx.link, link::kFiveAttempts, request_blocks);
-    if (aborted) {
-      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kAborted));
-      return Transfer::kAborted;
-    }
+    if (aborted) return Transfer::kAborted;
     if (!detail::ExchangeDone(ctx, result)) return Transfer::kFailed;
     const std::optional<int> next = steps.Next(block + replies);
     if (!next) {
@@ -186,6 +184,16 @@ Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
   return Transfer::kDone;
 }
 
+// "aborted", and which images were read whole into their files before the abort.
+void ShowAbort(ImageOpsContext& ctx, const std::vector<int>& kept) {
+  const Lang lang = CurrentLanguage();
+  tool::Message box = tool::ErrorBox(ToolText::kAborted);
+  box.text += "\n" + (kept.empty() ? std::string(LoadString(ToolText::kAbortKeptNoImage, lang))
+                                   : FormatMessage(LoadString(ToolText::kAbortKeptImages, lang),
+                                                   {ImageListText(ctx.type, kept, lang)}));
+  ctx.host.ShowMessage(box);
+}
+
 // The transfer on its own link session, with the commands disabled and Abort enabled.
 Outcome TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
   ctx.host.EnableAbort(true);
@@ -193,16 +201,19 @@ Outcome TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head
   ctx.host.ClearAbortRequest();
   Outcome result = Outcome::kDone;
   if (tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, std::nullopt)) {
+    std::vector<int> kept;
     for (int number = 0; number < info.count && result == Outcome::kDone; ++number) {
       if (!Selected(ctx.state, number)) continue;
       switch (ReadOneImage(ctx, info, head, number)) {
         case Transfer::kDone:
+          kept.push_back(number);
           break;
         case Transfer::kStopped:
         case Transfer::kFailed:
           result = Outcome::kFailed;
           break;
         case Transfer::kAborted:
+          ShowAbort(ctx, kept);
           result = Outcome::kAborted;
           break;
       }

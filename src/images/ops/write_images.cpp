@@ -19,16 +19,13 @@
 namespace kyr::images {
 namespace {
 
-// "Bank No.3, No.9": the images the overwrite question is about.
-std::string ImagesToOverwrite(const ImageOpsContext& ctx, const std::vector<std::string>& paths) {
-  std::string line(ListItem(ToolText::kImageTypeList,
-                            static_cast<unsigned>(std::clamp(ctx.type, 0, 3)), CurrentLanguage()));
-  for (std::size_t k = 0; k < paths.size(); ++k) {
-    const int number =
-        paths.size() == 1 ? ctx.state.write_number : NumberInFileName(paths[k]).value_or(0);
-    line += (k == 0 ? " No." : ", No.") + std::to_string(number);
-  }
-  return line;
+// The image numbers the chosen files go to: the number chosen for one file, else the number
+// each name carries.
+std::vector<int> TargetNumbers(const ImageOpsContext& ctx, const std::vector<std::string>& paths) {
+  if (paths.size() == 1) return {ctx.state.write_number};
+  std::vector<int> numbers;
+  for (const std::string& path : paths) numbers.push_back(NumberInFileName(path).value_or(0));
+  return numbers;
 }
 
 constexpr int kEventsBeforeTransfer = 20;
@@ -160,7 +157,6 @@ Stored WaitUntilStored(ImageOpsContext& ctx, int head) {
     if (std::exchange(first, false)) return true;
     ctx.host.ProcessPendingEvents(1);
     if (ctx.host.AbortRequested()) {
-      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kAborted));
       stopped = Stored::kAborted;
       return false;
     }
@@ -211,10 +207,24 @@ Stored SendImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
 
 enum class Step { kDone, kSourceRefused, kFailed, kAborted };
 
+// "aborted", and which images the head holds whole and which one it was storing.
+void ShowAbort(ImageOpsContext& ctx, const std::vector<int>& written) {
+  const Lang lang = CurrentLanguage();
+  const std::string unfinished = ImageListText(ctx.type, {ctx.state.write_number}, lang);
+  tool::Message box = tool::ErrorBox(ToolText::kAborted);
+  box.text +=
+      "\n" + (written.empty()
+                  ? FormatMessage(LoadString(ToolText::kAbortWrittenNoImage, lang), {unfinished})
+                  : FormatMessage(LoadString(ToolText::kAbortWrittenImages, lang),
+                                  {ImageListText(ctx.type, written, lang), unfinished}));
+  ctx.host.ShowMessage(box);
+}
+
 // Writes every chosen file into its image.
 Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
                 const std::vector<std::string>& paths) {
   const bool several = paths.size() > 1;
+  std::vector<int> written;
   for (const std::string& path : paths) {
     if (several) {
       ctx.state.write_number = NumberInFileName(path).value_or(0);
@@ -224,10 +234,12 @@ Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
     if (!LoadSource(ctx, path)) return Step::kSourceRefused;
     switch (SendImage(ctx, info, ctx.state.write_number)) {
       case Stored::kYes:
+        written.push_back(ctx.state.write_number);
         break;
       case Stored::kFailed:
         return Step::kFailed;
       case Stored::kAborted:
+        ShowAbort(ctx, written);
         return Step::kAborted;
     }
   }
@@ -304,7 +316,7 @@ Outcome WriteImages(ImageOpsContext& ctx) {
   const ToolText question =
       IsBitmapName(first) ? ToolText::kColoursChange : ToolText::kOverwriteImage;
   tool::Message asked = tool::WarningQuestion(question);
-  asked.text += "\n" + ImagesToOverwrite(ctx, paths);
+  asked.text += "\n" + ImageListText(ctx.type, TargetNumbers(ctx, paths), CurrentLanguage());
   if (ctx.host.ShowMessage(asked) != tool::Answer::Yes) {
     return Outcome::kNotWanted;
   }
