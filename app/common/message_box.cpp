@@ -1,6 +1,10 @@
 #include "common/message_box.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
+
+#include "common/window_placement.h"
 
 namespace kyr::app_common {
 namespace {
@@ -70,6 +74,13 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const userport::Message& message, co
   box->setObjectName(QString::number(message.string_id));
   box->setDefaultButton(BoxButton(message.default_answer));
   box->setEscapeButton(BoxButton(userport::DeclineAnswer(message.buttons)));
+  // A short message would make the box narrower than its title, which the window manager
+  // then cuts short ("KYR USB Com…ftware V2.18s"). The box sizes itself from its layout, so
+  // the room goes in as a spacer under everything.
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    grid->addItem(new QSpacerItem(TitleRoomWidth(*box), 0, QSizePolicy::Minimum), grid->rowCount(),
+                  0, 1, grid->columnCount());
+  }
   return box;
 }
 

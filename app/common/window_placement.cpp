@@ -1,8 +1,10 @@
 #include "common/window_placement.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 #include <cstddef>
@@ -47,6 +49,25 @@ void PlaceAtChosenCorner(QWidget& window) {
                     ? area.left()
                     : area.right() + 1 - window.frameGeometry().width() - kFrameAllowance;
   window.move(std::max(area.left(), x), area.top());
+  // A window that asks for its own frame functions (the editor, with no maximise) is placed by
+  // its inner corner on X, its title bar off the screen: once the frame is known it is brought
+  // down by what sticks out.
+  QTimer::singleShot(200, &window, [&window, area] {
+    const QRect frame = window.frameGeometry();
+    if (frame.top() < area.top() || frame.left() < area.left()) {
+      window.move(window.pos() + QPoint(std::max(0, area.left() - frame.left()),
+                                        std::max(0, area.top() - frame.top())));
+    }
+  });
+}
+
+int TitleRoomWidth(const QWidget& window) {
+  // Icon and three buttons on the wider side, taken twice since the title is centred.
+  constexpr int kFrameSides = 150;
+  QFont title_font = window.font();
+  title_font.setBold(true);
+  title_font.setPointSizeF(title_font.pointSizeF() * 1.2);
+  return QFontMetrics(title_font).horizontalAdvance(window.windowTitle()) + kFrameSides;
 }
 
 }  // namespace kyr::app_common

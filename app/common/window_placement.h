@@ -15,4 +15,9 @@ namespace kyr::app_common {
 // Moves `window` (not shown yet) to the corner taken, if any, of the available screen area.
 void PlaceAtChosenCorner(QWidget& window);
 
+// The width a window needs for the window manager to show its whole title: the title in a
+// bold face somewhat larger than the window's (frames draw titles so), and room for the
+// frame's icon and buttons on both sides, as frames centre the title between them.
+[[nodiscard]] int TitleRoomWidth(const QWidget& window);
+
 }  // namespace kyr::app_common

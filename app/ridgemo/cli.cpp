@@ -211,6 +211,11 @@ void BuildParser(Parser& parser, GlobalOptions& options, WindowOptions& window) 
   app.add_option("--units", parser.units, "with --simulate: the number of simulated units")
       ->type_name("N");
   app.add_flag("--yes", options.yes, "answer Yes to every question");
+  CLI::Option* quiet = app.add_flag("-q,--quiet", options.quiet, "no progress on stderr");
+  app.add_flag("-v,--verbose", options.verbose,
+               "the link's notes on stderr: discovery, recovery, retries, drains");
+  app.add_flag("--progress", options.progress, "progress on stderr also when it is no terminal")
+      ->excludes(quiet);
   app.add_option("--lang", parser.lang, "language of messages")->type_name("en|ja");
   app.add_option("--trace", parser.trace, "write every frame to FILE")->type_name("FILE");
   app.add_option("--screenshot", window.screenshot, "render the window into a PNG and exit")
@@ -317,6 +322,11 @@ std::optional<std::string> TakeOption(std::vector<std::string>& args, std::strin
   return value;
 }
 
+ProgressMode ProgressModeOf(const GlobalOptions& options) {
+  if (options.quiet) return ProgressMode::kOff;
+  return options.progress ? ProgressMode::kAlways : ProgressMode::kOnTerminal;
+}
+
 link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
   link::LinkEnvironment system = link::SystemLinkEnvironment();
   link::LinkEnvironment environment =
@@ -325,6 +335,7 @@ link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
           : system;
   environment.device_serial = options.device;
   if (options.trace) environment.trace = &options.trace->log();
+  environment.notes = options.notes;
   return environment;
 }
 
@@ -380,11 +391,11 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
       std::cerr << "ridgemo: cannot write the trace file \"" << trace << "\"\n";
       return kExitUsage;
     }
-    options.trace->ReportFailureOn(
-        std::cerr,
-        FormatMessage(LoadString(ToolText::kTraceUnwritable), {trace}));
+    options.trace->ReportFailureOn(std::cerr,
+                                   FormatMessage(LoadString(ToolText::kTraceUnwritable), {trace}));
   }
-  ConsoleHost host(options.yes, std::cout, std::cerr);
+  ConsoleHost host(options.yes, std::cout, std::cerr, ProgressModeOf(options));
+  if (options.verbose) options.notes = [&host](std::string_view note) { host.Note(note); };
   CommandContext ctx{command->Arguments(), options, host, std::cout, std::cerr, &host};
   return command->row->command.run(ctx);
 }

@@ -4,8 +4,9 @@
 //
 // Each command is a function in its own file (cli_<topic>.cpp) and one row of the table in
 // cli.cpp, which names its options and operands. Global options (--port, --head, --simulate,
-// --lang, --trace, --yes, --help, --version) may stand before or after the command; the
+// --lang, --trace, --yes, -q, -v, --progress, --help, --version) may stand before or after the command; the
 // command's function receives its own options as "--name VALUE" and flags, then its operands.
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console_host.h"
 #include "link/platform.h"
 #include "link/trace_file.h"
 #include "tool/tool_host.h"
@@ -23,7 +25,6 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;  // the operation failed or was refused
 inline constexpr int kExitUsage = 2;
 
-class ConsoleHost;
 struct WindowOptions;
 
 struct GlobalOptions {
@@ -36,6 +37,11 @@ struct GlobalOptions {
   bool yes = false;         // answer Yes to every question
   std::string device;       // --device SERIAL: the head unit to use; empty: the first
   bool json = false;        // --json: one JSON document on stdout instead of the text
+  bool quiet = false;       // -q: no progress
+  bool verbose = false;     // -v: the link's notes on stderr, one line each
+  bool progress = false;    // --progress: progress also when stderr is not a terminal
+  // Where -v sends the link's notes (set once the console host exists); empty without -v.
+  std::function<void(std::string_view)> notes;
   // --trace FILE (or KYR_TRACE): every link the command opens writes its frames here.
   std::shared_ptr<link::TraceFile> trace;
 };
@@ -74,6 +80,9 @@ std::optional<int> ParseNumber(std::string_view text);
 
 // Prints "usage: ridgemo NAME USAGE" for `command` to ctx.err and returns kExitUsage.
 int UsageError(const CommandContext& ctx, std::string_view command);
+
+// How the command's progress is shown (-q, --progress, or on a terminal only).
+ProgressMode ProgressModeOf(const GlobalOptions& options);
 
 // The platform a command's link opens on: the real one, or with --simulate the built-in
 // simulated line in place of USB devices (serial ports stay real).

@@ -82,7 +82,10 @@ int ExitStatus(tool::Outcome result) {
 int RunOperation(CommandContext& ctx, ImageCommandHost& host, int type, ToolText interrupted_text,
                  tool::Outcome (*operation)(images::ImageOpsContext&)) {
   const InterruptGuard guard;
-  link::Link link(LinkEnvironmentFor(ctx.options));
+  link::LinkEnvironment environment = LinkEnvironmentFor(ctx.options);
+  // The notes break this host's progress line, not the command line's own.
+  if (environment.notes) environment.notes = [&host](std::string_view note) { host.Note(note); };
+  link::Link link(std::move(environment));
   link.SetStopCheck([&host] { return host.AbortRequested(); });
   const LinkWatch watch(&host, link);
   auto state = std::make_unique<images::ImageState>();
@@ -113,7 +116,7 @@ int RunReadImages(CommandContext& ctx) {
     ctx.err << "ridgemo: the image file name must end in .kimg\n";
     return kExitUsage;
   }
-  ImageCommandHost host(ctx.options.yes, ctx.out, ctx.err);
+  ImageCommandHost host(ctx.options.yes, ctx.out, ctx.err, ProgressModeOf(ctx.options));
   host.save_path = args[0];
   if (only) {
     host.only = ParseImageList(*only, images::ImageTypeOf(*type).count);
@@ -137,7 +140,7 @@ int RunWriteImages(CommandContext& ctx) {
   for (const std::string& arg : args) {
     if (LooksLikeOption(arg)) return UsageError(ctx, "write-images");
   }
-  ImageCommandHost host(ctx.options.yes, ctx.out, ctx.err);
+  ImageCommandHost host(ctx.options.yes, ctx.out, ctx.err, ProgressModeOf(ctx.options));
   host.open_paths = args;
   if (number_text) {
     host.number = ParseNumber(*number_text);

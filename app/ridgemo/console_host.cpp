@@ -19,11 +19,21 @@ constexpr int kBarWidth = 40;
 
 }  // namespace
 
-ConsoleHost::ConsoleHost(bool answer_yes, std::ostream& out, std::ostream& err)
+namespace {
+
+bool IsTerminal(const std::ostream& err) {
+  return &err == &std::cerr && isatty(STDERR_FILENO) != 0;
+}
+
+}  // namespace
+
+ConsoleHost::ConsoleHost(bool answer_yes, std::ostream& out, std::ostream& err,
+                         ProgressMode progress)
     : answer_yes_(answer_yes),
       out_(out),
       err_(err),
-      progress_on_terminal_(&err == &std::cerr && isatty(STDERR_FILENO) != 0) {}
+      progress_on_terminal_(progress != ProgressMode::kOff && IsTerminal(err)),
+      progress_as_lines_(progress == ProgressMode::kAlways && !IsTerminal(err)) {}
 
 ConsoleHost::~ConsoleHost() {
   EndProgressLine();
@@ -95,12 +105,21 @@ std::vector<std::string> ConsoleHost::AskOpenFiles(const std::vector<userport::F
 void ConsoleHost::SetProgressRange(int low, int high) {
   progress_low_ = low;
   progress_high_ = high;
+  last_tenth_ = -1;
 }
 
 void ConsoleHost::SetProgressPosition(int position) {
-  if (!progress_on_terminal_ || progress_high_ <= progress_low_) return;
+  if (progress_high_ <= progress_low_) return;
   const int span = progress_high_ - progress_low_;
   const int done = std::clamp(position - progress_low_, 0, span);
+  if (progress_as_lines_) {
+    const int tenth = done * 10 / span;
+    if (tenth == last_tenth_) return;
+    last_tenth_ = tenth;
+    err_ << "progress " << done << '/' << span << '\n' << std::flush;
+    return;
+  }
+  if (!progress_on_terminal_) return;
   const int filled = done * kBarWidth / span;
   err_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
        << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] " << done << '/'
@@ -115,6 +134,11 @@ bool ConsoleHost::AskImageSelection(const tool::ImageSelectionDialog&, std::uint
 
 bool ConsoleHost::AskImageNumber(int, int&) {
   return true;
+}
+
+void ConsoleHost::Note(std::string_view note) {
+  EndProgressLine();
+  err_ << "ridgemo: " << note << '\n' << std::flush;
 }
 
 bool ConsoleHost::AbortRequested() {

@@ -9,9 +9,14 @@
 
 namespace kyr::ridgemo {
 
+// Where progress is shown: on a terminal as a bar redrawn in place; with kAlways on anything
+// else as a line for every tenth of the way.
+enum class ProgressMode { kOnTerminal, kAlways, kOff };
+
 class ConsoleHost : public tool::ToolHost {
  public:
-  ConsoleHost(bool answer_yes, std::ostream& out, std::ostream& err);
+  ConsoleHost(bool answer_yes, std::ostream& out, std::ostream& err,
+              ProgressMode progress = ProgressMode::kOnTerminal);
   ~ConsoleHost() override;
 
   // The link whose failure note is printed under link failure messages, and whose stalls
@@ -35,6 +40,8 @@ class ConsoleHost : public tool::ToolHost {
   bool AskImageNumber(int count, int& number) override;
   // Ctrl-C or SIGTERM while an InterruptGuard lives; never cleared by the operations.
   bool AbortRequested() override;
+  // A note of the link (-v), on a line of its own on stderr.
+  void Note(std::string_view note);
 
  private:
   userport::Answer AskQuestion(const userport::Message& message);
@@ -44,9 +51,10 @@ class ConsoleHost : public tool::ToolHost {
   bool answer_yes_;
   std::ostream& out_;
   std::ostream& err_;
-  // The progress bar is drawn on stderr only when that is a terminal.
-  bool progress_on_terminal_;
+  bool progress_on_terminal_;  // stderr is a terminal: the bar is redrawn in place
+  bool progress_as_lines_;     // elsewhere, with --progress: a line per tenth
   int progress_low_ = 0;
+  int last_tenth_ = -1;
   int progress_high_ = 0;
   bool bar_shown_ = false;
   link::Link* link_ = nullptr;

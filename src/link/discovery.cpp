@@ -1,7 +1,10 @@
 #include "link/discovery.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
+
+#include "link/trace.h"
 
 namespace kyr::link {
 
@@ -88,6 +91,12 @@ bool IsPresent(DeviceManager& devices, std::string_view serial) {
   });
 }
 
+// A discovery step for the trace and the notes' listener.
+void Note(const LinkEnvironment& environment, const std::string& note) {
+  if (environment.trace != nullptr) environment.trace->Note(note);
+  if (environment.notes) environment.notes(note);
+}
+
 LinkResult OpenUsbDevice(const LinkEnvironment& environment, std::string& device_serial,
                          std::unique_ptr<ByteChannel>& channel, int& index, std::string* detail) {
   channel.reset();
@@ -115,10 +124,18 @@ LinkResult OpenUsbDevice(const LinkEnvironment& environment, std::string& device
     return LinkResult::kOpenFailed;
   }
 
+  Note(environment, "USB unit " + device_serial + (chosen ? " (--device)" : " (the first listed)"));
   index = WaitForDevice(bus, clock, device_serial, kFirstWaitMs);
   if (index < 0) {
-    RecoverDevice(devices, device_serial);
+    Note(environment, "USB unit " + device_serial + " is not in the FTDI list after " +
+                          std::to_string(kFirstWaitMs) + " ms: disabling and enabling it");
+    const bool recovered = RecoverDevice(devices, device_serial);
     index = WaitForDevice(bus, clock, device_serial, kRecoveryWaitMs);
+    Note(environment, "USB unit " + device_serial +
+                          (index >= 0  ? " is back in the FTDI list"
+                           : recovered ? " did not come back within " +
+                                             std::to_string(kRecoveryWaitMs / 1000) + " s"
+                                       : " was not found in the system's device list"));
     if (index < 0) return LinkResult::kNotListed;
   }
   // The system list is read once more; a head unit that vanished meanwhile fails here.

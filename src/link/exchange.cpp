@@ -1,5 +1,7 @@
 #include "link/exchange.h"
 
+#include <string>
+
 namespace kyr::link {
 
 std::string_view AttemptName(Attempt attempt) {
@@ -48,6 +50,12 @@ Attempt AskOnce(Link& link, const Request& request, ReplyWords& words) {
     if (sent != FrameResult::kSent && request.data_must_be_sent) return Attempt::kNotSent;
   }
   return ReceiveOnce(link, request.reply_words, words);
+}
+
+void NoteRetry(Link& link, int wrong, int attempts) {
+  const std::string block = link.block() >= 0 ? "block " + std::to_string(link.block()) + ": " : "";
+  link.Note(block + "wrong reply, asked again (" + std::to_string(wrong + 1) + " of " +
+            std::to_string(attempts) + ")");
 }
 
 ExchangeResult Exchange(Link& link, const Request& request, ReplyWords& words,

@@ -69,6 +69,9 @@ struct Request {
 // Receives one more reply of `words_expected` words, with the same rule.
 [[nodiscard]] Attempt ReceiveOnce(Link& link, int words_expected, ReplyWords& words);
 
+// "block 5: wrong reply, asked again (2 of 5)" in the link's notes.
+void NoteRetry(Link& link, int wrong, int attempts);
+
 // Runs `attempt` until it is good, stopped or not sent, or until policy.attempts attempts in
 // a row went wrong.
 template <class AttemptFunction>
@@ -88,6 +91,7 @@ ExchangeResult Retry(Link& link, const RetryPolicy& policy, AttemptFunction&& at
         // A stop during the wait is a wrong reply to the attempt, but no reason to ask again.
         if (link.StopRequested()) return ExchangeResult::kStopped;
         if (++wrong >= policy.attempts) return ExchangeResult::kNoGoodReply;
+        NoteRetry(link, wrong, policy.attempts);
         break;
     }
   }

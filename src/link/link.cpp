@@ -26,6 +26,7 @@ Link::~Link() {
 
 void Link::Trace(std::string_view note) {
   if (environment_.trace != nullptr) environment_.trace->Note(note);
+  if (environment_.notes) environment_.notes(note);
 }
 
 void Link::NoteBlock(int block) {

@@ -127,6 +127,9 @@ class Link {
 
   // The block the next request is about (-1 for none), for the trace.
   void NoteBlock(int block);
+  // A line of the trace of its own (and of the notes the environment listens to).
+  void Note(std::string_view note) { Trace(note); }
+  int block() const { return block_; }
   int NotedBlock() const { return block_; }
 
   // Milliseconds on the link's clock (the environment's, else the system's), for the waits

@@ -72,6 +72,9 @@ struct LinkEnvironment {
   std::function<void(int count)> let_events_run;
   // Where every frame is written, for field support; none: no trace.
   TraceLog* trace = nullptr;
+  // Receives the trace's notes (opening, discovery, recovery, retries, drains, closing), one
+  // line each, as they happen: the command line's -v. Empty: nobody listens.
+  std::function<void(std::string_view note)> notes;
   // The head unit chosen by its serial number (--device); empty: the first head unit in the
   // system's device order.
   std::string device_serial;

@@ -1,4 +1,5 @@
 #include "common/message_box.h"
+#include "common/window_placement.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,11 @@ TEST(MessageBox, TextIconCaptionAndNameComeFromTheMessage) {
   const auto untitled =
       MakeMessageBox({133, "Fail to open Port.", "", Icon::Error}, "Title", nullptr);
   EXPECT_EQ(untitled->windowTitle(), "Title");
+  // A short text still leaves the frame room for a long title.
+  const auto short_text = MakeMessageBox({720, "aborted", "", Icon::Error},
+                                         "KYR USB Communication Software V2.18s", nullptr);
+  short_text->show();
+  EXPECT_GE(short_text->width(), TitleRoomWidth(*short_text));
 }
 
 TEST(MessageBox, ShownBoxReturnsTheButtonPressed) {

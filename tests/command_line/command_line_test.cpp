@@ -72,6 +72,10 @@ const std::vector<Case> kCases = {
     {"ridgemo --simulate compare other.kdta --json", 1, "\"label\": \"Shutter Direct\"", "",
      kCompareKeys},
     {"ridgemo --simulate compare other.kdta", 1, "(file value -> head value)", ""},
+    // Progress as lines when forced off a terminal, none with -q; -v shows the link's notes.
+    {"ridgemo --simulate --progress read-settings --yes s.kdta", 0, "", "progress 64/64"},
+    {"ridgemo --simulate -q --progress devices", 2, "", "--quiet excludes --progress"},
+    {"ridgemo --simulate -v read-settings s.kdta", 0, "", "ridgemo: USB unit KYRD0001"},
     {"tolvane init -- -x.kdta", 0, "", ""},
     {"tolvane init a b", 2, "", "init OUT.kdta"},
     {"tolvane diff a.kdta", 2, "", "wrong number of arguments for diff"},

@@ -2,11 +2,14 @@
 // opener when that works, in the program's own viewer when the opener fails or is missing.
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QUrl>
 #include <QWidget>
 #include <cstdlib>
@@ -166,6 +169,31 @@ TEST(HelpViewerWithoutPage, SaysWhereItLooked) {
   const QString text = viewer.Browser()->toPlainText();
   EXPECT_TRUE(text.contains(QStringLiteral("help page was not found")));
   EXPECT_TRUE(text.contains(QStringLiteral("share/kyr-tools/help/ridgemo.html")));
+}
+
+// The viewer gives each picture of both pages the height it is shown at, with no blank of
+// most of a picture's height below it (a text line-height applied to the picture's line).
+TEST(HelpViewerPages, PicturesTakeOnlyTheirOwnHeight) {
+  EnsureApplication();
+  for (const char* name : {"ridgemo.html", "ridgemo.ja.html"}) {
+    HelpViewer viewer(QStringLiteral(KYR_HELP_SOURCE_DIR "/") + QLatin1String(name), nullptr);
+    QTextDocument* document = viewer.Browser()->document();
+    document->setTextWidth(740);
+    int pictures = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+      for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
+        const QTextImageFormat image = fragment.fragment().charFormat().toImageFormat();
+        if (!image.isValid()) continue;
+        ++pictures;
+        // From the picture's line to the next block's.
+        const QAbstractTextDocumentLayout* layout = document->documentLayout();
+        const qreal height =
+            layout->blockBoundingRect(block.next()).top() - layout->blockBoundingRect(block).top();
+        EXPECT_LT(height, image.height() * 1.15) << name << " " << image.name().toStdString();
+      }
+    }
+    EXPECT_EQ(pictures, 2) << name;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "common/window_placement.h"
 #include "window/window_text.h"
 
 namespace kyr::ridgemo {
@@ -37,13 +38,9 @@ QPushButton* AddButton(QBoxLayout* row, ToolText text_id, int control_id, QDialo
 }
 
 // Small dialogs are narrower than their titles: the window manager would cut the title short
-// ("Memory I…Selection"). Room for the title and the frame's buttons beside it.
+// ("Memory I…Selection").
 void LeaveRoomForTitle(QDialog* dialog) {
-  constexpr int kFrameButtonsWidth = 96;
-  QFont title_font = dialog->font();
-  title_font.setBold(true);
-  dialog->setMinimumWidth(QFontMetrics(title_font).horizontalAdvance(dialog->windowTitle()) +
-                          kFrameButtonsWidth);
+  dialog->setMinimumWidth(app_common::TitleRoomWidth(*dialog));
 }
 
 }  // namespace
