@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static kyr::settings::SettingsImage again;
   image.fill(0x5A5A);
   const auto result = kyr::settings::ParseSettingsText(text, image);
-  if (result != kyr::settings::kReadComplete) {
+  if (result != kyr::settings::ReadResult::kComplete) {
     // An incomplete file must leave the image as it was.
     for (const auto word : image) {
       if (word != 0x5A5A) std::abort();
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::string written = kyr::settings::FormatSettingsText(image);
   if (written.size() != kyr::settings::kFileBytes) std::abort();
-  if (kyr::settings::ParseSettingsText(written, again) != kyr::settings::kReadComplete)
+  if (kyr::settings::ParseSettingsText(written, again) != kyr::settings::ReadResult::kComplete)
     std::abort();
   if (again != image) std::abort();
   return 0;

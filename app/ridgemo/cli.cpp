@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <iostream>
+#include <sstream>
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include "console_host.h"
 #include "headsim/usb_head.h"
@@ -35,11 +38,14 @@ struct Operands {
   int max;  // -1: any number
 };
 
+enum class JsonOutput { kNone, kOwn, kSummary };
+
 struct CommandRow {
   Command command;
   Operands operands;
   std::vector<CommandOption> options;
-  bool json = false;  // takes --json
+  // --json: the command prints a document of its own, or the summary of what it did.
+  JsonOutput json = JsonOutput::kNone;
 };
 
 // One row per command; keep them in the order --help lists them. A new command is one row
@@ -49,7 +55,8 @@ const std::vector<CommandRow>& CommandRows() {
       {{"read-settings", "OUT.kdta [--yes]", RunReadSettings,
         "reads the head's settings into OUT.kdta"},
        {"OUT.kdta", 1, 1},
-       {}},
+       {},
+       JsonOutput::kSummary},
       {{"write-settings",
         "IN.kdta [--start B] [--end B] [--to B] [--no-common] [--no-alphabet]\n"
         "          [--no-dictionary] [--verify]",
@@ -63,7 +70,8 @@ const std::vector<CommandRow>& CommandRows() {
         {"--no-common", "", "leave the common settings alone"},
         {"--no-alphabet", "", "leave the alphabet alone"},
         {"--no-dictionary", "", "leave the dictionary alone"},
-        {"--verify", "", "read the written blocks back"}}},
+        {"--verify", "", "read the written blocks back"}},
+       JsonOutput::kSummary},
       {{"read-images", "--type bank|memory|shoot|ng OUT.kimg [--only 0,3,5] [--yes]", RunReadImages,
         "reads images of one kind from the head into OUT.kimg"},
        {"OUT.kimg", 1, 1},
@@ -88,24 +96,26 @@ const std::vector<CommandRow>& CommandRows() {
         "    manifest.json into DIR, which appears only when complete; --device all: each\n"
         "    head unit on USB into DIR/SERIAL"},
        {"DIR", 1, 1},
-       {{"--images", "bank,memory|none", "the image kinds to keep"}}},
+       {{"--images", "bank,memory|none", "the image kinds to keep"}},
+       JsonOutput::kSummary},
       {{"restore", "DIR [--head N] [--no-images] [--verify] [--yes]", RunRestore,
         "checks DIR before the link opens, then writes the settings and images back"},
        {"DIR", 1, 1},
        {{"--no-images", "", "write the settings only"},
-        {"--verify", "", "read the written blocks back"}}},
+        {"--verify", "", "read the written blocks back"}},
+       JsonOutput::kSummary},
       {{"compare", "FILE.kdta [--head N]", RunCompare,
         "the file against the head's settings, setting by setting (exit 0 same,\n"
         "    1 different, 2 error)"},
        {"FILE.kdta", 1, 1},
        {},
-       true},
+       JsonOutput::kOwn},
       {{"devices", "", RunDevices,
         "lists every head unit: index, serial number, description, device, and whether\n"
         "    this user may open it (--device SERIAL picks one for the other commands)"},
        {"", 0, 0},
        {},
-       true},
+       JsonOutput::kOwn},
   };
   return rows;
 }
@@ -185,7 +195,7 @@ void AddCommand(Parser& parser, const CommandRow& row, GlobalOptions& options) {
     if (!option.value.empty()) added->check(NotAnOption);
     parsed.options.push_back(added);
   }
-  if (row.json) {
+  if (row.json != JsonOutput::kNone) {
     parsed.app->add_flag("--json", options.json,
                          "one JSON document on stdout, in English whatever the language");
   }
@@ -239,6 +249,49 @@ void BuildParser(Parser& parser, GlobalOptions& options, WindowOptions& window) 
     added->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     if (operands.min > 0) added->required();
   }
+}
+
+// What a --json summary calls a command's exit status.
+std::string_view ResultName(int status) {
+  return status == kExitDone ? "done" : status == kExitUsage ? "usage" : "failed";
+}
+
+nlohmann::ordered_json MessageJson(const ConsoleHost::Shown& shown) {
+  const auto id = static_cast<ToolText>(shown.message.string_id);
+  nlohmann::ordered_json item = {{"id", shown.message.string_id},
+                                 {"name", TextName(id)},
+                                 {"text", shown.message.text},
+                                 {"icon", userport::IconName(shown.message.icon)}};
+  if (userport::IsQuestion(shown.message.buttons)) {
+    std::string answer(userport::AnswerName(shown.answer));
+    std::transform(answer.begin(), answer.end(), answer.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    item["answer"] = answer;
+  }
+  return item;
+}
+
+// Runs the command with its messages and its lines on stdout kept, then prints them as one
+// JSON document: {"command", "result", "exit_status", "messages": [{id, name, text, icon,
+// answer}], "output": [lines]}. Keys and names are English; texts follow the language.
+int RunWithSummary(const CommandRow& row, std::vector<std::string> args,
+                   const GlobalOptions& options, ConsoleHost& host) {
+  host.KeepMessages();
+  std::ostringstream out;
+  CommandContext ctx{std::move(args), options, host, out, std::cerr, &host};
+  const int status = row.command.run(ctx);
+  nlohmann::ordered_json messages = nlohmann::ordered_json::array();
+  for (const ConsoleHost::Shown& shown : host.kept()) messages.push_back(MessageJson(shown));
+  nlohmann::ordered_json lines = nlohmann::ordered_json::array();
+  std::istringstream printed(out.str());
+  for (std::string line; std::getline(printed, line);) lines.push_back(line);
+  const nlohmann::ordered_json document = {{"command", row.command.name},
+                                           {"result", ResultName(status)},
+                                           {"exit_status", status},
+                                           {"messages", messages},
+                                           {"output", lines}};
+  std::cout << document.dump(2) << '\n';
+  return status;
 }
 
 // The command whose parser was reached, or nullptr.
@@ -396,6 +449,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
   }
   ConsoleHost host(options.yes, std::cout, std::cerr, ProgressModeOf(options));
   if (options.verbose) options.notes = [&host](std::string_view note) { host.Note(note); };
+  if (options.json && command->row->json == JsonOutput::kSummary) {
+    return RunWithSummary(*command->row, command->Arguments(), options, host);
+  }
   CommandContext ctx{command->Arguments(), options, host, std::cout, std::cerr, &host};
   return command->row->command.run(ctx);
 }

@@ -307,6 +307,7 @@ int RunRestore(CommandContext& ctx) {
   backup::RestoreJob job{ctx.host, link, ctx.options.port, head};
   job.images = !no_images;
   job.verify = verify;
+  job.lang = CurrentLanguage();
   job.progress = progress.Sink();
   job.interrupted = &InterruptGuard::Interrupted;
   const backup::Outcome outcome = backup::RestoreUnit(job, dir, *manifest, problem);
@@ -330,10 +331,11 @@ int RunCompare(CommandContext& ctx) {
   auto file = std::make_unique<settings::SettingsImage>();
   auto head = std::make_unique<settings::SettingsImage>();
   const settings::ReadResult read = settings::ReadSettingsFile(path, *file);
-  if (read != settings::kReadComplete) {
+  if (read != settings::ReadResult::kComplete) {
     ctx.err << path << ": "
-            << LoadString(read == settings::kReadShortFile ? EditorText::kIllegalContents
-                                                           : EditorText::kFailToOpenSettings)
+            << LoadString(read == settings::ReadResult::kShortFile
+                              ? EditorText::kIllegalContents
+                              : EditorText::kFailToOpenSettings)
             << '\n';
     return kCompareTrouble;
   }
@@ -343,7 +345,7 @@ int RunCompare(CommandContext& ctx) {
   link::Link link(LinkEnvironmentFor(ctx.options));
   const bool read_head =
       backup::ReadHeadSettings(ctx.host, link, ctx.options.port, ctx.options.head, head_path) &&
-      settings::ReadSettingsFile(head_path, *head) == settings::kReadComplete;
+      settings::ReadSettingsFile(head_path, *head) == settings::ReadResult::kComplete;
   fs::remove_all(scratch, *std::make_unique<std::error_code>());
   if (!read_head) return kCompareTrouble;
   const std::string head_number = std::to_string(ctx.options.head);

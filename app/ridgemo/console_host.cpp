@@ -61,11 +61,20 @@ void ConsoleHost::EndProgressLine() {
 
 userport::Answer ConsoleHost::ShowMessage(const userport::Message& message) {
   EndProgressLine();
-  if (userport::IsQuestion(message.buttons)) return AskQuestion(message);
+  const std::string note = link_ != nullptr ? link_->LastFailure().Line() : std::string();
+  const userport::Message shown = tool::WithFailureNote(message, note);
+  if (userport::IsQuestion(message.buttons)) {
+    const userport::Answer answer = AskQuestion(message);
+    if (keep_messages_) kept_.push_back({message, answer});
+    return answer;
+  }
+  if (keep_messages_) {
+    kept_.push_back({shown, userport::Answer::Ok});
+    return userport::Answer::Ok;
+  }
   // Completions go to standard output, everything else is worth a look on stderr.
   std::ostream& stream = message.icon == userport::Icon::Information ? out_ : err_;
-  const std::string note = link_ != nullptr ? link_->LastFailure().Line() : std::string();
-  stream << tool::WithFailureNote(message, note).text << '\n';
+  stream << shown.text << '\n';
   return userport::Answer::Ok;
 }
 

@@ -3,6 +3,8 @@
 // answered by --yes, by asking on a terminal, or else with No.
 #include <cstdint>
 #include <iosfwd>
+#include <string_view>
+#include <vector>
 
 #include "link/link.h"
 #include "tool/tool_host.h"
@@ -43,6 +45,15 @@ class ConsoleHost : public tool::ToolHost {
   // A note of the link (-v), on a line of its own on stderr.
   void Note(std::string_view note);
 
+  // What a message box showed, and the answer to a question (--json keeps them for the
+  // command's summary instead of printing them).
+  struct Shown {
+    userport::Message message;
+    userport::Answer answer = userport::Answer::Ok;
+  };
+  void KeepMessages() { keep_messages_ = true; }
+  const std::vector<Shown>& kept() const { return kept_; }
+
  private:
   userport::Answer AskQuestion(const userport::Message& message);
   // Ends the progress bar's line so that the next text starts on a line of its own.
@@ -58,6 +69,8 @@ class ConsoleHost : public tool::ToolHost {
   int progress_high_ = 0;
   bool bar_shown_ = false;
   link::Link* link_ = nullptr;
+  bool keep_messages_ = false;
+  std::vector<Shown> kept_;
 };
 
 // While it lives, `host` prints `link`'s failure note under link failure messages and tells

@@ -62,9 +62,9 @@ int RunUpgrade(const CommandArgs& args) {
   static CommentTexts comments{};
   settings::InitializeSettings(image, comments);
   switch (settings::ReadSettingsFile(args.positional[0], image)) {
-    case settings::kReadComplete:
+    case settings::ReadResult::kComplete:
       break;
-    case settings::kReadShortFile:
+    case settings::ReadResult::kShortFile:
       PrintMessage(EditorText::kIllegalContents);
       return kExitFailed;
     default:

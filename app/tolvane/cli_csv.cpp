@@ -17,7 +17,7 @@ int RunCsv(const CommandArgs& args) {
   const csv::ExportResult result = csv::ExportCsv(in, out, CurrentLanguage(), [yes] {
     return AskQuestion(EditorText::kOverwriteQuestion, yes);
   });
-  if (result == csv::kExportDone) {
+  if (result == csv::ExportResult::kDone) {
     std::cout << LoadString(EditorText::kCsvComplete) << '\n';
     return kExitDone;
   }

@@ -18,10 +18,11 @@ constexpr int kDiffTrouble = 2;
 
 bool ReadForDiff(const std::string& path, settings::SettingsImage& image) {
   const settings::ReadResult result = settings::ReadSettingsFile(path, image);
-  if (result == settings::kReadComplete) return true;
+  if (result == settings::ReadResult::kComplete) return true;
   std::cerr << path << ": "
-            << LoadString(result == settings::kReadShortFile ? EditorText::kIllegalContents
-                                                             : EditorText::kFailToOpenSettings)
+            << LoadString(result == settings::ReadResult::kShortFile
+                              ? EditorText::kIllegalContents
+                              : EditorText::kFailToOpenSettings)
             << '\n';
   return false;
 }

@@ -465,11 +465,9 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
     // A file named on the command line: read as the dialog's choice would be.
     input.emplace();
     input->path = path;
-    if (settings::ReadSettingsFile(path, input->file) != settings::kReadComplete) input.reset();
-    if (input) {
-      settings::ParseSettingsText(settings::FormatSettingsText(editor_.Image(), editor_.Comments()),
-                                  input->open);
-    }
+    if (settings::ReadSettingsFile(path, input->file) != settings::ReadResult::kComplete)
+      input.reset();
+    if (input) input->open = settings::WithComments(editor_.Image(), editor_.Comments());
   }
   ApplyModel();
   if (!input) return;
@@ -484,10 +482,7 @@ void CTolvaneDlg::CompareWithFile(const std::string& path) {
 void CTolvaneDlg::RefreshComparison() {
   if (comparison_window_ == nullptr) return;
   if (compared_.image == editor_.Image() && compared_.comments == editor_.Comments()) return;
-  settings::SettingsImage open{};
-  settings::ParseSettingsText(settings::FormatSettingsText(editor_.Image(), editor_.Comments()),
-                              open);
-  ShowComparison(open);
+  ShowComparison(settings::WithComments(editor_.Image(), editor_.Comments()));
 }
 
 void CTolvaneDlg::ShowComparison(const settings::SettingsImage& open) {

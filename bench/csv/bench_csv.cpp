@@ -53,7 +53,7 @@ void BM_ExportFullFile(benchmark::State& state) {
   const std::string csv_path = (folder / "full.csv").string();
   kyr::settings::CommentTexts comments{};
   const SettingsImage image = FullImage();
-  kyr::settings::RebuildCommentTexts(image, comments);
+  comments = kyr::settings::CommentsOf(image);
   if (kyr::settings::WriteSettingsFile(settings_path, image, comments) !=
       kyr::settings::WriteResult::kWritten) {
     state.SkipWithError("cannot write the settings file");
@@ -61,7 +61,7 @@ void BM_ExportFullFile(benchmark::State& state) {
   for (auto _ : state) {
     const auto result =
         kyr::csv::ExportCsv(settings_path, csv_path, kyr::Lang::En, [] { return true; });
-    if (result != kyr::csv::kExportDone) state.SkipWithError("export failed");
+    if (result != kyr::csv::ExportResult::kDone) state.SkipWithError("export failed");
   }
   std::filesystem::remove_all(folder);
 }

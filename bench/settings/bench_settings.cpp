@@ -69,11 +69,11 @@ void BM_ReadFile(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    if (ReadSettingsFile(path, settings.image) != kReadComplete) {
+    if (ReadSettingsFile(path, settings.image) != ReadResult::kComplete) {
       state.SkipWithError("read failed");
       break;
     }
-    RebuildCommentTexts(settings.image, settings.comments);
+    settings.comments = CommentsOf(settings.image);
   }
   std::filesystem::remove(path);
 }

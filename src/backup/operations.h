@@ -5,7 +5,7 @@
 // Both drive the tool's own operations (Read All Settings, Write Settings, image read and
 // write) through a host of their own that answers the file and selection dialogs, passes
 // failure messages on to the user's host, and turns the operations' progress into one
-// progress for the whole job.
+// progress for the whole job. Problems are sentences in the job's language.
 //
 // Typical use (the command line):
 //   BackupJob job{host, link, port, ...};
@@ -14,25 +14,18 @@
 //   RestoreUnit(restore_job, "line3/unit7", *manifest, problem);
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "backup/progress.h"
 #include "backup/record.h"
 #include "link/link.h"
 #include "tool/tool_host.h"
 
 namespace kyr::backup {
-
-// Where a long job stands; seconds_left is negative until it can be estimated.
-struct Progress {
-  int files_done = 0;
-  int files_total = 0;
-  std::uint64_t bytes_done = 0;
-  std::uint64_t bytes_total = 0;
-  double seconds_left = -1;
-};
-using ProgressSink = std::function<void(const Progress&)>;
 
 struct BackupJob {
   tool::ToolHost& host;  // the user: failure messages go here
@@ -44,12 +37,14 @@ struct BackupJob {
   bool replace = false;       // an existing folder is replaced (only once the new one is complete)
   std::string program{};      // "ridgemo 1.2.3" for the manifest
   std::string unit_serial{};  // for the manifest; may be empty
-  Lang lang = Lang::En;       // of index.html
+  Lang lang = Lang::En;       // of index.html and the problems
   ProgressSink progress{};
   std::function<bool()> interrupted{};  // polled between and inside transfers
 };
 
-enum class Outcome { kDone, kRefused, kFailed, kDiffers };
+enum class [[nodiscard]] Outcome{kDone, kRefused, kFailed, kDiffers};
+std::string_view OutcomeName(Outcome outcome);
+std::ostream& operator<<(std::ostream& out, Outcome outcome);
 
 // The heads (1 to 3) that answer on the unit behind `port`, and the unit's USB serial
 // number (empty over a serial port). Empty when the link cannot be opened.
@@ -77,7 +72,8 @@ struct RestoreJob {
   std::string port;
   std::optional<int> head;  // restore only this head of the backup (1 to 3)
   bool images = true;
-  bool verify = false;  // read everything back and name the first difference
+  bool verify = false;   // read everything back and name the first difference
+  Lang lang = Lang::En;  // of the problems
   ProgressSink progress{};
   std::function<bool()> interrupted{};
 };
@@ -91,7 +87,5 @@ Outcome RestoreUnit(RestoreJob& job, const std::string& dir, const Manifest& man
 // Reads the whole settings of head `head` (1 to 3) into `path` as Read All Settings does.
 bool ReadHeadSettings(tool::ToolHost& host, link::Link& link, const std::string& port, int head,
                       const std::string& path);
-
-// String resources of backup and restore (tool table).
 
 }  // namespace kyr::backup

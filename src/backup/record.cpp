@@ -293,14 +293,14 @@ StagingFolder::~StagingFolder() {
   if (lock_ >= 0) ::close(lock_);
 }
 
-bool StagingFolder::Commit(bool replace, std::string& problem) {
+bool StagingFolder::Commit(bool replace, std::string& problem, Lang lang) {
   std::error_code error;
   const fs::path target(target_);
   std::string old;
   int aside_lock = -1;
   if (fs::exists(fs::symlink_status(target, error))) {
     if (!replace) {
-      problem = target_ + " exists";
+      problem = FormatMessage(LoadString(ToolText::kFolderExists, lang), {target_});
       return false;
     }
     // The old folder moves aside onto an empty place holder (rename replaces an empty
@@ -314,13 +314,13 @@ bool StagingFolder::Commit(bool replace, std::string& problem) {
     if (::mkdtemp(old.data()) == nullptr || (fs::rename(target, old, error), error)) {
       fs::remove(old, error);
       if (aside_lock >= 0) ::close(aside_lock);
-      problem = "cannot move " + target_ + " aside";
+      problem = FormatMessage(LoadString(ToolText::kCannotMoveAside, lang), {target_});
       return false;
     }
   }
   fs::rename(path_, target, error);
   if (error) {
-    problem = "cannot rename the backup to " + target_ + ": " + error.message();
+    problem = FormatMessage(LoadString(ToolText::kCannotRename, lang), {target_, error.message()});
     if (!old.empty()) fs::rename(old, target, error);
     if (aside_lock >= 0) ::close(aside_lock);
     return false;

@@ -92,8 +92,9 @@ class StagingFolder {
 
   // Puts the staging folder in place of `target`. An existing target is replaced only when
   // `replace` is set, and removed only after the new folder is in place. False with the
-  // reason in `problem` when the target could not be replaced; the old one then stays.
-  bool Commit(bool replace, std::string& problem);
+  // reason in `problem` (in `lang`) when the target could not be replaced; the old one then
+  // stays.
+  bool Commit(bool replace, std::string& problem, Lang lang);
 
  private:
   std::string target_;

@@ -9,18 +9,34 @@ namespace kyr::csv {
 
 ExportMessage MessageFor(ExportResult result) {
   switch (result) {
-    case kExportDone:
+    case ExportResult::kDone:
       return {EditorText::kCsvComplete, EditorText::kCaptionFinish};
-    case kExportOpenFailed:
+    case ExportResult::kOpenFailed:
       return {EditorText::kFailToOpenSettings, EditorText::kCaptionError};
-    case kExportShortFile:
+    case ExportResult::kShortFile:
       return {EditorText::kIllegalContents, EditorText::kCaptionError};
-    case kExportCreateFailed:
+    case ExportResult::kCreateFailed:
       return {EditorText::kFailToCreate, EditorText::kCaptionError};
-    case kExportDeclined:
+    case ExportResult::kDeclined:
       break;
   }
   return {};
+}
+
+std::string_view ExportResultName(ExportResult result) {
+  switch (result) {
+    case ExportResult::kDone:
+      return "done";
+    case ExportResult::kDeclined:
+      return "declined";
+    case ExportResult::kOpenFailed:
+      return "open failed";
+    case ExportResult::kShortFile:
+      return "short file";
+    case ExportResult::kCreateFailed:
+      return "create failed";
+  }
+  return "?";
 }
 
 settings::WriteResult WriteCsvListing(const settings::SettingsImage& image,
@@ -43,17 +59,17 @@ ExportResult ExportCsv(const std::string& settings_path, const std::string& csv_
   // The listing's own image: the settings being edited stay as they are.
   settings::SettingsImage image{};
   switch (settings::ReadSettingsFile(settings_path, image)) {
-    case settings::kReadComplete:
+    case settings::ReadResult::kComplete:
       break;
-    case settings::kReadShortFile:
-      return kExportShortFile;
+    case settings::ReadResult::kShortFile:
+      return ExportResult::kShortFile;
     default:
-      return kExportOpenFailed;
+      return ExportResult::kOpenFailed;
   }
-  if (files::PathExists(csv_path) && !confirm_overwrite()) return kExportDeclined;
+  if (files::PathExists(csv_path) && !confirm_overwrite()) return ExportResult::kDeclined;
   return WriteCsvListing(image, csv_path, lang) == settings::WriteResult::kWritten
-             ? kExportDone
-             : kExportCreateFailed;
+             ? ExportResult::kDone
+             : ExportResult::kCreateFailed;
 }
 
 }  // namespace kyr::csv

@@ -11,13 +11,14 @@
 
 namespace kyr::csv {
 
-enum ExportResult : int {
-  kExportDone = 0,
-  kExportDeclined = 1,      // the CSV file exists and the user chose not to replace it
-  kExportOpenFailed = 2,    // the settings file cannot be opened
-  kExportShortFile = 3,     // the settings file has fewer than 512 lines
-  kExportCreateFailed = 4,  // the CSV file could not be written completely
+enum class [[nodiscard]] ExportResult{
+    kDone,
+    kDeclined,      // the CSV file exists and the user chose not to replace it
+    kOpenFailed,    // the settings file cannot be opened
+    kShortFile,     // the settings file has fewer than 512 lines
+    kCreateFailed,  // the CSV file could not be written completely
 };
+std::string_view ExportResultName(ExportResult result);
 
 // The message a result is reported with, and its caption; text 0 for none.
 struct ExportMessage {

@@ -462,9 +462,9 @@ std::string WhyNotReadable(const std::string& path) {
 
 bool Editor::ReadFileInto(const std::string& path, settings::SettingsImage& image) {
   switch (settings::ReadSettingsFile(path, image)) {
-    case settings::kReadComplete:
+    case settings::ReadResult::kComplete:
       return true;
-    case settings::kReadOpenFailed:
+    case settings::ReadResult::kOpenFailed:
       Tell(EditorText::kFailToOpenSettings, EditorText::kCaptionError, Icon::Error,
            WhyNotReadable(path));
       return false;
@@ -488,7 +488,7 @@ void Editor::ShowNewImage() {
 
 void Editor::MarkSaved(const std::string& path) {
   open_file_ = path;
-  saved_text_ = settings::FormatSettingsText(image_, comments_);
+  saved_image_ = settings::WithComments(image_, comments_);
 }
 
 bool Editor::HasUnsavedEdits() {
@@ -498,7 +498,7 @@ bool Editor::HasUnsavedEdits() {
   quiet_store_ = true;
   const bool stored = StorePageValues();
   quiet_store_ = false;
-  const bool differs = !stored || settings::FormatSettingsText(image_, comments_) != saved_text_;
+  const bool differs = !stored || settings::WithComments(image_, comments_) != saved_image_;
   image_ = image;
   comments_ = comments;
   return differs;
@@ -549,7 +549,7 @@ std::optional<Editor::ComparisonInput> Editor::ChooseComparisonFile() {
   ComparisonInput input;
   input.path = AbsolutePath(settings::WithKdtaExtension(*chosen));
   if (!ReadFileInto(input.path, input.file)) return std::nullopt;
-  settings::ParseSettingsText(settings::FormatSettingsText(image_, comments_), input.open);
+  input.open = settings::WithComments(image_, comments_);
   return input;
 }
 

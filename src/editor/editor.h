@@ -169,9 +169,9 @@ class Editor {
   int current_window_ = 0;
   std::string file_name_;
   std::string open_file_;
-  // The file text of the settings as last read or saved, and whether a store runs only to
-  // compare with it (no message, nothing moved).
-  std::string saved_text_;
+  // The words of the settings as last read or saved (comments in their words, as the file
+  // holds them), and whether a store runs only to compare with them (no message, nothing moved).
+  settings::SettingsImage saved_image_{};
   bool quiet_store_ = false;
   WindowState window_;
   Changes changes_;

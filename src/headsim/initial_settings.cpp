@@ -7,14 +7,11 @@ namespace kyr::headsim {
 
 void InitialSettings(std::uint8_t model, std::uint8_t version, SettingsWords& words) {
   static const settings::SettingsImage initial = [] {
-    // Through the file text, so that the bank comments stand in their words exactly as
-    // in a freshly initialised settings file.
+    // The bank comments stand in their words as in a freshly initialised settings file.
     settings::SettingsImage image{};
     settings::CommentTexts comments{};
     settings::InitializeSettings(image, comments);
-    settings::SettingsImage parsed{};
-    settings::ParseSettingsText(settings::FormatSettingsText(image, comments), parsed);
-    return parsed;
+    return settings::WithComments(image, comments);
   }();
   words = initial;
   words[kVersionWord] = static_cast<std::uint16_t>((version << 8) | model);
@@ -22,9 +19,9 @@ void InitialSettings(std::uint8_t model, std::uint8_t version, SettingsWords& wo
 
 bool LoadSettingsFile(const std::string& path, SettingsWords& words, std::string& error) {
   switch (settings::ReadSettingsFile(path, words)) {
-    case settings::kReadComplete:
+    case settings::ReadResult::kComplete:
       return true;
-    case settings::kReadOpenFailed:
+    case settings::ReadResult::kOpenFailed:
       error = "cannot open the settings file " + path;
       break;
     default:

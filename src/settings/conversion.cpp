@@ -36,19 +36,6 @@ void ClipOutputStart(SettingsImage& image, int common_word) {
 
 }  // namespace
 
-void RebuildCommentTexts(const SettingsImage& image, CommentTexts& comments) {
-  for (int bank = 0; bank < kBankCount; ++bank) {
-    auto& text = comments[static_cast<std::size_t>(bank)];
-    for (int k = 0; k < kCommentWordCount; ++k) {
-      const std::uint16_t word = image[BankWord(bank, kCommentFirstWord + k)];
-      text[static_cast<std::size_t>(2 * k)] = static_cast<char>(word & 0xFF);
-      text[static_cast<std::size_t>(2 * k + 1)] = static_cast<char>(word >> 8);
-    }
-    if (image[BankWord(bank, kCommentFirstWord)] == 0) text[0] = text[1] = ' ';
-    text[kCommentChars] = '\0';
-  }
-}
-
 bool IsKyrTc(const SettingsImage& image) {
   return ModelCode(image) == kModelKyrTc;
 }
@@ -123,7 +110,7 @@ void ConvertVersion2To1(SettingsImage& image) {
 
 AfterRead ConvertAfterRead(SettingsImage& image, CommentTexts& comments,
                            const std::function<bool()>& confirm_latest) {
-  RebuildCommentTexts(image, comments);
+  comments = CommentsOf(image);
   if (!IsKyrTc(image)) {
     InitializeSettings(image, comments);
     return AfterRead::kForeignModel;

@@ -8,10 +8,6 @@
 
 namespace kyr::settings {
 
-// Characters 2k and 2k+1 of bank b's text are the low and high byte of bank word 18+k;
-// a bank word 18 of 0 gives two leading blanks.
-void RebuildCommentTexts(const SettingsImage& image, CommentTexts& comments);
-
 bool IsKyrTc(const SettingsImage& image);
 
 // Version 1 (or 0) to 2: version word 0x0201; bit 8 of every window word 9 cleared.

@@ -97,41 +97,14 @@ bool ReadFilePrefix(const std::string& path, std::size_t limit, std::string& out
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-void AppendWord(std::string& out, unsigned high, unsigned low) {
-  out += kHex[(high >> 4) & 0xF];
-  out += kHex[high & 0xF];
-  out += kHex[(low >> 4) & 0xF];
-  out += kHex[low & 0xF];
-  out += ' ';
-}
-
-// The bank whose comment lies on `line`, or -1.
-int CommentBankOfLine(int line) {
-  if (line >= kBankCount * 12 || line % 12 != 1) return -1;
-  return line / 12;
-}
-
-std::string Format(const SettingsImage& image, const CommentTexts* comments) {
+std::string Format(const SettingsImage& image) {
   std::string out;
   out.reserve(kFileBytes);
   for (int line = 0; line < kFileLines; ++line) {
-    const int bank = comments != nullptr ? CommentBankOfLine(line) : -1;
     for (int j = 0; j < kWordsPerLine; ++j) {
-      if (bank >= 0 && j >= 2 && j < 2 + kCommentWordCount) {
-        const auto& text = (*comments)[static_cast<std::size_t>(bank)];
-        const std::size_t k = static_cast<std::size_t>(j - 2);
-        const auto low = static_cast<unsigned char>(text[2 * k]);
-        const auto high = static_cast<unsigned char>(text[2 * k + 1]);
-        // Two leading blanks are stored as 0, which reads back as two blanks.
-        if (k == 0 && low == ' ' && high == ' ') {
-          AppendWord(out, 0, 0);
-        } else {
-          AppendWord(out, high, low);
-        }
-        continue;
-      }
       const unsigned word = image[static_cast<std::size_t>(kWordsPerLine * line + j)];
-      AppendWord(out, word >> 8, word & 0xFF);
+      for (const int shift : {12, 8, 4, 0}) out += kHex[(word >> shift) & 0xF];
+      out += ' ';
     }
     out += "\r\n";
   }
@@ -166,16 +139,16 @@ ReadResult ParseSettingsText(std::string_view text, SettingsImage& image) {
   LineReader reader(text);
   std::string_view line;
   for (int n = 0; n < kFileLines; ++n) {
-    if (!reader.Next(kEditorLineChars, line)) return kReadShortFile;
+    if (!reader.Next(kEditorLineChars, line)) return ReadResult::kShortFile;
     ParseLine(line, read, n);
   }
   image = read;
-  return kReadComplete;
+  return ReadResult::kComplete;
 }
 
 ReadResult ReadSettingsFile(const std::string& path, SettingsImage& image) {
   std::string text;
-  if (!ReadFilePrefix(path, kMostBytesNeeded, text)) return kReadOpenFailed;
+  if (!ReadFilePrefix(path, kMostBytesNeeded, text)) return ReadResult::kOpenFailed;
   return ParseSettingsText(text, image);
 }
 
@@ -209,11 +182,39 @@ int FirstIncompleteToolLine(std::string_view text) {
 }
 
 std::string FormatSettingsText(const SettingsImage& image, const CommentTexts& comments) {
-  return Format(image, &comments);
+  return Format(WithComments(image, comments));
 }
 
 std::string FormatSettingsText(const SettingsImage& image) {
-  return Format(image, nullptr);
+  return Format(image);
+}
+
+std::string_view ReadResultName(ReadResult result) {
+  switch (result) {
+    case ReadResult::kComplete:
+      return "complete";
+    case ReadResult::kCancelled:
+      return "cancelled";
+    case ReadResult::kOpenFailed:
+      return "open failed";
+    case ReadResult::kShortFile:
+      return "short file";
+  }
+  return "?";
+}
+
+std::string_view WriteResultName(WriteResult result) {
+  switch (result) {
+    case WriteResult::kWritten:
+      return "written";
+    case WriteResult::kCannotCreate:
+      return "cannot create";
+    case WriteResult::kDanglingLink:
+      return "dangling link";
+    case WriteResult::kNotRegular:
+      return "not regular";
+  }
+  return "?";
 }
 
 EditorText WriteProblemText(WriteResult result) {

@@ -19,13 +19,15 @@ constexpr int kWordsPerLine = 16;
 constexpr int kFieldWidth = 5;  // four digits and a blank
 constexpr std::size_t kFileBytes = 512 * 82;
 
-// Results of reading a settings file (the dialog's cancel, 1, belongs to the caller).
-enum ReadResult : int {
-  kReadComplete = 0,
-  kReadCancelled = 1,
-  kReadOpenFailed = 2,
-  kReadShortFile = 3,
+// Results of reading a settings file (the dialog's cancel, 1, belongs to the caller). The
+// numbers are the ones the editor's messages are chosen by.
+enum class [[nodiscard]] ReadResult : int{
+    kComplete = 0,
+    kCancelled = 1,
+    kOpenFailed = 2,
+    kShortFile = 3,
 };
+std::string_view ReadResultName(ReadResult result);
 
 // The editor's reader. Lines are read as by a 90-byte line buffer: at most 89 characters,
 // the line end included, so a longer line continues as the next one. CR LF and LF both end
@@ -59,7 +61,8 @@ std::string FormatSettingsText(const SettingsImage& image);
 
 // Whether a settings file was written; when not, the old file is untouched. A path that is a
 // link to no file or not a regular file is refused before anything is written.
-enum class WriteResult { kWritten, kCannotCreate, kDanglingLink, kNotRegular };
+enum class [[nodiscard]] WriteResult{kWritten, kCannotCreate, kDanglingLink, kNotRegular};
+std::string_view WriteResultName(WriteResult result);
 
 // The message that tells the user why a file was not written (no text for kWritten).
 EditorText WriteProblemText(WriteResult result);

@@ -28,6 +28,13 @@ constexpr int kCommentWordCount = 10;
 using CommentText = std::array<char, kCommentChars + 1>;
 using CommentTexts = std::array<CommentText, kBankCount>;
 
+// The image with bank b's comment words made from comments[b], as a settings file written
+// from both holds them: characters 2k and 2k+1 are the low and high byte of bank word 18+k,
+// and a comment starting with two blanks stores 0 in word 18 (which reads back as two blanks).
+SettingsImage WithComments(const SettingsImage& image, const CommentTexts& comments);
+// The comment texts the image's comment words hold; a bank word 18 of 0 gives two blanks.
+CommentTexts CommentsOf(const SettingsImage& image);
+
 // The model code of the KYR-TC and the latest settings version.
 constexpr int kModelKyrTc = 1;
 constexpr int kLatestVersion = 3;

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -51,6 +53,7 @@ struct Rig {
     job.replace = replace;
     job.program = "ridgemo test";
     job.unit_serial = "KYRD0001";
+    job.lang = lang;
     return BackupUnit(job, dir, problem);
   }
   Outcome Restore(const std::string& dir, bool verify) {
@@ -90,6 +93,7 @@ struct Rig {
   test_common::TempFolder folder;
   test_common::RecordingToolHost host;
   std::string problem;
+  Lang lang = Lang::En;  // of the backup's problems
 };
 
 TEST(Backup, RestoredOntoAnotherUnitGivesEqualMemoryAndImages) {
@@ -130,8 +134,9 @@ TEST(Backup, RestoredOntoAnotherUnitGivesEqualMemoryAndImages) {
   settings::SettingsImage saved{};
   settings::SettingsImage now{};
   ASSERT_EQ(settings::ReadSettingsFile(rig.Dir() + "/head1/settings.kdta", saved),
-            settings::kReadComplete);
-  ASSERT_EQ(settings::ReadSettingsFile(rig.folder.File("now.kdta"), now), settings::kReadComplete);
+            settings::ReadResult::kComplete);
+  ASSERT_EQ(settings::ReadSettingsFile(rig.folder.File("now.kdta"), now),
+            settings::ReadResult::kComplete);
   const auto changed = compare::CompareSettings(saved, now, Lang::En);
   ASSERT_EQ(changed.differences.size(), 1u);
   EXPECT_EQ(compare::DifferenceLine(changed.differences[0], Lang::En),
@@ -224,11 +229,12 @@ TEST(Restore, RefusesADamagedFolderBeforeAnythingIsSent) {
 }
 
 // A link that drops in the middle leaves neither the folder nor its staging folder, and an
-// existing backup stays as it was.
+// existing backup stays as it was. The problem is told in the job's language.
 TEST(Backup, ADroppedLinkLeavesNothingBehind) {
   for (const bool existing : {false, true}) {
     SCOPED_TRACE(existing ? "replacing" : "new");
     Rig rig;
+    rig.lang = existing ? Lang::Ja : Lang::En;
     std::string manifest;
     if (existing) {
       ASSERT_EQ(rig.Backup(rig.Dir()), Outcome::kDone) << rig.problem;
@@ -237,6 +243,10 @@ TEST(Backup, ADroppedLinkLeavesNothingBehind) {
     rig.source.AddFault(headsim::FaultKind::kDroppedLink, headsim::kAny, 300);
     EXPECT_EQ(rig.Backup(rig.Dir(), existing), Outcome::kFailed);
     EXPECT_FALSE(rig.problem.empty());
+    const bool english = std::any_of(rig.problem.begin(), rig.problem.end(), [](char c) {
+      return std::isalpha(static_cast<unsigned char>(c));
+    });
+    EXPECT_EQ(english, rig.lang == Lang::En) << rig.problem;
     EXPECT_EQ(rig.folder.Names(),
               existing ? std::vector<std::string>{"unit"} : std::vector<std::string>{});
     if (existing) {

@@ -108,7 +108,7 @@ TEST_F(RidgemoBackup, BackupRestoreCompareBetweenTwoUnits) {
   // One changed setting is named exactly.
   settings::SettingsImage changed{};
   ASSERT_EQ(settings::ReadSettingsFile(dir + "/head1/settings.kdta", changed),
-            settings::kReadComplete);
+            settings::ReadResult::kComplete);
   changed[settings::BankWord(1, 11)] = 45;  // "ProcessLmtTime"
   WriteAll(File("changed.kdta"), settings::FormatSettingsText(changed));
   EXPECT_EQ(Run("b", "compare " + File("changed.kdta")), 1);

@@ -111,18 +111,18 @@ TEST(StagingFolder, AppearsUnderItsNameOnlyWhenCommitted) {
   std::string problem;
   StagingFolder first(target + "/");
   WriteAll(first.path() + "/x", "1");
-  ASSERT_TRUE(first.Commit(false, problem)) << problem;
+  ASSERT_TRUE(first.Commit(false, problem, Lang::En)) << problem;
   EXPECT_EQ(ReadAll(target + "/x"), "1");
 
   {
     StagingFolder refused(target);
-    EXPECT_FALSE(refused.Commit(false, problem));
+    EXPECT_FALSE(refused.Commit(false, problem, Lang::En));
     EXPECT_EQ(ReadAll(target + "/x"), "1");
   }
 
   StagingFolder second(target);
   WriteAll(second.path() + "/x", "2");
-  ASSERT_TRUE(second.Commit(true, problem)) << problem;
+  ASSERT_TRUE(second.Commit(true, problem, Lang::En)) << problem;
   EXPECT_EQ(ReadAll(target + "/x"), "2");
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"backup"});
 }

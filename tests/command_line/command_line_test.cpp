@@ -55,6 +55,9 @@ std::string ProgramLine(const std::string& command) {
 const std::vector<std::string> kCompareKeys = {"file",      "head",     "equal",
                                                "converted", "versions", "differences"};
 
+const std::vector<std::string> kSummaryKeys = {"command", "result", "exit_status", "messages",
+                                               "output"};
+
 const std::vector<Case> kCases = {
     // A value left out is not taken from the next option.
     {"ridgemo --port --yes read-settings a.kdta", 2, "", "not the option --yes"},
@@ -72,6 +75,11 @@ const std::vector<Case> kCases = {
     {"ridgemo --simulate compare other.kdta --json", 1, "\"label\": \"Shutter Direct\"", "",
      kCompareKeys},
     {"ridgemo --simulate compare other.kdta", 1, "(file value -> head value)", ""},
+    // A transfer's summary names its messages by id and name, in either language.
+    {"ridgemo --simulate read-settings s.kdta --json", 0, "\"name\": \"SettingsReadComplete\"",
+     "", kSummaryKeys},
+    {"ridgemo --simulate write-settings same.kdta --start 3 --end 1 --json", 1,
+     "\"name\": \"EmptyBankRange\"", "", kSummaryKeys},
     // Progress as lines when forced off a terminal, none with -q; -v shows the link's notes.
     {"ridgemo --simulate --progress read-settings --yes s.kdta", 0, "", "progress 64/64"},
     {"ridgemo --simulate -q --progress devices", 2, "", "--quiet excludes --progress"},

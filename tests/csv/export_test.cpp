@@ -46,7 +46,7 @@ TEST(ExportCsv, WritesTheListingBesideTheSettingsFileAndAsksBeforeReplacing) {
       return yes;
     };
   };
-  ASSERT_EQ(ExportCsv(settings_path, csv_path, Lang::En, answer(false)), kExportDone);
+  ASSERT_EQ(ExportCsv(settings_path, csv_path, Lang::En, answer(false)), ExportResult::kDone);
   EXPECT_EQ(questions, 0);  // nothing there yet: no question
   const std::string written = ReadAll(csv_path);
   EXPECT_EQ(written, FormatCsvListing(image, Lang::En));
@@ -56,22 +56,22 @@ TEST(ExportCsv, WritesTheListingBesideTheSettingsFileAndAsksBeforeReplacing) {
   EXPECT_TRUE(written.ends_with("This is unregistered bank.\r\n"));
 
   WriteAll(csv_path, "old listing");
-  EXPECT_EQ(ExportCsv(settings_path, csv_path, Lang::En, answer(false)), kExportDeclined);
+  EXPECT_EQ(ExportCsv(settings_path, csv_path, Lang::En, answer(false)), ExportResult::kDeclined);
   EXPECT_EQ(questions, 1);
   EXPECT_EQ(ReadAll(csv_path), "old listing");
-  EXPECT_EQ(MessageFor(kExportDeclined).text, EditorText{});
+  EXPECT_EQ(MessageFor(ExportResult::kDeclined).text, EditorText{});
 
-  EXPECT_EQ(ExportCsv(settings_path, csv_path, Lang::Ja, answer(true)), kExportDone);
+  EXPECT_EQ(ExportCsv(settings_path, csv_path, Lang::Ja, answer(true)), ExportResult::kDone);
   EXPECT_EQ(questions, 2);
   EXPECT_EQ(ReadAll(csv_path), FormatCsvListing(image, Lang::Ja));
   EXPECT_EQ(EntriesIn(folder.path()), 2u);  // no temporary file left beside them
-  EXPECT_EQ(MessageFor(kExportDone).text, EditorText::kCsvComplete);
-  EXPECT_EQ(MessageFor(kExportDone).caption, EditorText::kCaptionFinish);
+  EXPECT_EQ(MessageFor(ExportResult::kDone).text, EditorText::kCsvComplete);
+  EXPECT_EQ(MessageFor(ExportResult::kDone).caption, EditorText::kCaptionFinish);
 
   // The file's version and model are listed as they are: no conversion, no model check.
   image[static_cast<std::size_t>(settings::CommonWord(0))] = 0x0105;
   WriteSettings(settings_path, image);
-  ASSERT_EQ(ExportCsv(settings_path, csv_path, Lang::En, answer(true)), kExportDone);
+  ASSERT_EQ(ExportCsv(settings_path, csv_path, Lang::En, answer(true)), ExportResult::kDone);
   EXPECT_TRUE(ReadAll(csv_path).starts_with(
       "Type,Undefined Type\r\n$$$ COMMON SETTINGS $$$\r\nSettings Version,1\r\n"));
 }
@@ -85,33 +85,33 @@ TEST(ExportCsv, ReportsUnreadableShortAndUnwritableFilesLeavingNothingBehind) {
   };
 
   EXPECT_EQ(ExportCsv(folder.File("missing.kdta"), csv_path, Lang::En, never_asked),
-            kExportOpenFailed);
-  EXPECT_EQ(MessageFor(kExportOpenFailed).text, EditorText::kFailToOpenSettings);
-  EXPECT_EQ(MessageFor(kExportOpenFailed).caption, EditorText::kCaptionError);
+            ExportResult::kOpenFailed);
+  EXPECT_EQ(MessageFor(ExportResult::kOpenFailed).text, EditorText::kFailToOpenSettings);
+  EXPECT_EQ(MessageFor(ExportResult::kOpenFailed).caption, EditorText::kCaptionError);
 
   // 511 lines: too short, even though every line is well formed.
   const std::string full = settings::FormatSettingsText(testing::FreshImage());
   const std::string short_path = folder.File("short.kdta");
   WriteAll(short_path, full.substr(0, full.size() - 82));
-  EXPECT_EQ(ExportCsv(short_path, csv_path, Lang::En, never_asked), kExportShortFile);
-  EXPECT_EQ(MessageFor(kExportShortFile).text, EditorText::kIllegalContents);
+  EXPECT_EQ(ExportCsv(short_path, csv_path, Lang::En, never_asked), ExportResult::kShortFile);
+  EXPECT_EQ(MessageFor(ExportResult::kShortFile).text, EditorText::kIllegalContents);
   WriteAll(short_path, "");
-  EXPECT_EQ(ExportCsv(short_path, csv_path, Lang::En, never_asked), kExportShortFile);
+  EXPECT_EQ(ExportCsv(short_path, csv_path, Lang::En, never_asked), ExportResult::kShortFile);
   EXPECT_FALSE(std::filesystem::exists(csv_path));
 
   // A listing that cannot be written is reported, not announced as complete.
   const std::string good_path = folder.File("good.kdta");
   WriteAll(good_path, full);
   EXPECT_EQ(ExportCsv(good_path, folder.File("no/such/folder.csv"), Lang::En, never_asked),
-            kExportCreateFailed);
-  EXPECT_EQ(MessageFor(kExportCreateFailed).text, EditorText::kFailToCreate);
+            ExportResult::kCreateFailed);
+  EXPECT_EQ(MessageFor(ExportResult::kCreateFailed).text, EditorText::kFailToCreate);
   EXPECT_EQ(WriteCsvListing(testing::FreshImage(), folder.File("no/such.csv"), Lang::En),
             settings::WriteResult::kCannotCreate);
   EXPECT_EQ(WriteCsvListing(testing::FreshImage(), csv_path, Lang::En),
             settings::WriteResult::kWritten);
   EXPECT_EQ(ReadAll(csv_path), FormatCsvListing(testing::FreshImage(), Lang::En));
   std::filesystem::remove(csv_path);
-  EXPECT_EQ(MessageFor(kExportCreateFailed).caption, EditorText::kCaptionError);
+  EXPECT_EQ(MessageFor(ExportResult::kCreateFailed).caption, EditorText::kCaptionError);
 
   // A folder in the listing's place: asked, then refused by the file system, and the folder
   // and its contents stay as they were, with no temporary file beside them.
@@ -119,7 +119,8 @@ TEST(ExportCsv, ReportsUnreadableShortAndUnwritableFilesLeavingNothingBehind) {
   std::filesystem::create_directory(folder_path);
   WriteAll(folder_path + "/inside", "kept");
   const std::size_t entries = EntriesIn(folder.path());
-  EXPECT_EQ(ExportCsv(good_path, folder_path, Lang::En, [] { return true; }), kExportCreateFailed);
+  EXPECT_EQ(ExportCsv(good_path, folder_path, Lang::En, [] { return true; }),
+            ExportResult::kCreateFailed);
   EXPECT_EQ(ReadAll(folder_path + "/inside"), "kept");
   EXPECT_EQ(EntriesIn(folder.path()), entries);
 }

@@ -50,7 +50,7 @@ class EditorTest : public ::testing::Test {
   // `convert` to the version question.
   void Load(const settings::SettingsImage& image, bool convert = false) {
     settings::CommentTexts comments;
-    settings::RebuildCommentTexts(image, comments);
+    comments = settings::CommentsOf(image);
     const std::string path = folder.File("loaded.kdta");
     settings::testing::WriteAll(path, settings::FormatSettingsText(image, comments));
     host.answers.push_back(convert ? Answer::Yes : Answer::No);

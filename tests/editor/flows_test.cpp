@@ -87,7 +87,7 @@ TEST_F(EditorTest, ReadSettingsChecksModelAndVersion) {
   image[settings::BankWord(0, 18)] = 0x4241;  // comment "AB"
   image[settings::BankWord(0, 19)] = 0;
   settings::CommentTexts comments;
-  settings::RebuildCommentTexts(image, comments);
+  comments = settings::CommentsOf(image);
   WriteAll(folder.File("v2.kdta"), settings::FormatSettingsText(image, comments));
   Type(LeftRow(2), "9");
   host.files = {folder.File("v2.kdta")};
@@ -127,7 +127,8 @@ TEST_F(EditorTest, SaveSettingsStoresFirstAndAsksBeforeReplacing) {
   EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(editor.FileName(), folder.File("saved.kdta"));
   settings::SettingsImage read{};
-  ASSERT_EQ(settings::ReadSettingsFile(folder.File("saved.kdta"), read), settings::kReadComplete);
+  ASSERT_EQ(settings::ReadSettingsFile(folder.File("saved.kdta"), read),
+            settings::ReadResult::kComplete);
   EXPECT_EQ(read[settings::BankWord(0, 13)] & 63, 40);
   EXPECT_EQ(read[settings::BankWord(0, 18)], 0x4241);
   EXPECT_EQ(read[settings::BankWord(0, 27)], 0x5453);  // "ST": 20 characters kept
@@ -156,7 +157,7 @@ TEST_F(EditorTest, GenerateCsvListsTheChosenFileBesideIt) {
   auto image = Fresh(3);
   image[settings::CommonWord(9)] = 5;
   settings::CommentTexts comments;
-  settings::RebuildCommentTexts(image, comments);
+  comments = settings::CommentsOf(image);
   WriteAll(folder.File("set1.kdta"), settings::FormatSettingsText(image, comments));
   const auto before = editor.Image();
 

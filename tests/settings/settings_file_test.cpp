@@ -40,7 +40,7 @@ TEST(SettingsFileFormat, WritesFixedLayoutAndReadsItBack) {
   EXPECT_EQ(text.find_first_of("abcdef"), std::string::npos);
 
   SettingsImage read{};
-  ASSERT_EQ(ParseSettingsText(text, read), kReadComplete);
+  ASSERT_EQ(ParseSettingsText(text, read), ReadResult::kComplete);
   for (int word = 0; word < kWordCount; ++word) {
     const int bank_word = word % kBankWords;
     const bool comment_word = word < kBankCount * kBankWords && bank_word >= kCommentFirstWord &&
@@ -63,8 +63,8 @@ TEST(SettingsFileFormat, WritesFixedLayoutAndReadsItBack) {
     }
   }
   SettingsImage from_lower{}, from_lf{};
-  EXPECT_EQ(ParseSettingsText(lower, from_lower), kReadComplete);
-  EXPECT_EQ(ParseSettingsText(lf_only, from_lf), kReadComplete);
+  EXPECT_EQ(ParseSettingsText(lower, from_lower), ReadResult::kComplete);
+  EXPECT_EQ(ParseSettingsText(lf_only, from_lf), ReadResult::kComplete);
   EXPECT_EQ(from_lower, read);
   EXPECT_EQ(from_lf, read);
 }
@@ -80,9 +80,8 @@ TEST(SettingsFileFormat, CommentFieldsFollowTheTwoBlankRule) {
   EXPECT_EQ(text.substr(13 * 82 + 10, 20), "0000 5958 7A00 7A7A ");
   EXPECT_EQ(text.substr(25 * 82 + 10, 15), "4120 81E3 2082 ");  // not both blanks: written as is
 
-  ASSERT_EQ(ParseSettingsText(text, image), kReadComplete);
-  CommentTexts rebuilt{};
-  RebuildCommentTexts(image, rebuilt);
+  ASSERT_EQ(ParseSettingsText(text, image), ReadResult::kComplete);
+  const CommentTexts rebuilt = CommentsOf(image);
   EXPECT_EQ(std::string(rebuilt[0].data()), "AB                  ");
   EXPECT_EQ(std::string(rebuilt[1].data()), "  XY");
   EXPECT_EQ(std::memcmp(rebuilt[1].data(), comments[1].data(), 21), 0);
@@ -118,7 +117,7 @@ TEST(SettingsFileParse, FieldsFollowTheHexRules) {
   SetField(text, 0, 2, "     ");
   SetField(text, 0, 3, "0x1F ");
   SettingsImage image{};
-  ASSERT_EQ(ParseSettingsText(text, image), kReadComplete);
+  ASSERT_EQ(ParseSettingsText(text, image), ReadResult::kComplete);
   EXPECT_EQ(image[0], 0x12);
   EXPECT_EQ(image[1], 0x7F);
   EXPECT_EQ(image[2], 0x1F);  // white space is skipped into the next field's digits
@@ -133,21 +132,21 @@ TEST(SettingsFileParse, LinesFollowTheBufferRules) {
   // Fewer than 512 lines: result 3 and nothing of the image replaced.
   SettingsImage untouched = testing::RandomSettings(4);
   image = untouched;
-  EXPECT_EQ(ParseSettingsText(text.substr(0, 511 * 82), image), kReadShortFile);
+  EXPECT_EQ(ParseSettingsText(text.substr(0, 511 * 82), image), ReadResult::kShortFile);
   EXPECT_EQ(image, untouched);
-  EXPECT_EQ(ParseSettingsText("", image), kReadShortFile);
+  EXPECT_EQ(ParseSettingsText("", image), ReadResult::kShortFile);
   EXPECT_EQ(image, untouched);
 
   // Extra lines are not read; a last line without its line end still counts.
-  EXPECT_EQ(ParseSettingsText(text + text.substr(0, 82) + "junk", image), kReadComplete);
+  EXPECT_EQ(ParseSettingsText(text + text.substr(0, 82) + "junk", image), ReadResult::kComplete);
   EXPECT_EQ(image, original);
-  EXPECT_EQ(ParseSettingsText(text.substr(0, text.size() - 2), image), kReadComplete);
+  EXPECT_EQ(ParseSettingsText(text.substr(0, text.size() - 2), image), ReadResult::kComplete);
   EXPECT_EQ(image, original);
 
   // A short line gives 0 for the fields it does not reach.
   std::string short_line = text;
   short_line.replace(82 * 5, 82, "0001 0002\r\n");
-  ASSERT_EQ(ParseSettingsText(short_line, image), kReadComplete);
+  ASSERT_EQ(ParseSettingsText(short_line, image), ReadResult::kComplete);
   EXPECT_EQ(image[16 * 5 + 1], 2);
   EXPECT_EQ(image[16 * 5 + 2], 0);
   EXPECT_EQ(image[16 * 5 + 15], 0);
@@ -157,14 +156,15 @@ TEST(SettingsFileParse, LinesFollowTheBufferRules) {
   // remainder counts as a line of its own and the file falls one line short.
   std::string long88 = text;
   long88.insert(82 * 7 + 80, "ABCDEFGH");
-  EXPECT_EQ(ParseSettingsText(long88, image), kReadComplete);
+  EXPECT_EQ(ParseSettingsText(long88, image), ReadResult::kComplete);
   EXPECT_EQ(image, original);
   std::string long89 = text;
   long89.insert(82 * 7 + 80, "ABCDEFGHI");
-  EXPECT_EQ(ParseSettingsText(long89.substr(0, long89.size() - 82), image), kReadComplete);
+  EXPECT_EQ(ParseSettingsText(long89.substr(0, long89.size() - 82), image), ReadResult::kComplete);
   EXPECT_EQ(image[16 * 8], 0);  // the line "I" with its line end
   EXPECT_EQ(image[16 * 9], original[16 * 8]);
-  EXPECT_EQ(ParseSettingsText(long89.substr(0, long89.size() - 82 * 2), image), kReadShortFile);
+  EXPECT_EQ(ParseSettingsText(long89.substr(0, long89.size() - 82 * 2), image),
+            ReadResult::kShortFile);
 
   // The communication tool reads 99-character lines and does not detect a short file.
   std::string long98 = text;
@@ -182,7 +182,7 @@ TEST(SettingsFileIo, ReadsWritesAndKeepsTheOldFileOnFailure) {
   CommentTexts comments{};
   InitializeSettings(image, comments);
   SettingsImage initial{};  // as saved: the comment words hold the texts
-  ASSERT_EQ(ParseSettingsText(FormatSettingsText(image, comments), initial), kReadComplete);
+  ASSERT_EQ(ParseSettingsText(FormatSettingsText(image, comments), initial), ReadResult::kComplete);
 
   // Paths are not limited in length.
   std::string long_name(200, 'n');
@@ -192,13 +192,13 @@ TEST(SettingsFileIo, ReadsWritesAndKeepsTheOldFileOnFailure) {
   ASSERT_EQ(WriteSettingsFile(path, image, comments), settings::WriteResult::kWritten);
   EXPECT_EQ(ReadAll(path).size(), kFileBytes);
   image.fill(0x5555);
-  ASSERT_EQ(ReadSettingsFile(path, image), kReadComplete);
+  ASSERT_EQ(ReadSettingsFile(path, image), ReadResult::kComplete);
   EXPECT_EQ(image, initial);
 
   // A byte-order mark some editors write at the start is no part of the first line.
   testing::WriteAll(folder.File("bom.kdta"), "\xEF\xBB\xBF" + ReadAll(path));
   image.fill(0x5555);
-  ASSERT_EQ(ReadSettingsFile(folder.File("bom.kdta"), image), kReadComplete);
+  ASSERT_EQ(ReadSettingsFile(folder.File("bom.kdta"), image), ReadResult::kComplete);
   EXPECT_EQ(image, initial);
   SettingsImage tool{};
   int incomplete = 0;
@@ -211,7 +211,7 @@ TEST(SettingsFileIo, ReadsWritesAndKeepsTheOldFileOnFailure) {
   ::mkfifo(folder.File("fifo.kdta").c_str(), 0600);
   for (const std::string& name :
        {folder.File("missing.kdta"), folder.path().string(), folder.File("fifo.kdta")}) {
-    EXPECT_EQ(ReadSettingsFile(name, image), kReadOpenFailed) << name;
+    EXPECT_EQ(ReadSettingsFile(name, image), ReadResult::kOpenFailed) << name;
     EXPECT_EQ(ReadToolSettingsFile(name, tool, incomplete), -1) << name;
   }
   EXPECT_EQ(image, initial);
@@ -219,7 +219,7 @@ TEST(SettingsFileIo, ReadsWritesAndKeepsTheOldFileOnFailure) {
   // A short file neither.
   testing::WriteAll(folder.File("short.kdta"), ReadAll(path).substr(0, 82 * 100));
   image.fill(0x1234);
-  EXPECT_EQ(ReadSettingsFile(folder.File("short.kdta"), image), kReadShortFile);
+  EXPECT_EQ(ReadSettingsFile(folder.File("short.kdta"), image), ReadResult::kShortFile);
   EXPECT_EQ(image[0], 0x1234);
 
   // Saving where the file cannot be created says so and keeps what was there.

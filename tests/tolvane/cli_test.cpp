@@ -82,7 +82,7 @@ TEST(TolvaneCommandLine, UpgradeConvertsOlderFilesAndRefusesForeignOnes) {
   const std::string out = folder.File("v3.kdta");
   ASSERT_EQ(Tolvane(folder, "upgrade " + in + " " + out).status, 0);
   SettingsImage upgraded{};
-  ASSERT_EQ(ReadSettingsFile(out, upgraded), kReadComplete);
+  ASSERT_EQ(ReadSettingsFile(out, upgraded), ReadResult::kComplete);
   EXPECT_EQ(upgraded[CommonWord(0)], 0x0301);
   EXPECT_EQ(upgraded[BankWord(0, 28)], 0x4200);
   EXPECT_EQ(upgraded[BankWord(0, 7)], 0x0010);

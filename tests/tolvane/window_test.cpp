@@ -277,7 +277,8 @@ TEST(TolvaneWindow, EnterClicksOnlyFocusedButtonsAndEscapeNeverCloses) {
   EXPECT_TRUE(w.Dialog().isEnabled());
   EXPECT_TRUE(w.messages.empty());
   settings::SettingsImage saved{};
-  ASSERT_EQ(settings::ReadSettingsFile(folder.File("saved.kdta"), saved), settings::kReadComplete);
+  ASSERT_EQ(settings::ReadSettingsFile(folder.File("saved.kdta"), saved),
+            settings::ReadResult::kComplete);
   EXPECT_EQ(saved[1], 300);  // bank 0 word 1: "Shutter Direct"
 
   // Enter on a focused combo does nothing either; EXIT with a value the page would refuse
@@ -581,7 +582,7 @@ TEST(TolvaneWindow, UnsavedEditsAreAskedAboutBeforeTheyAreLost) {
       EXPECT_EQ(std::filesystem::exists(saved), answer == Answer::Save);
       if (answer == Answer::Save) {
         settings::SettingsImage written{};
-        ASSERT_EQ(settings::ReadSettingsFile(saved, written), settings::kReadComplete);
+        ASSERT_EQ(settings::ReadSettingsFile(saved, written), settings::ReadResult::kComplete);
         EXPECT_NE(written, image);
       }
     }
