@@ -3,10 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <ostream>
 
@@ -14,6 +12,7 @@
 #include "cli.h"
 #include "compare/compare.h"
 #include "compare/compare_json.h"
+#include "interrupt_guard.h"
 #include "link/discovery.h"
 #include "link/link.h"
 #include "settings/settings_file.h"
@@ -30,33 +29,22 @@ constexpr std::string_view kEveryUnit = "all";
 // Exit status of compare: 0 the same, 1 different, 2 the file or the head could not be read.
 constexpr int kCompareTrouble = 2;
 
-std::atomic<bool> g_interrupted{false};
-
-// Ctrl-C and SIGTERM end a long job at the next block: the job then cleans up after itself
-// (no half backup is left) instead of the process dying in the middle.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    g_interrupted = false;
-    struct sigaction action {};
-    action.sa_handler = [](int) { g_interrupted = true; };
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &old_int_);
-    sigaction(SIGTERM, &action, &old_term_);
-  }
-  ~InterruptGuard() {
-    sigaction(SIGINT, &old_int_, nullptr);
-    sigaction(SIGTERM, &old_term_, nullptr);
-  }
-  static bool Interrupted() { return g_interrupted; }
-
- private:
-  struct sigaction old_int_ {};
-  struct sigaction old_term_ {};
-};
-
 std::string Text(ToolText id, const std::vector<std::string>& args = {}) {
   return FormatMessage(LoadString(id), args);
+}
+
+// A line of the command's own, shown as a message so that --json keeps it with its id:
+// a completion on stdout, anything else on stderr.
+void SayText(CommandContext& ctx, ToolText id, const std::string& text, userport::Icon icon) {
+  ctx.host.ShowMessage({TextNumber(id), text, "", icon});
+}
+
+void Say(CommandContext& ctx, ToolText id, const std::vector<std::string>& args = {}) {
+  SayText(ctx, id, Text(id, args), userport::Icon::Information);
+}
+
+void SayProblem(CommandContext& ctx, ToolText id, const std::vector<std::string>& args = {}) {
+  SayText(ctx, id, Text(id, args), userport::Icon::Error);
 }
 
 std::string TimeText(double seconds) {
@@ -155,10 +143,10 @@ bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std:
   const backup::Outcome outcome = backup::BackupUnit(job, dir, problem);
   progress.End();
   if (outcome == backup::Outcome::kDone) {
-    ctx.out << Text(ToolText::kBackupDone, {dir}) << '\n';
+    Say(ctx, ToolText::kBackupDone, {dir});
     return true;
   }
-  ctx.err << Text(ToolText::kBackupFailed, {dir, problem}) << '\n';
+  SayProblem(ctx, ToolText::kBackupFailed, {dir, problem});
   return false;
 }
 
@@ -204,7 +192,7 @@ void ReportUnitsLeftInPlace(CommandContext& ctx, const std::string& dir,
   std::sort(kept.begin(), kept.end());
   std::string list;
   for (const std::string& name : kept) list += (list.empty() ? "" : ", ") + name;
-  ctx.out << Text(ToolText::kLeftInPlace, {list}) << '\n';
+  Say(ctx, ToolText::kLeftInPlace, {list});
 }
 
 // --device all: each unit into DIR/SERIAL; a unit that fails does not stop the others, and
@@ -212,7 +200,7 @@ void ReportUnitsLeftInPlace(CommandContext& ctx, const std::string& dir,
 int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool, bool> kinds) {
   const std::vector<std::string> serials = UnitSerials(ctx.options);
   if (serials.empty()) {
-    ctx.err << Text(ToolText::kNoUnit) << '\n';
+    SayProblem(ctx, ToolText::kNoUnit);
     return kExitFailed;
   }
   std::error_code error;
@@ -234,13 +222,15 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
     if (!refusal.empty()) ctx.err << refusal << '\n';
     const bool asked =
         refusal.empty() && (!exists || Ask(ctx, ToolText::kReplaceQuestion, unit_dir));
-    if (asked && exists) ctx.out << Text(ToolText::kReplacingUnit, {serial}) << '\n';
+    if (asked && exists) {
+      Say(ctx, ToolText::kReplacingUnit, {serial});
+    }
     if (!asked || !BackupOneUnit(ctx, options, unit_dir, kinds, exists))
       failed += (failed.empty() ? "" : ", ") + serial;
   }
   ReportUnitsLeftInPlace(ctx, dir, folders);
   if (failed.empty()) return kExitDone;
-  ctx.err << Text(ToolText::kUnitsFailed, {failed}) << '\n';
+  SayProblem(ctx, ToolText::kUnitsFailed, {failed});
   return kExitFailed;
 }
 
@@ -295,8 +285,9 @@ int RunRestore(CommandContext& ctx) {
   std::string problem;
   const auto manifest = backup::PreflightRestore(dir, head, problem, CurrentLanguage());
   if (!manifest) {
-    ctx.err << Text(ToolText::kRestoreFailed, {problem}) << ' ' << Text(ToolText::kNothingSent)
-            << '\n';
+    SayText(ctx, ToolText::kRestoreFailed,
+            Text(ToolText::kRestoreFailed, {problem}) + ' ' + Text(ToolText::kNothingSent),
+            userport::Icon::Error);
     return kExitFailed;
   }
   if (!Ask(ctx, ToolText::kRestoreQuestion, dir)) return kExitFailed;
@@ -313,14 +304,14 @@ int RunRestore(CommandContext& ctx) {
   const backup::Outcome outcome = backup::RestoreUnit(job, dir, *manifest, problem);
   progress.End();
   if (outcome == backup::Outcome::kDone) {
-    ctx.out << Text(ToolText::kRestoreDone) << '\n';
+    Say(ctx, ToolText::kRestoreDone);
     if (verify) {
       const int images = no_images ? 0 : RestoredImages(*manifest);
-      ctx.out << Text(ToolText::kRestoreVerified, {std::to_string(images)}) << '\n';
+      Say(ctx, ToolText::kRestoreVerified, {std::to_string(images)});
     }
     return kExitDone;
   }
-  ctx.err << Text(ToolText::kRestoreFailed, {problem}) << '\n';
+  SayProblem(ctx, ToolText::kRestoreFailed, {problem});
   return kExitFailed;
 }
 

@@ -29,43 +29,8 @@ Outcome Tolvane(const TempFolder& folder, const std::string& arguments) {
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(err_file)};
 }
 
-std::string InitialText() {
-  SettingsImage image{};
-  CommentTexts comments{};
-  InitializeSettings(image, comments);
-  return FormatSettingsText(image, comments);
-}
-
-TEST(TolvaneCommandLine, InitWritesTheInitialFileAndAsksBeforeReplacing) {
-  TempFolder folder;
-  const std::string out = folder.File("x.kdta");
-  ASSERT_EQ(Tolvane(folder, "init " + out).status, 0);
-  EXPECT_EQ(ReadAll(out), InitialText());
-  EXPECT_EQ(ReadAll(out).size(), 41984u);
-
-  testing::WriteAll(out, "old");
-  const Outcome refused = Tolvane(folder, "init " + out);
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("Specified file exists. Is it OK to overwrite? no (use --yes to "
-                             "answer yes)\n"),
-            std::string::npos);
-  EXPECT_EQ(ReadAll(out), "old");
-  EXPECT_EQ(Tolvane(folder, "init " + out + " --yes").status, 0);
-  EXPECT_EQ(ReadAll(out), InitialText());
-
-  const Outcome failed = Tolvane(folder, "--lang ja init " + folder.File("none/x.kdta"));
-  EXPECT_EQ(failed.status, 1);
-  EXPECT_NE(failed.err.find("ファイルの作成に失敗しました。"), std::string::npos);
-
-  EXPECT_EQ(Tolvane(folder, "init").status, 2);
-  EXPECT_EQ(Tolvane(folder, "init a b").status, 2);
-  EXPECT_EQ(Tolvane(folder, "init a --bogus").status, 2);
-  EXPECT_EQ(Tolvane(folder, "--lang fr init a").status, 2);
-  EXPECT_EQ(Tolvane(folder, "--help").status, 0);
-  EXPECT_EQ(Tolvane(folder, "--version").status, 0);
-}
-
-TEST(TolvaneCommandLine, UpgradeConvertsOlderFilesAndRefusesForeignOnes) {
+// The refusals and usage errors are in the command-line table (tests/command_line).
+TEST(TolvaneCommandLine, UpgradeConvertsOlderFiles) {
   TempFolder folder;
   SettingsImage image{};
   CommentTexts comments{};
@@ -89,22 +54,6 @@ TEST(TolvaneCommandLine, UpgradeConvertsOlderFilesAndRefusesForeignOnes) {
   EXPECT_EQ(upgraded[WindowWord(0, 0, 4)], 0x5780);
   EXPECT_EQ(upgraded[WindowWord(0, 0, 8)], 0x0002);
   EXPECT_EQ(upgraded[WindowWord(0, 0, 9)], (30 << 9) | 0x4A);  // bit 8 cleared on the way
-
-  image[CommonWord(0)] = 0x0302;
-  const std::string foreign = folder.File("foreign.kdta");
-  ASSERT_EQ(WriteSettingsFile(foreign, image, comments), settings::WriteResult::kWritten);
-  const Outcome refused = Tolvane(folder, "upgrade " + foreign + " " + folder.File("f.kdta"));
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.err, "The read setting file is not the KYR-TC.\n");
-  EXPECT_FALSE(std::filesystem::exists(folder.File("f.kdta")));
-
-  const Outcome missing = Tolvane(folder, "upgrade " + folder.File("nope.kdta") + " " + out);
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "Fail to open the settings file.\n");
-  testing::WriteAll(folder.File("short.kdta"), "0301\r\n");
-  const Outcome short_file = Tolvane(folder, "upgrade " + folder.File("short.kdta") + " " + out);
-  EXPECT_EQ(short_file.status, 1);
-  EXPECT_EQ(short_file.err, "The settings file has illegal contents.\n");
 }
 
 }  // namespace
