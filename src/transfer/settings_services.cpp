@@ -28,8 +28,10 @@ SettingsResult FromExchange(link::ExchangeResult result) {
       return SettingsResult::kDone;
     case link::ExchangeResult::kNotSent:
       return SettingsResult::kNotSent;
-    case link::ExchangeResult::kNoGoodReply:
     case link::ExchangeResult::kStopped:
+      // A stop asked for while waiting for the head (Ctrl-C, Abort) ends it as an abort.
+      return SettingsResult::kAborted;
+    case link::ExchangeResult::kNoGoodReply:
       break;
   }
   return SettingsResult::kNoGoodReply;

@@ -29,8 +29,10 @@ ImageResult FromExchange(link::ExchangeResult result) {
       return ImageResult::kDone;
     case link::ExchangeResult::kNotSent:
       return ImageResult::kNotSent;
-    case link::ExchangeResult::kNoGoodReply:
     case link::ExchangeResult::kStopped:
+      // A stop asked for while waiting for the head (Ctrl-C, Abort) ends it as an abort.
+      return ImageResult::kAborted;
+    case link::ExchangeResult::kNoGoodReply:
       break;
   }
   return ImageResult::kNoGoodReply;
