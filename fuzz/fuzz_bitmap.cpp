@@ -11,9 +11,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static kyr::images::RawImage image;
   const std::span<const std::uint8_t> file(data, size);
-  const int result = kyr::images::BitmapToRawImage(file, image);
-  if (result != kyr::images::kBitmapOk && result != kyr::images::kBitmapRejected) std::abort();
-  if (result == kyr::images::kBitmapOk) {
+  const kyr::images::ImageFileResult result = kyr::images::BitmapToRawImage(file, image);
+  if (result != kyr::images::ImageFileResult::kOk &&
+      result != kyr::images::ImageFileResult::kBitmapRejected)
+    std::abort();
+  if (result == kyr::images::ImageFileResult::kOk) {
     if (size < kyr::images::kBitmapHeaderBytes) std::abort();
     const std::span<const std::uint8_t, kyr::images::kBitmapHeaderBytes> header(
         data, kyr::images::kBitmapHeaderBytes);

@@ -50,11 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   file.Set(data, size);
 
   const std::span<const std::uint8_t> bytes(data, size);
-  const int parsed = ParseImageFile(bytes, *from_memory);
+  const ImageFileResult parsed = ParseImageFile(bytes, *from_memory);
   canvas->bytes.fill(0xEE);
-  const int loaded = LoadImageFile(file.path, *from_file, *canvas);
+  const ImageFileResult loaded = LoadImageFile(file.path, *from_file, *canvas);
   if (parsed != loaded) std::abort();
-  if (loaded == kImageFileOk) {
+  if (loaded == ImageFileResult::kOk) {
     if (from_file->words != from_memory->words) std::abort();
   } else if (!CanvasIsBlack(*canvas)) {
     std::abort();
@@ -63,9 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The same bytes taken for a bitmap: the streaming reader agrees with the in-memory one.
   from_memory->words.fill(0);
   from_file->words.fill(0);
-  const int converted = BitmapToRawImage(bytes, *from_memory);
-  const int read = ReadBitmapFile(file.path, *from_file);
+  const ImageFileResult converted = BitmapToRawImage(bytes, *from_memory);
+  const ImageFileResult read = ReadBitmapFile(file.path, *from_file);
   if (converted != read) std::abort();
-  if (read == kBitmapOk && from_file->words != from_memory->words) std::abort();
+  if (read == ImageFileResult::kOk && from_file->words != from_memory->words) std::abort();
   return 0;
 }

@@ -53,26 +53,6 @@ struct Options {
   bool print_version = false;
 };
 
-// SEED:PERMILLE, the seed a 32-bit number and the share 0 to 1000; empty when it is good.
-std::string ParseFaults(const std::string& text, std::optional<std::pair<long, long>>& faults) {
-  const std::size_t colon = text.find(':');
-  char* end = nullptr;
-  const unsigned long long seed = std::strtoull(text.c_str(), &end, 10);
-  const bool seed_ok = colon != std::string::npos && colon > 0 && end == text.c_str() + colon &&
-                       text[0] != '-' && seed <= 4294967295ULL;
-  long per_mille = -1;
-  if (seed_ok) {
-    const std::string rest = text.substr(colon + 1);
-    per_mille = rest.empty() ? -1 : std::strtol(rest.c_str(), &end, 10);
-    if (rest.empty() || *end != '\0' || rest[0] == '-') per_mille = -1;
-  }
-  if (!seed_ok || per_mille < 0 || per_mille > 1000) {
-    return "--faults needs SEED:PERMILLE (per mille 0 to 1000)";
-  }
-  faults = std::make_pair(static_cast<long>(seed), per_mille);
-  return {};
-}
-
 // The named faults of --fault, with their default delays.
 struct NamedFault {
   const char* name;
@@ -86,8 +66,23 @@ constexpr NamedFault kNamedFaults[] = {
     {"pieces", FaultKind::kSplitReply, 1500},
 };
 
-// A whole decimal number from `low` to `high`.
-bool ParseNumber(const std::string& text, long low, long high, long& value) {
+// The colon-separated fields of an option's value.
+std::vector<std::string> Fields(const std::string& text) {
+  std::vector<std::string> fields;
+  for (std::size_t start = 0;;) {
+    const std::size_t colon = text.find(':', start);
+    fields.push_back(text.substr(start, colon - start));
+    if (colon == std::string::npos) return fields;
+    start = colon + 1;
+  }
+}
+
+// Field `index` as a whole decimal number from `low` to `high`; an absent field keeps
+// `value` when it may be left out.
+bool ParseField(const std::vector<std::string>& fields, std::size_t index, long low, long high,
+                long& value, bool optional = false) {
+  if (index >= fields.size()) return optional;
+  const std::string& text = fields[index];
   if (text.empty() || text[0] < '0' || text[0] > '9') return false;
   char* end = nullptr;
   errno = 0;
@@ -97,28 +92,36 @@ bool ParseNumber(const std::string& text, long low, long high, long& value) {
   return true;
 }
 
+// SEED:PERMILLE, the seed a 32-bit number and the share 0 to 1000; empty when it is good.
+std::string ParseFaults(const std::string& text, std::optional<std::pair<long, long>>& faults) {
+  const std::vector<std::string> fields = Fields(text);
+  long seed = 0, per_mille = 0;
+  if (fields.size() != 2 || !ParseField(fields, 0, 0, 4294967295L, seed) ||
+      !ParseField(fields, 1, 0, 1000, per_mille)) {
+    return "--faults needs SEED:PERMILLE (per mille 0 to 1000)";
+  }
+  faults = std::make_pair(seed, per_mille);
+  return {};
+}
+
 // KIND:N[:MS] into a rule that fires once, on the N-th reply; empty when it is good.
 std::string ParseFaultRule(const std::string& text, std::vector<kyr::headsim::FaultRule>& rules) {
-  const std::string error = "--fault needs KIND:N[:MS], KIND one of late, twice, stray, pieces";
-  const std::size_t first = text.find(':');
-  if (first == std::string::npos) return error;
-  const std::string name = text.substr(0, first);
-  const std::string rest = text.substr(first + 1);
-  const std::size_t second = rest.find(':');
-  for (const NamedFault& named : kNamedFaults) {
-    if (name != named.name) continue;
-    long reply = 0, delay = named.default_delay_ms;
-    if (!ParseNumber(rest.substr(0, second), 1, 100000000, reply)) return error;
-    if (second != std::string::npos && !ParseNumber(rest.substr(second + 1), 0, 600000, delay))
-      return error;
-    kyr::headsim::FaultRule rule;
-    rule.kind = named.kind;
-    rule.skip = static_cast<int>(reply - 1);
-    rule.delay_ms = delay;
-    rules.push_back(rule);
-    return {};
+  const std::vector<std::string> fields = Fields(text);
+  const auto named = std::find_if(std::begin(kNamedFaults), std::end(kNamedFaults),
+                                  [&](const NamedFault& f) { return fields[0] == f.name; });
+  long reply = 0;
+  long delay = named != std::end(kNamedFaults) ? named->default_delay_ms : 0;
+  if (named == std::end(kNamedFaults) || fields.size() > 3 ||
+      !ParseField(fields, 1, 1, 100000000, reply) ||
+      !ParseField(fields, 2, 0, 600000, delay, /*optional=*/true)) {
+    return "--fault needs KIND:N[:MS], KIND one of late, twice, stray, pieces";
   }
-  return error;
+  kyr::headsim::FaultRule rule;
+  rule.kind = named->kind;
+  rule.skip = static_cast<int>(reply - 1);
+  rule.delay_ms = delay;
+  rules.push_back(rule);
+  return {};
 }
 
 // The settings version was once given as "--version V"; that spelling still works, with a

@@ -4,9 +4,9 @@
 
 #include "cli.h"
 #include "images/canvas.h"
-#include "images/ops/messages.h"
 #include "images/ops/save_bitmap.h"
 #include "images/raw_image.h"
+#include "tool/messages.h"
 
 namespace kyr::ridgemo {
 // to-bmp IN.kimg OUT.bmp: the image file as the window shows it, saved as Save BMP does.
@@ -17,7 +17,7 @@ int RunToBmp(CommandContext& ctx) {
   }
   auto image = std::make_unique<images::RawImage>();
   auto canvas = std::make_unique<images::Canvas>();
-  if (images::LoadImageFile(ctx.args[0], *image, *canvas) != images::kImageFileOk) {
+  if (images::LoadImageFile(ctx.args[0], *image, *canvas) != images::ImageFileResult::kOk) {
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenImage));
     return kExitFailed;
   }

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "strings/strings.h"
 #include "tool/messages.h"
 
 namespace kyr::ridgemo {
@@ -36,6 +37,20 @@ ConsoleHost::ConsoleHost(bool answer_yes, std::ostream& out, std::ostream& err,
 
 ConsoleHost::~ConsoleHost() {
   EndProgressLine();
+}
+
+void ConsoleHost::WatchLink(link::Link* link) {
+  if (link_ != nullptr) link_->SetStallNotice(nullptr);
+  link_ = link;
+  if (link_ != nullptr) link_->SetStallNotice([this](int block) { ShowStall(block); });
+}
+
+void ConsoleHost::ShowStall(int block) {
+  EndProgressLine();
+  const std::string text =
+      block < 0 ? std::string(LoadString(ToolText::kWaitingForHead))
+                : FormatMessage(LoadString(ToolText::kWaitingForBlock), {std::to_string(block)});
+  err_ << text << '\n' << std::flush;
 }
 
 void ConsoleHost::EndProgressLine() {

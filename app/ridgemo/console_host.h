@@ -21,8 +21,11 @@ class ConsoleHost : public tool::ToolHost {
               ProgressMode progress = ProgressMode::kOnTerminal);
   ~ConsoleHost() override;
 
-  // The link whose failure note is printed under link failure messages (none: no note).
-  void WatchLink(const link::Link* link) { link_ = link; }
+  // The link whose failure note is printed under link failure messages, and whose stalls
+  // are told on stderr (none: neither).
+  void WatchLink(link::Link* link);
+  // The head has not answered a request about `block` (-1: none) for more than a second.
+  void ShowStall(int block);
 
   userport::Answer ShowMessage(const userport::Message& message) override;
   std::optional<std::string> AskSaveFile(const std::vector<userport::FileFilter>& filters,
@@ -65,15 +68,16 @@ class ConsoleHost : public tool::ToolHost {
   int last_tenth_ = -1;
   int progress_high_ = 0;
   bool bar_shown_ = false;
-  const link::Link* link_ = nullptr;
+  link::Link* link_ = nullptr;
   bool keep_messages_ = false;
   std::vector<Shown> kept_;
 };
 
-// While it lives, `host` prints `link`'s failure note under link failure messages.
+// While it lives, `host` prints `link`'s failure note under link failure messages and tells
+// its stalls.
 class LinkWatch {
  public:
-  LinkWatch(ConsoleHost* host, const link::Link& link) : host_(host) {
+  LinkWatch(ConsoleHost* host, link::Link& link) : host_(host) {
     if (host_ != nullptr) host_->WatchLink(&link);
   }
   ~LinkWatch() {

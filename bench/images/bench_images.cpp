@@ -35,7 +35,7 @@ void BM_ParseAndConvertImageFile(benchmark::State& state) {
   auto image = std::make_unique<RawImage>();
   auto canvas = std::make_unique<Canvas>();
   for (auto _ : state) {
-    kyr::images::ParseImageFile(file, *image);
+    static_cast<void>(kyr::images::ParseImageFile(file, *image));
     kyr::images::RawImageToCanvas(*image, *canvas);
     benchmark::DoNotOptimize(canvas->bytes.data());
   }
@@ -52,7 +52,7 @@ void BM_BitmapToRawImage512(benchmark::State& state) {
   file[28] = 24;
   auto image = std::make_unique<RawImage>();
   for (auto _ : state) {
-    const int result = kyr::images::BitmapToRawImage(file, *image);
+    const auto result = kyr::images::BitmapToRawImage(file, *image);
     benchmark::DoNotOptimize(result);
     benchmark::DoNotOptimize(image->words.data());
   }

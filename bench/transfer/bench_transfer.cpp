@@ -139,6 +139,9 @@ class CountingChannel final : public kyr::link::ByteChannel {
     return inner_->Drain(quiet_ms, limit_ms);
   }
   void Close() override { inner_->Close(); }
+  void SetWaitCheck(std::function<bool()> check) override {
+    inner_->SetWaitCheck(std::move(check));
+  }
   static inline std::size_t read_ = 0;
   static inline std::size_t exchanges_ = 0;
 

@@ -128,7 +128,7 @@ class HeadBackup {
   }
 
   bool SaveBitmapBeside(const std::string& kimg, images::RawImage& raw, images::Canvas& canvas) {
-    if (images::LoadImageFile(kimg, raw, canvas) != images::kImageFileOk) return false;
+    if (images::LoadImageFile(kimg, raw, canvas) != images::ImageFileResult::kOk) return false;
     const std::string bmp = kimg.substr(0, kimg.size() - 5) + ".bmp";
     return images::SaveCanvasBitmapAs(host_, canvas, bmp) == images::Outcome::kDone;
   }

@@ -111,9 +111,10 @@ class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
       if (!Usable()) return false;
       const std::int64_t now = unit_.time_.NowMicros();
       if (now >= deadline) return true;
-      std::int64_t wait = deadline - now;
+      std::int64_t wait = std::min(deadline - now, kSliceMicros);
       if (const auto release = unit_.NextTransitMicros()) wait = std::min(wait, *release - now);
       unit_.time_.SleepMicros(wait);
+      if (!KeepWaiting()) return true;  // as a time-out
     }
   }
 
@@ -132,9 +133,10 @@ class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
       const std::int64_t quiet_end = last_byte + static_cast<std::int64_t>(quiet_ms) * 1000;
       const std::int64_t limit_end = start + static_cast<std::int64_t>(limit_ms) * 1000;
       if (now >= quiet_end || now >= limit_end || !Usable()) break;
-      std::int64_t wake = std::min(quiet_end, limit_end);
+      std::int64_t wake = std::min({quiet_end, limit_end, now + kSliceMicros});
       if (const auto release = unit_.NextTransitMicros()) wake = std::min(wake, *release);
       unit_.time_.SleepMicros(wake - now);
+      if (!KeepWaiting()) break;
     }
     return discarded;
   }
@@ -146,6 +148,8 @@ class SimulatedUsbHead::SimChannel final : public link::ByteChannel {
   }
 
  private:
+  static constexpr std::int64_t kSliceMicros = std::int64_t{kWaitSliceMs} * 1000;
+
   // What has reached the tool by now.
   std::size_t Take(std::uint8_t* out, std::size_t max) {
     if (!unit_.transit_) return unit_.engine_->Take(out, max);

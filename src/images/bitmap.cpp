@@ -95,33 +95,34 @@ int AcceptedBitmapWidth(std::span<const std::uint8_t, kBitmapHeaderBytes> header
   return accepted ? 256 * header[19] : 0;
 }
 
-int BitmapToRawImage(std::span<const std::uint8_t> file, RawImage& image) {
-  if (file.size() < kBitmapHeaderBytes) return kBitmapRejected;
+ImageFileResult BitmapToRawImage(std::span<const std::uint8_t> file, RawImage& image) {
+  if (file.size() < kBitmapHeaderBytes) return ImageFileResult::kBitmapRejected;
   const int width = AcceptedBitmapWidth(file.first<kBitmapHeaderBytes>());
-  if (width == 0) return kBitmapRejected;
+  if (width == 0) return ImageFileResult::kBitmapRejected;
   const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
-  if (file.size() < kBitmapHeaderBytes + kRawRows * row_bytes) return kBitmapRejected;
+  if (file.size() < kBitmapHeaderBytes + kRawRows * row_bytes)
+    return ImageFileResult::kBitmapRejected;
   const std::uint8_t* row = file.data() + kBitmapHeaderBytes;
   for (int raw_row = kRawRows - 1; raw_row >= 0; --raw_row, row += row_bytes) {
     ConvertBitmapRow(row, width, raw_row, image);
   }
-  return kBitmapOk;
+  return ImageFileResult::kOk;
 }
 
-int ReadBitmapFile(const std::string& path, RawImage& image) {
+ImageFileResult ReadBitmapFile(const std::string& path, RawImage& image) {
   std::FILE* file = detail::OpenForReading(path);
-  if (file == nullptr) return kCannotOpen;
+  if (file == nullptr) return ImageFileResult::kCannotOpen;
   std::array<std::uint8_t, kBitmapHeaderBytes> header;
   std::array<std::uint8_t, kRawSourceRowBytesMax> row;
-  int result = kBitmapRejected;
+  ImageFileResult result = ImageFileResult::kBitmapRejected;
   const int width =
       detail::ReadUpTo(file, header) == header.size() ? AcceptedBitmapWidth(header) : 0;
   if (width != 0) {
     const std::span<std::uint8_t> row_bytes(row.data(), static_cast<std::size_t>(width) * 3);
-    result = kBitmapOk;
-    for (int raw_row = kRawRows - 1; raw_row >= 0 && result == kBitmapOk; --raw_row) {
+    result = ImageFileResult::kOk;
+    for (int raw_row = kRawRows - 1; raw_row >= 0 && result == ImageFileResult::kOk; --raw_row) {
       if (detail::ReadUpTo(file, row_bytes) != row_bytes.size()) {
-        result = kBitmapRejected;
+        result = ImageFileResult::kBitmapRejected;
       } else {
         ConvertBitmapRow(row.data(), width, raw_row, image);
       }

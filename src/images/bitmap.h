@@ -27,23 +27,18 @@ void EncodeCanvasBitmap(const Canvas& canvas, std::span<std::uint8_t, kCanvasBit
 // Writes the canvas as a bitmap file; `path` is replaced only once the file is complete.
 bool WriteCanvasBitmap(const std::string& path, const Canvas& canvas);
 
-// Results of the bitmap readers (kCannotOpen from raw_image.h for a file that cannot be
-// opened).
-inline constexpr int kBitmapOk = 0;
-inline constexpr int kBitmapRejected = 1;  // not a 24-bit 256 or 512 by 256 bitmap, or short
-
 // Source width (256 or 512) accepted from the first 54 bytes of a bitmap file, or 0 when
 // they are refused. Only the type mark, the bits per pixel, the second byte of the width
 // (with a zero first byte) and the first two bytes of the height are tested.
 int AcceptedBitmapWidth(std::span<const std::uint8_t, kBitmapHeaderBytes> header);
 
-// A bitmap file held in memory: kBitmapOk with `image` filled, or kBitmapRejected when
+// A bitmap file held in memory: ImageFileResult::kOk with `image` filled, or kBitmapRejected when
 // the header is refused or the pixel rows are incomplete (nothing is guessed for them).
 // Rows are bottom-up: the first row stored becomes raw row 255. A 512-wide row is halved
 // by averaging neighbouring pixels. On rejection the image is left partly written.
-int BitmapToRawImage(std::span<const std::uint8_t> file, RawImage& image);
+ImageFileResult BitmapToRawImage(std::span<const std::uint8_t> file, RawImage& image);
 
-// The same from a file: kBitmapOk, kBitmapRejected or kCannotOpen.
-int ReadBitmapFile(const std::string& path, RawImage& image);
+// The same from a file: kOk, kBitmapRejected or kCannotOpen.
+ImageFileResult ReadBitmapFile(const std::string& path, RawImage& image);
 
 }  // namespace kyr::images

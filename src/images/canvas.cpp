@@ -34,12 +34,12 @@ void RawImageToCanvas(const RawImage& image, Canvas& canvas) {
   }
 }
 
-int LoadImageFile(const std::string& path, RawImage& image, Canvas& canvas) {
+ImageFileResult LoadImageFile(const std::string& path, RawImage& image, Canvas& canvas) {
   canvas.Clear();
-  const int result = ReadImageFile(path, image);
-  if (result != kImageFileOk) return result;
+  const ImageFileResult result = ReadImageFile(path, image);
+  if (result != ImageFileResult::kOk) return result;
   RawImageToCanvas(image, canvas);
-  return kImageFileOk;
+  return ImageFileResult::kOk;
 }
 
 }  // namespace kyr::images

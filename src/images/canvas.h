@@ -45,7 +45,7 @@ struct Canvas {
 void RawImageToCanvas(const RawImage& image, Canvas& canvas);
 
 // Reads a .kimg file into `image` and shows it on `canvas`. The canvas is cleared first
-// in every case. Returns kImageFileOk, kCannotOpen or kNotOneImage (see raw_image.h).
-int LoadImageFile(const std::string& path, RawImage& image, Canvas& canvas);
+// in every case. Returns kOk, kCannotOpen or kNotOneImage (see raw_image.h).
+ImageFileResult LoadImageFile(const std::string& path, RawImage& image, Canvas& canvas);
 
 }  // namespace kyr::images

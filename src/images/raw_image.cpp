@@ -2,11 +2,30 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ostream>
 #include <vector>
 
 #include "images/file_io.h"
 
 namespace kyr::images {
+
+std::string_view ImageFileResultName(ImageFileResult result) {
+  switch (result) {
+    case ImageFileResult::kOk:
+      return "ok";
+    case ImageFileResult::kCannotOpen:
+      return "cannot open";
+    case ImageFileResult::kNotOneImage:
+      return "not one image";
+    case ImageFileResult::kBitmapRejected:
+      return "bitmap rejected";
+  }
+  return "?";
+}
+
+std::ostream& operator<<(std::ostream& out, ImageFileResult result) {
+  return out << ImageFileResultName(result);
+}
 
 void DecodeImageWords(std::span<const std::uint8_t> bytes, std::size_t first_word,
                       RawImage& image) {
@@ -18,10 +37,10 @@ void DecodeImageWords(std::span<const std::uint8_t> bytes, std::size_t first_wor
   }
 }
 
-int ParseImageFile(std::span<const std::uint8_t> bytes, RawImage& image) {
-  if (bytes.size() != kImageFileBytes) return kNotOneImage;
+ImageFileResult ParseImageFile(std::span<const std::uint8_t> bytes, RawImage& image) {
+  if (bytes.size() != kImageFileBytes) return ImageFileResult::kNotOneImage;
   DecodeImageWords(bytes, 0, image);
-  return kImageFileOk;
+  return ImageFileResult::kOk;
 }
 
 void EncodeImageFile(const RawImage& image, std::span<std::uint8_t, kImageFileBytes> out) {
@@ -31,22 +50,23 @@ void EncodeImageFile(const RawImage& image, std::span<std::uint8_t, kImageFileBy
   }
 }
 
-int ReadImageFile(const std::string& path, RawImage& image) {
+ImageFileResult ReadImageFile(const std::string& path, RawImage& image) {
   std::FILE* file = detail::OpenForReading(path);
-  if (file == nullptr) return kCannotOpen;
+  if (file == nullptr) return ImageFileResult::kCannotOpen;
   // Decoded chunk by chunk so that no file-sized buffer is needed.
   std::array<std::uint8_t, 8192> chunk;
   static_assert(kImageFileBytes % chunk.size() == 0);
-  int result = kImageFileOk;
+  ImageFileResult result = ImageFileResult::kOk;
   for (std::size_t word = 0; word < kRawWords; word += chunk.size() / 2) {
     if (detail::ReadUpTo(file, chunk) != chunk.size()) {
-      result = kNotOneImage;
+      result = ImageFileResult::kNotOneImage;
       break;
     }
     DecodeImageWords(chunk, word, image);
   }
   std::uint8_t extra = 0;
-  if (result == kImageFileOk && detail::ReadUpTo(file, {&extra, 1}) != 0) result = kNotOneImage;
+  if (result == ImageFileResult::kOk && detail::ReadUpTo(file, {&extra, 1}) != 0)
+    result = ImageFileResult::kNotOneImage;
   std::fclose(file);
   return result;
 }

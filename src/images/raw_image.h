@@ -7,8 +7,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace kyr::images {
 
@@ -28,25 +30,30 @@ struct RawImage {
   }
 };
 
-// Results of the image file readers.
-inline constexpr int kImageFileOk = 0;
-inline constexpr int kCannotOpen = -1;   // the file could not be opened for reading
-inline constexpr int kNotOneImage = -2;  // the file is not exactly one raw image long
+// Results of the image file and bitmap readers.
+enum class [[nodiscard]] ImageFileResult{
+    kOk,
+    kCannotOpen,      // the file could not be opened for reading
+    kNotOneImage,     // the file is not exactly one raw image long
+    kBitmapRejected,  // not a 24-bit 256 or 512 by 256 bitmap, or short
+};
+std::string_view ImageFileResultName(ImageFileResult result);
+std::ostream& operator<<(std::ostream& out, ImageFileResult result);
 
 // Decodes little-endian words from `bytes` into image words starting at `first_word`;
 // words beyond the end of the image and a trailing odd byte are ignored.
 void DecodeImageWords(std::span<const std::uint8_t> bytes, std::size_t first_word, RawImage& image);
 
-// A complete .kimg file held in memory: kImageFileOk, or kNotOneImage when `bytes` is
+// A complete .kimg file held in memory: kOk, or kNotOneImage when `bytes` is
 // not exactly 131072 bytes long (the image is then left untouched).
-int ParseImageFile(std::span<const std::uint8_t> bytes, RawImage& image);
+ImageFileResult ParseImageFile(std::span<const std::uint8_t> bytes, RawImage& image);
 
 // The 131072 bytes of the .kimg file of `image`.
 void EncodeImageFile(const RawImage& image, std::span<std::uint8_t, kImageFileBytes> out);
 
-// Reads a .kimg file: kImageFileOk, kCannotOpen, or kNotOneImage for a file that is
+// Reads a .kimg file: kOk, kCannotOpen, or kNotOneImage for a file that is
 // shorter or longer than one image (a partial image is never passed on as a whole one).
-int ReadImageFile(const std::string& path, RawImage& image);
+ImageFileResult ReadImageFile(const std::string& path, RawImage& image);
 
 // Writes `image` as a .kimg file, replacing `path` only once the whole file is written.
 bool WriteImageFile(const std::string& path, const RawImage& image);

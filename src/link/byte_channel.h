@@ -2,6 +2,8 @@
 // A byte channel: one opened transport to a head (serial port, FTDI device, simulated head).
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 namespace kyr::link {
 
@@ -26,6 +28,18 @@ class ByteChannel {
 
   // Releases the transport. Further reads and writes fail. Closing twice is harmless.
   virtual void Close() = 0;
+
+  // Asked while a read, write or drain waits on the line, at least every kWaitSliceMs and
+  // after a signal: false ends the wait at once, as its time-out would. A channel that never
+  // waits long may leave it unasked; one that wraps another passes it on.
+  virtual void SetWaitCheck(std::function<bool()> check) { wait_check_ = std::move(check); }
+
+ protected:
+  static constexpr std::uint32_t kWaitSliceMs = 100;
+  bool KeepWaiting() const { return !wait_check_ || wait_check_(); }
+
+ private:
+  std::function<bool()> wait_check_;
 };
 
 }  // namespace kyr::link

@@ -88,6 +88,8 @@ ExchangeResult Retry(Link& link, const RetryPolicy& policy, AttemptFunction&& at
       case Attempt::kStopped:
         return ExchangeResult::kStopped;
       case Attempt::kWrong:
+        // A stop during the wait is a wrong reply to the attempt, but no reason to ask again.
+        if (link.StopRequested()) return ExchangeResult::kStopped;
         if (++wrong >= policy.attempts) return ExchangeResult::kNoGoodReply;
         NoteRetry(link, wrong, policy.attempts);
         break;

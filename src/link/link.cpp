@@ -90,11 +90,24 @@ void Link::Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode) {
     channel = std::make_unique<TracingChannel>(std::move(channel), *environment_.trace);
   }
   channel_ = std::move(channel);
+  if (channel_) channel_->SetWaitCheck([this] { return KeepWaiting(); });
   mode_ = mode;
   device_index_ = -1;
   line_dirty_ = false;
   replies_ = quiet_mark_ = 0;
   out_of_step_since_.reset();
+  awaiting_since_.reset();
+}
+
+bool Link::KeepWaiting() {
+  // The longest request and reply have been on the wire for this long when a reply is due.
+  constexpr std::uint32_t kDueMs = WireMs(kMaxFrameBody + 1) + WireMs(ReplySize(kMaxReplyWords));
+  if (stall_notice_ && awaiting_since_ && !stall_shown_ &&
+      TickCount() - *awaiting_since_ > kDueMs + kStallNoticeMs) {
+    stall_shown_ = true;
+    stall_notice_(block_);
+  }
+  return !StopRequested();
 }
 
 LinkResult Link::CloseLink(bool closing) {
@@ -130,6 +143,8 @@ void Link::NoteStrayBytes() {
 
 std::size_t Link::Drain(std::uint32_t quiet_ms, std::uint32_t limit_ms) {
   line_dirty_ = false;
+  // After a stop nothing more is read from the line, so there is nothing to keep it clean for.
+  if (StopRequested()) return 0;
   return channel_ ? channel_->Drain(quiet_ms, limit_ms) : 0;
 }
 
@@ -232,6 +247,7 @@ FrameResult Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {
   std::copy_n(bytes, count, send_buffer_.begin());
   send_buffer_[count] = Checksum(bytes, count);
   std::size_t written = 0;
+  if (!awaiting_since_) awaiting_since_ = TickCount();
   if (!WriteRaw(send_buffer_.data(), count + 1, written)) return FrameResult::kFailed;
   return written == count + 1 ? FrameResult::kSent : FrameResult::kPartial;
 }
@@ -239,6 +255,10 @@ FrameResult Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {
 ReplyResult Link::ReceiveReply(ReplyWords& words) {
   ++replies_;
   const ReplyResult result = ReceiveReplyUntraced(words);
+  if (result.Good()) {
+    awaiting_since_.reset();
+    stall_shown_ = false;
+  }
   if (environment_.trace != nullptr) environment_.trace->Result(ReplyResultName(result));
   return result;
 }

@@ -34,6 +34,8 @@ namespace kyr::link {
 // How long a line must stay quiet before a drain ends, and the most a drain may take.
 inline constexpr std::uint32_t kDrainQuietMs = 50;
 inline constexpr std::uint32_t kDrainLimitMs = 2000;
+// How long past its wire time a reply must be overdue before the wait is shown to the user.
+inline constexpr std::uint32_t kStallNoticeMs = 1000;
 // How long past a reply's wire time the line must stay quiet at the end of a transfer.
 inline constexpr std::uint32_t kEndQuietMarginMs = 10;
 // How long a reply may take to start: the USB read time-out, and the serial one for the two
@@ -152,8 +154,14 @@ class Link {
 
   // What a wait on the line may ask to end early (Ctrl-C on the command line, Abort in the
   // window); without a check nothing asks.
+  // A stop ends the wait in hand as its time-out would, and the exchange as stopped.
   void SetStopCheck(std::function<bool()> check) { stop_check_ = std::move(check); }
   bool StopRequested() const { return stop_check_ && stop_check_(); }
+
+  // Told once, with the block noted for the request (-1 for none), when the answer to a
+  // request is overdue by more than kStallNoticeMs: the head is slow or silent, and the user
+  // should see what the tool waits for. Again only after a sound reply has come.
+  void SetStallNotice(std::function<void(int block)> notice) { stall_notice_ = std::move(notice); }
 
   // Adopts an already open channel as the link in `mode` (embedding and tests).
   void Attach(std::unique_ptr<ByteChannel> channel, LinkMode mode);
@@ -169,6 +177,8 @@ class Link {
   void NoteNoUsbHead();
   void NoteSystemFailure(int error_number);
   ReplyResult ReceiveReplyUntraced(ReplyWords& words);
+  // The channel's check while it waits: notes a stall, and says whether to go on waiting.
+  bool KeepWaiting();
   void Trace(std::string_view note);
 
   LinkEnvironment environment_;
@@ -185,6 +195,9 @@ class Link {
   std::optional<std::uint64_t> out_of_step_since_;
   int block_ = -1;
   std::function<bool()> stop_check_;
+  std::function<void(int)> stall_notice_;
+  std::optional<std::uint32_t> awaiting_since_;  // tick of the first request not yet answered
+  bool stall_shown_ = false;
   std::array<std::uint8_t, kMaxFrameBody + 1> send_buffer_{};
   std::array<std::uint8_t, ReplySize(kMaxReplyWords)> reply_buffer_{};
 };

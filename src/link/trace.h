@@ -69,6 +69,9 @@ class TracingChannel final : public ByteChannel {
   bool Read(std::uint8_t* data, std::size_t count, std::size_t& got) override;
   std::size_t Drain(std::uint32_t quiet_ms, std::uint32_t limit_ms) override;
   void Close() override;
+  void SetWaitCheck(std::function<bool()> check) override {
+    inner_->SetWaitCheck(std::move(check));
+  }
 
  private:
   std::unique_ptr<ByteChannel> inner_;

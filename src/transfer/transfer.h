@@ -1,10 +1,8 @@
 #pragma once
-// The settings transfers: Read All Settings copies a head's whole settings memory into a
-// settings file; Write Settings writes a settings file, or chosen parts of it, into a head
-// after checking its model and converting its settings version.
-//
-// Both talk to the user only through the tool's host and to the head only through the link,
-// and both open the link at their start and close it at their end.
+// The dialog flows of the settings transfers: Read All Settings copies a head's whole
+// settings memory into a settings file; Write Settings writes a settings file, or chosen
+// parts of it, into a head. They ask the user through the tool's host (files, choices,
+// questions, messages), open the link, run the settings services (services.h) and close it.
 //
 // Typical use (the window's button handlers):
 //   TransferContext ctx{host, link, state, port_text, head_index};
@@ -17,6 +15,7 @@
 #include "tool/tool_host.h"
 #include "tool/tool_state.h"
 #include "tool/write_choices.h"
+#include "transfer/services.h"
 
 namespace kyr::transfer {
 
@@ -40,12 +39,6 @@ Outcome ReadAllSettings(TransferContext& ctx);
 // its target and put in place only when every block arrived; on any failure a file
 // already at `path` keeps its contents.
 Outcome ReadAllSettingsTo(TransferContext& ctx, const std::string& path);
-
-struct WriteOptions {
-  // After the finish command, read every written block back and report the first word
-  // that differs from what was written.
-  bool verify = false;
-};
 
 // Write Settings: asks for the file to open and for the write choices (remembered in
 // ctx.state), then writes as WriteSettingsFrom.

@@ -10,19 +10,17 @@ Outcome Fail(TransferContext& ctx, Outcome result) {
   return result;
 }
 
-bool ExchangeSucceeded(TransferContext& ctx, link::ExchangeResult outcome) {
-  switch (outcome) {
-    case link::ExchangeResult::kDone:
-      return true;
-    case link::ExchangeResult::kNotSent:
-      ctx.host.ShowMessage(tool::TitleErrorBox(ToolText::kWriteUsbFailed));
-      return false;
-    case link::ExchangeResult::kNoGoodReply:
-    case link::ExchangeResult::kStopped:
-      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCommunicationError));
-      return false;
-  }
-  return false;
+tool::ServiceHooks HostHooks(TransferContext& ctx) {
+  return {[&ctx](int position) { ctx.host.SetProgressPosition(position); },
+          [&ctx] { return ctx.host.AbortRequested(); }};
+}
+
+Outcome ShowServiceFailure(TransferContext& ctx, SettingsResult result) {
+  const ToolText text = SettingsResultText(result);
+  ctx.host.ShowMessage(result == SettingsResult::kNotSent ? tool::TitleErrorBox(text)
+                                                          : tool::ErrorBox(text));
+  if (result == SettingsResult::kAborted) return Fail(ctx, Outcome::kAborted);
+  return Fail(ctx, IsRefusal(result) ? Outcome::kRefused : Outcome::kFailed);
 }
 
 Outcome CloseLinkAfterTransfer(TransferContext& ctx) {

@@ -1,8 +1,8 @@
 #pragma once
-// Steps both settings transfers share: the failure flag, the messages of a failed block read,
-// and closing the link at the end.
+// Steps both settings flows share: the failure flag, the message of a service's result, and
+// closing the link at the end.
 #include "tool/tool_host.h"
-#include "transfer/block_io.h"
+#include "transfer/services.h"
 #include "transfer/transfer.h"
 
 namespace kyr::transfer {
@@ -13,10 +13,13 @@ inline constexpr int kEventsBeforeTransfer = 20;
 // Sets the failure flag; returns `result`.
 Outcome Fail(TransferContext& ctx, Outcome result = Outcome::kFailed);
 
-// Shows the message of an exchange of a settings transfer that failed ("Fail to write USB."
-// without a caption of its own when the command was not sent, 147 after the failed replies);
-// true when the exchange succeeded.
-bool ExchangeSucceeded(TransferContext& ctx, link::ExchangeResult outcome);
+// The service's progress and abort request as the host shows and reads them.
+tool::ServiceHooks HostHooks(TransferContext& ctx);
+
+// Shows the message of a service's result that did not succeed ("Fail to write USB."
+// without a caption of its own when a block's command was not sent), sets the failure flag,
+// and gives the flow's outcome for it.
+Outcome ShowServiceFailure(TransferContext& ctx, SettingsResult result);
 
 // Closes the link, with the closing frame only when no failure happened, and reports a
 // closing frame that could not be sent. The operation's result.

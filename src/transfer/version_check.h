@@ -5,14 +5,13 @@
 #include <cstdint>
 
 #include "settings/settings_image.h"
-#include "strings/text_ids.h"
+#include "transfer/services.h"
 
 namespace kyr::transfer {
 
-// ToolText{} when the image may be written (converted in place when the versions differ),
-// or the message that refuses it: unknown head type, file of another model, head of an
-// unknown settings version, a file version that cannot be converted. A
-// refused image is left unchanged.
-ToolText CheckAndConvert(std::uint16_t head_word, settings::SettingsImage& image);
+// kDone when the image may be written (converted in place when the versions differ), or
+// the refusal: unknown head type, image of another model, head of an unknown settings
+// version, an image version that cannot be converted. A refused image is left unchanged.
+SettingsResult CheckAndConvert(std::uint16_t head_word, settings::SettingsImage& image);
 
 }  // namespace kyr::transfer

@@ -32,6 +32,9 @@ class RecordingChannel final : public link::ByteChannel {
     return inner_->Drain(quiet_ms, limit_ms);
   }
   void Close() override { inner_->Close(); }
+  void SetWaitCheck(std::function<bool()> check) override {
+    inner_->SetWaitCheck(std::move(check));
+  }
 
  private:
   std::unique_ptr<link::ByteChannel> inner_;

@@ -186,7 +186,7 @@ TEST(ReadImagesTransfer, ChosenImagesLandInNumberedFilesWithOneQuestion) {
   // The canvas shows the last image read.
   RawImage last;
   Canvas expected;
-  LoadImageFile(rig.File("bank.04.kimg"), last, expected);
+  ASSERT_EQ(LoadImageFile(rig.File("bank.04.kimg"), last, expected), ImageFileResult::kOk);
   EXPECT_TRUE(rig.state->canvas.bytes == expected.bytes);
 
   // Declining the question reads nothing; unchecking every box reads nothing either but

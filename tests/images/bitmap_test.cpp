@@ -135,8 +135,8 @@ TEST(SaveBitmapCommand, ExtensionOverwriteQuestionAndCreateFailure) {
 
 TEST(BitmapToRaw, OnlyComplete24BitBitmapsOf256Or512By256AreAccepted) {
   auto image = testing::NewImage();
-  EXPECT_EQ(BitmapToRawImage(MakeBitmap(256, 256, {}), *image), kBitmapOk);
-  EXPECT_EQ(BitmapToRawImage(MakeBitmap(512, 256, {}), *image), kBitmapOk);
+  EXPECT_EQ(BitmapToRawImage(MakeBitmap(256, 256, {}), *image), ImageFileResult::kOk);
+  EXPECT_EQ(BitmapToRawImage(MakeBitmap(512, 256, {}), *image), ImageFileResult::kOk);
   const struct {
     const char* what;
     Bytes file;
@@ -151,25 +151,25 @@ TEST(BitmapToRaw, OnlyComplete24BitBitmapsOf256Or512By256AreAccepted) {
       {"shorter than a header", Bytes{'B', 'M', 0, 0}},
   };
   for (const auto& [what, file] : refused) {
-    EXPECT_EQ(BitmapToRawImage(file, *image), kBitmapRejected) << what;
+    EXPECT_EQ(BitmapToRawImage(file, *image), ImageFileResult::kBitmapRejected) << what;
   }
   Bytes not_bm = MakeBitmap(256, 256, {});
   not_bm[1] = 'A';
-  EXPECT_EQ(BitmapToRawImage(not_bm, *image), kBitmapRejected);
+  EXPECT_EQ(BitmapToRawImage(not_bm, *image), ImageFileResult::kBitmapRejected);
   // Bytes outside the tested ones (compression, pixel offset, upper width bytes) are ignored.
   Bytes odd_fields = MakeBitmap(256, 256, {});
   odd_fields[30] = 3;
   odd_fields[10] = 99;
   odd_fields[20] = 7;
-  EXPECT_EQ(BitmapToRawImage(odd_fields, *image), kBitmapOk);
+  EXPECT_EQ(BitmapToRawImage(odd_fields, *image), ImageFileResult::kOk);
 }
 
 TEST(BitmapToRaw, BlackAndWhiteFillEveryCell) {
   auto image = testing::NewImage();
   image->words.fill(0x1234);
-  ASSERT_EQ(BitmapToRawImage(MakeBitmap(256, 256, {0, 0, 0}), *image), kBitmapOk);
+  ASSERT_EQ(BitmapToRawImage(MakeBitmap(256, 256, {0, 0, 0}), *image), ImageFileResult::kOk);
   EXPECT_TRUE(AllCellsAre(*image, 0x0000));
-  ASSERT_EQ(BitmapToRawImage(MakeBitmap(512, 256, {255, 255, 255}), *image), kBitmapOk);
+  ASSERT_EQ(BitmapToRawImage(MakeBitmap(512, 256, {255, 255, 255}), *image), ImageFileResult::kOk);
   EXPECT_TRUE(AllCellsAre(*image, 0xFFFF));
 }
 
@@ -186,7 +186,7 @@ TEST(BitmapToRaw, SumsPerRowParityCompressionAndBottomUpRows) {
   SetPixel(file, 256, 255, 3, {0, 86, 0});
   SetPixel(file, 256, 255, 4, {0, 170, 0});
   SetPixel(file, 256, 255, 5, {0, 171, 0});
-  ASSERT_EQ(BitmapToRawImage(file, *image), kBitmapOk);
+  ASSERT_EQ(BitmapToRawImage(file, *image), ImageFileResult::kOk);
   // Even row: high = packed(B + 3G), low = packed(B + 2R + G).
   EXPECT_EQ(image->Cell(0, 0), 0x6464);  // 200 -> 100 and 100
   EXPECT_EQ(image->Cell(0, 1), 0x00A4);  // 0 -> 0; 400 -> 100 + 64
@@ -208,7 +208,7 @@ TEST(BitmapToRaw, WideRowsAverageNeighbourPairsAndFileReaderAgrees) {
   SetPixel(file, 512, 255, 511, {0, 0, 200});    // last cell: red 100
   for (int x = 0; x < 512; ++x) SetPixel(file, 512, 100, x, {static_cast<std::uint8_t>(x), 9, 3});
   auto image = testing::NewImage();
-  ASSERT_EQ(BitmapToRawImage(file, *image), kBitmapOk);
+  ASSERT_EQ(BitmapToRawImage(file, *image), ImageFileResult::kOk);
   EXPECT_EQ(image->Cell(0, 0), 0xBFBF);    // 127 + 381 = 508 -> 191 both
   EXPECT_EQ(image->Cell(0, 1), 0x3232);    // 100 -> 50 both
   EXPECT_EQ(image->Cell(0, 255), 0x0064);  // red 100: s0 0, s1 200 -> 100
@@ -216,16 +216,16 @@ TEST(BitmapToRaw, WideRowsAverageNeighbourPairsAndFileReaderAgrees) {
   const std::string path = folder.File("wide.bmp");
   testing::WriteBytes(path, file);
   auto from_file = testing::NewImage();
-  EXPECT_EQ(ReadBitmapFile(path, *from_file), kBitmapOk);
+  EXPECT_EQ(ReadBitmapFile(path, *from_file), ImageFileResult::kOk);
   EXPECT_EQ(from_file->words, image->words);
 
   testing::WriteBytes(path, MakeBitmap(512, 256, {}, 24, 3));
-  EXPECT_EQ(ReadBitmapFile(path, *from_file), kBitmapRejected);
+  EXPECT_EQ(ReadBitmapFile(path, *from_file), ImageFileResult::kBitmapRejected);
   testing::WriteBytes(path, MakeBitmap(256, 256, {}, 32));
-  EXPECT_EQ(ReadBitmapFile(path, *from_file), kBitmapRejected);
-  EXPECT_EQ(ReadBitmapFile(folder.File("absent.bmp"), *from_file), kCannotOpen);
+  EXPECT_EQ(ReadBitmapFile(path, *from_file), ImageFileResult::kBitmapRejected);
+  EXPECT_EQ(ReadBitmapFile(folder.File("absent.bmp"), *from_file), ImageFileResult::kCannotOpen);
   ::mkfifo(folder.File("fifo.bmp").c_str(), 0600);
-  EXPECT_EQ(ReadBitmapFile(folder.File("fifo.bmp"), *from_file), kCannotOpen);
+  EXPECT_EQ(ReadBitmapFile(folder.File("fifo.bmp"), *from_file), ImageFileResult::kCannotOpen);
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ TEST(ImageFile, WordsAreRowMajorLowByteFirstAndOnlyWholeImagesAreAccepted) {
   bytes[2 * 257 + 1] = 0xAB;
   bytes[kImageFileBytes - 1] = 0x80;  // high byte of row 255, column 255
   auto image = testing::NewImage();
-  ASSERT_EQ(ParseImageFile(bytes, *image), kImageFileOk);
+  ASSERT_EQ(ParseImageFile(bytes, *image), ImageFileResult::kOk);
   EXPECT_EQ(image->Cell(0, 0), 0x1234);
   EXPECT_EQ(image->Cell(1, 1), 0xABCD);
   EXPECT_EQ(image->Cell(255, 255), 0x8000);
@@ -39,9 +39,10 @@ TEST(ImageFile, WordsAreRowMajorLowByteFirstAndOnlyWholeImagesAreAccepted) {
 
   // One byte short or long is not an image; the parser leaves the image alone.
   const std::uint16_t before = image->Cell(0, 0);
-  EXPECT_EQ(ParseImageFile(std::span(bytes).first(kImageFileBytes - 1), *image), kNotOneImage);
+  EXPECT_EQ(ParseImageFile(std::span(bytes).first(kImageFileBytes - 1), *image),
+            ImageFileResult::kNotOneImage);
   bytes.push_back(0);
-  EXPECT_EQ(ParseImageFile(bytes, *image), kNotOneImage);
+  EXPECT_EQ(ParseImageFile(bytes, *image), ImageFileResult::kNotOneImage);
   EXPECT_EQ(image->Cell(0, 0), before);
 }
 
@@ -53,17 +54,17 @@ TEST(ImageFile, FilesOfAnyOtherSizeAreRefusedAndWrittenFilesReadBack) {
   ASSERT_TRUE(WriteImageFile(path, *image));
   EXPECT_EQ(std::filesystem::file_size(path), kImageFileBytes);
   auto back = testing::NewImage();
-  EXPECT_EQ(ReadImageFile(path, *back), kImageFileOk);
+  EXPECT_EQ(ReadImageFile(path, *back), ImageFileResult::kOk);
   EXPECT_EQ(back->words, image->words);
 
   // Missing, or no regular file (a FIFO nobody writes, a folder): refused without waiting.
   ::mkfifo(folder.File("fifo.kimg").c_str(), 0600);
   for (const char* name : {"missing.kimg", "fifo.kimg", ""})
-    EXPECT_EQ(ReadImageFile(folder.File(name), *back), kCannotOpen) << name;
+    EXPECT_EQ(ReadImageFile(folder.File(name), *back), ImageFileResult::kCannotOpen) << name;
   for (const std::size_t size : {std::size_t{0}, std::size_t{1}, kImageFileBytes - 1,
                                  kImageFileBytes + 1, 2 * kImageFileBytes}) {
     testing::WriteBytes(path, Bytes(size, 0x11));
-    EXPECT_EQ(ReadImageFile(path, *back), kNotOneImage) << size << " bytes";
+    EXPECT_EQ(ReadImageFile(path, *back), ImageFileResult::kNotOneImage) << size << " bytes";
   }
   // Writing into a folder that does not exist fails and creates nothing.
   EXPECT_FALSE(WriteImageFile(folder.File("no/such.kimg"), *image));
@@ -132,17 +133,18 @@ TEST(CanvasConversion, LoadImageFileClearsTheCanvasEvenWhenItRefuses) {
   auto canvas = testing::NewCanvas();
   const std::string path = folder.File("grey.kimg");
   testing::WriteBytes(path, Bytes(kImageFileBytes, 0x80));
-  ASSERT_EQ(LoadImageFile(path, *image, *canvas), kImageFileOk);
+  ASSERT_EQ(LoadImageFile(path, *image, *canvas), ImageFileResult::kOk);
   EXPECT_TRUE(AreaIs(*canvas, 0, 256, 0, 256, {96, 96, 96}));
 
   canvas->bytes.fill(0x55);
-  EXPECT_EQ(LoadImageFile(folder.File("absent.kimg"), *image, *canvas), kCannotOpen);
+  EXPECT_EQ(LoadImageFile(folder.File("absent.kimg"), *image, *canvas),
+            ImageFileResult::kCannotOpen);
   EXPECT_TRUE(AreaIs(*canvas, 0, kCanvasHeight, 0, kCanvasWidth, {0, 0, 0}));
 
   // A truncated file is not shown as a partly black picture: it is refused.
   testing::WriteBytes(path, Bytes(kImageFileBytes / 2, 0x80));
   canvas->bytes.fill(0x55);
-  EXPECT_EQ(LoadImageFile(path, *image, *canvas), kNotOneImage);
+  EXPECT_EQ(LoadImageFile(path, *image, *canvas), ImageFileResult::kNotOneImage);
   EXPECT_TRUE(AreaIs(*canvas, 0, kCanvasHeight, 0, kCanvasWidth, {0, 0, 0}));
 }
 

@@ -529,7 +529,8 @@ TEST(RidgemoWindow, ReadImageOfBankImagesThroughTheSelectionDialog) {
   // The last image read is what the picture shows.
   auto image = std::make_unique<images::RawImage>();
   auto expected = std::make_unique<images::Canvas>();
-  ASSERT_EQ(images::LoadImageFile(rig.folder.File("bank.30.kimg"), *image, *expected), 0);
+  ASSERT_EQ(images::LoadImageFile(rig.folder.File("bank.30.kimg"), *image, *expected),
+            images::ImageFileResult::kOk);
   EXPECT_TRUE(expected->bytes == rig.window->Canvas().bytes);
   EXPECT_EQ(rig.Control<QLabel>(kIdImageNumber)->text(), "30");
   EXPECT_TRUE(CommandsEnabled(rig));

@@ -18,7 +18,7 @@
 #include "link/result_codes.h"
 #include "settings/settings_file.h"
 #include "soak_support.h"
-#include "transfer/messages.h"
+#include "tool/messages.h"
 #include "transfer/transfer.h"
 #include "transfer/transfer_rig.h"
 

@@ -19,6 +19,7 @@ class ScriptedHost : public test_common::RecordingToolHost {
   std::vector<int> positions;
   int range_high = -1;
   std::function<void(int)> on_progress;
+  std::function<bool()> abort_when;  // none: no abort is asked for
 
   std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
                                          const std::string&) override {
@@ -33,6 +34,7 @@ class ScriptedHost : public test_common::RecordingToolHost {
     positions.push_back(position);
     if (on_progress) on_progress(position);
   }
+  bool AbortRequested() override { return abort_when && abort_when(); }
   bool AskWriteChoices(tool::WriteChoices& choices) override {
     shown_choices.push_back(choices);
     if (write_answer) choices = *write_answer;

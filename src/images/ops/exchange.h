@@ -1,27 +1,23 @@
 #pragma once
-// What the image transfers share about exchanges: showing their failures, and the presence
-// phase.
+// What the image flows share: the messages of the image services' results, and closing the
+// link.
 #include "images/ops/image_ops.h"
-#include "link/exchange.h"
+#include "images/ops/services.h"
 
 namespace kyr::images::detail {
 
-// Sets the failure flag and shows "Fail to write USB." without a caption of its own.
-void ReportNotSent(ImageOpsContext& ctx);
-// Sets the failure flag and shows "Communication error is occurred.".
-void ReportCommunicationError(ImageOpsContext& ctx);
-// Shows the failure of an exchange (nothing for a stopped one, which showed its own); true
-// when it was done.
-bool ExchangeDone(ImageOpsContext& ctx, link::ExchangeResult result);
+// Shows the message of a failed exchange ("Fail to write USB." without a caption of its
+// own for a frame not sent) and sets the failure flag. Nothing for kDone and kAborted: the
+// flows show an abort with the images it left.
+void ShowImageFailure(ImageOpsContext& ctx, ImageResult result);
 
 // Closes the link, with the closing frame when `closing`. A closing frame that cannot be
 // written is reported unless a failure has been shown already: after a dropped link it would
 // only repeat that message.
 void CloseImageLink(ImageOpsContext& ctx, bool closing);
 
-// Fills ctx.state.selection with the images of the type that the head reports, and for NG
-// images ctx.state's NG table. False when the phase failed: the message has been shown and
-// the failure flag set.
-bool RunPresencePhase(ImageOpsContext& ctx, int head);
+// The service's progress and abort request as the host shows and reads them: one pending
+// window event runs before the abort request is read, so that the Abort button can act.
+tool::ServiceHooks HostHooks(ImageOpsContext& ctx);
 
 }  // namespace kyr::images::detail

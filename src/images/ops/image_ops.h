@@ -1,10 +1,10 @@
 #pragma once
-// Image transfers of the communication tool: reading bank, memory, taken and NG images from
-// a head into .kimg files, and writing image files or bitmaps into a head's bank or memory
-// images.
+// The dialog flows of the image transfers: Read Image reads bank, memory, taken and NG
+// images from a head into .kimg files; Write Image writes image files or bitmaps into a
+// head's bank or memory images.
 //
-// Both operations talk to the user only through the tool's host and to the head only
-// through the link; each opens the link at its start and closes it before it returns.
+// Both ask the user through the tool's host (selections, files, questions, messages), open
+// the link, run the image services (services.h) and close the link before they return.
 //
 // Typical use (the window's button handlers):
 //   auto state = std::make_unique<ImageState>();          // one for the whole run

@@ -1,5 +1,4 @@
 // Read Image: images of one type from one head into .kimg files.
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,11 +9,11 @@
 #include "images/ops/exchange.h"
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
-#include "images/ops/messages.h"
-#include "link/step_tracker.h"
+#include "images/ops/services.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
 #include "tool/link_session.h"
+#include "tool/messages.h"
 
 namespace kyr::images {
 namespace {
@@ -31,20 +30,20 @@ void NameImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
                     ctx.state.ng_records, LanguageMark());
 }
 
-// Closes the link, with the closing frame when `closing`.
-void CloseLinkAfterImages(ImageOpsContext& ctx, bool closing) {
-  detail::CloseImageLink(ctx, closing);
-}
-
 // The presence phase on its own link session: true with the selection mask set.
-bool FindImages(ImageOpsContext& ctx, int head) {
+bool RunPresencePhase(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
   // The first head is always there; another one is asked for.
   const std::optional<int> query = head != 0 ? std::optional<int>(head) : std::nullopt;
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, query)) return false;
-  const bool found = detail::RunPresencePhase(ctx, head);
+  ImagesFound found;
+  const ImageResult result = FindImages(ctx.link, head, info.type, found);
+  detail::ShowImageFailure(ctx, result);
+  ctx.state.selection = found.mask;
+  ctx.state.ng_ring_position = found.ng.ring_position;
+  ctx.state.ng_records = found.ng.records;
   // A failed presence phase leaves the head without the closing frame.
-  CloseLinkAfterImages(ctx, !ctx.state.failed);
-  return found && !ctx.state.failed;
+  detail::CloseImageLink(ctx, !ctx.state.failed);
+  return result == ImageResult::kDone && !ctx.state.failed;
 }
 
 // The selection dialog of the type on the mask; false when cancelled.
@@ -81,16 +80,7 @@ bool MayOverwrite(ImageOpsContext& ctx, const ImageTypeInfo& info) {
 
 enum class Transfer { kDone, kStopped, kFailed, kAborted };
 
-// How long the line must stay quiet before a request whose reply went wrong is given up.
-constexpr std::uint32_t kLateAnswersQuietMs = 2500;
-
-// Stores a received block into the image being read.
-void StoreBlock(RawImage& image, int block, const link::ReplyWords& words) {
-  std::copy_n(words.begin(), kWordsPerBlock,
-              image.words.begin() + static_cast<std::ptrdiff_t>(block) * kWordsPerBlock);
-}
-
-// Adds blocks `first` to `first + count - 1` of the image being read to the file.
+// Adds blocks `first` to `first + count - 1` of the image read to the file.
 bool AppendBlocks(ImageState& state, files::AtomicFileWriter& file, int first, int count) {
   const auto begin = static_cast<std::size_t>(first) * kWordsPerBlock;
   const auto words = static_cast<std::size_t>(count) * kWordsPerBlock;
@@ -102,53 +92,14 @@ bool AppendBlocks(ImageState& state, files::AtomicFileWriter& file, int first, i
   return file.Append(std::string_view(state.request_bytes.data(), 2 * words));
 }
 
-// Reads the 512 blocks of image `number` into `file`: 32 blocks a request until a reply goes
-// wrong, then one block a request for the rest of the image. The image goes to the file only
-// when all of it arrived in step: a request that a stray reply may have answered is asked
-// again, with every one after it.
+// Reads image `number` through the service and adds it to `file` when all of it arrived.
 Transfer ReceiveImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head, int number,
                       files::AtomicFileWriter& file) {
-  const int unit = ImageUnit(info, number);
-  int replies = info.replies_per_request;
-  bool aborted = false;
-  link::ReplyWords words{};
-  link::StepTracker steps(ctx.link, kBlocksPerImage, kWordsPerBlock);
-  for (int block = 0; block < kBlocksPerImage;) {
-    steps.Begin(block);
-    auto request_blocks = [&] {
-      link::Request request{BlockReadCommand(info, head, unit, block, replies), kWordsPerBlock};
-      request.block = block;
-      link::Attempt attempt = link::AskOnce(ctx.link, request, words);
-      for (int received = 0; attempt == link::Attempt::kGood;) {
-        StoreBlock(ctx.state.image, block + received, words);
-        ctx.host.SetProgressPosition(block + received);
-        ctx.host.ProcessPendingEvents(1);
-        if (ctx.host.AbortRequested()) {
-          aborted = true;
-          return link::Attempt::kStopped;
-        }
-        if (++received == replies) return link::Attempt::kGood;
-        ctx.link.NoteBlock(block + received);
-        attempt = link::ReceiveOnce(ctx.link, kWordsPerBlock, words);
-      }
-      if (attempt != link::Attempt::kWrong) return attempt;
-      // When a reply of a many-block request went wrong, its followers may still come, late
-      // but all at once; taken for the answers to the single-block requests that follow they
-      // would put one block's words in another's place. They are waited out once per image.
-      if (replies > 1) ctx.link.DiscardPending(kLateAnswersQuietMs);
-      replies = 1;
-      return link::Attempt::kWrong;
-    };
-    const link::ExchangeResult result = link::Retry(ctx.link, link::kFiveAttempts, request_blocks);
-    if (aborted) return Transfer::kAborted;
-    if (!detail::ExchangeDone(ctx, result)) return Transfer::kFailed;
-    const std::optional<int> next = steps.Next(block + replies);
-    if (!next) {
-      (void)detail::ExchangeDone(ctx, link::ExchangeResult::kNoGoodReply);
-      return Transfer::kFailed;
-    }
-    block = *next;
-  }
+  const ImageResult read =
+      ReadImage(ctx.link, head, info.type, number, ctx.state.image, detail::HostHooks(ctx));
+  detail::ShowImageFailure(ctx, read);
+  if (read == ImageResult::kAborted) return Transfer::kAborted;
+  if (read != ImageResult::kDone) return Transfer::kFailed;
   // Through the request buffer, as many blocks at a time as it holds.
   constexpr int kBlocksAtATime =
       static_cast<int>(sizeof(ImageState::request_bytes)) / static_cast<int>(2 * kWordsPerBlock);
@@ -177,7 +128,8 @@ Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
     ctx.host.ShowMessage(tool::CannotWriteBox(ctx.state.file_name));
     return Transfer::kStopped;
   }
-  if (LoadImageFile(ctx.state.file_name, ctx.state.image, ctx.state.canvas) != kImageFileOk) {
+  if (LoadImageFile(ctx.state.file_name, ctx.state.image, ctx.state.canvas) !=
+      ImageFileResult::kOk) {
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotReload));
   }
   ctx.host.PaintCanvas();
@@ -220,7 +172,7 @@ Outcome TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head
     }
     // The transfer always ends with the closing frame, also after a failed block or an abort,
     // so that the head knows the exchange is over.
-    CloseLinkAfterImages(ctx, true);
+    detail::CloseImageLink(ctx, true);
     if (ctx.state.failed) result = Outcome::kFailed;
     if (result == Outcome::kDone)
       ctx.host.ShowMessage(tool::FinishBox(ToolText::kImageReadComplete));
@@ -242,7 +194,7 @@ Outcome ReadImages(ImageOpsContext& ctx) {
   const ImageTypeInfo& info = ImageTypeOf(ctx.type);
   // NG images always come from the first head.
   const int head = FromTargetHead(info) ? ctx.head : 0;
-  if (!FindImages(ctx, head)) return Outcome::kFailed;
+  if (!RunPresencePhase(ctx, info, head)) return Outcome::kFailed;
   if (!ChooseImages(ctx, info) || !ChooseFileName(ctx)) return Outcome::kNotWanted;
   ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
   if (!MayOverwrite(ctx, info)) return Outcome::kNotWanted;

@@ -5,16 +5,15 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <utility>
 #include <vector>
 
 #include "images/bitmap.h"
 #include "images/ops/exchange.h"
 #include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
-#include "images/ops/messages.h"
-#include "link/step_tracker.h"
+#include "images/ops/services.h"
 #include "tool/link_session.h"
+#include "tool/messages.h"
 
 namespace kyr::images {
 namespace {
@@ -29,13 +28,6 @@ std::vector<int> TargetNumbers(const ImageOpsContext& ctx, const std::vector<std
 }
 
 constexpr int kEventsBeforeTransfer = 20;
-// Poll replies of the wrong length allowed in a row; the next one gives up.
-constexpr int kBadPollRepliesAllowed = 20;
-// First poll words of a head still busy with the image.
-constexpr std::uint16_t kBusy = 5;
-constexpr std::uint16_t kBusyStoring = 15;
-// The longest a head may stay busy with one image before the write gives up on it.
-constexpr std::uint32_t kStoreLimitMs = 60'000;
 
 bool IsBitmapName(const std::string& path) {
   return path.ends_with(".bmp");
@@ -86,7 +78,7 @@ bool ChooseImageNumber(ImageOpsContext& ctx, const ImageTypeInfo& info, const st
 // Loads an image file into the canvas and paints it; false (after message 158) when the
 // file cannot be opened or is not one whole image.
 bool ShowImageFile(ImageOpsContext& ctx, const std::string& path) {
-  if (LoadImageFile(path, ctx.state.image, ctx.state.canvas) != kImageFileOk) {
+  if (LoadImageFile(path, ctx.state.image, ctx.state.canvas) != ImageFileResult::kOk) {
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenImage));
     return false;
   }
@@ -111,13 +103,13 @@ bool ImageFilesAreWhole(ImageOpsContext& ctx, const std::vector<std::string>& pa
 
 // Reads the source of one image into ctx.state.image; false after its message.
 bool LoadSource(ImageOpsContext& ctx, const std::string& path) {
-  const int result = IsBitmapName(path) ? ReadBitmapFile(path, ctx.state.image)
-                                        : ReadImageFile(path, ctx.state.image);
-  if (result == kCannotOpen) {
+  const ImageFileResult result = IsBitmapName(path) ? ReadBitmapFile(path, ctx.state.image)
+                                                    : ReadImageFile(path, ctx.state.image);
+  if (result == ImageFileResult::kCannotOpen) {
     ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenFile));
     return false;
   }
-  if (result != kImageFileOk) {
+  if (result != ImageFileResult::kOk) {
     ctx.host.ShowMessage(
         tool::ErrorBox(IsBitmapName(path) ? ToolText::kBadBitmap : ToolText::kCannotOpenImage));
     return false;
@@ -125,84 +117,15 @@ bool LoadSource(ImageOpsContext& ctx, const std::string& path) {
   return true;
 }
 
-// Sends block `block` with its data and waits for the acknowledge, again after a wrong one.
-bool WriteBlock(ImageOpsContext& ctx, int head, int unit, int block) {
-  std::array<std::uint8_t, 2 * kWordsPerBlock> data{};
-  const auto first = static_cast<std::size_t>(block) * kWordsPerBlock;
-  for (std::size_t i = 0; i < kWordsPerBlock; ++i) {
-    const std::uint16_t word = ctx.state.image.words[first + i];
-    data[2 * i] = static_cast<std::uint8_t>(word & 0xFF);
-    data[2 * i + 1] = static_cast<std::uint8_t>(word >> 8);
-  }
-  link::Request request{BlockWriteCommand(head, unit, block), 0, data};
-  request.block = block;
-  link::ReplyWords words{};
-  return detail::ExchangeDone(ctx, link::Exchange(ctx.link, request, words));
-}
-
 enum class Stored { kYes, kFailed, kAborted };
 
-// Polls until the head is no longer busy with the image. Between polls the window's events
-// run and Abort takes effect; a head still busy after kStoreLimitMs is taken as failed, so
-// that a head stuck busy cannot hang the tool.
-Stored WaitUntilStored(ImageOpsContext& ctx, int head) {
-  const link::Request poll{link::WriteStatusPollCommand(head), link::kWriteStatusWords};
-  constexpr link::RetryPolicy kPollPolicy{kBadPollRepliesAllowed + 1, true, link::kDrainQuietMs};
-  link::ReplyWords words{};
-  const std::uint32_t start = ctx.link.TickCount();
-  bool first = true;
-  Stored stopped = Stored::kYes;
-  // Lets the window's events run before every poll but the first; false when the wait ends.
-  auto may_poll_again = [&] {
-    if (std::exchange(first, false)) return true;
-    ctx.host.ProcessPendingEvents(1);
-    if (ctx.host.AbortRequested()) {
-      stopped = Stored::kAborted;
-      return false;
-    }
-    // Unsigned difference: right across a wrap of the tick count.
-    if (ctx.link.TickCount() - start >= kStoreLimitMs) {
-      detail::ReportCommunicationError(ctx);
-      stopped = Stored::kFailed;
-      return false;
-    }
-    return true;
-  };
-  // Each busy answer starts the count of wrong replies afresh.
-  for (;;) {
-    const link::ExchangeResult result = link::Retry(ctx.link, kPollPolicy, [&] {
-      return may_poll_again() ? link::AskOnce(ctx.link, poll, words) : link::Attempt::kStopped;
-    });
-    if (result == link::ExchangeResult::kStopped) return stopped;
-    if (!detail::ExchangeDone(ctx, result)) return Stored::kFailed;
-    if (words[0] != kBusy && words[0] != kBusyStoring) return Stored::kYes;
-  }
-}
-
-// Writes ctx.state.image into image `number`, then waits for the head, and makes sure the
-// line ends quiet. The writes and the wait are one series of steps: when a stray reply may
-// have been taken for an acknowledge or a poll's answer, the series goes on again from the
-// first block it may have answered.
+// Writes ctx.state.image into image `number` through the service.
 Stored SendImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
-  const int unit = ImageUnit(info, number);
-  constexpr int kWaitStep = kBlocksPerImage;
-  link::StepTracker steps(ctx.link, kWaitStep + 1, link::kWriteStatusWords);
-  for (int step = 0; step <= kWaitStep;) {
-    steps.Begin(step);
-    if (step < kWaitStep) {
-      if (!WriteBlock(ctx, ctx.head, unit, step)) return Stored::kFailed;
-      ctx.host.SetProgressPosition(step);
-    } else if (const Stored stored = WaitUntilStored(ctx, ctx.head); stored != Stored::kYes) {
-      return stored;
-    }
-    const std::optional<int> next = steps.Next(step + 1);
-    if (!next) {
-      detail::ReportCommunicationError(ctx);
-      return Stored::kFailed;
-    }
-    step = *next;
-  }
-  return Stored::kYes;
+  const ImageResult written =
+      WriteImage(ctx.link, ctx.head, info.type, number, ctx.state.image, detail::HostHooks(ctx));
+  detail::ShowImageFailure(ctx, written);
+  if (written == ImageResult::kAborted) return Stored::kAborted;
+  return written == ImageResult::kDone ? Stored::kYes : Stored::kFailed;
 }
 
 enum class Step { kDone, kSourceRefused, kFailed, kAborted };

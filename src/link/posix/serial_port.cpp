@@ -28,16 +28,20 @@ SteadyClock::time_point DeadlineAfter(std::uint64_t milliseconds) {
   return SteadyClock::now() + std::chrono::milliseconds(milliseconds);
 }
 
-// Waits for `events` on `fd`; 1 ready, 0 timed out, -1 the line failed or hung up.
-int WaitFor(int fd, short events, int timeout_ms) {
+// Waits for `events` on `fd`; 1 ready, 0 timed out, -1 the line failed or hung up. A long
+// wait is taken in slices, and after each slice or signal `keep_waiting` may end it early
+// (as a time-out).
+template <class KeepWaiting>
+int WaitFor(int fd, short events, int timeout_ms, int slice_ms, KeepWaiting&& keep_waiting) {
   pollfd entry{fd, events, 0};
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeout_ms);
   for (;;) {
-    const int ready = ::poll(&entry, 1, timeout_ms);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) return -1;
-    if (ready == 0) return 0;
-    if (entry.revents & events) return 1;
-    return -1;  // POLLERR, POLLHUP or POLLNVAL without data
+    const int left = MillisecondsUntil(deadline);
+    const int ready = ::poll(&entry, 1, std::min(left, slice_ms));
+    if (ready < 0 && errno != EINTR) return -1;
+    if (ready > 0) return (entry.revents & events) ? 1 : -1;  // POLLERR, POLLHUP, POLLNVAL
+    if (left <= slice_ms && ready == 0) return 0;
+    if (!keep_waiting()) return 0;
   }
 }
 
@@ -77,7 +81,7 @@ class SerialChannel final : public ByteChannel {
         continue;
       }
       if (done < 0 && !TryAgain()) return false;
-      const int ready = WaitFor(fd_, POLLOUT, MillisecondsUntil(deadline));
+      const int ready = Wait(POLLOUT, MillisecondsUntil(deadline));
       if (ready < 0) return false;
       if (ready == 0) break;  // time-out: report the short count
     }
@@ -90,7 +94,7 @@ class SerialChannel final : public ByteChannel {
     const auto deadline = DeadlineAfter(std::uint64_t{timeouts_.read_per_byte_ms} * count +
                                         timeouts_.read_constant_ms);
     while (got < count) {
-      const int ready = WaitFor(fd_, POLLIN, MillisecondsUntil(deadline));
+      const int ready = Wait(POLLIN, MillisecondsUntil(deadline));
       if (ready < 0) return false;
       if (ready == 0) break;  // time-out: report the short count
       const ssize_t done = ::read(fd_, data + got, count - got);
@@ -111,7 +115,7 @@ class SerialChannel final : public ByteChannel {
     for (;;) {
       // A quiet time of 0 takes what has arrived without waiting for more.
       const int wait = std::min(static_cast<int>(quiet_ms), MillisecondsUntil(limit));
-      if ((wait <= 0 && quiet_ms > 0) || WaitFor(fd_, POLLIN, std::max(wait, 0)) != 1) break;
+      if ((wait <= 0 && quiet_ms > 0) || Wait(POLLIN, std::max(wait, 0)) != 1) break;
       const ssize_t done = ::read(fd_, scratch.data(), scratch.size());
       if (done > 0) {
         discarded += static_cast<std::size_t>(done);
@@ -133,6 +137,11 @@ class SerialChannel final : public ByteChannel {
   }
 
  private:
+  int Wait(short events, int timeout_ms) {
+    return WaitFor(fd_, events, timeout_ms, static_cast<int>(kWaitSliceMs),
+                   [this] { return KeepWaiting(); });
+  }
+
   int fd_;
   SerialTimeouts timeouts_;
 };

@@ -94,7 +94,7 @@ class FtdiChannel final : public ByteChannel {
       const int done = ftdi_read_data(ftdi_, data + got, static_cast<int>(count - got));
       if (done < 0) return false;
       got += static_cast<std::size_t>(done);
-      if (SteadyClock::now() >= deadline) break;
+      if (SteadyClock::now() >= deadline || !KeepWaiting()) break;
     }
     return true;
   }
@@ -115,7 +115,7 @@ class FtdiChannel final : public ByteChannel {
       } else if (now - last_byte >= std::chrono::milliseconds(quiet_ms)) {
         break;
       }
-      if (now - start >= std::chrono::milliseconds(limit_ms)) break;
+      if (now - start >= std::chrono::milliseconds(limit_ms) || !KeepWaiting()) break;
       if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return discarded;
