@@ -257,6 +257,8 @@ FrameResult Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {
 
 ReplyResult Link::ReceiveReply(ReplyWords& words) {
   ++replies_;
+  // The later replies of a request answered by several are waited for from now on.
+  if (!awaiting_since_) awaiting_since_ = TickCount();
   const ReplyResult result = ReceiveReplyUntraced(words);
   if (result.Good()) {
     awaiting_since_.reset();
