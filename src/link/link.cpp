@@ -170,12 +170,15 @@ void Link::DiscardAfterRetriedSuccess(std::uint32_t quiet_ms) {
 }
 
 bool Link::EndsInStep(int reply_words) {
-  // A reply taken for another's leaves the last answer still to come, right behind the
-  // last reply: its wire time and the head's turn-around are waited for, no more, so that a
-  // transfer in step is held up as little as can be.
-  const std::uint32_t quiet =
-      kEndQuietMarginMs + WireMs(ReplySize(static_cast<std::size_t>(std::max(reply_words, 0))));
-  if (Drain(quiet, std::max(2 * quiet, kDrainLimitMs)) > 0) NoteStrayBytes();
+  // A reply taken for another's leaves the last answer still to come, right behind the last
+  // reply: its first bytes show within the head's turn-around (and on USB the chip's latency
+  // timer), so only that is waited for, and a transfer in step is held up as little as can
+  // be. Once bytes came the line is out of step; a babbling one is drained no longer than
+  // two of the transfer's replies take.
+  constexpr std::uint32_t kQuiet = kEndQuietMarginMs + WireMs(2);
+  const std::uint32_t limit =
+      2 * (kQuiet + WireMs(ReplySize(static_cast<std::size_t>(std::max(reply_words, 0)))));
+  if (Drain(kQuiet, limit) > 0) NoteStrayBytes();
   return !out_of_step_since_;
 }
 
@@ -254,6 +257,8 @@ FrameResult Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {
 
 ReplyResult Link::ReceiveReply(ReplyWords& words) {
   ++replies_;
+  // The later replies of a request answered by several are waited for from now on.
+  if (!awaiting_since_) awaiting_since_ = TickCount();
   const ReplyResult result = ReceiveReplyUntraced(words);
   if (result.Good()) {
     awaiting_since_.reset();

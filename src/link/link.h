@@ -36,7 +36,7 @@ inline constexpr std::uint32_t kDrainQuietMs = 50;
 inline constexpr std::uint32_t kDrainLimitMs = 2000;
 // How long past its wire time a reply must be overdue before the wait is shown to the user.
 inline constexpr std::uint32_t kStallNoticeMs = 1000;
-// How long past a reply's wire time the line must stay quiet at the end of a transfer.
+// How long past a reply header's wire time the line must stay quiet at the end of a transfer.
 inline constexpr std::uint32_t kEndQuietMarginMs = 10;
 // How long a reply may take to start: the USB read time-out, and the serial one for the two
 // bytes of a reply's header.
@@ -121,8 +121,8 @@ class Link {
   // The caller has asked again from OutOfStepSince() on: the line counts as in step.
   void ClearOutOfStep() { out_of_step_since_.reset(); }
   // The check at the end of a transfer whose longest reply has `reply_words` words: waits
-  // until the line has been quiet as long as a copy of that reply would take to follow it.
-  // False when the line is (or was found) out of step.
+  // until the line has been quiet as long as the start of an answer right behind the last
+  // reply would take to come. False when the line is (or was found) out of step.
   [[nodiscard]] bool EndsInStep(int reply_words);
 
   // The block the next request is about (-1 for none), for the trace.

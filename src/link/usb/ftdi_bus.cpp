@@ -3,6 +3,7 @@
 #include <ftdi.h>
 #include <libusb.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <thread>
@@ -103,6 +104,18 @@ class FtdiChannel final : public ByteChannel {
     if (ftdi_ == nullptr) return 0;
     std::array<std::uint8_t, 512> scratch{};
     std::size_t discarded = 0;
+    if (quiet_ms == 0 && limit_ms == 0) {
+      // A look without a wait takes only what libftdi already holds: asking the chip would
+      // be a USB read lasting up to its latency timer, before every request.
+      while (ftdi_->readbuffer_remaining > 0) {
+        const int held =
+            static_cast<int>(std::min<std::size_t>(ftdi_->readbuffer_remaining, scratch.size()));
+        const int done = ftdi_read_data(ftdi_, scratch.data(), held);
+        if (done <= 0) break;
+        discarded += static_cast<std::size_t>(done);
+      }
+      return discarded;
+    }
     const auto start = SteadyClock::now();
     auto last_byte = start;
     for (;;) {
