@@ -26,16 +26,6 @@
 namespace kyr::ridgemo::testing {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void TearDown() override {
-    delete g_application;
-    g_application = nullptr;
-  }
-};
-[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 void WriteFile(const std::filesystem::path& path, const std::string& text) {
   std::filesystem::create_directories(path.parent_path());
   std::ofstream(path) << text;

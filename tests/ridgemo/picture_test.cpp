@@ -15,16 +15,6 @@
 namespace kyr::ridgemo::testing {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void TearDown() override {
-    delete g_application;
-    g_application = nullptr;
-  }
-};
-[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 // A colour of its own for every canvas column and row band; the fourth byte stays zero, as the
 // canvas keeps it.
 images::Pixel PatternAt(int row, int column) {

@@ -1,6 +1,8 @@
 #pragma once
 // The tool window on the offscreen platform with a simulated head unit on real time, and a
 // watcher that answers the modal dialogs and message boxes the window opens, recording them.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -25,6 +27,18 @@ namespace kyr::ridgemo::testing {
 
 // One QApplication for the test process; the test program deletes it after the last test.
 inline QApplication* g_application = nullptr;
+
+// Deletes the application after the last test, which also lets Qt free its font caches.
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    delete g_application;
+    g_application = nullptr;
+  }
+};
+// Registered once per test program, however many of its files include this header.
+inline ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 inline void EnsureApplication() {
   static int argc = 1;

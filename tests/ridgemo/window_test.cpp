@@ -24,17 +24,6 @@ namespace {
 
 constexpr int kWaitMs = 5000;
 
-// Deletes the application after the last test, which also lets Qt free its font caches.
-class QtEnvironment : public ::testing::Environment {
- public:
-  void TearDown() override {
-    delete g_application;
-    g_application = nullptr;
-  }
-};
-[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
