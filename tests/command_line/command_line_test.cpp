@@ -99,6 +99,8 @@ const std::vector<Case> kCases = {
     {"ridgemo --simulate --progress read-settings --yes s.kdta", 0, "", "progress 64/64"},
     {"ridgemo --simulate -q --progress devices", 2, "", "--quiet excludes --progress"},
     {"ridgemo --simulate -v read-settings s.kdta", 0, "", "ridgemo: USB unit KYRD0001"},
+    // No head on USB: the failure, what was found, and what to do; no file is written.
+    {"ridgemo read-settings s.kdta", 1, "", "serial number begins with KYRD", {}, "", "s.kdta"},
     {"tolvane init -- -x.kdta", 0, "", ""},
     {"tolvane init a b", 2, "", "init OUT.kdta"},
     {"tolvane diff a.kdta", 2, "", "wrong number of arguments for diff"},
