@@ -58,7 +58,7 @@ fi
 
 # The zsh completions load in a bare zsh and are what compinit finds for the programs.
 if command -v zsh >/dev/null; then
-  found=$(zsh -f -c 'fpath=("$1" $fpath); autoload -Uz compinit && compinit -u -d /dev/null &&
+  found=$(zsh -f -c 'fpath=("$1" $fpath); autoload -Uz compinit && compinit -u -D &&
     echo $_comps[tolvane] $_comps[ridgemo] $_comps[kyr-headsim]' - \
     "$prefix/share/zsh/vendor-completions" 2>&1)
   [ "$found" = "_tolvane _ridgemo _kyr-headsim" ] || fail "zsh completion: $found"
