@@ -48,4 +48,7 @@ Outcome WriteSettings(TransferContext& ctx);
 Outcome WriteSettingsFrom(TransferContext& ctx, const std::string& path,
                           const tool::WriteChoices& choices, const WriteOptions& options = {});
 
+// The message of a verified write that read back another word than it wrote.
+tool::Message VerifyDifferenceBox(const VerifyDifference& difference);
+
 }  // namespace kyr::transfer

@@ -48,15 +48,6 @@ Outcome LoadSettingsFile(TransferContext& ctx, const std::string& path,
   return Outcome::kDone;
 }
 
-// The message of a verified write that read back another word than it wrote.
-void ShowDifference(TransferContext& ctx, const VerifyDifference& difference) {
-  const std::string text =
-      FormatMessage(tool::Text(ToolText::kVerifyDifference),
-                    {std::to_string(difference.block), std::to_string(difference.word),
-                     Hex4(difference.written), Hex4(difference.read)});
-  ctx.host.ShowMessage(tool::ErrorBox(ToolText::kVerifyDifference, text));
-}
-
 // From the check of the choices on, with the file chosen and the dialog accepted.
 Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
                       const tool::WriteChoices& choices, const WriteOptions& options) {
@@ -74,7 +65,7 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
       WriteSettings(ctx.link, ctx.head, *image, choices, options, HostHooks(ctx), &report);
   Outcome outcome = Outcome::kDone;
   if (written == SettingsResult::kVerifyDifference) {
-    ShowDifference(ctx, report.difference);
+    ctx.host.ShowMessage(VerifyDifferenceBox(report.difference));
     outcome = Fail(ctx);
   } else if (written != SettingsResult::kDone) {
     outcome = ShowServiceFailure(ctx, written);
@@ -95,6 +86,14 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
 }
 
 }  // namespace
+
+tool::Message VerifyDifferenceBox(const VerifyDifference& difference) {
+  const std::string text =
+      FormatMessage(tool::Text(ToolText::kVerifyDifference),
+                    {std::to_string(difference.block), std::to_string(difference.word),
+                     Hex4(difference.written), Hex4(difference.read)});
+  return tool::ErrorBox(ToolText::kVerifyDifference, text);
+}
 
 Outcome WriteSettings(TransferContext& ctx) {
   Begin(ctx);
