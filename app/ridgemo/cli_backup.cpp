@@ -1,5 +1,4 @@
 // Whole-unit commands of the command line: backup, restore and compare.
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -418,15 +417,9 @@ int RunCompare(CommandContext& ctx) {
             << '\n';
     return kCompareTrouble;
   }
-  std::string scratch = (fs::temp_directory_path() / "ridgemo-compare-XXXXXX").string();
-  if (::mkdtemp(scratch.data()) == nullptr) return kCompareTrouble;
-  const std::string head_path = scratch + "/head.kdta";
   link::Link link(LinkEnvironmentFor(ctx.options));
-  const bool read_head =
-      backup::ReadHeadSettings(ctx.host, link, ctx.options.port, ctx.options.head, head_path) &&
-      settings::ReadSettingsFile(head_path, *head) == settings::ReadResult::kComplete;
-  fs::remove_all(scratch, *std::make_unique<std::error_code>());
-  if (!read_head) return kCompareTrouble;
+  if (!backup::ReadHeadSettings(ctx.host, link, ctx.options.port, ctx.options.head, *head))
+    return kCompareTrouble;
   const std::string head_number = std::to_string(ctx.options.head);
   if (ctx.options.json) {
     const compare::Comparison english = compare::CompareSettings(*file, *head, Lang::En);

@@ -1,6 +1,6 @@
 // Backup of a head unit: each head's settings, its registered bank images and its memory
-// images, with a bitmap of each image, into a staging folder that becomes the backup only
-// when everything arrived.
+// images, with a bitmap of each image, read by the head services over one link session per
+// head into a staging folder that becomes the backup only when everything arrived.
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -8,14 +8,14 @@
 #include "backup/job_parts.h"
 #include "backup/operations.h"
 #include "backup/sha256.h"
+#include "images/bitmap.h"
 #include "images/canvas.h"
-#include "images/ops/image_ops.h"
 #include "images/ops/image_types.h"
-#include "images/ops/save_bitmap.h"
+#include "images/ops/services.h"
 #include "settings/image_presence.h"
 #include "settings/settings_file.h"
-#include "tool/tool_state.h"
-#include "transfer/transfer.h"
+#include "tool/messages.h"
+#include "transfer/services.h"
 
 namespace kyr::backup {
 namespace {
@@ -52,14 +52,15 @@ bool WriteText(const std::string& path, const std::string& text) {
   return !out.fail();
 }
 
+// One head's part of the backup, read over one link session.
 class HeadBackup {
  public:
-  HeadBackup(BackupJob& job, OperationHost& host, ProgressTracker& progress, std::string root)
-      : job_(job), host_(host), progress_(progress), root_(std::move(root)) {}
+  HeadBackup(BackupJob& job, ProgressTracker& progress, std::string root)
+      : job_(job), progress_(progress), root_(std::move(root)), session_(job.host, job.link) {}
 
   bool Run(int head, HeadEntry& entry, std::string& problem) {
     entry.head = head;
-    const std::string head_text = std::to_string(head);
+    head_ = head;
     const std::string relative = HeadFolder(head);
     const std::string folder = root_ + "/" + relative;
     std::error_code error;
@@ -68,19 +69,11 @@ class HeadBackup {
       problem = Text(ToolText::kCannotCreateFolder, {folder}, job_.lang);
       return false;
     }
-    const std::string settings_path = folder + "/" + std::string(kSettingsName);
-    progress_.AddWork(1, kSettingsBytes);
-    progress_.BeginOperation(kSettingsBytes / 64);
-    tool::ToolState state;
-    transfer::TransferContext ctx{host_, job_.link, state, job_.port, head - 1};
-    if (transfer::ReadAllSettingsTo(ctx, settings_path) != transfer::Outcome::kDone ||
-        host_.Interrupted()) {
-      problem = Text(ToolText::kSettingsNotRead, {head_text}, job_.lang);
-      return false;
-    }
     auto image = std::make_unique<settings::SettingsImage>();
-    if (settings::ReadSettingsFile(settings_path, *image) != settings::ReadResult::kComplete) {
-      problem = Text(ToolText::kSettingsIncomplete, {head_text}, job_.lang);
+    step_ = Text(ToolText::kSettingsNotRead, {std::to_string(head)}, job_.lang);
+    progress_.AddWork(1, kSettingsBytes);
+    if (!ReadSettingsInto(*image, folder + "/" + std::string(kSettingsName))) {
+      problem = step_;
       return false;
     }
     entry.model_code = settings::ModelCode(*image);
@@ -94,43 +87,73 @@ class HeadBackup {
       const std::uint64_t expected = PresentImages(*image, type);
       if (expected == 0) continue;
       progress_.AddWork(Count(expected), kImageBytes * static_cast<std::uint64_t>(Count(expected)));
-      if (!ReadImagesOfType(head, type, folder, relative, entry, problem)) return false;
+      step_ = Text(ToolText::kImagesNotRead, {std::to_string(head), KindWord(type, job_.lang)},
+                   job_.lang);
+      if (!ReadImagesOfType(type, folder, relative, entry, problem)) return false;
+    }
+    if (!session_.Close()) {
+      problem = step_;
+      return false;
     }
     return true;
   }
 
  private:
-  bool ReadImagesOfType(int head, int type, const std::string& folder, const std::string& relative,
-                        HeadEntry& entry, std::string& problem) {
-    auto state = std::make_unique<images::ImageState>();
-    host_.save_path = folder + "/" + std::string(KindOfType(type)) + ".kimg";
-    host_.selection.reset();
-    progress_.BeginOperation(256);
-    images::ImageOpsContext ctx{host_, job_.link, *state, job_.port, head - 1, type};
-    if (images::ReadImages(ctx) != images::Outcome::kDone || host_.Interrupted()) {
-      problem = Text(ToolText::kImagesNotRead, {std::to_string(head), KindWord(type, job_.lang)},
-                     job_.lang);
+  bool Interrupted() const { return job_.interrupted && job_.interrupted(); }
+
+  bool ReadSettingsInto(settings::SettingsImage& image, const std::string& path) {
+    if (!session_.Open(job_.port, head_)) return false;
+    progress_.BeginOperation(kSettingsBytes / kSettingsReadBlocks);
+    progress_.Range(0, kSettingsReadBlocks);
+    const auto read =
+        transfer::ReadSettings(job_.link, head_ - 1, image, JobHooks(progress_, job_.interrupted));
+    if (!session_.Settings(read) || Interrupted()) return false;
+    if (settings::WriteCheckedFile(path, settings::FormatSettingsText(image)) !=
+        settings::WriteResult::kWritten) {
+      job_.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
       return false;
-    }
-    for (int number = 0; number < images::ImageTypeOf(type).count; ++number) {
-      const std::string path = ImagePath(folder, type, number);
-      if (!fs::exists(path)) continue;
-      const std::string name = relative + "/" + fs::path(path).filename().string();
-      if (!Add(entry, name, KindOfType(type), number, kImageBytes, problem)) return false;
-      if (!SaveBitmapBeside(path, state->image, state->canvas)) {
-        problem = Text(ToolText::kBitmapNotWritten, {name}, job_.lang);
-        return false;
-      }
-      const std::string bitmap = name.substr(0, name.size() - 5) + ".bmp";
-      if (!Add(entry, bitmap, kKindBitmap, number, 0, problem)) return false;
     }
     return true;
   }
 
-  bool SaveBitmapBeside(const std::string& kimg, images::RawImage& raw, images::Canvas& canvas) {
-    if (images::LoadImageFile(kimg, raw, canvas) != images::ImageFileResult::kOk) return false;
-    const std::string bmp = kimg.substr(0, kimg.size() - 5) + ".bmp";
-    return images::SaveCanvasBitmapAs(host_, canvas, bmp) == images::Outcome::kDone;
+  // The images of `type` the head offers, each into its .kimg file and its bitmap.
+  bool ReadImagesOfType(int type, const std::string& folder, const std::string& relative,
+                        HeadEntry& entry, std::string& problem) {
+    const images::ImageTypeInfo& info = images::ImageTypeOf(type);
+    images::ImagesFound found;
+    if (!session_.Presence(images::FindImages(job_.link, head_ - 1, info.type, found)) ||
+        Interrupted()) {
+      problem = step_;
+      return false;
+    }
+    for (int number = 0; number < info.count; ++number) {
+      if (((found.mask >> number) & 1) == 0) continue;
+      progress_.BeginOperation(kImageBytes / images::kBlocksPerImage);
+      progress_.Range(0, images::kBlocksPerImage);
+      const auto read = images::ReadImage(job_.link, head_ - 1, info.type, number, *raw_,
+                                          JobHooks(progress_, job_.interrupted));
+      if (!session_.Transfer(read) || Interrupted()) {
+        problem = step_;
+        return false;
+      }
+      const std::string path = ImagePath(folder, type, number);
+      if (!images::WriteImageFile(path, *raw_)) {
+        job_.host.ShowMessage(tool::CannotWriteBox(path));
+        problem = step_;
+        return false;
+      }
+      const std::string name = relative + "/" + fs::path(path).filename().string();
+      if (!Add(entry, name, KindOfType(type), number, kImageBytes, problem)) return false;
+      const std::string bitmap = name.substr(0, name.size() - 5) + ".bmp";
+      images::RawImageToCanvas(*raw_, *canvas_);
+      if (!images::WriteCanvasBitmap(root_ + "/" + bitmap, *canvas_)) {
+        job_.host.ShowMessage(tool::CannotWriteBox(root_ + "/" + bitmap));
+        problem = Text(ToolText::kBitmapNotWritten, {name}, job_.lang);
+        return false;
+      }
+      if (!Add(entry, bitmap, kKindBitmap, number, 0, problem)) return false;
+    }
+    return true;
   }
 
   bool Add(HeadEntry& entry, const std::string& relative, std::string_view kind, int number,
@@ -146,9 +169,13 @@ class HeadBackup {
   }
 
   BackupJob& job_;
-  OperationHost& host_;
   ProgressTracker& progress_;
   std::string root_;
+  HeadSession session_;
+  int head_ = 1;
+  std::string step_;  // the problem of the step under way
+  std::unique_ptr<images::RawImage> raw_ = std::make_unique<images::RawImage>();
+  std::unique_ptr<images::Canvas> canvas_ = std::make_unique<images::Canvas>();
 };
 
 }  // namespace
@@ -180,7 +207,6 @@ Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem)
     return Outcome::kFailed;
   }
   ProgressTracker progress(job.progress);
-  OperationHost host(job.host, progress, job.interrupted);
   Manifest manifest;
   manifest.program = job.program;
   manifest.time = UtcNowText();
@@ -188,7 +214,7 @@ Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem)
   manifest.unit_serial = job.unit_serial;
   for (const int head : job.heads) {
     HeadEntry entry;
-    HeadBackup backup(job, host, progress, staging.path());
+    HeadBackup backup(job, progress, staging.path());
     if (!backup.Run(head, entry, problem)) return Outcome::kFailed;
     manifest.heads.push_back(std::move(entry));
   }
@@ -197,7 +223,7 @@ Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem)
     problem = Text(ToolText::kManifestNotWritten, {}, job.lang);
     return Outcome::kFailed;
   }
-  if (host.Interrupted()) {
+  if (job.interrupted && job.interrupted()) {
     problem = Text(ToolText::kJobInterrupted, {}, job.lang);
     return Outcome::kFailed;
   }

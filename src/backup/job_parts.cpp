@@ -5,6 +5,8 @@
 
 #include "backup/operations.h"
 #include "backup/record.h"
+#include "tool/link_session.h"
+#include "tool/messages.h"
 
 namespace kyr::backup::detail {
 
@@ -27,27 +29,69 @@ std::string Text(ToolText id, const std::vector<std::string>& args, Lang lang) {
   return FormatMessage(LoadString(id, lang), args);
 }
 
-tool::Answer OperationHost::ShowMessage(const tool::Message& message) {
-  if (message.buttons == tool::Buttons::YesNo || message.buttons == tool::Buttons::YesNoCancel)
-    return tool::Answer::Yes;
-  if (message.icon == tool::Icon::Information) return tool::Answer::Ok;
-  return user_.ShowMessage(message);
+namespace {
+
+// "Fail to write USB." without a caption of its own when a frame was not sent, as the
+// window's commands show it.
+tool::Message FailureBox(ToolText text, bool not_sent) {
+  return not_sent ? tool::TitleErrorBox(text) : tool::ErrorBox(text);
 }
 
-std::optional<std::string> OperationHost::AskOpenFile(const std::vector<tool::FileFilter>&,
-                                                      const std::string&) {
-  if (open_paths.empty()) return std::nullopt;
-  return open_paths.front();
+}  // namespace
+
+tool::ServiceHooks JobHooks(ProgressTracker& progress, const std::function<bool()>& interrupted) {
+  return {[&progress](int position) { progress.Position(position); },
+          [interrupted] { return interrupted && interrupted(); }};
 }
 
-bool OperationHost::AskImageSelection(const tool::ImageSelectionDialog&, std::uint64_t& mask) {
-  if (selection) mask = *selection;
-  return true;
+bool HeadSession::Open(const std::string& port, int head) {
+  open_ = tool::OpenLinkToHead(user_, link_, port, head - 1);
+  shown_ = !open_;
+  return open_;
 }
 
-bool OperationHost::AskImageNumber(int, int& chosen) {
-  if (number) chosen = *number;
-  return true;
+void HeadSession::Failed(const tool::Message& box) {
+  user_.ShowMessage(box);
+  shown_ = true;
+}
+
+bool HeadSession::Settings(transfer::SettingsResult result,
+                           const std::optional<tool::Message>& box) {
+  closing_ = transfer::ClosingFrameAfter(result);
+  after_settings_ = true;
+  if (result == transfer::SettingsResult::kDone) return true;
+  Failed(box ? *box
+             : FailureBox(transfer::SettingsResultText(result),
+                          result == transfer::SettingsResult::kNotSent));
+  return false;
+}
+
+bool HeadSession::Presence(images::ImageResult result) {
+  // A failed presence read leaves the head without the closing frame.
+  closing_ = result == images::ImageResult::kDone;
+  after_settings_ = false;
+  if (result == images::ImageResult::kDone) return true;
+  Failed(FailureBox(images::ImageResultText(result), result == images::ImageResult::kNotSent));
+  return false;
+}
+
+bool HeadSession::Transfer(images::ImageResult result) {
+  // Once an image transfer ran the head is told the exchange is over, also after a failure.
+  closing_ = true;
+  after_settings_ = false;
+  if (result == images::ImageResult::kDone) return true;
+  Failed(FailureBox(images::ImageResultText(result), result == images::ImageResult::kNotSent));
+  return false;
+}
+
+bool HeadSession::Close() {
+  if (!open_) return true;
+  open_ = false;
+  const link::LinkResult closed = link_.CloseLink(closing_);
+  if (closed == link::LinkResult::kOk) return true;
+  // After a dropped link the closing frame's failure would only repeat what was shown.
+  if (!shown_) tool::ShowLinkFailure(user_, closed);
+  return !after_settings_;
 }
 
 }  // namespace kyr::backup::detail

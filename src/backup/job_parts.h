@@ -1,7 +1,7 @@
 #pragma once
 // What the backup, restore and verification jobs share: the sizes their progress counts in,
-// the image types a backup holds and their file names, the problem texts, and the host that
-// answers the dialogs of the tool's operations the jobs run.
+// the image types a backup holds and their file names, the problem texts, and the link
+// session the head services of a job run on.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -10,14 +10,20 @@
 #include <vector>
 
 #include "backup/progress.h"
+#include "images/ops/services.h"
+#include "link/link.h"
 #include "strings/strings.h"
+#include "tool/service_hooks.h"
 #include "tool/tool_host.h"
+#include "transfer/services.h"
 
 namespace kyr::backup::detail {
 
 constexpr int kTypeBank = 0;  // Image Type box indexes
 constexpr int kTypeMemory = 1;
 constexpr std::uint64_t kSettingsBytes = 2 * 8192;
+constexpr int kSettingsReadBlocks = 64;    // the progress steps of a settings read
+constexpr int kSettingsWriteBlocks = 128;  // and of a whole settings write
 constexpr std::uint64_t kImageBytes = 131072;
 
 // "bank" or "memory": the kind in the manifest and the start of the file names.
@@ -30,41 +36,41 @@ std::string ImagePath(const std::string& folder, int type, int number);
 // A tool text with its %-arguments filled in.
 std::string Text(ToolText id, const std::vector<std::string>& args, Lang lang);
 
-// The host the tool's operations see during a job: the dialogs are answered from the job,
-// questions with Yes (the job asked its one question before it started), completion boxes
-// kept quiet, failures passed on to the user.
-class OperationHost : public tool::ToolHost {
+// The services' progress into the tracker's current operation (BeginOperation and Range
+// first), and the job's interruption as their abort check.
+tool::ServiceHooks JobHooks(ProgressTracker& progress, const std::function<bool()>& interrupted);
+
+// One link session with a head for all the services a job runs on it: opened with the head
+// asked for, closed once at the end. A failed service is shown to the user as the window
+// shows it; the closing frame is sent when the last service leaves it due (after a settings
+// service or a presence read only when it succeeded, after an image transfer always).
+class HeadSession {
  public:
-  OperationHost(tool::ToolHost& user, ProgressTracker& progress, std::function<bool()> interrupted)
-      : user_(user), progress_(progress), interrupted_(std::move(interrupted)) {}
+  HeadSession(tool::ToolHost& user, link::Link& link) : user_(user), link_(link) {}
+  HeadSession(const HeadSession&) = delete;
+  HeadSession& operator=(const HeadSession&) = delete;
+  ~HeadSession() { Close(); }
 
-  std::string save_path;
-  std::vector<std::string> open_paths;
-  std::optional<std::uint64_t> selection;  // none: the images the head offers
-  std::optional<int> number;
-
-  tool::Answer ShowMessage(const tool::Message& message) override;
-  std::optional<std::string> AskSaveFile(const std::vector<tool::FileFilter>&,
-                                         const std::string&) override {
-    return save_path;
-  }
-  std::optional<std::string> AskOpenFile(const std::vector<tool::FileFilter>&,
-                                         const std::string&) override;
-  std::vector<std::string> AskOpenFiles(const std::vector<tool::FileFilter>&) override {
-    return open_paths;
-  }
-  void SetProgressRange(int low, int high) override { progress_.Range(low, high); }
-  void SetProgressPosition(int position) override { progress_.Position(position); }
-  void ProcessPendingEvents(int) override {}
-  bool AskImageSelection(const tool::ImageSelectionDialog&, std::uint64_t& mask) override;
-  bool AskImageNumber(int, int& chosen) override;
-  bool AbortRequested() override { return Interrupted(); }
-  bool Interrupted() const { return interrupted_ && interrupted_(); }
+  // Opens the link on `port` and asks for head `head` (1 to 3); false after the message.
+  bool Open(const std::string& port, int head);
+  // Each true when the service succeeded; otherwise its failure has been shown (`box`, when
+  // given, instead of the result's own message).
+  bool Settings(transfer::SettingsResult result, const std::optional<tool::Message>& box = {});
+  bool Presence(images::ImageResult result);
+  bool Transfer(images::ImageResult result);
+  // Closes the link once. False when the closing frame could not be sent after a settings
+  // service ended the session, which fails that service as its window command fails.
+  bool Close();
 
  private:
+  void Failed(const tool::Message& box);
+
   tool::ToolHost& user_;
-  ProgressTracker& progress_;
-  std::function<bool()> interrupted_;
+  link::Link& link_;
+  bool open_ = false;
+  bool closing_ = false;  // the closing frame is due
+  bool shown_ = false;    // a failure has been shown
+  bool after_settings_ = false;
 };
 
 }  // namespace kyr::backup::detail

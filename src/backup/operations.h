@@ -2,10 +2,10 @@
 // Backup and restore of a head unit: every head's settings and its bank and memory images
 // into one folder, and back into a unit.
 //
-// Both drive the tool's own operations (Read All Settings, Write Settings, image read and
-// write) through a host of their own that answers the file and selection dialogs, passes
-// failure messages on to the user's host, and turns the operations' progress into one
-// progress for the whole job. Problems are sentences in the job's language.
+// Both run the head services (settings read and write, image presence, read and write) over
+// one link session per head, show a failed service's message on the user's host as the
+// window's commands do, and turn the services' progress into one progress for the whole
+// job. Problems are sentences in the job's language.
 //
 // Typical use (the command line):
 //   BackupJob job{host, link, port, ...};
@@ -23,6 +23,7 @@
 #include "backup/progress.h"
 #include "backup/record.h"
 #include "link/link.h"
+#include "settings/settings_image.h"
 #include "tool/tool_host.h"
 
 namespace kyr::backup {
@@ -84,8 +85,9 @@ struct RestoreJob {
 Outcome RestoreUnit(RestoreJob& job, const std::string& dir, const Manifest& manifest,
                     std::string& problem);
 
-// Reads the whole settings of head `head` (1 to 3) into `path` as Read All Settings does.
+// Reads the whole settings of head `head` (1 to 3) into `image` on a link session of its
+// own; false after the failure was shown on `host`.
 bool ReadHeadSettings(tool::ToolHost& host, link::Link& link, const std::string& port, int head,
-                      const std::string& path);
+                      settings::SettingsImage& image);
 
 }  // namespace kyr::backup

@@ -1,47 +1,46 @@
 #include "backup/verify.h"
 
-#include <stdlib.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 
-#include "images/ops/image_ops.h"
+#include "images/ops/image_types.h"
+#include "images/ops/services.h"
 
 namespace kyr::backup::detail {
+namespace {
 
-namespace fs = std::filesystem;
+// The offset in the .kimg file of the first byte where `got` differs from `wanted`, or -1.
+// A file holds each word low byte first.
+long FirstDifference(const images::RawImage& wanted, const images::RawImage& got) {
+  for (std::size_t word = 0; word < images::kRawWords; ++word) {
+    const std::uint16_t a = wanted.words[word];
+    const std::uint16_t b = got.words[word];
+    if (a != b) return static_cast<long>(2 * word + ((a & 0xFF) == (b & 0xFF) ? 1 : 0));
+  }
+  return -1;
+}
 
-bool VerifyImages(RestoreJob& job, OperationHost& host, int head, int type,
+}  // namespace
+
+bool VerifyImages(RestoreJob& job, HeadSession& session, int head, int type,
                   const std::vector<const FileEntry*>& files, const std::string& dir,
                   std::string& problem) {
-  std::string scratch = (fs::temp_directory_path() / "kyr-verify-XXXXXX").string();
-  if (::mkdtemp(scratch.data()) == nullptr) return false;
-  struct Remove {
-    std::string path;
-    ~Remove() {
-      std::error_code error;
-      fs::remove_all(path, error);
-    }
-  } remove{scratch};
-  std::uint64_t mask = 0;
-  for (const FileEntry* file : files) mask |= 1ULL << file->number;
-  host.save_path = scratch + "/" + std::string(KindOfType(type)) + ".kimg";
-  host.selection = mask;
-  auto state = std::make_unique<images::ImageState>();
-  images::ImageOpsContext ctx{host, job.link, *state, job.port, head - 1, type};
-  if (images::ReadImages(ctx) != images::Outcome::kDone) return false;
+  const images::ImageType image_type = images::ImageTypeOf(type).type;
+  auto wanted = std::make_unique<images::RawImage>();
+  auto got = std::make_unique<images::RawImage>();
+  const tool::ServiceHooks hooks{nullptr, job.interrupted};
   for (const FileEntry* file : files) {
-    std::ifstream wanted_in(dir + "/" + file->name, std::ios::binary);
-    std::ifstream got_in(ImagePath(scratch, type, file->number), std::ios::binary);
-    const std::string wanted{std::istreambuf_iterator<char>(wanted_in), {}};
-    const std::string got{std::istreambuf_iterator<char>(got_in), {}};
-    if (wanted == got) continue;
-    const auto mismatch = std::mismatch(wanted.begin(), wanted.end(), got.begin(), got.end());
+    if (!session.Transfer(
+            images::ReadImage(job.link, head - 1, image_type, file->number, *got, hooks))) {
+      return false;
+    }
+    // A backup file that cannot be read any more differs from its first byte.
+    const bool readable =
+        images::ReadImageFile(dir + "/" + file->name, *wanted) == images::ImageFileResult::kOk;
+    const long offset = readable ? FirstDifference(*wanted, *got) : 0;
+    if (offset < 0) continue;
     problem = Text(ToolText::kImageDiffers,
                    {std::to_string(head), KindWord(type, job.lang), std::to_string(file->number),
-                    std::to_string(mismatch.first - wanted.begin())},
+                    std::to_string(offset)},
                    job.lang);
     return false;
   }

@@ -9,10 +9,11 @@
 
 namespace kyr::backup::detail {
 
-// Reads the `type` images of `files` back from head `head` and compares them byte by byte
-// with the backup's files in `dir`. False with the first difference in `problem`; false and
-// `problem` empty when the images could not be read back.
-bool VerifyImages(RestoreJob& job, OperationHost& host, int head, int type,
+// Reads the `type` images of `files` back from head `head` over `session` and compares each
+// with the image of the backup's file in `dir`. False with the first difference (and its byte
+// offset in the file) in `problem`; false and `problem` empty when an image could not be
+// read back.
+bool VerifyImages(RestoreJob& job, HeadSession& session, int head, int type,
                   const std::vector<const FileEntry*>& files, const std::string& dir,
                   std::string& problem);
 

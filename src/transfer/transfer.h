@@ -65,4 +65,7 @@ tool::Message WriteResultBox(SettingsResult result, const WriteReport& report, b
 Outcome ReadSettingsToWrite(tool::ToolHost& host, const std::string& path,
                             settings::SettingsImage& image);
 
+// The message of a verified write that read back another word than it wrote.
+tool::Message VerifyDifferenceBox(const VerifyDifference& difference);
+
 }  // namespace kyr::transfer

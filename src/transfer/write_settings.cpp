@@ -49,14 +49,7 @@ Outcome ReadSettingsToWrite(tool::ToolHost& host, const std::string& path,
 }
 
 tool::Message WriteResultBox(SettingsResult result, const WriteReport& report, bool verified) {
-  if (result == SettingsResult::kVerifyDifference) {
-    const VerifyDifference& difference = report.difference;
-    const std::string text =
-        FormatMessage(tool::Text(ToolText::kVerifyDifference),
-                      {std::to_string(difference.block), std::to_string(difference.word),
-                       Hex4(difference.written), Hex4(difference.read)});
-    return tool::ErrorBox(ToolText::kVerifyDifference, text);
-  }
+  if (result == SettingsResult::kVerifyDifference) return VerifyDifferenceBox(report.difference);
   if (result != SettingsResult::kDone) return SettingsFailureBox(result);
   tool::Message done = tool::FinishBox(ToolText::kSettingsWriteComplete);
   // What the read-back checked, so that a verified write says it was verified.
@@ -102,6 +95,14 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
 }
 
 }  // namespace
+
+tool::Message VerifyDifferenceBox(const VerifyDifference& difference) {
+  const std::string text =
+      FormatMessage(tool::Text(ToolText::kVerifyDifference),
+                    {std::to_string(difference.block), std::to_string(difference.word),
+                     Hex4(difference.written), Hex4(difference.read)});
+  return tool::ErrorBox(ToolText::kVerifyDifference, text);
+}
 
 Outcome WriteSettings(TransferContext& ctx) {
   Begin(ctx);

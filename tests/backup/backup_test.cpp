@@ -56,11 +56,12 @@ struct Rig {
     job.lang = lang;
     return BackupUnit(job, dir, problem);
   }
-  Outcome Restore(const std::string& dir, bool verify) {
+  Outcome Restore(const std::string& dir, bool verify, ProgressSink progress = {}) {
     const auto manifest = PreflightRestore(dir, std::nullopt, problem, Lang::En);
     if (!manifest) return Outcome::kRefused;
     RestoreJob job{host, target.link, "USB", std::nullopt};
     job.verify = verify;
+    job.progress = std::move(progress);
     return RestoreUnit(job, dir, *manifest, problem);
   }
   std::string Dir() const { return folder.File("unit"); }
@@ -130,17 +131,36 @@ TEST(Backup, RestoredOntoAnotherUnitGivesEqualMemoryAndImages) {
 
   // One setting changed in the head is the one line of the comparison with the backup.
   rig.target.Head().settings[static_cast<std::size_t>(settings::WindowWord(5, 3, 0))] = 0x6433;
-  ASSERT_TRUE(ReadHeadSettings(rig.host, rig.target.link, "USB", 1, rig.folder.File("now.kdta")));
   settings::SettingsImage saved{};
   settings::SettingsImage now{};
+  ASSERT_TRUE(ReadHeadSettings(rig.host, rig.target.link, "USB", 1, now));
   ASSERT_EQ(settings::ReadSettingsFile(rig.Dir() + "/head1/settings.kdta", saved),
-            settings::ReadResult::kComplete);
-  ASSERT_EQ(settings::ReadSettingsFile(rig.folder.File("now.kdta"), now),
             settings::ReadResult::kComplete);
   const auto changed = compare::CompareSettings(saved, now, Lang::En);
   ASSERT_EQ(changed.differences.size(), 1u);
   EXPECT_EQ(compare::DifferenceLine(changed.differences[0], Lang::En),
             "Bank 5, Window 4: Inspect X-Pos.: 50 -> 51");
+}
+
+// A word the head holds otherwise than it was written is named by its image and the first
+// byte of the file that differs.
+TEST(Restore, VerifyNamesTheFirstDifferingByte) {
+  for (const auto& [flip, byte] : {std::pair{0x0001, 1940}, {0x0100, 1941}}) {
+    Rig rig;
+    ASSERT_EQ(rig.Backup(rig.Dir()), Outcome::kDone) << rig.problem;
+    // Memory image 2 is written last; it changes before it is read back.
+    bool changed = false;
+    const auto change = [&](const Progress& progress) {
+      if (changed || progress.files_done < progress.files_total) return;
+      changed = true;
+      const headsim::ImageWordRef word{ImageKind::kMemory, 2, 970};
+      rig.target.Head().WriteImageWord(
+          word, static_cast<std::uint16_t>(rig.target.Head().ImageWord(word) ^ flip));
+    };
+    EXPECT_EQ(rig.Restore(rig.Dir(), /*verify=*/true, change), Outcome::kDiffers);
+    EXPECT_EQ(rig.problem, "Head 1, memory image 2 differs from the backup from byte " +
+                               std::to_string(byte) + " on.");
+  }
 }
 
 // A damaged or incomplete folder is refused before the link opens.

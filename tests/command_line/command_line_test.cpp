@@ -153,6 +153,9 @@ std::string WholeBitmap(const std::string& name) {
 std::string DeviceLines(int units) {
   return "test $(wc -l <stdout.txt) -eq " + std::to_string(units + 1);
 }
+// A line backup of the simulated unit, made in the folder by ridgemo itself.
+constexpr const char* kLineBackup =
+    "\"$RIDGEMO\" --simulate --device all backup line --images none >/dev/null";
 
 const std::vector<Case> kCases = {
     // A value left out is not taken from the next option.
@@ -186,6 +189,44 @@ const std::vector<Case> kCases = {
     {"ridgemo --simulate -v read-settings s.kdta", 0, "", "ridgemo: USB unit KYRD0001"},
     // No head on USB: the failure, what was found, and what to do; no file is written.
     {"ridgemo read-settings s.kdta", 1, "", "serial number begins with KYRD", {}, "", "s.kdta"},
+    // backup replaces only a backup of its own kind (a line backup: one folder per unit) and
+    // refuses anything else before the link opens; restore checks the folder first.
+    {"ridgemo backup notbackup --yes",
+     1,
+     "",
+     "notbackup is not a backup",
+     {},
+     "mkdir notbackup && echo important >notbackup/thesis.txt",
+     "notbackup/thesis.txt",
+     "important"},
+    {"ridgemo backup line --yes --images none", 1, "", "line is a line backup", {}, kLineBackup},
+    {"ridgemo --simulate --device all backup line/KYRD0001 --yes",
+     1,
+     "",
+     "is the backup of one unit",
+     {},
+     kLineBackup},
+    {"ridgemo --simulate --device all backup line --images none",
+     1,
+     "",
+     "Units that failed: KYRD0001",
+     {},
+     kLineBackup},
+    {"ridgemo --simulate --device all backup line --yes --images none",
+     0,
+     "Left in place, not backed up now: KYRD0009",
+     "",
+     {},
+     std::string(kLineBackup) + " && cp -r line/KYRD0001 line/KYRD0009",
+     "line/KYRD0009/manifest.json",
+     "{"},
+    {"ridgemo --head all read-settings x.kdta", 2, "", ""},
+    {"ridgemo restore --yes unit",
+     1,
+     "",
+     "Restore failed: unit/head1/settings.kdta does not match its checksum. Nothing was sent.",
+     {},
+     "\"$RIDGEMO\" --simulate backup unit --images none && sed -i '1s/^0/1/' unit/head1/settings.kdta"},
     {"tolvane init -- -x.kdta", 0, "", ""},
     {"tolvane init a b", 2, "", "init OUT.kdta"},
     {"tolvane diff a.kdta", 2, "", "wrong number of arguments for diff"},

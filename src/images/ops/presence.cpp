@@ -9,6 +9,7 @@
 #include "link/protocol.h"
 #include "link/step_tracker.h"
 #include "settings/field_table.h"
+#include "settings/image_presence.h"
 
 namespace kyr::images {
 namespace {
@@ -61,7 +62,7 @@ ImageResult FindBankImages(link::Link& link, int head, ImagesFound& found) {
     request.block = bank;
     const ImageResult read = FromExchange(link::Exchange(link, request, words));
     if (read != ImageResult::kDone) return read;
-    if (FieldBits(FieldId::kImageRegistration, words[0]) == 0) found.mask |= 1ULL << bank;
+    if (settings::BankImageRegistered(words[0])) found.mask |= 1ULL << bank;
   }
   return ImageResult::kDone;
 }
@@ -72,9 +73,7 @@ ImageResult FindMemoryImages(link::Link& link, int head, ImagesFound& found) {
   const link::Request request = SettingsRead(head, FieldAddress(FieldId::kCommonWord10), 2);
   const ImageResult read = FromExchange(link::Exchange(link, request, words));
   if (read != ImageResult::kDone) return read;
-  const auto low = static_cast<std::uint16_t>(~words[0]);
-  const auto high = static_cast<std::uint16_t>(~words[1]);
-  found.mask = (static_cast<std::uint64_t>(high) << 16) | low;
+  found.mask = settings::MemoryImagesPresent(words[0], words[1]);
   return ImageResult::kDone;
 }
 
