@@ -116,6 +116,24 @@ TEST(LineTools, BackupTouchesAnExistingFolderOnlyWhenItIsABackupAndTheUserSaysYe
   }
 }
 
+// Abort, clicked once the backup has begun, stops it with its failure said, and the chosen
+// folder holds nothing of it.
+TEST(LineTools, AbortedBackupLeavesTheFolderAsItWas) {
+  LineRig rig(1);
+  const std::string dir = rig.folder.File("unit");
+  fs::create_directory(dir);
+  rig.watcher.Then([&](QWidget* modal) {
+    ChooseFile(dir)(modal);
+    QTimer::singleShot(0, [&] { rig.Click(kIdAbort); });
+  });
+  Trigger(rig, kIdBackup);
+  ASSERT_EQ(rig.watcher.boxes.size(), 1u);
+  EXPECT_EQ(rig.watcher.boxes[0].string_id, TextNumber(ToolText::kBackupFailed));
+  EXPECT_TRUE(fs::is_empty(dir));
+  EXPECT_EQ(rig.window->Results(), nullptr);
+  EXPECT_FALSE(rig.Control(kIdAbort)->isEnabled());
+}
+
 // While the monitor holds the link, the chooser and the line tools are disabled, and a
 // switch that gets through anyway is undone and said why.
 TEST(LineTools, UnitCannotBeSwitchedWhileTheMonitorRuns) {

@@ -172,6 +172,12 @@ struct ApplicationFirst {
   ApplicationFirst() { EnsureApplication(); }
 };
 
+// The window's control with id `id`.
+template <typename T = QWidget>
+T* ControlOf(const CRidgemoDlg& window, int id) {
+  return window.findChild<T*>(QString::number(id));
+}
+
 // The window on a simulated head unit of its own; the selections file in a temporary folder.
 struct WindowRig : ApplicationFirst {
   WindowRig() : WindowRig(std::string()) {}
@@ -193,7 +199,7 @@ struct WindowRig : ApplicationFirst {
   }
   template <typename T = QWidget>
   T* Control(int id) const {
-    return window->findChild<T*>(QString::number(id));
+    return ControlOf<T>(*window, id);
   }
   void Click(int id) { QTest::mouseClick(Control<QPushButton>(id), Qt::LeftButton); }
 
@@ -226,6 +232,11 @@ struct LineRig : ApplicationFirst {
     return options;
   }
   headsim::Engine& Unit(int index) { return line.Unit(index).engine(); }
+  template <typename T = QWidget>
+  T* Control(int id) const {
+    return ControlOf<T>(*window, id);
+  }
+  void Click(int id) { QTest::mouseClick(Control<QPushButton>(id), Qt::LeftButton); }
 
   TempFolder folder;
   headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kReal};
