@@ -62,7 +62,8 @@ int RunMonitor(CommandContext& ctx) {
   int failures_in_a_row = 0;
   while (grabbed < frames) {
     if (state->reconnect_requested &&
-        monitor::StartMonitor(monitor_ctx, monitor::StartedBy::kTimer) == monitor::Outcome::kRefused) {
+        monitor::StartMonitor(monitor_ctx, monitor::StartedBy::kTimer) ==
+            monitor::Outcome::kRefused) {
       break;
     }
     if (monitor::FetchMonitorFrame(monitor_ctx) == monitor::Outcome::kDone) {

@@ -1,23 +1,21 @@
 // Settings transfer commands of the command line: read-settings and write-settings.
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 
 #include "cli.h"
-#include "console_host.h"
-#include "interrupt_guard.h"
-#include "link/link.h"
-#include "strings/strings.h"
-#include "tool/tool_state.h"
+#include "cli_head.h"
+#include "files/atomic_file.h"
+#include "settings/settings_file.h"
+#include "tool/messages.h"
 #include "tool/write_choices.h"
+#include "transfer/services.h"
 #include "transfer/transfer.h"
+#include "transfer/write_plan.h"
 
 namespace kyr::ridgemo {
 namespace {
-
-int ExitStatus(tool::Outcome transfer_result) {
-  return transfer_result == transfer::Outcome::kDone ? kExitDone : kExitFailed;
-}
 
 // A bank number 0 to 31; nullopt when the text is not one.
 std::optional<int> ParseBank(const std::string& text) {
@@ -36,38 +34,50 @@ bool TakeBank(std::vector<std::string>& args, std::string_view name, std::option
   return bank.has_value();
 }
 
-// Runs `operation` on a link to the head the global options name. Ctrl-C and SIGTERM stop
-// it between blocks; `interrupted_text` then says what that left.
-template <typename Operation>
-int WithTransferContext(CommandContext& ctx, ToolText interrupted_text, Operation&& operation) {
-  const InterruptGuard guard;
-  link::Link link(LinkEnvironmentFor(ctx.options));
-  link.SetStopCheck([&ctx] { return ctx.host.AbortRequested(); });
-  const LinkWatch watch(ctx.console, link);
-  tool::ToolState state;
-  transfer::TransferContext transfer_ctx{ctx.host, link, state, ctx.options.port,
-                                         ctx.options.head - 1};
-  const tool::Outcome result = operation(transfer_ctx);
-  // A signal inside an exchange can also end it as a failure.
-  const bool interrupted = InterruptGuard::Interrupted() && result != tool::Outcome::kDone;
-  if (result == tool::Outcome::kAborted || interrupted) {
-    ctx.err << LoadString(interrupted_text) << '\n';
-  }
-  return ExitStatus(result);
-}
-
 }  // namespace
 
-// read-settings OUT.kdta: the whole settings memory of the head into OUT, used as given.
+// read-settings OUT.kdta: the whole settings memory of the head into OUT, used as given. The
+// file is written beside its target and put in place only when every block arrived; on any
+// failure a file already at OUT keeps its contents.
 int RunReadSettings(CommandContext& ctx) {
   if (ctx.args.size() != 1 || LooksLikeOption(ctx.args[0])) {
     return UsageError(ctx, "read-settings");
   }
-  const std::string path = ctx.args[0];
-  return WithTransferContext(ctx, ToolText::kReadInterrupted,
-                             [&](transfer::TransferContext& transfer_ctx) {
-                               return transfer::ReadAllSettingsTo(transfer_ctx, path);
-                             });
+  const std::string& path = ctx.args[0];
+  HeadCommand command(ctx);
+  const auto finish = [&](bool done, bool aborted = false) {
+    return command.ExitStatus(done, aborted, ToolText::kReadInterrupted);
+  };
+  ctx.host.SetProgressRange(0, transfer::kReadBlocks);
+  ctx.host.SetProgressPosition(0);
+  if (files::CanOpenForReading(path) &&
+      ctx.host.ShowMessage(tool::WarningQuestion(ToolText::kFileExists)) != tool::Answer::Yes) {
+    return finish(false);
+  }
+  files::AtomicFileWriter file(path);
+  if (!file.Open()) {
+    ctx.host.ShowMessage(tool::CannotWriteBox(path));
+    return finish(false);
+  }
+  if (!command.Open(ctx.options.head - 1)) return finish(false);
+  auto image = std::make_unique<settings::SettingsImage>();
+  const transfer::SettingsResult read =
+      transfer::ReadSettings(command.link(), ctx.options.head - 1, *image, command.Hooks());
+  bool done = read == transfer::SettingsResult::kDone;
+  if (!done) {
+    ctx.host.ShowMessage(transfer::SettingsFailureBox(read));
+  } else if (!file.Append(settings::FormatSettingsText(*image)) || !file.Commit()) {
+    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotCreate));
+    done = false;
+  } else {
+    ctx.host.SetProgressPosition(transfer::kReadBlocks);
+    ctx.host.ShowMessage(tool::FinishBox(ToolText::kSettingsReadComplete));
+  }
+  file.Abandon();
+  // The closing frame only after a whole read, so that a head is never told a failed
+  // exchange ended normally.
+  const bool closed = command.Close(done);
+  return finish(done && closed, read == transfer::SettingsResult::kAborted);
 }
 
 // write-settings IN.kdta with the write dialog's choices as options, starting from the
@@ -92,11 +102,35 @@ int RunWriteSettings(CommandContext& ctx) {
     if (!banks_ok) ctx.err << "ridgemo: banks are numbers from 0 to 31\n";
     return UsageError(ctx, "write-settings");
   }
-  const std::string path = args[0];
-  return WithTransferContext(
-      ctx, ToolText::kWriteInterrupted, [&](transfer::TransferContext& transfer_ctx) {
-        return transfer::WriteSettingsFrom(transfer_ctx, path, dialog.Shown(), options);
-      });
+  const std::string& path = args[0];
+  HeadCommand command(ctx);
+  const auto finish = [&](bool done, bool aborted = false) {
+    return command.ExitStatus(done, aborted, ToolText::kWriteInterrupted);
+  };
+  ctx.host.SetProgressRange(0, transfer::kWriteBlocks);
+  ctx.host.SetProgressPosition(0);
+  const tool::WriteChoices choices = dialog.Shown();
+  // Choices that cannot be written are refused before the file is read or the link opens.
+  if (const auto fits = transfer::CheckWriteChoices(choices);
+      fits != transfer::SettingsResult::kDone) {
+    ctx.host.ShowMessage(transfer::SettingsFailureBox(fits));
+    return finish(false);
+  }
+  auto image = std::make_unique<settings::SettingsImage>();
+  if (transfer::ReadSettingsToWrite(ctx.host, path, *image) != tool::Outcome::kDone) {
+    return finish(false);
+  }
+  if (!command.Open(ctx.options.head - 1)) return finish(false);
+  transfer::WriteReport report;
+  const transfer::SettingsResult written = transfer::WriteSettings(
+      command.link(), ctx.options.head - 1, *image, choices, options, command.Hooks(), &report);
+  const bool done = written == transfer::SettingsResult::kDone;
+  if (done) ctx.host.SetProgressPosition(transfer::kWriteBlocks);
+  ctx.host.ShowMessage(transfer::WriteResultBox(written, report, options.verify));
+  // A refusal and an interrupted write close the link as a failure does: without the
+  // closing frame, so the head is not told the exchange ended normally.
+  const bool closed = command.Close(done);
+  return finish(done && closed, written == transfer::SettingsResult::kAborted);
 }
 
 }  // namespace kyr::ridgemo

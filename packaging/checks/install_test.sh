@@ -38,6 +38,9 @@ lib/udev/rules.d/70-kyr-sensor.rules
 share/bash-completion/completions/tolvane
 share/bash-completion/completions/ridgemo
 share/bash-completion/completions/kyr-headsim
+share/zsh/vendor-completions/_tolvane
+share/zsh/vendor-completions/_ridgemo
+share/zsh/vendor-completions/_kyr-headsim
 LIST
 for program in tolvane ridgemo kyr-headsim; do
   [ -x "$prefix/bin/$program" ] || fail "not executable: bin/$program"
@@ -51,6 +54,17 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
     _ridgemo ridgemo "" --type && echo "${COMPREPLY[*]}"' - \
     "$prefix/share/bash-completion/completions/ridgemo")
   [ "$kinds" = "bank memory shoot ng" ] || fail "ridgemo --type completes to \"$kinds\""
+fi
+
+# The zsh completions load in a bare zsh and are what compinit finds for the programs.
+if command -v zsh >/dev/null; then
+  found=$(zsh -f -c 'fpath=("$1" $fpath); autoload -Uz compinit && compinit -u -D &&
+    echo $_comps[tolvane] $_comps[ridgemo] $_comps[kyr-headsim]' - \
+    "$prefix/share/zsh/vendor-completions" 2>&1)
+  [ "$found" = "_tolvane _ridgemo _kyr-headsim" ] || fail "zsh completion: $found"
+  for file in "$prefix"/share/zsh/vendor-completions/_*; do
+    zsh -f -n "$file" || fail "zsh cannot read $file"
+  done
 fi
 
 # Each PNG icon is a PNG of the size its folder names.

@@ -16,8 +16,6 @@
 namespace kyr::transfer {
 namespace {
 
-constexpr int kReadBlocks = 64;
-
 // A folder at `path` cannot be replaced by the file; found out now rather than after the
 // whole read.
 bool FolderInTheWay(const std::string& path) {

@@ -56,6 +56,9 @@ constexpr bool ClosingFrameAfter(SettingsResult result) {
   return result == SettingsResult::kDone;
 }
 
+// The blocks of 128 words a settings read asks for.
+inline constexpr int kReadBlocks = 64;
+
 // Reads the 8,192 words of head `head` (0 to 2) into `image`, 64 blocks of 128 words; the
 // progress hook gets each block's number (0 to 63) as it arrives, the abort hook is polled
 // before each block. On a failure `image` holds the blocks read so far.

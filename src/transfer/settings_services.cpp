@@ -16,7 +16,6 @@
 namespace kyr::transfer {
 namespace {
 
-constexpr int kReadBlocks = 64;
 constexpr int kReadBlockWords = 128;
 constexpr std::uint32_t kVersionWordAddress = 2u * settings::kCommonBase;
 

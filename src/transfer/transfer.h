@@ -11,6 +11,7 @@
 #include <string>
 
 #include "link/link.h"
+#include "settings/settings_image.h"
 #include "tool/outcome.h"
 #include "tool/tool_host.h"
 #include "tool/tool_state.h"
@@ -47,5 +48,21 @@ Outcome WriteSettings(TransferContext& ctx);
 // Writes the settings file at `path` (used as given) into the head as `choices` say.
 Outcome WriteSettingsFrom(TransferContext& ctx, const std::string& path,
                           const tool::WriteChoices& choices, const WriteOptions& options = {});
+
+// What the flows share with the command line, which runs the services itself.
+
+// The box that tells about a service result other than kDone ("Fail to write USB." without
+// a caption of its own when a command frame was not written).
+tool::Message SettingsFailureBox(SettingsResult result);
+
+// The box that ends a write: the completion (with the blocks a verified write checked), the
+// first difference a verified write found, or the failure.
+tool::Message WriteResultBox(SettingsResult result, const WriteReport& report, bool verified);
+
+// Reads the settings file at `path` for a write: kDone when it holds a whole image, else,
+// after its message, kFailed (it cannot be read) or kRefused (lines are missing, which
+// would be written into the head as zeros).
+Outcome ReadSettingsToWrite(tool::ToolHost& host, const std::string& path,
+                            settings::SettingsImage& image);
 
 }  // namespace kyr::transfer

@@ -15,10 +15,13 @@ tool::ServiceHooks HostHooks(TransferContext& ctx) {
           [&ctx] { return ctx.host.AbortRequested(); }};
 }
 
-Outcome ShowServiceFailure(TransferContext& ctx, SettingsResult result) {
+tool::Message SettingsFailureBox(SettingsResult result) {
   const ToolText text = SettingsResultText(result);
-  ctx.host.ShowMessage(result == SettingsResult::kNotSent ? tool::TitleErrorBox(text)
-                                                          : tool::ErrorBox(text));
+  return result == SettingsResult::kNotSent ? tool::TitleErrorBox(text) : tool::ErrorBox(text);
+}
+
+Outcome ShowServiceFailure(TransferContext& ctx, SettingsResult result) {
+  ctx.host.ShowMessage(SettingsFailureBox(result));
   if (result == SettingsResult::kAborted) return Fail(ctx, Outcome::kAborted);
   return Fail(ctx, IsRefusal(result) ? Outcome::kRefused : Outcome::kFailed);
 }

@@ -30,32 +30,44 @@ std::string Hex4(unsigned value) {
   return text;
 }
 
-// Reads the file and makes sure it holds a whole image. Outcome::kDone when it does.
-Outcome LoadSettingsFile(TransferContext& ctx, const std::string& path,
-                         settings::SettingsImage& image) {
+}  // namespace
+
+Outcome ReadSettingsToWrite(tool::ToolHost& host, const std::string& path,
+                            settings::SettingsImage& image) {
   int first_incomplete = -1;
   if (settings::ReadToolSettingsFile(path, image, first_incomplete) < 0) {
-    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenFile));
-    return Fail(ctx);
+    host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenFile));
+    return Outcome::kFailed;
   }
-  // Missing fields would read as 0 and be written into the head as settings.
   if (first_incomplete >= 0) {
     const std::string text = FormatMessage(tool::Text(ToolText::kIncompleteFile),
                                            {std::to_string(first_incomplete + 1)});
-    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kIncompleteFile, text));
-    return Fail(ctx, Outcome::kRefused);
+    host.ShowMessage(tool::ErrorBox(ToolText::kIncompleteFile, text));
+    return Outcome::kRefused;
   }
   return Outcome::kDone;
 }
 
-// The message of a verified write that read back another word than it wrote.
-void ShowDifference(TransferContext& ctx, const VerifyDifference& difference) {
-  const std::string text =
-      FormatMessage(tool::Text(ToolText::kVerifyDifference),
-                    {std::to_string(difference.block), std::to_string(difference.word),
-                     Hex4(difference.written), Hex4(difference.read)});
-  ctx.host.ShowMessage(tool::ErrorBox(ToolText::kVerifyDifference, text));
+tool::Message WriteResultBox(SettingsResult result, const WriteReport& report, bool verified) {
+  if (result == SettingsResult::kVerifyDifference) {
+    const VerifyDifference& difference = report.difference;
+    const std::string text =
+        FormatMessage(tool::Text(ToolText::kVerifyDifference),
+                      {std::to_string(difference.block), std::to_string(difference.word),
+                       Hex4(difference.written), Hex4(difference.read)});
+    return tool::ErrorBox(ToolText::kVerifyDifference, text);
+  }
+  if (result != SettingsResult::kDone) return SettingsFailureBox(result);
+  tool::Message done = tool::FinishBox(ToolText::kSettingsWriteComplete);
+  // What the read-back checked, so that a verified write says it was verified.
+  if (verified) {
+    done.text += "\n" + FormatMessage(tool::Text(ToolText::kVerifiedBlocks),
+                                      {std::to_string(report.blocks)});
+  }
+  return done;
 }
+
+namespace {
 
 // From the check of the choices on, with the file chosen and the dialog accepted.
 Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
@@ -65,28 +77,23 @@ Outcome WriteFromFile(TransferContext& ctx, const std::string& path,
     return ShowServiceFailure(ctx, fits);
   }
   auto image = std::make_unique<settings::SettingsImage>();
-  if (const Outcome loaded = LoadSettingsFile(ctx, path, *image); loaded != Outcome::kDone) {
-    return loaded;
+  if (const Outcome loaded = ReadSettingsToWrite(ctx.host, path, *image);
+      loaded != Outcome::kDone) {
+    return Fail(ctx, loaded);
   }
   if (!tool::OpenLinkToHead(ctx.host, ctx.link, ctx.port, ctx.head)) return Fail(ctx);
   WriteReport report;
   const SettingsResult written =
       WriteSettings(ctx.link, ctx.head, *image, choices, options, HostHooks(ctx), &report);
   Outcome outcome = Outcome::kDone;
-  if (written == SettingsResult::kVerifyDifference) {
-    ShowDifference(ctx, report.difference);
-    outcome = Fail(ctx);
-  } else if (written != SettingsResult::kDone) {
-    outcome = ShowServiceFailure(ctx, written);
-  } else {
+  if (written == SettingsResult::kDone) {
     ctx.host.SetProgressPosition(kWriteBlocks);
-    tool::Message done = tool::FinishBox(ToolText::kSettingsWriteComplete);
-    // What the read-back checked, so that a verified write says it was verified.
-    if (options.verify) {
-      done.text += "\n" + FormatMessage(tool::Text(ToolText::kVerifiedBlocks),
-                                        {std::to_string(report.blocks)});
-    }
-    ctx.host.ShowMessage(done);
+    ctx.host.ShowMessage(WriteResultBox(written, report, options.verify));
+  } else if (written == SettingsResult::kVerifyDifference) {
+    ctx.host.ShowMessage(WriteResultBox(written, report, options.verify));
+    outcome = Fail(ctx);
+  } else {
+    outcome = ShowServiceFailure(ctx, written);
   }
   // A refusal and an interrupted write close the link as a failure does: without the
   // closing frame, so the head is not told the exchange ended normally.

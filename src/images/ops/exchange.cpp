@@ -2,13 +2,20 @@
 
 #include "tool/messages.h"
 
+namespace kyr::images {
+
+tool::Message ImageFailureBox(ImageResult result) {
+  const ToolText text = ImageResultText(result);
+  return result == ImageResult::kNotSent ? tool::TitleErrorBox(text) : tool::ErrorBox(text);
+}
+
+}  // namespace kyr::images
+
 namespace kyr::images::detail {
 
 void ShowImageFailure(ImageOpsContext& ctx, ImageResult result) {
   if (result == ImageResult::kDone || result == ImageResult::kAborted) return;
-  const ToolText text = ImageResultText(result);
-  ctx.host.ShowMessage(result == ImageResult::kNotSent ? tool::TitleErrorBox(text)
-                                                       : tool::ErrorBox(text));
+  ctx.host.ShowMessage(ImageFailureBox(result));
   ctx.state.failed = true;
 }
 

@@ -14,9 +14,12 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "images/canvas.h"
 #include "images/image_names.h"
+#include "images/ops/image_types.h"
+#include "images/ops/services.h"
 #include "images/raw_image.h"
 #include "link/link.h"
 #include "tool/outcome.h"
@@ -61,5 +64,31 @@ Outcome ReadImages(ImageOpsContext& ctx);
 // Write Image: asks for one or several image files or bitmaps and writes each into the bank
 // or memory image its name (or the image number dialog) gives.
 Outcome WriteImages(ImageOpsContext& ctx);
+
+// What the flows share with the command line, which runs the services itself. `type` is an
+// Image Type index as in ImageOpsContext.
+
+// The box that tells about a failed exchange ("Fail to write USB." without a caption of its
+// own for a frame not written); not for kDone and kAborted.
+tool::Message ImageFailureBox(ImageResult result);
+
+// "aborted", and which images a read kept whole in their files.
+tool::Message ReadAbortBox(int type, const std::vector<int>& kept);
+// "aborted", and which images a write left whole in the head and which one it was storing.
+tool::Message WriteAbortBox(int type, const std::vector<int>& written, int unfinished);
+
+// Checks the names of the files to write: the extension of each, and with several files the
+// image number each name must carry. False after the message.
+bool ImageNamesAreUsable(tool::ToolHost& host, const ImageTypeInfo& info,
+                         const std::vector<std::string>& paths);
+// Every image file of `paths` holds one whole image; false after the message. Bitmaps are
+// checked when they are read.
+bool ImageFilesAreWhole(tool::ToolHost& host, const std::vector<std::string>& paths);
+// Reads the image file or bitmap at `path` into `image`; false after the message.
+bool ReadImageSource(tool::ToolHost& host, const std::string& path, RawImage& image);
+// The question before images go into the head: bitmaps change colours, image files
+// overwrite; the images written to are listed below.
+tool::Message WriteImagesQuestion(int type, const std::string& first_path,
+                                  const std::vector<int>& numbers);
 
 }  // namespace kyr::images

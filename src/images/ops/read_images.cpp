@@ -136,16 +136,6 @@ Transfer ReadOneImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int head,
   return Transfer::kDone;
 }
 
-// "aborted", and which images were read whole into their files before the abort.
-void ShowAbort(ImageOpsContext& ctx, const std::vector<int>& kept) {
-  const Lang lang = CurrentLanguage();
-  tool::Message box = tool::ErrorBox(ToolText::kAborted);
-  box.text += "\n" + (kept.empty() ? std::string(LoadString(ToolText::kAbortKeptNoImage, lang))
-                                   : FormatMessage(LoadString(ToolText::kAbortKeptImages, lang),
-                                                   {ImageListText(ctx.type, kept, lang)}));
-  ctx.host.ShowMessage(box);
-}
-
 // The transfer on its own link session, with the commands disabled and Abort enabled.
 Outcome TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head) {
   ctx.host.EnableAbort(true);
@@ -165,7 +155,7 @@ Outcome TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head
           result = Outcome::kFailed;
           break;
         case Transfer::kAborted:
-          ShowAbort(ctx, kept);
+          ctx.host.ShowMessage(ReadAbortBox(ctx.type, kept));
           result = Outcome::kAborted;
           break;
       }
@@ -185,6 +175,15 @@ Outcome TransferImages(ImageOpsContext& ctx, const ImageTypeInfo& info, int head
 }
 
 }  // namespace
+
+tool::Message ReadAbortBox(int type, const std::vector<int>& kept) {
+  const Lang lang = CurrentLanguage();
+  tool::Message box = tool::ErrorBox(ToolText::kAborted);
+  box.text += "\n" + (kept.empty() ? std::string(LoadString(ToolText::kAbortKeptNoImage, lang))
+                                   : FormatMessage(LoadString(ToolText::kAbortKeptImages, lang),
+                                                   {ImageListText(type, kept, lang)}));
+  return box;
+}
 
 Outcome ReadImages(ImageOpsContext& ctx) {
   ctx.state.failed = false;

@@ -37,30 +37,6 @@ bool IsImageFileName(const std::string& path) {
   return path.ends_with(".kimg");
 }
 
-// Checks the chosen names: the extension of each, and with several files the image number
-// each name must carry. False (after the message) when the command ends.
-bool NamesAreUsable(ImageOpsContext& ctx, const ImageTypeInfo& info,
-                    const std::vector<std::string>& paths) {
-  const bool several = paths.size() > 1;
-  for (const std::string& path : paths) {
-    if (!IsImageFileName(path) && !IsBitmapName(path)) {
-      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kBadExtension));
-      return false;
-    }
-    if (!several) continue;
-    const std::optional<int> number = NumberInFileName(path);
-    if (!number) {
-      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kNameWithoutNumber));
-      return false;
-    }
-    if (*number >= info.count) {
-      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kNumberTooLarge));
-      return false;
-    }
-  }
-  return true;
-}
-
 // One file: the number its name carries, or else the one used last, is offered in the
 // image number dialog. False when the dialog is cancelled.
 bool ChooseImageNumber(ImageOpsContext& ctx, const ImageTypeInfo& info, const std::string& path) {
@@ -86,37 +62,6 @@ bool ShowImageFile(ImageOpsContext& ctx, const std::string& path) {
   return true;
 }
 
-// Every image file of a multi-file write must be whole before anything is sent, so that a
-// short file never ends a write half-way or sends made-up words.
-bool ImageFilesAreWhole(ImageOpsContext& ctx, const std::vector<std::string>& paths) {
-  for (const std::string& path : paths) {
-    if (!IsImageFileName(path)) continue;
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error || size != kImageFileBytes) {
-      ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenImage));
-      return false;
-    }
-  }
-  return true;
-}
-
-// Reads the source of one image into ctx.state.image; false after its message.
-bool LoadSource(ImageOpsContext& ctx, const std::string& path) {
-  const ImageFileResult result = IsBitmapName(path) ? ReadBitmapFile(path, ctx.state.image)
-                                                    : ReadImageFile(path, ctx.state.image);
-  if (result == ImageFileResult::kCannotOpen) {
-    ctx.host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenFile));
-    return false;
-  }
-  if (result != ImageFileResult::kOk) {
-    ctx.host.ShowMessage(
-        tool::ErrorBox(IsBitmapName(path) ? ToolText::kBadBitmap : ToolText::kCannotOpenImage));
-    return false;
-  }
-  return true;
-}
-
 enum class Stored { kYes, kFailed, kAborted };
 
 // Writes ctx.state.image into image `number` through the service.
@@ -130,19 +75,6 @@ Stored SendImage(ImageOpsContext& ctx, const ImageTypeInfo& info, int number) {
 
 enum class Step { kDone, kSourceRefused, kFailed, kAborted };
 
-// "aborted", and which images the head holds whole and which one it was storing.
-void ShowAbort(ImageOpsContext& ctx, const std::vector<int>& written) {
-  const Lang lang = CurrentLanguage();
-  const std::string unfinished = ImageListText(ctx.type, {ctx.state.write_number}, lang);
-  tool::Message box = tool::ErrorBox(ToolText::kAborted);
-  box.text +=
-      "\n" + (written.empty()
-                  ? FormatMessage(LoadString(ToolText::kAbortWrittenNoImage, lang), {unfinished})
-                  : FormatMessage(LoadString(ToolText::kAbortWrittenImages, lang),
-                                  {ImageListText(ctx.type, written, lang), unfinished}));
-  ctx.host.ShowMessage(box);
-}
-
 // Writes every chosen file into its image.
 Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
                 const std::vector<std::string>& paths) {
@@ -154,7 +86,7 @@ Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
       ctx.host.ShowImageNumber(ctx.state.write_number);
       if (IsImageFileName(path) && !ShowImageFile(ctx, path)) return Step::kSourceRefused;
     }
-    if (!LoadSource(ctx, path)) return Step::kSourceRefused;
+    if (!ReadImageSource(ctx.host, path, ctx.state.image)) return Step::kSourceRefused;
     switch (SendImage(ctx, info, ctx.state.write_number)) {
       case Stored::kYes:
         written.push_back(ctx.state.write_number);
@@ -162,7 +94,7 @@ Step WriteFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
       case Stored::kFailed:
         return Step::kFailed;
       case Stored::kAborted:
-        ShowAbort(ctx, written);
+        ctx.host.ShowMessage(WriteAbortBox(ctx.type, written, ctx.state.write_number));
         return Step::kAborted;
     }
   }
@@ -210,6 +142,77 @@ Outcome TransferFiles(ImageOpsContext& ctx, const ImageTypeInfo& info,
 
 }  // namespace
 
+bool ImageNamesAreUsable(tool::ToolHost& host, const ImageTypeInfo& info,
+                         const std::vector<std::string>& paths) {
+  const bool several = paths.size() > 1;
+  for (const std::string& path : paths) {
+    if (!IsImageFileName(path) && !IsBitmapName(path)) {
+      host.ShowMessage(tool::ErrorBox(ToolText::kBadExtension));
+      return false;
+    }
+    if (!several) continue;
+    const std::optional<int> number = NumberInFileName(path);
+    if (!number) {
+      host.ShowMessage(tool::ErrorBox(ToolText::kNameWithoutNumber));
+      return false;
+    }
+    if (*number >= info.count) {
+      host.ShowMessage(tool::ErrorBox(ToolText::kNumberTooLarge));
+      return false;
+    }
+  }
+  return true;
+}
+
+// Checked before anything is sent, so that a short file never ends a write half-way or
+// sends made-up words.
+bool ImageFilesAreWhole(tool::ToolHost& host, const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (!IsImageFileName(path)) continue;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || size != kImageFileBytes) {
+      host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenImage));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ReadImageSource(tool::ToolHost& host, const std::string& path, RawImage& image) {
+  const ImageFileResult result =
+      IsBitmapName(path) ? ReadBitmapFile(path, image) : ReadImageFile(path, image);
+  if (result == ImageFileResult::kOk) return true;
+  // An image file that cannot be used is "Fail to open the image file." whatever the reason.
+  if (!IsBitmapName(path)) {
+    host.ShowMessage(tool::ErrorBox(ToolText::kCannotOpenImage));
+  } else {
+    host.ShowMessage(tool::ErrorBox(
+        result == ImageFileResult::kCannotOpen ? ToolText::kCannotOpenFile : ToolText::kBadBitmap));
+  }
+  return false;
+}
+
+tool::Message WriteImagesQuestion(int type, const std::string& first_path,
+                                  const std::vector<int>& numbers) {
+  tool::Message asked = tool::WarningQuestion(IsBitmapName(first_path) ? ToolText::kColoursChange
+                                                                       : ToolText::kOverwriteImage);
+  asked.text += "\n" + ImageListText(type, numbers, CurrentLanguage());
+  return asked;
+}
+
+tool::Message WriteAbortBox(int type, const std::vector<int>& written, int unfinished) {
+  const Lang lang = CurrentLanguage();
+  const std::string unfinished_text = ImageListText(type, {unfinished}, lang);
+  tool::Message box = tool::ErrorBox(ToolText::kAborted);
+  box.text += "\n" + (written.empty()
+                          ? FormatMessage(LoadString(ToolText::kAbortWrittenNoImage, lang),
+                                          {unfinished_text})
+                          : FormatMessage(LoadString(ToolText::kAbortWrittenImages, lang),
+                                          {ImageListText(type, written, lang), unfinished_text}));
+  return box;
+}
+
 Outcome WriteImages(ImageOpsContext& ctx) {
   ctx.state.failed = false;
   ctx.host.SetProgressRange(0, kBlocksPerImage);
@@ -226,23 +229,18 @@ Outcome WriteImages(ImageOpsContext& ctx) {
       {"All files( *.* )", "*.*"}};
   const std::vector<std::string> paths = ctx.host.AskOpenFiles(filters);
   if (paths.empty()) return Outcome::kNotWanted;
-  if (!NamesAreUsable(ctx, info, paths)) return Outcome::kRefused;
+  if (!ImageNamesAreUsable(ctx.host, info, paths)) return Outcome::kRefused;
   if (paths.size() == 1 && !ChooseImageNumber(ctx, info, paths.front())) return Outcome::kNotWanted;
   ctx.host.ProcessPendingEvents(kEventsBeforeTransfer);
   const std::string& first = paths.front();
   if (IsImageFileName(first) && !ShowImageFile(ctx, first)) return Outcome::kRefused;
   if (paths.size() > 1) {
-    if (!ImageFilesAreWhole(ctx, paths)) return Outcome::kRefused;
+    if (!ImageFilesAreWhole(ctx.host, paths)) return Outcome::kRefused;
     ctx.state.write_number = NumberInFileName(first).value_or(0);
   }
   ctx.host.ShowImageNumber(ctx.state.write_number);
-  const ToolText question =
-      IsBitmapName(first) ? ToolText::kColoursChange : ToolText::kOverwriteImage;
-  tool::Message asked = tool::WarningQuestion(question);
-  asked.text += "\n" + ImageListText(ctx.type, TargetNumbers(ctx, paths), CurrentLanguage());
-  if (ctx.host.ShowMessage(asked) != tool::Answer::Yes) {
-    return Outcome::kNotWanted;
-  }
+  const tool::Message asked = WriteImagesQuestion(ctx.type, first, TargetNumbers(ctx, paths));
+  if (ctx.host.ShowMessage(asked) != tool::Answer::Yes) return Outcome::kNotWanted;
   return TransferFiles(ctx, info, paths);
 }
 
