@@ -140,7 +140,7 @@ constexpr const char* kHelpFooter =
     "KYRD0001, KYRD0002, ..., whose heads hold some bank and memory images);\n"
     "--screenshot OUT.png [--scene NAME] renders the window instead and exits. Scenes: idle, "
     "monitor, prm-write, bank, memory, ng, shoot,\n"
-    "write-number, message, help.\n"
+    "write-number, message, help, compare (with --simulate: Compare with file's results).\n"
     "--trace FILE (or KYR_TRACE=FILE): writes every frame to and from the head to FILE,\n"
     "one line each with time, direction, bytes, block and result; send it with a report.\n"
     "Global options may stand before or after the command; COMMAND --help shows its own.\n"

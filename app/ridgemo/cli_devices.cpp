@@ -8,6 +8,7 @@
 #include "cli.h"
 #include "link/sysfs/sysfs_devices.h"
 #include "strings/strings.h"
+#include "window/head_units.h"
 
 namespace kyr::ridgemo {
 namespace {
@@ -55,23 +56,8 @@ nlohmann::ordered_json UnitJson(std::size_t index, const link::HeadUnit& unit, b
 // exit status 1 when there is none. With --simulate the built-in unit is the only one.
 int RunDevices(CommandContext& ctx) {
   if (!ctx.args.empty()) return UsageError(ctx, "devices");
-  std::vector<link::HeadUnit> units;
-  if (ctx.options.simulate) {
-    link::LinkEnvironment environment = LinkEnvironmentFor(ctx.options);
-    std::vector<link::UsbDeviceInfo> list;
-    if (environment.usb_bus != nullptr && environment.usb_bus->ListDevices(list)) {
-      for (const auto& info : list) {
-        link::HeadUnit unit;
-        unit.serial = info.serial;
-        unit.description = info.description;
-        unit.node = "(simulated)";
-        unit.may_open = true;
-        units.push_back(std::move(unit));
-      }
-    }
-  } else {
-    units = link::ListHeadUnits();
-  }
+  const std::vector<link::HeadUnit> units =
+      ListedHeadUnits(LinkEnvironmentFor(ctx.options), ctx.options.simulate);
   if (ctx.options.json) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < units.size(); ++i) {

@@ -141,6 +141,10 @@ class Link {
   int DeviceIndex() const { return device_index_; }
   bool IsOpen() const { return channel_ != nullptr; }
   const std::string& DeviceSerial() const { return device_serial_; }
+  // The head unit the next USB opens look for by serial number (empty: the first listed),
+  // as --device chooses it at start; the tool window changes it from its unit chooser.
+  void ChooseDevice(std::string serial) { environment_.device_serial = std::move(serial); }
+  const std::string& ChosenDevice() const { return environment_.device_serial; }
   // What the system says about the last failed USB open, for the user (for example that the
   // device node may not be opened, and how to allow it); empty when there is nothing to add.
   const std::string& FailureDetail() const { return failure_detail_; }

@@ -6,11 +6,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -140,11 +143,40 @@ class ModalWatcher {
   int stuck_polls_ = 0;
 };
 
+// Chooses `path` (a file, or a folder in a folder dialog) in a file dialog and accepts it.
+inline ModalWatcher::Action ChooseFile(const std::string& path) {
+  return [path](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    const std::filesystem::path chosen(path);
+    dialog->setDirectory(QString::fromStdString(chosen.parent_path().string()));
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setText(QString::fromStdString(chosen.filename().string()));
+    static_cast<QDialog*>(dialog)->accept();
+  };
+}
+
+// Presses `button` of the message box the watcher hands over.
+inline ModalWatcher::Action Answer(QMessageBox::StandardButton button) {
+  return [button](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    box->button(button)->click();
+  };
+}
+
 using test_common::TempFolder;
 
 struct ApplicationFirst {
   ApplicationFirst() { EnsureApplication(); }
 };
+
+// The window's control with id `id`.
+template <typename T = QWidget>
+T* ControlOf(const CRidgemoDlg& window, int id) {
+  return window.findChild<T*>(QString::number(id));
+}
 
 // The window on a simulated head unit of its own; the selections file in a temporary folder.
 struct WindowRig : ApplicationFirst {
@@ -167,13 +199,48 @@ struct WindowRig : ApplicationFirst {
   }
   template <typename T = QWidget>
   T* Control(int id) const {
-    return window->findChild<T*>(QString::number(id));
+    return ControlOf<T>(*window, id);
   }
   void Click(int id) { QTest::mouseClick(Control<QPushButton>(id), Qt::LeftButton); }
 
   TempFolder folder;
   headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kReal};
   headsim::SimulatedUsbHead unit;
+  ModalWatcher watcher;
+  std::unique_ptr<CRidgemoDlg> window;
+};
+
+// The window on a simulated line of `units` units (serials KYRD0001, ...), each with
+// `images` bank images and one memory image registered.
+struct LineRig : ApplicationFirst {
+  explicit LineRig(int units, int images = 2) : line(Options(units, images), time) {
+    link::LinkEnvironment environment = line.Environment();
+    environment.let_events_run = [](int) { QCoreApplication::processEvents(); };
+    window = std::make_unique<CRidgemoDlg>(environment, folder.File("selections.txt"));
+    EXPECT_TRUE(test_common::ShowActive(*window));
+  }
+  static std::vector<headsim::UsbHeadOptions> Options(int units, int images) {
+    std::vector<headsim::UsbHeadOptions> options;
+    for (int i = 0; i < units; ++i) {
+      headsim::UsbHeadOptions unit;
+      unit.serial = "KYRD000" + std::to_string(i + 1);
+      unit.replug_after_ms = 200;
+      unit.engine.registered_banks = images;
+      unit.engine.registered_memory_images = images > 0 ? 1 : 0;
+      options.push_back(unit);
+    }
+    return options;
+  }
+  headsim::Engine& Unit(int index) { return line.Unit(index).engine(); }
+  template <typename T = QWidget>
+  T* Control(int id) const {
+    return ControlOf<T>(*window, id);
+  }
+  void Click(int id) { QTest::mouseClick(Control<QPushButton>(id), Qt::LeftButton); }
+
+  TempFolder folder;
+  headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kReal};
+  headsim::SimulatedLine line;
   ModalWatcher watcher;
   std::unique_ptr<CRidgemoDlg> window;
 };

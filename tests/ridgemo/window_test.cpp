@@ -33,20 +33,6 @@ void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// Chooses `path` in a file dialog and accepts it.
-ModalWatcher::Action ChooseFile(const std::string& path) {
-  return [path](QWidget* modal) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    const std::filesystem::path chosen(path);
-    dialog->setDirectory(QString::fromStdString(chosen.parent_path().string()));
-    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_NE(name, nullptr);
-    name->setText(QString::fromStdString(chosen.filename().string()));
-    static_cast<QDialog*>(dialog)->accept();
-  };
-}
-
 // The buttons and boxes a running command or monitor disables.
 bool CommandsEnabled(const WindowRig& rig) {
   for (int id : {kIdImageMonitor, kIdSaveBmp, kIdExit, kIdReadSettings, kIdWriteSettings,
@@ -78,7 +64,8 @@ TEST(RidgemoWindow, QtStandardButtonsSpeakTheChosenLanguage) {
 
 TEST(RidgemoWindow, ControlsCaptionsAndStartState) {
   WindowRig rig;
-  EXPECT_EQ(rig.window->windowTitle(), "KYR USB Communication Software V2.18s");
+  // The unit chooser starts on the first unit listed, which the title names.
+  EXPECT_EQ(rig.window->windowTitle(), "KYR USB Communication Software V2.18s \u2014 KYRD0001");
   EXPECT_EQ(rig.Control<QPushButton>(kIdImageMonitor)->text(), "Image\nMonitor");
   EXPECT_EQ(rig.Control<QPushButton>(kIdWriteSettings)->text().replace('\n', ' '),
             "Write Settings to KYR [USB/Serial]");

@@ -16,7 +16,7 @@ ImageArea::ImageArea(const images::Canvas& canvas, QWidget* parent)
 }
 
 QRect ImageArea::PaintedRect() const {
-  const QWidget* client = window();
+  const QWidget* client = ClientArea();
   return {0, 0, client->width(), std::max(0, client->height() - height_reduction_)};
 }
 
@@ -67,7 +67,7 @@ void ImageArea::paintEvent(QPaintEvent* /*event*/) {
 
 void ImageArea::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
-    emit Clicked(mapTo(window(), StretchedPoint(event->position().toPoint())));
+    emit Clicked(mapTo(ClientArea(), StretchedPoint(event->position().toPoint())));
   }
   QWidget::mousePressEvent(event);
 }

@@ -26,6 +26,10 @@ class ImageArea : public QWidget {
   // nearest edge.
   QPoint StretchedPoint(QPoint position) const;
   void SetHeightReduction(int pixels) { height_reduction_ = pixels; }
+  // The widget that stands for the window's client area (the window less its menu bar);
+  // the window itself until set.
+  void SetClientArea(QWidget* client) { client_ = client; }
+  QWidget* ClientArea() const { return client_ != nullptr ? client_ : window(); }
 
  signals:
   // A left click, in the coordinates of the main window's client area, as the picture
@@ -43,6 +47,7 @@ class ImageArea : public QWidget {
   const images::Canvas& canvas_;  // the canvas never moves
   QImage image_;
   int height_reduction_ = 78;
+  QWidget* client_ = nullptr;
 };
 
 }  // namespace kyr::ridgemo

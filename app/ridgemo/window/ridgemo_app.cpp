@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -16,8 +18,10 @@
 #include "headsim/usb_head.h"
 #include "link/system_environment.h"
 #include "link/trace_file.h"
+#include "settings/settings_file.h"
 #include "strings/strings.h"
 #include "tool/messages.h"
+#include "window/head_units.h"
 #include "window/help_page.h"
 #include "window/ridgemo_dlg.h"
 #include "window/small_dialogs.h"
@@ -27,11 +31,13 @@ namespace kyr::ridgemo {
 
 const char* const CRidgemoApp::kScenes[] = {"idle",    "monitor", "prm-write", "bank",
                                             "memory",  "ng",      "shoot",     "write-number",
-                                            "message", "help",    nullptr};
+                                            "message", "help",    "compare",   nullptr};
 
 namespace {
 
 constexpr int kMonitorSceneMs = 1200;
+// Words of bank 0 and bank 2 changed in the file the compare scene compares with.
+constexpr int kSceneChangedWords[] = {3, 40, 2 * 192 + 3};
 
 bool HasDisplay() {
   const char* x = std::getenv("DISPLAY");
@@ -95,6 +101,24 @@ std::unique_ptr<QDialog> SceneDialog(const std::string& scene, CRidgemoDlg& wind
   return nullptr;
 }
 
+// The results of Compare with file: the simulated unit's settings against a file that
+// differs from them in a few settings, as an edited copy would.
+QPixmap CompareScene(CRidgemoDlg& window) {
+  QTemporaryDir scratch;
+  const std::string path = scratch.filePath(QStringLiteral("line3-unit1.kdta")).toStdString();
+  auto image = std::make_unique<settings::SettingsImage>();
+  const auto& head = headsim::DefaultSimulatedHead().engine().Head(0).settings;
+  std::copy(head.begin(), head.end(), image->begin());
+  for (const int word : kSceneChangedWords) (*image)[word] ^= 0x0003;
+  if (!scratch.isValid() ||
+      settings::WriteSettingsFile(path, *image, settings::CommentsOf(*image)) !=
+          settings::WriteResult::kWritten)
+    return {};
+  window.CompareWithFile(path);
+  if (window.Results() == nullptr) return {};
+  return GrabWithDialog(window, *window.Results());
+}
+
 int TakeScreenshot(CRidgemoDlg& window, const WindowOptions& options) {
   window.show();
   QCoreApplication::processEvents();
@@ -118,6 +142,12 @@ int TakeScreenshot(CRidgemoDlg& window, const WindowOptions& options) {
     HelpViewer viewer(page, &window);
     viewer.setAttribute(Qt::WA_DeleteOnClose, false);
     picture = GrabWithDialog(window, viewer);
+  } else if (options.scene == "compare") {
+    if (!options.simulate) {
+      std::cerr << "ridgemo: the compare scene needs --simulate\n";
+      return 2;
+    }
+    picture = CompareScene(window);
   } else if (auto dialog = SceneDialog(options.scene, window)) {
     picture = GrabWithDialog(window, *dialog);
   } else {
@@ -164,6 +194,9 @@ int CRidgemoApp::Run(int& argc, char** argv, const WindowOptions& options) {
   CRidgemoDlg window(WindowLinkEnvironment(options, trace ? &trace->log() : nullptr), {},
                      options.simulate ? SelectionsUse::kSimulatedHead : SelectionsUse::kRemembered);
   window.setWindowIcon(QApplication::windowIcon());
+  if (!options.simulate) {
+    window.SetUnitSource([] { return ListedHeadUnits({}, /*simulated=*/false); });
+  }
   if (trace) {
     window.ReportTraceFailures(
         trace->log(), FormatMessage(LoadString(ToolText::kTraceUnwritable), {options.trace}));

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QMenuBar>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "tool/selections_file.h"
 #include "transfer/transfer.h"
 #include "window/console_key_filter.h"
+#include "window/head_units.h"
 #include "window/help_page.h"
 #include "window/image_area.h"
 #include "window/serial_ports.h"
@@ -84,15 +86,6 @@ class NormalCursorWhileAsking {
   bool pushed_;
 };
 
-// The busy cursor for as long as it lives, whichever way the command ends.
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
 }  // namespace
 
 CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selections_path,
@@ -100,27 +93,28 @@ CRidgemoDlg::CRidgemoDlg(link::LinkEnvironment environment, std::string selectio
     : QDialog(parent),
       device_(environment.device_serial),
       device_folder_(environment.device_folder),
+      link_environment_copy_(environment),
       link_(std::move(environment)),
       image_state_(std::make_unique<images::ImageState>()),
       monitor_(std::make_unique<monitor::MonitorState>()),
       selections_path_(selections_path.empty() ? tool::SelectionsFilePath()
                                                : std::move(selections_path)),
       selections_use_(use) {
-  // A unit chosen with --device is named in the title, so that with several heads plugged
-  // in the user sees which one the buttons talk to.
-  setWindowTitle(device_.empty() ? ToolString(ToolText::kTitle)
-                                 : ToolString(ToolText::kTitle) + QStringLiteral(" \u2014 ") +
-                                       QString::fromStdString(device_));
+  unit_source_ = [environment = link_environment_copy_] {
+    return ListedHeadUnits(environment, /*simulated=*/true);
+  };
   setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   frame_timer_.setSingleShot(true);
   frame_timer_.setTimerType(Qt::PreciseTimer);
   connect(&frame_timer_, &QTimer::timeout, this, &CRidgemoDlg::OnMonitorTick);
   BuildControls();
   LoadSelections();
+  ShowTitle();
   qApp->installEventFilter(new ConsoleKeyFilter(*this));
   resize(images::kCanvasWidth * kDefaultCanvasScale,
          images::kCanvasHeight * kDefaultCanvasScale +
-             (JapaneseLayout() ? kPaintReductionJapanese : kPaintReductionEnglish));
+             (JapaneseLayout() ? kPaintReductionJapanese : kPaintReductionEnglish) +
+             menu_bar_->sizeHint().height());
 }
 
 CRidgemoDlg::~CRidgemoDlg() {
@@ -248,7 +242,17 @@ void CRidgemoDlg::BuildControls() {
   image_area_->setToolTip(ToolString(ToolText::kPictureTip));
   connect(image_area_, &ImageArea::Clicked, this, &CRidgemoDlg::OnPictureClicked);
 
-  auto* column = new QVBoxLayout(this);
+  // The menu bar stands above the client area, as a menu bar does outside a dialog's client
+  // area: the controls, the picture and the pointer mapping keep their places in it.
+  client_ = new QWidget(this);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  menu_bar_ = BuildMenuBar();
+  outer->setMenuBar(menu_bar_);
+  outer->addWidget(client_, 1);
+  image_area_->SetClientArea(client_);
+  auto* column = new QVBoxLayout(client_);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
   column->addWidget(header);
@@ -260,8 +264,114 @@ void CRidgemoDlg::BuildControls() {
   message_line_->hide();
   column->addWidget(message_line_);
   // No smaller than the tool bar's controls need side by side, nor than a quarter-size picture.
-  setMinimumSize(column->minimumSize().expandedTo(
-      QSize(images::kCanvasWidth / 2, header_height + images::kCanvasHeight / 2)));
+  // The menu bar keeps every entry in sight.
+  const QSize client_least = column->minimumSize().expandedTo(
+      QSize(images::kCanvasWidth / 2, header_height + images::kCanvasHeight / 2));
+  setMinimumSize(QSize(std::max(client_least.width(), menu_bar_->sizeHint().width()),
+                       client_least.height() + menu_bar_->sizeHint().height()));
+}
+
+QMenuBar* CRidgemoDlg::BuildMenuBar() {
+  auto* bar = new QMenuBar(this);
+  bar->setNativeMenuBar(false);
+  struct Entry {
+    ToolText text;
+    int id;
+    void (CRidgemoDlg::*handler)();
+  };
+  for (const Entry& entry :
+       {Entry{ToolText::kMenuBackup, kIdBackup, &CRidgemoDlg::OnBackup},
+        Entry{ToolText::kMenuRestore, kIdRestore, &CRidgemoDlg::OnRestore},
+        Entry{ToolText::kMenuCompareFile, kIdCompareFile, &CRidgemoDlg::OnCompareWithFile},
+        Entry{ToolText::kMenuCompareBackup, kIdCompareBackup, &CRidgemoDlg::OnCompareWithBackup}}) {
+    QAction* action = bar->addAction(ToolString(entry.text));
+    action->setObjectName(QString::number(entry.id));
+    connect(action, &QAction::triggered, this, entry.handler);
+    line_actions_.push_back(action);
+  }
+  auto* corner = new QWidget(bar);
+  auto* row = new QHBoxLayout(corner);
+  row->setContentsMargins(6, 1, 4, 1);
+  row->setSpacing(4);
+  unit_chooser_ = new CUnitChooser(corner);
+  SetControlId(unit_chooser_, kIdUnit);
+  unit_chooser_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  unit_chooser_->setMinimumContentsLength(8);
+  unit_chooser_->setPlaceholderText(ToolString(ToolText::kNoUnitListed));
+  unit_chooser_->setToolTip(ToolString(ToolText::kUnitTip));
+  auto* label = new QLabel(ToolString(ToolText::kUnit), corner);
+  label->setBuddy(unit_chooser_);
+  row->addWidget(label);
+  row->addWidget(unit_chooser_);
+  bar->setCornerWidget(corner, Qt::TopRightCorner);
+  connect(unit_chooser_, &CUnitChooser::AboutToOpen, this, &CRidgemoDlg::ListUnits);
+  connect(unit_chooser_, &QComboBox::currentIndexChanged, this, &CRidgemoDlg::OnUnitChosen);
+  return bar;
+}
+
+QAction* CRidgemoDlg::LineAction(int control_id) const {
+  for (QAction* action : line_actions_) {
+    if (action->objectName() == QString::number(control_id)) return action;
+  }
+  return nullptr;
+}
+
+void CRidgemoDlg::SetUnitSource(UnitSource source) {
+  unit_source_ = std::move(source);
+  if (units_listed_) ListUnits();
+}
+
+void CRidgemoDlg::ListUnits() {
+  units_listed_ = true;
+  // With none chosen yet, the first listed: the unit the link would open anyway, now named.
+  const QString chosen = QString::fromStdString(link_.ChosenDevice());
+  const QSignalBlocker quiet(unit_chooser_);
+  unit_chooser_->clear();
+  for (const link::HeadUnit& unit : unit_source_()) {
+    const QString serial = QString::fromStdString(unit.serial);
+    unit_chooser_->addItem(serial, serial);
+    unit_chooser_->setItemData(unit_chooser_->count() - 1,
+                               QString::fromStdString(unit.description + " " + unit.node),
+                               Qt::ToolTipRole);
+  }
+  // A unit named by --device stays chosen though it is not (yet) there.
+  if (!chosen.isEmpty() && unit_chooser_->findData(chosen) < 0) {
+    unit_chooser_->addItem(chosen, chosen);
+  }
+  shown_unit_ =
+      chosen.isEmpty() ? (unit_chooser_->count() > 0 ? 0 : -1) : unit_chooser_->findData(chosen);
+  unit_chooser_->setCurrentIndex(shown_unit_);
+  if (shown_unit_ >= 0) {
+    device_ = unit_chooser_->itemData(shown_unit_).toString().toStdString();
+    link_.ChooseDevice(device_);
+  }
+  ShowTitle();
+}
+
+void CRidgemoDlg::OnUnitChosen(int index) {
+  if (index == shown_unit_) return;
+  if (Busy()) {
+    // The link in use belongs to the unit the transfer or the monitor started on.
+    const QSignalBlocker quiet(unit_chooser_);
+    unit_chooser_->setCurrentIndex(shown_unit_);
+    ShowMessageLine(ToolString(ToolText::kUnitSwitchRefused));
+    return;
+  }
+  shown_unit_ = index;
+  device_ = index < 0 ? std::string() : unit_chooser_->itemData(index).toString().toStdString();
+  link_.ChooseDevice(device_);
+  message_line_->hide();
+  ShowTitle();
+}
+
+void CRidgemoDlg::ShowTitle() {
+  // The chosen unit is named in the title, so that with several units plugged in the user
+  // sees which one the buttons talk to.
+  const bool usb = link::TransportForPort(PortText()) == link::LinkMode::Usb;
+  setWindowTitle(device_.empty() || !usb
+                     ? ToolString(ToolText::kTitle)
+                     : ToolString(ToolText::kTitle) + QStringLiteral(" \u2014 ") +
+                           QString::fromStdString(device_));
 }
 
 void CRidgemoDlg::ShowMessageLine(const QString& text) {
@@ -307,14 +417,6 @@ bool CRidgemoDlg::Busy() const {
   return command_running_ || monitor_->running;
 }
 
-template <typename Operation>
-void CRidgemoDlg::RunCommand(Operation&& operation) {
-  if (Busy()) return;  // a click let through while another command runs
-  command_running_ = true;
-  operation();
-  command_running_ = false;
-}
-
 images::ImageOpsContext CRidgemoDlg::ImageOpsContext() {
   return {*this,
           link_,
@@ -341,7 +443,8 @@ namespace {
 std::vector<std::string> RunFileDialog(QWidget* parent,
                                        const std::vector<userport::FileFilter>& filters,
                                        const std::string& initial_name,
-                                       QFileDialog::AcceptMode accept, QFileDialog::FileMode mode) {
+                                       QFileDialog::AcceptMode accept, QFileDialog::FileMode mode,
+                                       const QString& title = {}, std::string kind = {}) {
   NormalCursorWhileAsking normal_cursor;
   QFileDialog dialog(parent);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -350,8 +453,13 @@ std::vector<std::string> RunFileDialog(QWidget* parent,
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setAcceptMode(accept);
   dialog.setFileMode(mode);
-  dialog.setNameFilters(NameFilters(filters));
-  const std::string kind = app_common::FileKind(filters);
+  if (!title.isEmpty()) dialog.setWindowTitle(title);
+  if (mode == QFileDialog::Directory) {
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+  } else {
+    dialog.setNameFilters(NameFilters(filters));
+  }
+  if (kind.empty()) kind = app_common::FileKind(filters);
   app_common::StartInRememberedFolder(dialog, kind, initial_name);
   if (!initial_name.empty()) dialog.selectFile(QString::fromStdString(initial_name));
   std::vector<std::string> chosen;
@@ -379,6 +487,13 @@ std::optional<std::string> CRidgemoDlg::AskOpenFile(
     const std::vector<userport::FileFilter>& filters, const std::string& initial_name) {
   auto chosen = RunFileDialog(this, filters, initial_name, QFileDialog::AcceptOpen,
                               QFileDialog::ExistingFile);
+  if (chosen.empty()) return std::nullopt;
+  return chosen.front();
+}
+
+std::optional<std::string> CRidgemoDlg::AskFolder(ToolText title, const std::string& kind) {
+  auto chosen = RunFileDialog(this, {}, {}, QFileDialog::AcceptOpen, QFileDialog::Directory,
+                              ToolString(title), kind);
   if (chosen.empty()) return std::nullopt;
   return chosen.front();
 }
@@ -449,6 +564,11 @@ void CRidgemoDlg::ShowCommandState() {
   const images::ImageType type = images::ImageTypeOf(image_type_->currentIndex()).type;
   write_image_->setEnabled(commands_enabled_ &&
                            (type == images::ImageType::Bank || type == images::ImageType::Memory));
+  for (QAction* action : line_actions_) action->setEnabled(commands_enabled_);
+  // A serial port reaches one unit whatever the chooser says.
+  unit_chooser_->setEnabled(commands_enabled_ &&
+                            link::TransportForPort(PortText()) == link::LinkMode::Usb);
+  ShowTitle();
 }
 
 template <typename Transfer>
@@ -511,8 +631,8 @@ void CRidgemoDlg::OnMonitorTick() {
 }
 
 void CRidgemoDlg::OnPictureClicked(QPoint window_position) {
-  monitor::PictureClicked(*monitor_, window_position.x(), window_position.y(), width(), height(),
-                          JapaneseLayout());
+  monitor::PictureClicked(*monitor_, window_position.x(), window_position.y(), client_->width(),
+                          client_->height(), JapaneseLayout());
 }
 
 void CRidgemoDlg::OnSaveBmp() {
@@ -581,6 +701,12 @@ void CRidgemoDlg::closeEvent(QCloseEvent* event) {
   // monitor runs (it would end the program inside the command).
   event->ignore();
   OnExit();
+}
+
+void CRidgemoDlg::showEvent(QShowEvent* event) {
+  // Listed when first shown, so that the program can name the source first.
+  if (!units_listed_) ListUnits();
+  QDialog::showEvent(event);
 }
 
 void CRidgemoDlg::reject() {

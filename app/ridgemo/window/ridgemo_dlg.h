@@ -1,22 +1,31 @@
 #pragma once
 // The tool's main window: tool bar, the three selection boxes, progress, image number and
 // the picture area. It is the tool's host for every operation and the monitor's window.
+#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "backup/progress.h"
 #include "images/canvas.h"
 #include "images/ops/image_ops.h"
 #include "link/link.h"
+#include "link/sysfs/sysfs_devices.h"
 #include "link/trace.h"
 #include "monitor/monitor.h"
+#include "settings/settings_image.h"
 #include "tool/tool_host.h"
 #include "tool/tool_state.h"
+#include "window/line_widgets.h"
 
 namespace kyr::ridgemo {
 
@@ -40,6 +49,12 @@ enum ControlIdOfWindow : int {
   kIdPort = 1050,
   kIdAbort = 1051,
   kIdHelp = 9,  // the system's help command number
+  // The line tools in the menu bar, and its unit chooser.
+  kIdBackup = 1100,
+  kIdRestore = 1101,
+  kIdCompareFile = 1102,
+  kIdCompareBackup = 1103,
+  kIdUnit = 1104,
 };
 
 // Whose selections the window shows: the remembered ones of a real session, or those that
@@ -89,6 +104,18 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   link::Link& Link() { return link_; }
   const std::string& SelectionsPath() const { return selections_path_; }
 
+  // Where the unit chooser's entries come from: the units `ridgemo devices` lists. Until
+  // set, the units on the USB bus of the window's link environment. Listed when the window
+  // is first shown and whenever the chooser opens.
+  using UnitSource = std::function<std::vector<link::HeadUnit>()>;
+  void SetUnitSource(UnitSource source);
+  // Lists the units afresh, keeping the chosen one.
+  void ListUnits();
+  CUnitChooser* UnitChooser() const { return unit_chooser_; }
+  QAction* LineAction(int control_id) const;
+  // What the last line tool did; null before the first.
+  CResultsDlg* Results() const { return results_; }
+
   // A key of the console key table was pressed in this window.
   void ConsoleKeyPressed(int code);
 
@@ -105,6 +132,17 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   void OnAbort();
   void OnMonitorTick();
   void OnPictureClicked(QPoint window_position);
+  // The line tools (line_tools.cpp): the chosen unit's backup and restore, and its
+  // settings against a settings file or a backup.
+  void OnBackup();
+  void OnRestore();
+  void OnCompareWithFile();
+  void OnCompareWithBackup();
+  // The same with the folder or file already chosen (the screenshot driver's way in).
+  void BackupInto(const std::string& dir);
+  void RestoreFrom(const std::string& dir);
+  void CompareWithFile(const std::string& path);
+  void CompareWithBackup(const std::string& dir);
 
   // The line under the picture, hidden until something must be said outside a message box
   // (a box would stop the command that is running).
@@ -116,10 +154,28 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void reject() override;
 
  private:
   void BuildControls();
+  QMenuBar* BuildMenuBar();
+  void OnUnitChosen(int index);
+  // The title, naming the chosen unit while the port is USB.
+  void ShowTitle();
+  // A folder chosen in the window's file dialog, remembered as `kind`'s folder.
+  std::optional<std::string> AskFolder(ToolText title, const std::string& kind);
+  // Runs a line tool's job with the window busy, its progress on the bar and Abort enabled.
+  template <typename Job>
+  void RunLineJob(Job&& job);
+  backup::ProgressSink JobProgress();
+  // The chosen unit's settings of head `head` (0 to 2) read into `image`; false, with the
+  // failure shown, when they could not be read.
+  bool ReadHeadSettings(int head, settings::SettingsImage& image);
+  // The chosen unit as the results name it: its serial number, or the port.
+  std::string UnitName() const;
+  void ShowResults(ToolText title, const std::string& summary, const QStringList& columns,
+                   const std::vector<QStringList>& rows);
   QPushButton* AddToolButton(ToolText text_id, int control_id, void (CRidgemoDlg::*handler)());
   void FillPortBox();
   void LoadSelections();
@@ -132,12 +188,18 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   void RunSettingsTransfer(Transfer&& transfer);
   // Runs `operation` as the one command in progress; nothing when another one runs.
   template <typename Operation>
-  void RunCommand(Operation&& operation);
+  void RunCommand(Operation&& operation) {
+    if (Busy()) return;  // a click let through while another command runs
+    command_running_ = true;
+    operation();
+    command_running_ = false;
+  }
   monitor::MonitorContext MonitorContext();
   images::ImageOpsContext ImageOpsContext();
 
   std::string device_;         // the head unit chosen by serial number; empty: the first
   std::string device_folder_;  // where the port box looks for serial ports
+  link::LinkEnvironment link_environment_copy_;  // what the unit chooser lists by default
   link::Link link_;
   tool::ToolState tool_state_;
   std::unique_ptr<images::ImageState> image_state_;  // holds the canvas the window paints
@@ -167,6 +229,14 @@ class CRidgemoDlg : public QDialog, public tool::ToolHost, public monitor::Monit
   QPushButton* abort_ = nullptr;
   ImageArea* image_area_ = nullptr;
   QLabel* message_line_ = nullptr;
+  QWidget* client_ = nullptr;  // the client area: everything below the menu bar
+  QMenuBar* menu_bar_ = nullptr;
+  std::vector<QAction*> line_actions_;
+  CUnitChooser* unit_chooser_ = nullptr;
+  int shown_unit_ = -1;  // the chooser's entry in use
+  UnitSource unit_source_;
+  bool units_listed_ = false;
+  CResultsDlg* results_ = nullptr;
 };
 
 }  // namespace kyr::ridgemo
