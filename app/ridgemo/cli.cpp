@@ -110,6 +110,15 @@ const std::vector<CommandRow>& CommandRows() {
        {"FILE.kdta", 1, 1},
        {},
        JsonOutput::kOwn},
+      {{"audit", "DIR [--port P|--device SERIAL|all] [--report FILE] [--images bank,memory|none]",
+        RunAudit,
+        "the backup DIR (of a unit or a line) against the units connected now: settings\n"
+        "    setting by setting, images by checksum, units and heads missing or new; writes\n"
+        "    DIR/audit.html (or FILE); exit 0 all equal, 1 something differs, 2 error"},
+       {"DIR", 1, 1},
+       {{"--report", "FILE", "the page to write instead of DIR/audit.html"},
+        {"--images", "bank,memory|none", "the image kinds to compare"}},
+       JsonOutput::kOwn},
       {{"devices", "", RunDevices,
         "lists every head unit: index, serial number, description, device, and whether\n"
         "    this user may open it (--device SERIAL picks one for the other commands)"},
@@ -434,8 +443,12 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
   if (!window.screenshot.empty()) {
     return ReportUsageError(parser, "--screenshot applies to the window, not to a command");
   }
-  if ((options.all_heads || options.device == "all") && command->row->command.run != RunBackup) {
-    return ReportUsageError(parser, "--head all and --device all are for backup only");
+  if (options.all_heads && command->row->command.run != RunBackup) {
+    return ReportUsageError(parser, "--head all is for backup only");
+  }
+  if (options.device == "all" && command->row->command.run != RunBackup &&
+      command->row->command.run != RunAudit) {
+    return ReportUsageError(parser, "--device all is for backup and audit only");
   }
   // Opened only now, so that a usage error or the window leaves an existing trace alone.
   if (const std::string trace = link::ChosenTracePath(parser.trace); !trace.empty()) {

@@ -100,6 +100,8 @@ bool Ask(CommandContext& ctx, ToolText id, const std::string& argument) {
   return ctx.host.ShowMessage(question) == tool::Answer::Yes;
 }
 
+}  // namespace
+
 // --images bank,memory|none; nullopt when the list is not one.
 std::optional<std::pair<bool, bool>> ParseImageKinds(const std::string& text) {
   if (text == "none") return std::pair{false, false};
@@ -119,6 +121,8 @@ std::optional<std::pair<bool, bool>> ParseImageKinds(const std::string& text) {
   }
   return kinds;
 }
+
+namespace {
 
 // One unit's backup into `dir`; true when it is complete. `replace`: `dir` may be replaced.
 bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std::string& dir,
@@ -150,6 +154,8 @@ bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std:
   return false;
 }
 
+}  // namespace
+
 // The serial numbers of the head units on the USB bus (with --simulate the built-in one).
 std::vector<std::string> UnitSerials(const GlobalOptions& options) {
   GlobalOptions any = options;
@@ -165,6 +171,8 @@ std::vector<std::string> UnitSerials(const GlobalOptions& options) {
   }
   return serials;
 }
+
+namespace {
 
 // A serial number as a folder name: characters other than letters, digits, '-', '_' and '.'
 // become '_'.

@@ -39,7 +39,7 @@ struct Case {
   std::string out;                          // text stdout contains, or empty
   std::string err;                          // text stderr contains, or empty
   std::vector<std::string> json_keys = {};  // stdout is JSON with these keys at the top
-  std::string setup = {};                   // shell commands run in the folder first
+  std::string setup = {};                   // shell commands run in the folder first ($RIDGEMO)
   std::string file = {};                    // a file to look at afterwards
   std::string file_starts = {};             // its first bytes; empty: it must not exist
 };
@@ -59,6 +59,9 @@ std::string ProgramLine(const std::string& command) {
 
 const std::vector<std::string> kCompareKeys = {"file",      "head",     "equal",
                                                "converted", "versions", "differences"};
+
+const std::vector<std::string> kAuditKeys = {"backup", "time",   "result",
+                                             "units",  "report", "exit_status"};
 
 const std::vector<std::string> kSummaryKeys = {"command", "result", "exit_status", "messages",
                                                "output"};
@@ -95,6 +98,18 @@ const std::vector<Case> kCases = {
     {"ridgemo --simulate --progress read-settings --yes s.kdta", 0, "", "progress 64/64"},
     {"ridgemo --simulate -q --progress devices", 2, "", "--quiet excludes --progress"},
     {"ridgemo --simulate -v read-settings s.kdta", 0, "", "ridgemo: USB unit KYRD0001"},
+    // An audit writes its page beside the backup, but never over a file it did not make.
+    {"ridgemo --simulate audit b --json", 0, "\"result\": \"equal\"", "", kAuditKeys,
+     "$RIDGEMO --simulate backup b >/dev/null", "b/audit.html", "<!DOCTYPE html>"},
+    {"ridgemo --simulate audit b",
+     2,
+     "",
+     "is not an audit report",
+     {},
+     "$RIDGEMO --simulate backup b >/dev/null && echo mine >b/audit.html",
+     "b/audit.html",
+     "mine"},
+    {"ridgemo --simulate audit same.kdta", 2, "", "same.kdta is not a backup written by"},
     {"tolvane init -- -x.kdta", 0, "", ""},
     {"tolvane init a b", 2, "", "init OUT.kdta"},
     {"tolvane diff a.kdta", 2, "", "wrong number of arguments for diff"},
@@ -201,7 +216,9 @@ TEST_P(ProgramCommandLine, EveryCaseOfTheTable) {
     kyr::test_common::WriteAll(folder.File("other.kdta"),
                                "0009 00E5" + SimulatedHeadText().substr(9));
     if (!c.setup.empty()) {
-      ASSERT_EQ(std::system(("cd " + folder.path().string() + " && " + c.setup).c_str()), 0);
+      const std::string setup = "cd " + folder.path().string() +
+                                " && export RIDGEMO=" + std::string(KYR_RIDGEMO) + " && " + c.setup;
+      ASSERT_EQ(std::system(setup.c_str()), 0);
     }
     const Output output = RunIn(folder, GetParam(), ProgramLine(c.command));
     SCOPED_TRACE(c.command + " (LANG=" + GetParam() + ")\n" + output.out + output.err);
