@@ -12,6 +12,7 @@
 
 #include "console_host.h"
 #include "headsim/usb_head.h"
+#include "line_units.h"
 #include "link/system_environment.h"
 #include "strings/strings.h"
 #include "window/ridgemo_app.h"
@@ -94,7 +95,8 @@ const std::vector<CommandRow>& CommandRows() {
         RunBackup,
         "every head's settings and registered images, bitmaps, index.html and\n"
         "    manifest.json into DIR, which appears only when complete; --device all: each\n"
-        "    head unit on USB into DIR/SERIAL"},
+        "    head unit on USB into DIR/SERIAL; --port P1,P2,...: the unit on each port into\n"
+        "    DIR/NAME, NAME the last part of the port's path"},
        {"DIR", 1, 1},
        {{"--images", "bank,memory|none", "the image kinds to keep"}},
        JsonOutput::kSummary},
@@ -220,7 +222,9 @@ void BuildParser(Parser& parser, GlobalOptions& options, WindowOptions& window) 
   app.fallthrough();  // global options after the command name too
   app.require_subcommand(0, 1);
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  app.add_option("--port", options.port, "serial port or USB (default USB)")->type_name("P");
+  app.add_option("--port", options.port,
+                 "serial port or USB (default USB); backup: P1,P2,... a unit on each port")
+      ->type_name("P");
   app.add_option("--head", parser.head, "target head 1, 2 or 3 (backup: all)")->type_name("1|2|3");
   app.add_option("--device", options.device, "the head unit by serial number (backup: all)")
       ->type_name("SERIAL");
@@ -347,7 +351,7 @@ std::string CheckGlobalValues(const Parser& parser, GlobalOptions& options) {
     options.simulate = true;
     options.simulated_units = *units;
   }
-  return {};
+  return CheckLineOptions(options);
 }
 
 }  // namespace
@@ -446,9 +450,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
   if (options.all_heads && command->row->command.run != RunBackup) {
     return ReportUsageError(parser, "--head all is for backup only");
   }
-  if (options.device == "all" && command->row->command.run != RunBackup &&
+  if (ChoosesLine(options) && command->row->command.run != RunBackup &&
       command->row->command.run != RunAudit) {
-    return ReportUsageError(parser, "--device all is for backup and audit only");
+    return ReportUsageError(parser, "--device all and several ports are for backup and audit only");
   }
   // Opened only now, so that a usage error or the window leaves an existing trace alone.
   if (const std::string trace = link::ChosenTracePath(parser.trace); !trace.empty()) {

@@ -95,9 +95,6 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled, Win
 // --images bank,memory|none as (bank, memory); nullopt when the list is not one.
 std::optional<std::pair<bool, bool>> ParseImageKinds(const std::string& text);
 
-// The serial numbers of the head units on the USB bus (with --simulate the built-in ones).
-std::vector<std::string> UnitSerials(const GlobalOptions& options);
-
 // Commands (one file each).
 int RunToBmp(CommandContext& ctx);
 int RunReadSettings(CommandContext& ctx);

@@ -8,6 +8,7 @@
 #include "cli.h"
 #include "files/atomic_file.h"
 #include "interrupt_guard.h"
+#include "line_units.h"
 #include "link/port_name.h"
 #include "strings/strings.h"
 
@@ -18,14 +19,13 @@ namespace fs = std::filesystem;
 
 // Exit status of audit: 0 all equal, 1 something differs, 2 the audit could not be made whole.
 constexpr int kAuditTrouble = 2;
-constexpr std::string_view kEveryUnit = "all";
 
 std::string Text(ToolText id, const std::vector<std::string>& args = {}) {
   return FormatMessage(LoadString(id), args);
 }
 
-// A unit to read: a USB unit by its serial number, or a serial port. `listed`: the USB bus
-// lists it, so that a failure to open it is a failure, not a missing unit.
+// A unit to read: a USB unit by its serial number, or a serial port; `listed` when the USB
+// bus lists it.
 struct Place {
   std::string port;
   std::string serial;  // USB only
@@ -33,36 +33,39 @@ struct Place {
   bool operator==(const Place&) const = default;
 };
 
-// What to read: --device all every USB unit, --device SERIAL that one, --port P that port;
-// without them the places the backup records, and every USB unit when it records one on USB,
-// so that a unit added since is found.
+// What to read: --device all every USB unit, --port P1,P2,... those ports, --device SERIAL or
+// --port P that one; without them the places the backup records, and every USB unit when it
+// records one on USB, so that a unit added since is found.
 std::vector<Place> PlacesToRead(const GlobalOptions& options,
                                 const std::vector<backup::RecordedUnit>& record) {
   const auto is_usb = [](const std::string& port) {
     return link::TransportForPort(port) == link::LinkMode::Usb;
   };
-  const bool any_usb_recorded =
-      std::any_of(record.begin(), record.end(),
-                  [&](const backup::RecordedUnit& unit) { return is_usb(unit.manifest.port); });
   std::vector<Place> places;
-  if (!options.device.empty() && options.device != kEveryUnit) {
+  if (ChoosesLine(options)) {
+    for (const line::Unit& unit : LineUnits(options)) places.push_back({unit.port, unit.serial});
+  } else if (!options.device.empty()) {
     places.push_back({"USB", options.device});
-  } else if (options.device.empty() && !is_usb(options.port)) {
+  } else if (!is_usb(options.port)) {
     places.push_back({options.port, ""});
-  } else if (options.device.empty()) {
+  } else {
     for (const backup::RecordedUnit& unit : record) {
       if (!is_usb(unit.manifest.port)) places.push_back({unit.manifest.port, ""});
     }
+    const bool any_usb =
+        std::any_of(record.begin(), record.end(),
+                    [&](const backup::RecordedUnit& unit) { return is_usb(unit.manifest.port); });
+    if (any_usb || record.empty()) {
+      for (const line::Unit& unit : LineUnits(options)) places.push_back({unit.port, unit.serial});
+    }
   }
-  const bool every_usb =
-      options.device == kEveryUnit ||
-      (options.device.empty() && is_usb(options.port) && (any_usb_recorded || record.empty()));
-  std::vector<std::string> listed = UnitSerials(options);
+  // A USB unit the bus lists is there: a failure to open it is a failure, not a missing unit.
+  std::vector<line::Unit> listed;
   for (Place& place : places) {
-    place.listed = std::find(listed.begin(), listed.end(), place.serial) != listed.end();
-  }
-  if (every_usb) {
-    for (const std::string& serial : listed) places.push_back({"USB", serial, true});
+    if (place.serial.empty()) continue;
+    if (listed.empty()) listed = LineUnits(UnitOptions(options, {"USB", ""}));
+    place.listed = std::any_of(listed.begin(), listed.end(),
+                               [&](const line::Unit& unit) { return unit.serial == place.serial; });
   }
   return places;
 }
@@ -77,10 +80,7 @@ backup::ProgressSink HostProgress(tool::ToolHost& host) {
 
 backup::UnitReading ReadPlace(CommandContext& ctx, const Place& place,
                               const backup::ReadChoices& choices) {
-  GlobalOptions options = ctx.options;
-  options.port = place.port;
-  options.device = place.serial;
-  link::Link link(LinkEnvironmentFor(options));
+  link::Link link(LinkEnvironmentFor(UnitOptions(ctx.options, {place.port, place.serial})));
   LinkWatch watch(ctx.console, link);
   backup::UnitReading reading = backup::ReadUnit(link, place.port, choices);
   if (!reading.present && place.listed && reading.problem.empty()) {

@@ -13,6 +13,7 @@
 #include "compare/compare.h"
 #include "compare/compare_json.h"
 #include "interrupt_guard.h"
+#include "line_units.h"
 #include "link/discovery.h"
 #include "link/link.h"
 #include "settings/settings_file.h"
@@ -22,9 +23,6 @@ namespace kyr::ridgemo {
 namespace {
 
 namespace fs = std::filesystem;
-
-// --device all: every head unit on the USB bus.
-constexpr std::string_view kEveryUnit = "all";
 
 // Exit status of compare: 0 the same, 1 different, 2 the file or the head could not be read.
 constexpr int kCompareTrouble = 2;
@@ -154,36 +152,6 @@ bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std:
   return false;
 }
 
-}  // namespace
-
-// The serial numbers of the head units on the USB bus (with --simulate the built-in one).
-std::vector<std::string> UnitSerials(const GlobalOptions& options) {
-  GlobalOptions any = options;
-  any.device.clear();
-  const link::LinkEnvironment environment = LinkEnvironmentFor(any);
-  std::vector<link::UsbDeviceInfo> list;
-  std::vector<std::string> serials;
-  if (environment.usb_bus == nullptr || !environment.usb_bus->ListDevices(list)) return serials;
-  for (const link::UsbDeviceInfo& info : list) {
-    if (info.serial.starts_with(link::kKyrSerialPrefix) &&
-        std::find(serials.begin(), serials.end(), info.serial) == serials.end())
-      serials.push_back(info.serial);
-  }
-  return serials;
-}
-
-namespace {
-
-// A serial number as a folder name: characters other than letters, digits, '-', '_' and '.'
-// become '_'.
-std::string FolderName(const std::string& serial) {
-  std::string name = serial;
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') c = '_';
-  }
-  return name == "." || name == ".." ? "_" : name;
-}
-
 // The unit folders of a line backup that this run did not back up stay as they were; the
 // user is told which.
 void ReportUnitsLeftInPlace(CommandContext& ctx, const std::string& dir,
@@ -203,11 +171,11 @@ void ReportUnitsLeftInPlace(CommandContext& ctx, const std::string& dir,
   Say(ctx, ToolText::kLeftInPlace, {list});
 }
 
-// --device all: each unit into DIR/SERIAL; a unit that fails does not stop the others, and
-// the failed ones are named at the end.
+// A line: each unit into DIR/NAME (line::UnitName); a unit that fails does not stop the
+// others, and the failed ones are named at the end.
 int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool, bool> kinds) {
-  const std::vector<std::string> serials = UnitSerials(ctx.options);
-  if (serials.empty()) {
+  const std::vector<line::Unit> units = LineUnits(ctx.options);
+  if (units.empty()) {
     SayProblem(ctx, ToolText::kNoUnit);
     return kExitFailed;
   }
@@ -215,15 +183,14 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
   fs::create_directories(dir, error);
   std::string failed;
   std::vector<std::string> folders;
-  for (const std::string& serial : serials) {
-    folders.push_back(FolderName(serial));
+  for (const line::Unit& unit : units) {
+    const std::string name = line::UnitName(unit);
+    folders.push_back(name);
     if (InterruptGuard::Interrupted()) {
-      failed += (failed.empty() ? "" : ", ") + serial;
+      failed += (failed.empty() ? "" : ", ") + name;
       continue;
     }
-    GlobalOptions options = ctx.options;
-    options.device = serial;
-    options.port = "USB";
+    const GlobalOptions options = UnitOptions(ctx.options, unit);
     const std::string unit_dir = dir + "/" + folders.back();
     const bool exists = fs::exists(fs::symlink_status(unit_dir, error));
     const std::string refusal = backup::ReplaceRefusal(unit_dir, false, CurrentLanguage());
@@ -231,10 +198,10 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
     const bool asked =
         refusal.empty() && (!exists || Ask(ctx, ToolText::kReplaceQuestion, unit_dir));
     if (asked && exists) {
-      Say(ctx, ToolText::kReplacingUnit, {serial});
+      Say(ctx, ToolText::kReplacingUnit, {name});
     }
     if (!asked || !BackupOneUnit(ctx, options, unit_dir, kinds, exists))
-      failed += (failed.empty() ? "" : ", ") + serial;
+      failed += (failed.empty() ? "" : ", ") + name;
   }
   ReportUnitsLeftInPlace(ctx, dir, folders);
   if (failed.empty()) return kExitDone;
@@ -255,7 +222,7 @@ int RunBackup(CommandContext& ctx) {
   const std::string dir = args[0];
 
   // Only a backup of the same kind is replaced; anything else is refused before the link opens.
-  const bool line = ctx.options.device == kEveryUnit;
+  const bool line = ChoosesLine(ctx.options);
   const std::string refusal = backup::ReplaceRefusal(dir, line, CurrentLanguage());
   if (!refusal.empty()) {
     ctx.err << refusal << '\n';

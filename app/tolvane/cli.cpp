@@ -12,9 +12,9 @@
 #include "files/atomic_file.h"
 #include "settings/conversion.h"
 #include "settings/initial_values.h"
-#include "settings/message_ids.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
+#include "strings/text_ids.h"
 
 namespace kyr::tolvane {
 namespace {

@@ -3,8 +3,8 @@
 
 #include "cli.h"
 #include "csv/export_csv.h"
-#include "settings/message_ids.h"
 #include "strings/strings.h"
+#include "strings/text_ids.h"
 
 namespace kyr::tolvane {
 

@@ -4,9 +4,9 @@
 #include "cli.h"
 #include "compare/compare.h"
 #include "compare/compare_json.h"
-#include "settings/message_ids.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
+#include "strings/text_ids.h"
 
 namespace kyr::tolvane {
 namespace {

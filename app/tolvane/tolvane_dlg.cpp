@@ -28,11 +28,11 @@
 
 #include "common/recent_files.h"
 #include "editor/page_table.h"
-#include "editor/text_ids.h"
 #include "settings/field_table.h"
 #include "settings/settings_file.h"
 #include "settings/settings_image.h"
 #include "strings/strings.h"
+#include "strings/text_ids.h"
 
 namespace kyr::tolvane {
 namespace {
@@ -149,7 +149,7 @@ QLayout* CTolvaneDlg::BuildPageButtons() {
     const int id = editor::kPageButtons[static_cast<std::size_t>(page - 1)];
     // The texts keep "&&" for a shown "&", as button texts do.
     auto* button =
-        new QRadioButton(Text(editor::kTextPageButtons[static_cast<std::size_t>(page - 1)]));
+        new QRadioButton(Text(editor::kPageButtonTexts[static_cast<std::size_t>(page - 1)]));
     button->setObjectName(IdName(id));
     page_group_->addButton(button, page);
     page_buttons_[static_cast<std::size_t>(page - 1)] = button;

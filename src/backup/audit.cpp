@@ -11,6 +11,7 @@
 #include "backup/sha256.h"
 #include "images/ops/image_types.h"
 #include "images/ops/services.h"
+#include "line/units.h"
 #include "settings/settings_file.h"
 #include "transfer/services.h"
 
@@ -273,11 +274,13 @@ UnitAudit AuditUnit(const RecordedUnit* recorded, const UnitReading* reading, La
 }
 
 // Whether `reading` is of the unit `recorded` was made of: the same serial number, or for a
-// unit recorded without one (a serial port) the same port.
+// unit recorded without one (a serial port) the same port, by the name a line gives it
+// ("COM3" is "/dev/ttyS2").
 bool SameUnit(const RecordedUnit& recorded, const UnitReading& reading) {
   const Manifest& manifest = recorded.manifest;
   if (!manifest.unit_serial.empty()) return reading.serial == manifest.unit_serial;
-  return reading.serial.empty() && reading.port == manifest.port;
+  return reading.serial.empty() &&
+         line::UnitName({reading.port, ""}) == line::UnitName({manifest.port, ""});
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include "csv/listing.h"
 #include "files/atomic_file.h"
-#include "settings/message_ids.h"
 #include "settings/settings_file.h"
+#include "strings/text_ids.h"
 
 namespace kyr::csv {
 

@@ -38,7 +38,7 @@ ExportMessage MessageFor(ExportResult result);
 // The listing's path: a trailing ".kdta" replaced by ".csv", else ".csv" appended.
 std::string CsvPathFor(std::string_view settings_path);
 
-// Reads `settings_path`; when `csv_path` exists asks `confirm_overwrite` (question 131) and
+// Reads `settings_path`; when `csv_path` exists asks `confirm_overwrite` (kOverwriteQuestion) and
 // stops on false; then writes the listing in `lang` through the atomic writer, so that a
 // failed write leaves no partial file and keeps the file that was there.
 ExportResult ExportCsv(const std::string& settings_path, const std::string& csv_path, Lang lang,

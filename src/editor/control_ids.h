@@ -4,6 +4,8 @@
 #include <array>
 #include <optional>
 
+#include "strings/text_ids.h"
+
 namespace kyr::editor {
 
 // The 33 page rows: 18 in the left column (L1..L18), 15 in the right (R1..R15). A row is
@@ -69,6 +71,10 @@ constexpr int kRightGroupBox = 1056;
 // Page radio buttons, page 1 to page 5.
 constexpr int kPageCount = 5;
 constexpr std::array<int, kPageCount> kPageButtons = {1008, 1010, 1011, 1013, 1015};
+// Their texts, in the same order.
+constexpr std::array<EditorText, kPageCount> kPageButtonTexts = {
+    EditorText::kPageCameraLighting, EditorText::kPageInput, EditorText::kPageOutputOther,
+    EditorText::kPageSearchWindow, EditorText::kPageWindowColor};
 
 // Other controls of the window.
 constexpr int kBankComment = 1129;

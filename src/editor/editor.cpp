@@ -7,12 +7,12 @@
 #include <filesystem>
 
 #include "csv/export_csv.h"
-#include "editor/text_ids.h"
 #include "files/atomic_file.h"
 #include "settings/conversion.h"
 #include "settings/initial_values.h"
 #include "settings/settings_file.h"
 #include "strings/strings.h"
+#include "strings/text_ids.h"
 #include "userport/file_filters.h"
 
 namespace kyr::editor {
@@ -39,7 +39,7 @@ char MarkOf(Place place) {
   return 0;
 }
 
-// The bank numbers "0".."31" that precede list 167 in "Bank Selection".
+// The bank numbers "0".."31" that precede the list kBankSelectionItems in "Bank Selection".
 const std::array<std::string, settings::kBankCount>& BankNumberItems() {
   static const auto items = [] {
     std::array<std::string, settings::kBankCount> numbers;

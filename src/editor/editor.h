@@ -73,10 +73,10 @@ class Editor {
   void WindowDown();
   void WindowUp();
   void ReadSettings();  // open dialog, then ReadSettingsPath
-  // Reads `path` as the Read Settings command does after its dialog: messages 129 / 130,
-  // model check 305, silent 1-to-2 conversion, question 319, the question about unsaved
-  // edits, then the page is shown anew. A file that cannot be read, or Cancel, leaves the
-  // settings being edited as they are.
+  // Reads `path` as the Read Settings command does after its dialog: kFailToOpenSettings /
+  // kIllegalContents, model check kNotKyrTc, silent 1-to-2 conversion, question
+  // kConvertToLatest, the question about unsaved edits, then the page is shown anew. A file
+  // that cannot be read, or Cancel, leaves the settings being edited as they are.
   void ReadSettingsPath(const std::string& path);
   // True when the settings were written.
   bool SaveSettings();
@@ -85,8 +85,8 @@ class Editor {
   void GenerateCsv();
 
   // The settings to compare with a file: stores the shown page, asks for a settings file as
-  // Read Settings does and reads it (messages 129 / 130), without touching the open
-  // settings. `open` is the open settings as Save Settings would write them.
+  // Read Settings does and reads it (kFailToOpenSettings / kIllegalContents), without touching the
+  // open settings. `open` is the open settings as Save Settings would write them.
   struct ComparisonInput {
     settings::SettingsImage open;
     settings::SettingsImage file;

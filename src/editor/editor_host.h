@@ -14,7 +14,7 @@
 namespace kyr::editor {
 
 // The editor speaks the shared vocabulary of message boxes and file dialogs. A message's
-// `string_id` is an editor string (299 for the range message, whose text is the resource
+// `string_id` is an editor string (kIllegalValue for the range message, whose text is the resource
 // followed by the range).
 using userport::Answer;
 using userport::Buttons;

@@ -82,7 +82,7 @@ struct MonitorContext {
 
 enum class StartedBy { kButton, kTimer };
 
-// StartMonitor: done when started, refused (message 167) when the port is not USB, failed
+// StartMonitor: done when started, refused (kUsbOnly) when the port is not USB, failed
 // when the link did not open.
 
 // Opens the link over USB without the handshake and starts the timer. From the button a

@@ -20,14 +20,14 @@ void ConvertVersion2To1(SettingsImage& image);
 
 // Outcome of the editor's continuation after a complete read.
 enum class AfterRead {
-  kForeignModel,  // not a KYR-TC file: message 305; the image and texts now hold initial values
+  kForeignModel,  // not a KYR-TC file: kNotKyrTc; the image and texts now hold initial values
   kLatest,        // version 3 or above, left as read
   kKeptVersion2,  // an older file whose user declined the conversion (now version 2)
   kConverted,     // converted to version 3
 };
 
 // Rebuilds the comment texts, resets everything for a foreign model, converts version 0 or
-// 1 to 2 silently, and converts 2 to 3 when `confirm_latest` (question 319, asked only for
+// 1 to 2 silently, and converts 2 to 3 when `confirm_latest` (kConvertToLatest, asked only for
 // versions 2 and below) answers true.
 AfterRead ConvertAfterRead(SettingsImage& image, CommentTexts& comments,
                            const std::function<bool()>& confirm_latest);

@@ -138,9 +138,9 @@ enum class FieldId : std::uint8_t {
   kProcessTimeLimit,
   kXCcdPosition,
   kYCcdPosition,
-  kTargetBrightness,  // label 226, bank word 13
+  kTargetBrightness,  // bank word 13
   kLightOutputs,
-  kShutterTargetBrightness,  // label 229, bank word 14
+  kShutterTargetBrightness,  // bank word 14
   kSaturateLimit,
   kShutterLimit,
   kTriggerDelay,

@@ -8,7 +8,7 @@
 
 #include "files/atomic_file.h"
 #include "files/regular_file.h"
-#include "settings/message_ids.h"
+#include "strings/text_ids.h"
 
 namespace kyr::settings {
 namespace {

@@ -10,9 +10,9 @@
 namespace kyr::tool {
 
 // Opens the link on `port` with the handshake and, when `head` is given, asks whether that
-// head (0 to 2) is there. On failure the message is shown (the link's, 168 for an absent
-// head, 147 for a failed query), the link is closed without the closing frame, and the
-// result is false.
+// head (0 to 2) is there. On failure the message is shown (the link's, kHeadAbsent for an
+// absent head, kCommunicationError for a failed query), the link is closed without the closing
+// frame, and the result is false.
 bool OpenLinkToHead(ToolHost& host, link::Link& link, std::string_view port,
                     std::optional<int> head);
 

@@ -180,5 +180,26 @@ TEST_F(RidgemoBackup, YesReplacesOnlyABackupOfTheSameKind) {
   EXPECT_TRUE(fs::exists(line + "/KYRD0009/manifest.json"));
 }
 
+// A line of serial units: one folder per port, named by the port; a unit that does not answer
+// is named in the summary and the others are backed up all the same.
+TEST_F(RidgemoBackup, EveryPortOfALine) {
+  StartHead("p1", {"--settings", SourceSettings()});
+  const pid_t second = StartHead("p2", {"--heads", "2"});
+  const std::string ports = "--port " + File("p1") + "," + File("p2");
+  const std::string line = File("line");
+  ASSERT_EQ(Run("p1", ports + " --head all backup " + line + " --images bank"), 0) << Err();
+  EXPECT_TRUE(fs::exists(line + "/p1/head1/bank.01.kimg"));
+  EXPECT_TRUE(fs::exists(line + "/p2/head2/settings.kdta"));
+  EXPECT_NE(ReadAll(line + "/p2/manifest.json").find("\"port\": \"" + File("p2") + "\""),
+            std::string::npos);
+
+  StopHead(second);
+  EXPECT_EQ(Run("p1", ports + " backup " + line + " --yes --images none"), 1);
+  EXPECT_NE(Err().find("Units that failed: p2\n"), std::string::npos) << Err();
+  EXPECT_NE(Out().find("Backup complete: " + line + "/p1\n"), std::string::npos) << Out();
+  EXPECT_FALSE(fs::exists(line + "/p1/head1/bank.01.kimg"));  // replaced: no images now
+  EXPECT_TRUE(fs::exists(line + "/p2/head2/settings.kdta"));  // the failed unit's stays
+}
+
 }  // namespace
 }  // namespace kyr::backup

@@ -84,6 +84,11 @@ const std::vector<Case> kCases = {
     {"ridgemo to-bmp --head=4 a b", 2, "", "--head takes 1, 2 or 3"},
     {"ridgemo to-bmp -- --a.kimg b.bmp", 1, "", ""},
     {"ridgemo compare x.kdta --head all", 2, "", "backup only"},
+    // A list of ports is a line of units, each with a name of its own.
+    {"ridgemo --port /dev/ttyS0,/dev/ttyS1 read-settings a.kdta", 2, "",
+     "for backup and audit only"},
+    {"ridgemo --port a/u1,COM2,b/u1 backup x", 2, "", "a/u1 and b/u1 would both be unit u1"},
+    {"ridgemo --port /dev/ttyS0,,COM2 backup x", 2, "", "an empty entry"},
     {"ridgemo --simulate devices --json", 0, "KYRD0001", "", {"devices"}},
     {"ridgemo --simulate compare same.kdta --json", 0, "\"equal\": true", "", kCompareKeys},
     {"ridgemo --simulate compare other.kdta --json", 1, "\"label\": \"Shutter Direct\"", "",

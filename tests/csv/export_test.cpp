@@ -8,9 +8,9 @@
 #include "csv/listing.h"
 #include "listing_support.h"
 #include "settings/initial_values.h"
-#include "settings/message_ids.h"
 #include "settings/settings_file.h"
 #include "settings/test_support.h"
+#include "strings/text_ids.h"
 
 namespace kyr::csv {
 namespace {

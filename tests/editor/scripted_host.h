@@ -7,8 +7,8 @@
 
 #include "common/text_names.h"
 #include "editor/editor_host.h"
-#include "editor/text_ids.h"
 #include "strings/strings.h"
+#include "strings/text_ids.h"
 #include "userport/user_port.h"
 
 namespace kyr::editor {

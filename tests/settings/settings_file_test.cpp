@@ -5,7 +5,6 @@
 
 #include "settings/conversion.h"
 #include "settings/initial_values.h"
-#include "settings/message_ids.h"
 #include "settings/settings_file.h"
 #include "settings/test_support.h"
 

@@ -39,13 +39,12 @@
 #include "common/text_names.h"
 #include "csv/export_csv.h"
 #include "editor/control_ids.h"
-#include "editor/text_ids.h"
 #include "settings/initial_values.h"
-#include "settings/message_ids.h"
 #include "settings/settings_file.h"
 #include "settings/settings_image.h"
 #include "settings/test_support.h"
 #include "strings/strings.h"
+#include "strings/text_ids.h"
 #include "tolvane_app.h"
 
 namespace kyr::tolvane {

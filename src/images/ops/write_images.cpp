@@ -75,7 +75,7 @@ bool ChooseImageNumber(ImageOpsContext& ctx, const ImageTypeInfo& info, const st
   return true;
 }
 
-// Loads an image file into the canvas and paints it; false (after message 158) when the
+// Loads an image file into the canvas and paints it; false (after kCannotOpenImage) when the
 // file cannot be opened or is not one whole image.
 bool ShowImageFile(ImageOpsContext& ctx, const std::string& path) {
   if (LoadImageFile(path, ctx.state.image, ctx.state.canvas) != ImageFileResult::kOk) {
