@@ -155,7 +155,13 @@ int RunAudit(CommandContext& ctx) {
   for (const Place& place : PlacesToRead(ctx.options, *record)) {
     now.push_back(ReadPlace(ctx, place, choices));
   }
-  const backup::Audit audit = backup::AuditLine(dir, *record, now, lang);
+  // One unit chosen by --port P or --device SERIAL: the other units of a line backup were
+  // not looked for, so they are not missing.
+  const bool one_unit = !ChoosesLine(ctx.options) &&
+                        (!ctx.options.device.empty() ||
+                         link::TransportForPort(ctx.options.port) != link::LinkMode::Usb);
+  const backup::Audit audit =
+      backup::AuditLine(dir, *record, now, lang, one_unit && record->size() > 1);
   int status = ExitStatusOf(audit);
 
   const auto path = ReportPath(ctx, dir, report);

@@ -356,7 +356,7 @@ UnitReading ReadUnit(link::Link& link, const std::string& port, const ReadChoice
 }
 
 Audit AuditLine(const std::string& backup, const std::vector<RecordedUnit>& record,
-                const std::vector<UnitReading>& now, Lang lang) {
+                const std::vector<UnitReading>& now, Lang lang, bool units_read_only) {
   Audit audit;
   audit.backup = backup;
   audit.time = UtcNowText();
@@ -368,7 +368,8 @@ Audit AuditLine(const std::string& backup, const std::vector<RecordedUnit>& reco
       matched[i] = true;
       reading = &now[i];
     }
-    audit.units.push_back(AuditUnit(&unit, reading, lang));
+    if (reading != nullptr || !units_read_only)
+      audit.units.push_back(AuditUnit(&unit, reading, lang));
   }
   for (std::size_t i = 0; i < now.size(); ++i) {
     if (!matched[i] && (now[i].present || !now[i].problem.empty()))

@@ -131,9 +131,11 @@ struct Audit {
 
 // The record against what was read: each recorded unit is matched with the reading of the
 // same serial number, or (recorded without one) of the same port. Readings of units that
-// did not answer stand for no unit. Setting labels and values are in `lang`.
+// did not answer stand for no unit. With `units_read_only` (one unit of a line was chosen)
+// the recorded units no reading was made for are left out rather than missing. Setting
+// labels and values are in `lang`.
 Audit AuditLine(const std::string& backup, const std::vector<RecordedUnit>& record,
-                const std::vector<UnitReading>& now, Lang lang);
+                const std::vector<UnitReading>& now, Lang lang, bool units_read_only = false);
 
 // The findings as lines, each ending with "\n", and a summary line.
 std::string AuditText(const Audit& audit, Lang lang);
