@@ -48,32 +48,33 @@ function(kyr_add_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${labels}" TIMEOUT 120)
 endfunction()
 
+# Runs the test program TARGET once more through RUNNER (a script that starts a display server
+# and runs the command it is given there), as the test TARGET.SUFFIX with LABEL; nothing, with
+# a warning, when a program the runner needs is missing.
+function(kyr_add_display_run target suffix runner label)
+  foreach(program IN LISTS ARGN)
+    find_program(KYR_PROGRAM_${program} ${program})
+    if(NOT KYR_PROGRAM_${program})
+      message(WARNING "${program} not found: ${target} does not run as ${target}.${suffix}")
+      return()
+    endif()
+  endforeach()
+  add_test(NAME ${target}.${suffix} COMMAND "${PROJECT_SOURCE_DIR}/tests/${runner}"
+                                            $<TARGET_FILE:${target}>)
+  set_tests_properties(${target}.${suffix} PROPERTIES LABELS "quick;${label}" TIMEOUT 300)
+endfunction()
+
 # Runs the window test program TARGET once more on a private X server (Xvfb) with a window
 # manager (openbox), on Qt's xcb platform: real focus, activation and size hints.
 function(kyr_add_x_server_run target)
-  find_program(KYR_XVFB Xvfb)
-  find_program(KYR_OPENBOX openbox)
-  if(NOT KYR_XVFB OR NOT KYR_OPENBOX)
-    message(WARNING "Xvfb or openbox not found: ${target} runs on the offscreen platform only")
-    return()
-  endif()
-  add_test(NAME ${target}.on_x_server
-           COMMAND "${PROJECT_SOURCE_DIR}/tests/xserver/on-x-server.sh" $<TARGET_FILE:${target}>)
-  set_tests_properties(${target}.on_x_server PROPERTIES LABELS "quick;xserver" TIMEOUT 300)
+  kyr_add_display_run(${target} on_x_server xserver/on-x-server.sh xserver Xvfb openbox)
 endfunction()
 
 # Runs the test program TARGET once more on Qt's Wayland platform under a private headless
 # compositor (weston): what a compositor honouring alpha shows. No seat there, so only tests
 # that need no keyboard, pointer or activation belong in such a program.
 function(kyr_add_wayland_run target)
-  find_program(KYR_WESTON weston)
-  if(NOT KYR_WESTON)
-    message(WARNING "weston not found: ${target} does not run on Wayland")
-    return()
-  endif()
-  add_test(NAME ${target}.on_wayland
-           COMMAND "${PROJECT_SOURCE_DIR}/tests/wayland/on-wayland.sh" $<TARGET_FILE:${target}>)
-  set_tests_properties(${target}.on_wayland PROPERTIES LABELS "quick;wayland" TIMEOUT 300)
+  kyr_add_display_run(${target} on_wayland wayland/on-wayland.sh wayland weston)
 endfunction()
 
 # Registers a test that checks that each core library includes only headers of itself and of

@@ -61,8 +61,8 @@ void ConsoleHost::EndProgressLine() {
 
 userport::Answer ConsoleHost::ShowMessage(const userport::Message& message) {
   EndProgressLine();
-  const std::string note = link_ != nullptr ? link_->LastFailure().Line() : std::string();
-  const userport::Message shown = tool::WithFailureNote(message, note);
+  const userport::Message shown =
+      link_ != nullptr ? tool::WithFailureNote(message, link_->LastFailure()) : message;
   if (userport::IsQuestion(message.buttons)) {
     const userport::Answer answer = AskQuestion(message);
     if (keep_messages_) kept_.push_back({message, answer});

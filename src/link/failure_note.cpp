@@ -9,11 +9,18 @@ namespace kyr::link {
 void FailureNote::Record(std::string where, std::string why) {
   where_ = std::move(where);
   why_ = std::move(why);
+  no_head_found_ = false;
+}
+
+void FailureNote::RecordNoHeadFound(std::string why) {
+  Record({}, std::move(why));
+  no_head_found_ = true;
 }
 
 void FailureNote::Clear() {
   where_.clear();
   why_.clear();
+  no_head_found_ = false;
 }
 
 std::string FailureNote::Line() const {

@@ -13,7 +13,10 @@ namespace kyr::link {
 class FailureNote {
  public:
   void Record(std::string where, std::string why);
+  // No head unit was found at all: the front ends add what to do (plug in, cable, rule).
+  void RecordNoHeadFound(std::string why);
   void Clear();
+  bool NoHeadFound() const { return no_head_found_; }
   bool Empty() const { return why_.empty(); }
   // "where: why", or "why" alone without a place; empty when nothing failed.
   std::string Line() const;
@@ -21,6 +24,7 @@ class FailureNote {
  private:
   std::string where_;
   std::string why_;
+  bool no_head_found_ = false;
 };
 
 // The system's text for `error_number`, with what to do where the cause is common on Linux:

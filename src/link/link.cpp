@@ -242,7 +242,7 @@ void Link::NoteNoUsbHead() {
       add(device.serial + " \"" + device.description + "\"");
   }
   if (found.empty()) found = "nothing";
-  failure_.Record({}, "no head unit found on USB (found: " + found + ")");
+  failure_.RecordNoHeadFound("no head unit found on USB (found: " + found + ")");
 }
 
 FrameResult Link::SendFrame(const std::uint8_t* bytes, std::size_t count) {

@@ -76,12 +76,16 @@ bool IsLinkFailureMessage(int string_id) {
                      [string_id](ToolText id) { return TextNumber(id) == string_id; });
 }
 
-Message WithFailureNote(Message message, const std::string& note) {
+Message WithFailureNote(Message message, const link::FailureNote& failure) {
   // A message that already carries the note (the open failures show discovery's detail
   // themselves) keeps it once.
-  if (!note.empty() && IsLinkFailureMessage(message.string_id) &&
-      message.text.find(note) == std::string::npos) {
-    message.text += "\n" + note;
+  const std::string note = failure.Line();
+  if (note.empty() || !IsLinkFailureMessage(message.string_id)) return message;
+  if (message.text.find(note) == std::string::npos) message.text += "\n" + note;
+  const std::string_view hint = LoadString(ToolText::kNoUnitHint);
+  if (failure.NoHeadFound() && message.text.find(hint) == std::string::npos) {
+    message.text += "\n";
+    message.text += hint;
   }
   return message;
 }

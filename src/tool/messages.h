@@ -2,6 +2,7 @@
 // The communication tool's message boxes: how each kind of box looks.
 #include <string>
 
+#include "link/failure_note.h"
 #include "link/result_codes.h"
 #include "tool/tool_host.h"
 
@@ -28,9 +29,10 @@ Message WarningQuestion(ToolText id);
 // True for the messages of a failed link (open, write, read, reply, head presence), under
 // which a host shows the link's failure note as a second line.
 bool IsLinkFailureMessage(int string_id);
-// `message` with `note` (the link's LastFailure line) under its text, when it is a link
-// failure message and the note says something; otherwise as it is.
-Message WithFailureNote(Message message, const std::string& note);
+// `message` with the link's last failure note under its text, when it is a link failure
+// message and the note says something; otherwise as it is. When no head unit was found at
+// all, a third line says what to do.
+Message WithFailureNote(Message message, const link::FailureNote& note);
 
 // Shows the message of a failed OpenLink, or of a CloseLink whose closing frame did not go
 // out, in a box without a caption of its own (nothing for kOk).

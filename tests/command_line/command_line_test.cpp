@@ -115,6 +115,8 @@ const std::vector<Case> kCases = {
      "b/audit.html",
      "mine"},
     {"ridgemo --simulate audit same.kdta", 2, "", "same.kdta is not a backup written by"},
+    // No head on USB: the failure, what was found, and what to do; no file is written.
+    {"ridgemo read-settings s.kdta", 1, "", "serial number begins with KYRD", {}, "", "s.kdta"},
     {"tolvane init -- -x.kdta", 0, "", ""},
     {"tolvane init a b", 2, "", "init OUT.kdta"},
     {"tolvane diff a.kdta", 2, "", "wrong number of arguments for diff"},

@@ -65,9 +65,11 @@ TEST(FailureNote, NoHeadUnitOnUsbListsWhatWasFound) {
     Link link(environment);
     EXPECT_NE(link.OpenLink("USB", true), LinkResult::kOk);
     EXPECT_EQ(link.LastFailure().Line(), c.note);
+    EXPECT_TRUE(link.LastFailure().NoHeadFound());
     // A back end that knows better replaces the link's own note.
     link.NoteFailure("USB KYRD0001", "no access to the device");
     EXPECT_EQ(link.LastFailure().Line(), "USB KYRD0001: no access to the device");
+    EXPECT_FALSE(link.LastFailure().NoHeadFound());
   }
 }
 

@@ -4,6 +4,7 @@
 # The compositor gets a runtime folder and socket of its own, and ends with the command,
 # whatever its outcome. Headless weston has no seat: no keyboard, pointer or activation.
 set -eu
+. "$(dirname "$0")/../display/start-server.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/on-wayland.XXXXXX")
 chmod 700 "$work"
@@ -20,16 +21,7 @@ export XDG_RUNTIME_DIR
 XDG_CONFIG_HOME="$work/config" weston --backend=headless-backend.so --use-pixman \
   --socket=wayland-test --idle-time=0 >"$work/weston.log" 2>&1 &
 weston_pid=$!
-tries=0
-until [ -S "$work/wayland-test" ]; do
-  tries=$((tries + 1))
-  if [ "$tries" -gt 100 ] || ! kill -0 "$weston_pid" 2>/dev/null; then
-    echo "on-wayland: weston did not start:" >&2
-    cat "$work/weston.log" >&2
-    exit 1
-  fi
-  sleep 0.1
-done
+wait_for_server weston "$weston_pid" "$work/weston.log" test -S "$work/wayland-test"
 
 # Qt's Wayland plugin is unloaded before the leak check at exit, so what its libraries keep
 # has no module name a suppression could match; leaks are checked on the offscreen and X

@@ -3,6 +3,7 @@
 # tests meet real focus, activation and size hints on the xcb platform. Xvfb picks a free
 # display number itself; both servers end with the command, whatever its outcome.
 set -eu
+. "$(dirname "$0")/../display/start-server.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/on-x-server.XXXXXX")
 xvfb_pid=
@@ -18,16 +19,7 @@ trap 'exit 130' INT TERM
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" \
   >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-tries=0
-until [ -s "$work/display" ]; do
-  tries=$((tries + 1))
-  if [ "$tries" -gt 100 ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
-    echo "on-x-server: Xvfb did not start:" >&2
-    cat "$work/xvfb.log" >&2
-    exit 1
-  fi
-  sleep 0.1
-done
+wait_for_server Xvfb "$xvfb_pid" "$work/xvfb.log" test -s "$work/display"
 DISPLAY=":$(head -n 1 "$work/display")"
 export DISPLAY
 

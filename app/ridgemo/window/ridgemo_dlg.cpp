@@ -332,7 +332,7 @@ monitor::MonitorContext CRidgemoDlg::MonitorContext() {
 
 userport::Answer CRidgemoDlg::ShowMessage(const userport::Message& message) {
   NormalCursorWhileAsking normal_cursor;
-  return app_common::ShowMessageBox(tool::WithFailureNote(message, link_.LastFailure().Line()),
+  return app_common::ShowMessageBox(tool::WithFailureNote(message, link_.LastFailure()),
                                     ToolString(ToolText::kTitle), this);
 }
 

@@ -107,6 +107,19 @@ std::string TtyOf(const fs::path& folder) {
 constexpr std::array<const char*, 2> kInstalledRules = {
     "/etc/udev/rules.d/70-kyr-sensor.rules", "/usr/lib/udev/rules.d/70-kyr-sensor.rules"};
 
+// True when this program runs from a build tree of the sources (the CMake cache lies in
+// one of the folders above it), where the rule's source path means something.
+bool RunsFromBuildTree() {
+  std::error_code error;
+  fs::path folder = fs::read_symlink("/proc/self/exe", error).parent_path();
+  for (int level = 0; level < 4 && !error && !folder.empty(); ++level) {
+    if (fs::exists(folder / "CMakeCache.txt", error)) return true;
+    if (folder == folder.root_path()) break;
+    folder = folder.parent_path();
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<std::pair<std::string, std::string>> StableSerialNames(const std::string& dev) {
@@ -149,7 +162,8 @@ std::vector<HeadUnit> ListHeadUnits(const std::string& root, const std::string& 
 }
 
 // With the rule installed, the user is told which file it is and which group to join;
-// without it, how to install it from the source tree.
+// without it, how to install it: from the source tree when running from a build, else from
+// the package that ships it.
 std::string AccessProblemText(const HeadUnit& unit) {
   for (const char* rule : kInstalledRules) {
     std::error_code error;
@@ -158,7 +172,8 @@ std::string AccessProblemText(const HeadUnit& unit) {
                            {unit.serial, unit.node, rule});
     }
   }
-  return FormatMessage(LoadString(ToolText::kNoAccess), {unit.serial, unit.node});
+  const ToolText id = RunsFromBuildTree() ? ToolText::kNoAccess : ToolText::kNoAccessNoRule;
+  return FormatMessage(LoadString(id), {unit.serial, unit.node});
 }
 
 std::string SysfsDevices::AccessProblem(std::string_view serial) {
