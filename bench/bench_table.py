@@ -2,7 +2,8 @@
 """Prints one table of benchmark figures beside their targets.
 
 Usage: bench_table.py JSON_FOLDER [PROGRAMS_FILE]
-JSON_FOLDER holds one Google Benchmark JSON file per bench_* program (bench_x.json);
+JSON_FOLDER holds one Google Benchmark JSON file per bench_* program (bench_x.json), and
+bench_line.json written by line_ratio.py in the same layout;
 PROGRAMS_FILE has lines "program<TAB>seconds<TAB>peak_kib" measured by `./run bench`.
 Exit status 1 when a figure misses its target or a benchmark is missing or failed.
 """
@@ -29,6 +30,8 @@ ROWS = [
     ("bench_monitor", r"BM_PaintCanvas$", "monitor paint (960x544)", "cpu", 3.0),
     ("bench_transfer", r"BM_ReadAllSettingsAt115200", "Read All Settings, ratio to wire", "ratio", 1.05),
     ("bench_backup", r"BM_BackupOneHead32BankImagesAt115200", "backup, one head, 32 bank images, ratio to wire", "ratio", 1.03),
+    ("bench_line", r"BackupLineOf4SimulatedUsb$", "backup --device all, 4 simulated USB units, ratio to one unit (real)", "ratio", 1.3),
+    ("bench_line", r"BackupLineOf4SerialAt115200$", "backup --port P1,..,P4, 4 kyr-headsim at 115200, ratio to one unit (real)", "ratio", 1.3),
     ("bench_transfer", r"BM_ReadAllSettingsInProcess$", "Read All Settings, in process", "cpu", None),
     ("bench_transfer", r"BM_WriteSettingsAt115200", "Write Settings, ratio to wire", "ratio", 1.02),
     ("bench_transfer", r"BM_WriteBankImageAt115200", "bank image write, ratio to wire", "ratio", 1.02),

@@ -47,6 +47,8 @@ struct CommandRow {
   std::vector<CommandOption> options;
   // --json: the command prints a document of its own, or the summary of what it did.
   JsonOutput json = JsonOutput::kNone;
+  // --device all and --port P1,P2,... work on a line of units.
+  bool several_units = false;
 };
 
 // One row per command; keep them in the order --help lists them. A new command is one row
@@ -99,20 +101,24 @@ const std::vector<CommandRow>& CommandRows() {
         "    DIR/NAME, NAME the last part of the port's path"},
        {"DIR", 1, 1},
        {{"--images", "bank,memory|none", "the image kinds to keep"}},
-       JsonOutput::kSummary},
-      {{"restore", "DIR [--head N] [--no-images] [--verify] [--yes]", RunRestore,
-        "checks DIR before the link opens, then writes the settings and images back"},
+       JsonOutput::kSummary,
+       true},
+      {{"restore", "DIR [--head N] [--device all] [--no-images] [--verify] [--yes]", RunRestore,
+        "checks DIR before the link opens, then writes the settings and images back;\n"
+        "    --device all or --port P1,P2,...: each unit from its folder of the line backup DIR"},
        {"DIR", 1, 1},
        {{"--no-images", "", "write the settings only"},
         {"--verify", "", "read the written blocks back"}},
-       JsonOutput::kSummary},
+       JsonOutput::kSummary,
+       true},
       {{"compare", "FILE.kdta [--head N]", RunCompare,
         "the file against the head's settings, setting by setting (exit 0 same,\n"
         "    1 different, 2 error)"},
        {"FILE.kdta", 1, 1},
        {},
        JsonOutput::kOwn},
-      {{"audit", "DIR [--port P|--device SERIAL|all] [--report FILE] [--images bank,memory|none]",
+      {{"audit",
+        "DIR [--port P|P1,P2,...|--device SERIAL|all] [--report FILE] [--images bank,memory|none]",
         RunAudit,
         "the backup DIR (of a unit or a line) against the units connected now: settings\n"
         "    setting by setting, images by checksum, units and heads missing or new; writes\n"
@@ -120,7 +126,8 @@ const std::vector<CommandRow>& CommandRows() {
        {"DIR", 1, 1},
        {{"--report", "FILE", "the page to write instead of DIR/audit.html"},
         {"--images", "bank,memory|none", "the image kinds to compare"}},
-       JsonOutput::kOwn},
+       JsonOutput::kOwn,
+       true},
       {{"devices", "", RunDevices,
         "lists every head unit: index, serial number, description, device, and whether\n"
         "    this user may open it (--device SERIAL picks one for the other commands)"},
@@ -223,10 +230,11 @@ void BuildParser(Parser& parser, GlobalOptions& options, WindowOptions& window) 
   app.require_subcommand(0, 1);
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_option("--port", options.port,
-                 "serial port or USB (default USB); backup: P1,P2,... a unit on each port")
+                 "serial port or USB (default USB); backup, restore: P1,P2,... a unit on each")
       ->type_name("P");
   app.add_option("--head", parser.head, "target head 1, 2 or 3 (backup: all)")->type_name("1|2|3");
-  app.add_option("--device", options.device, "the head unit by serial number (backup: all)")
+  app.add_option("--device", options.device,
+                 "the head unit by serial number (backup, restore: all)")
       ->type_name("SERIAL");
   app.add_flag("--simulate{}", parser.simulate,
                "the built-in simulated head as the USB unit; =N: a line of N units")
@@ -285,8 +293,9 @@ nlohmann::ordered_json MessageJson(const ConsoleHost::Shown& shown) {
 }
 
 // Runs the command with its messages and its lines on stdout kept, then prints them as one
-// JSON document: {"command", "result", "exit_status", "messages": [{id, name, text, icon,
-// answer}], "output": [lines]}. Keys and names are English; texts follow the language.
+// JSON document: {"command", "result", "exit_status", on a line "units": [{name, port,
+// serial, result, problem}], "messages": [{id, name, text, icon, answer}], "output": [lines]}. Keys
+// and names are English; texts follow the language.
 int RunWithSummary(const CommandRow& row, std::vector<std::string> args,
                    const GlobalOptions& options, ConsoleHost& host) {
   host.KeepMessages();
@@ -298,11 +307,20 @@ int RunWithSummary(const CommandRow& row, std::vector<std::string> args,
   nlohmann::ordered_json lines = nlohmann::ordered_json::array();
   std::istringstream printed(out.str());
   for (std::string line; std::getline(printed, line);) lines.push_back(line);
-  const nlohmann::ordered_json document = {{"command", row.command.name},
-                                           {"result", ResultName(status)},
-                                           {"exit_status", status},
-                                           {"messages", messages},
-                                           {"output", lines}};
+  nlohmann::ordered_json document = {
+      {"command", row.command.name}, {"result", ResultName(status)}, {"exit_status", status}};
+  if (!ctx.units.empty()) {
+    nlohmann::ordered_json& units = document["units"] = nlohmann::ordered_json::array();
+    for (const UnitOutcome& unit : ctx.units) {
+      units.push_back({{"name", unit.name},
+                       {"port", unit.port},
+                       {"serial", unit.serial},
+                       {"result", unit.done ? "done" : "failed"},
+                       {"problem", unit.problem}});
+    }
+  }
+  document["messages"] = messages;
+  document["output"] = lines;
   std::cout << document.dump(2) << '\n';
   return status;
 }
@@ -401,6 +419,7 @@ link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options) {
           : system;
   environment.device_serial = options.device;
   if (options.trace) environment.trace = &options.trace->log();
+  if (options.unit_trace) environment.trace = options.unit_trace.get();
   environment.notes = options.notes;
   return environment;
 }
@@ -450,9 +469,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
   if (options.all_heads && command->row->command.run != RunBackup) {
     return ReportUsageError(parser, "--head all is for backup only");
   }
-  if (ChoosesLine(options) && command->row->command.run != RunBackup &&
-      command->row->command.run != RunAudit) {
-    return ReportUsageError(parser, "--device all and several ports are for backup and audit only");
+  if (ChoosesLine(options) && !command->row->several_units) {
+    return ReportUsageError(parser,
+                            "--device all and several ports are for backup, restore and audit");
   }
   // Opened only now, so that a usage error or the window leaves an existing trace alone.
   if (const std::string trace = link::ChosenTracePath(parser.trace); !trace.empty()) {

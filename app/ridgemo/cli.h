@@ -4,8 +4,9 @@
 //
 // Each command is a function in its own file (cli_<topic>.cpp) and one row of the table in
 // cli.cpp, which names its options and operands. Global options (--port, --head, --simulate,
-// --lang, --trace, --yes, -q, -v, --progress, --help, --version) may stand before or after the command; the
-// command's function receives its own options as "--name VALUE" and flags, then its operands.
+// --lang, --trace, --yes, -q, -v, --progress, --help, --version) may stand before or after the
+// command; the command's function receives its own options as "--name VALUE" and flags, then its
+// operands.
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -44,6 +45,17 @@ struct GlobalOptions {
   std::function<void(std::string_view)> notes;
   // --trace FILE (or KYR_TRACE): every link the command opens writes its frames here.
   std::shared_ptr<link::TraceFile> trace;
+  // One unit's own log in that file, while the units of a line work at once.
+  std::shared_ptr<link::TraceLog> unit_trace;
+};
+
+// A unit of a line as a command's --json summary lists it.
+struct UnitOutcome {
+  std::string name;  // line::UnitName
+  std::string port;
+  std::string serial;  // on USB
+  bool done = false;
+  std::string problem;
 };
 
 struct CommandContext {
@@ -52,7 +64,8 @@ struct CommandContext {
   tool::ToolHost& host;
   std::ostream& out;
   std::ostream& err;
-  ConsoleHost* console = nullptr;  // the terminal host, for the link's failure notes
+  ConsoleHost* console = nullptr;    // the terminal host, for the link's failure notes
+  std::vector<UnitOutcome> units{};  // a command on a line: how each unit ended
 };
 
 using CommandFunction = int (*)(CommandContext&);

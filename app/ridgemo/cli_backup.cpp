@@ -53,6 +53,12 @@ std::string TimeText(double seconds) {
   return text;
 }
 
+std::string ProgressText(const backup::Progress& p) {
+  return Text(ToolText::kProgress, {std::to_string(p.files_done), std::to_string(p.files_total),
+                                    backup::SizeText(p.bytes_done), backup::SizeText(p.bytes_total),
+                                    TimeText(p.seconds_left)});
+}
+
 // One line on the terminal, rewritten at most five times a second; nothing when stderr is
 // not a terminal.
 class ProgressLine {
@@ -66,12 +72,7 @@ class ProgressLine {
       const auto now = std::chrono::steady_clock::now();
       if (now - last_ < std::chrono::milliseconds(200) && p.bytes_done < p.bytes_total) return;
       last_ = now;
-      err_ << '\r'
-           << Text(ToolText::kProgress,
-                   {std::to_string(p.files_done), std::to_string(p.files_total),
-                    backup::SizeText(p.bytes_done), backup::SizeText(p.bytes_total),
-                    TimeText(p.seconds_left)})
-           << "\x1b[K" << std::flush;
+      err_ << '\r' << ProgressText(p) << "\x1b[K" << std::flush;
       drawn_ = true;
     };
   }
@@ -122,34 +123,27 @@ std::optional<std::pair<bool, bool>> ParseImageKinds(const std::string& text) {
 
 namespace {
 
-// One unit's backup into `dir`; true when it is complete. `replace`: `dir` may be replaced.
-bool BackupOneUnit(CommandContext& ctx, const GlobalOptions& options, const std::string& dir,
-                   std::pair<bool, bool> kinds, bool replace) {
+// One unit's backup into `dir`; true when it is complete, else `problem` says why.
+// `replace`: `dir` may be replaced.
+bool BackupOneUnit(tool::ToolHost& host, const GlobalOptions& options, const std::string& dir,
+                   std::pair<bool, bool> kinds, bool replace, backup::ProgressSink progress,
+                   std::string& problem) {
   link::Link link(LinkEnvironmentFor(options));
   std::string serial;
   std::vector<int> heads = backup::PresentHeads(link, options.port, serial);
   if (!options.all_heads) heads = {options.head};
   if (heads.empty()) heads = {1};  // the transfer itself reports why the unit does not answer
 
-  ProgressLine progress(ctx.err);
-  backup::BackupJob job{ctx.host, link, options.port, heads};
+  backup::BackupJob job{host, link, options.port, heads};
   job.bank_images = kinds.first;
   job.memory_images = kinds.second;
   job.replace = replace;
   job.program = std::string("ridgemo ") + KYR_VERSION;
   job.unit_serial = serial;
   job.lang = CurrentLanguage();
-  job.progress = progress.Sink();
+  job.progress = std::move(progress);
   job.interrupted = &InterruptGuard::Interrupted;
-  std::string problem;
-  const backup::Outcome outcome = backup::BackupUnit(job, dir, problem);
-  progress.End();
-  if (outcome == backup::Outcome::kDone) {
-    Say(ctx, ToolText::kBackupDone, {dir});
-    return true;
-  }
-  SayProblem(ctx, ToolText::kBackupFailed, {dir, problem});
-  return false;
+  return backup::BackupUnit(job, dir, problem) == backup::Outcome::kDone;
 }
 
 // The unit folders of a line backup that this run did not back up stay as they were; the
@@ -171,8 +165,36 @@ void ReportUnitsLeftInPlace(CommandContext& ctx, const std::string& dir,
   Say(ctx, ToolText::kLeftInPlace, {list});
 }
 
-// A line: each unit into DIR/NAME (line::UnitName); a unit that fails does not stop the
-// others, and the failed ones are named at the end.
+// A unit's progress on the line's display.
+backup::ProgressSink UnitProgress(const UnitTurn& turn) {
+  return [progress = turn.progress](const backup::Progress& p) {
+    const double fraction =
+        p.bytes_total == 0 ? 0.0
+                           : static_cast<double>(p.bytes_done) / static_cast<double>(p.bytes_total);
+    progress(fraction, ProgressText(p));
+  };
+}
+
+std::vector<std::string> NamesOf(const std::vector<line::Unit>& units) {
+  std::vector<std::string> names;
+  for (const line::Unit& unit : units) names.push_back(line::UnitName(unit));
+  return names;
+}
+
+// The bank and memory images a restore writes (and with --verify reads back).
+int RestoredImages(const backup::Manifest& manifest) {
+  int count = 0;
+  for (const backup::HeadEntry& head : manifest.heads) {
+    for (const backup::FileEntry& file : head.files) {
+      count += file.kind == backup::kKindBank || file.kind == backup::kKindMemory;
+    }
+  }
+  return count;
+}
+
+// A line: each unit into DIR/NAME (line::UnitName), all at once. The questions come first,
+// so that the units then run unattended; a unit that fails does not stop the others, and
+// the failed ones are named at the end.
 int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool, bool> kinds) {
   const std::vector<line::Unit> units = LineUnits(ctx.options);
   if (units.empty()) {
@@ -180,33 +202,42 @@ int BackupEveryUnit(CommandContext& ctx, const std::string& dir, std::pair<bool,
     return kExitFailed;
   }
   std::error_code error;
-  fs::create_directories(dir, error);
-  std::string failed;
-  std::vector<std::string> folders;
-  for (const line::Unit& unit : units) {
-    const std::string name = line::UnitName(unit);
-    folders.push_back(name);
-    if (InterruptGuard::Interrupted()) {
-      failed += (failed.empty() ? "" : ", ") + name;
-      continue;
+  const bool made = fs::create_directories(dir, error);
+  const std::vector<std::string> names = NamesOf(units);
+  std::vector<std::string> refusals(units.size());
+  std::vector<char> replace(units.size(), 0);
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const std::string unit_dir = dir + "/" + names[i];
+    replace[i] = fs::exists(fs::symlink_status(unit_dir, error));
+    refusals[i] = backup::ReplaceRefusal(unit_dir, false, CurrentLanguage());
+    if (!refusals[i].empty()) {
+      ctx.err << refusals[i] << '\n';
+    } else if (replace[i] && !Ask(ctx, ToolText::kReplaceQuestion, unit_dir)) {
+      refusals[i] = Text(ToolText::kKeptAsItWas, {unit_dir});
+    } else if (replace[i]) {
+      Say(ctx, ToolText::kReplacingUnit, {names[i]});
     }
-    const GlobalOptions options = UnitOptions(ctx.options, unit);
-    const std::string unit_dir = dir + "/" + folders.back();
-    const bool exists = fs::exists(fs::symlink_status(unit_dir, error));
-    const std::string refusal = backup::ReplaceRefusal(unit_dir, false, CurrentLanguage());
-    if (!refusal.empty()) ctx.err << refusal << '\n';
-    const bool asked =
-        refusal.empty() && (!exists || Ask(ctx, ToolText::kReplaceQuestion, unit_dir));
-    if (asked && exists) {
-      Say(ctx, ToolText::kReplacingUnit, {name});
-    }
-    if (!asked || !BackupOneUnit(ctx, options, unit_dir, kinds, exists))
-      failed += (failed.empty() ? "" : ", ") + name;
   }
-  ReportUnitsLeftInPlace(ctx, dir, folders);
-  if (failed.empty()) return kExitDone;
-  SayProblem(ctx, ToolText::kUnitsFailed, {failed});
-  return kExitFailed;
+  RunOnLine(ctx, units, [&](UnitTurn& turn, std::string& problem) {
+    const std::string unit_dir = dir + "/" + turn.name;
+    if (!refusals[turn.index].empty()) {
+      problem = refusals[turn.index];
+      return false;
+    }
+    const bool done = BackupOneUnit(turn.host, turn.options, unit_dir, kinds, replace[turn.index],
+                                    UnitProgress(turn), problem);
+    if (done) {
+      turn.say(ToolText::kBackupDone, Text(ToolText::kBackupDone, {unit_dir}),
+               userport::Icon::Information);
+    } else {
+      turn.say(ToolText::kBackupFailed, Text(ToolText::kBackupFailed, {unit_dir, problem}),
+               userport::Icon::Error);
+    }
+    return done;
+  });
+  ReportUnitsLeftInPlace(ctx, dir, names);
+  if (made && fs::is_empty(dir, error)) fs::remove(dir, error);  // nothing came of it
+  return LineExitStatus(ctx);
 }
 
 }  // namespace
@@ -233,19 +264,105 @@ int RunBackup(CommandContext& ctx) {
   std::error_code error;
   const bool exists = fs::exists(fs::symlink_status(dir, error));
   if (exists && !Ask(ctx, ToolText::kReplaceQuestion, dir)) return kExitFailed;
-  return BackupOneUnit(ctx, ctx.options, dir, *kinds, exists) ? kExitDone : kExitFailed;
+  ProgressLine progress(ctx.err);
+  std::string problem;
+  const bool done =
+      BackupOneUnit(ctx.host, ctx.options, dir, *kinds, exists, progress.Sink(), problem);
+  progress.End();
+  if (done) {
+    Say(ctx, ToolText::kBackupDone, {dir});
+    return kExitDone;
+  }
+  SayProblem(ctx, ToolText::kBackupFailed, {dir, problem});
+  return kExitFailed;
 }
 
-// The bank and memory images a restore writes (and with --verify reads back).
-int RestoredImages(const backup::Manifest& manifest) {
-  int count = 0;
-  for (const backup::HeadEntry& head : manifest.heads) {
-    for (const backup::FileEntry& file : head.files) {
-      count += file.kind == backup::kKindBank || file.kind == backup::kKindMemory;
+namespace {
+
+// A line: each unit from DIR/NAME, all at once. Every unit's folder is checked before the
+// one question and before any link opens; a unit without a sound folder is not touched.
+int RestoreEveryUnit(CommandContext& ctx, const std::string& dir, bool no_images, bool verify,
+                     std::optional<int> head) {
+  if (backup::KindOfFolder(dir) != backup::FolderKind::kLineBackup) {
+    SayProblem(ctx, ToolText::kRestoreFailed, {Text(ToolText::kNotALineBackup, {dir})});
+    return kExitFailed;
+  }
+  const std::vector<line::Unit> units = LineUnits(ctx.options);
+  if (units.empty()) {
+    SayProblem(ctx, ToolText::kNoUnit);
+    return kExitFailed;
+  }
+  const std::vector<std::string> names = NamesOf(units);
+  std::vector<std::optional<backup::Manifest>> manifests(units.size());
+  std::vector<std::string> problems(units.size());
+  std::string ready;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const std::string unit_dir = dir + "/" + names[i];
+    std::error_code error;
+    if (!fs::is_directory(unit_dir, error)) {
+      problems[i] = Text(ToolText::kNoUnitBackup, {dir, names[i]});
+    } else {
+      manifests[i] = backup::PreflightRestore(unit_dir, head, problems[i], CurrentLanguage());
+    }
+    if (!manifests[i]) {
+      SayProblem(ctx, ToolText::kRestoreFailed,
+                 {names[i] + ": " + problems[i] + ' ' + Text(ToolText::kNothingSent)});
+    } else {
+      ready += (ready.empty() ? "" : ", ") + names[i];
     }
   }
-  return count;
+  std::vector<std::string> absent;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir, error)) {
+    const std::string name = entry.path().filename().string();
+    if (std::find(names.begin(), names.end(), name) == names.end() &&
+        backup::KindOfFolder(entry.path().string()) == backup::FolderKind::kHeadBackup)
+      absent.push_back(name);
+  }
+  std::sort(absent.begin(), absent.end());
+  std::string absent_list;
+  for (const std::string& name : absent) absent_list += (absent_list.empty() ? "" : ", ") + name;
+  if (!absent.empty()) Say(ctx, ToolText::kUnitsNotRestored, {absent_list});
+
+  const bool go = !ready.empty() && [&] {
+    tool::Message question{TextNumber(ToolText::kLineRestoreQuestion),
+                           Text(ToolText::kLineRestoreQuestion, {dir, ready}),
+                           "Warning",
+                           tool::Icon::Exclamation,
+                           tool::Buttons::YesNo,
+                           tool::Answer::No};
+    return ctx.host.ShowMessage(question) == tool::Answer::Yes;
+  }();
+  if (!go) return kExitFailed;
+  InterruptGuard interrupt;
+  RunOnLine(ctx, units, [&](UnitTurn& turn, std::string& problem) {
+    const std::optional<backup::Manifest>& manifest = manifests[turn.index];
+    problem = problems[turn.index];
+    if (!manifest) return false;
+    link::Link link(LinkEnvironmentFor(turn.options));
+    backup::RestoreJob job{turn.host, link, turn.options.port, head};
+    job.images = !no_images;
+    job.verify = verify;
+    job.lang = CurrentLanguage();
+    job.progress = UnitProgress(turn);
+    job.interrupted = &InterruptGuard::Interrupted;
+    const std::string unit_dir = dir + "/" + turn.name;
+    if (backup::RestoreUnit(job, unit_dir, *manifest, problem) != backup::Outcome::kDone) {
+      turn.say(ToolText::kRestoreFailed,
+               Text(ToolText::kRestoreFailed, {turn.name + ": " + problem}), userport::Icon::Error);
+      return false;
+    }
+    const int images = no_images ? 0 : RestoredImages(*manifest);
+    turn.say(ToolText::kUnitRestored,
+             verify ? Text(ToolText::kUnitRestoredVerified, {turn.name, std::to_string(images)})
+                    : Text(ToolText::kUnitRestored, {turn.name}),
+             userport::Icon::Information);
+    return true;
+  });
+  return LineExitStatus(ctx);
 }
+
+}  // namespace
 
 // restore DIR: checks the backup before the link opens, asks once, then writes it back.
 int RunRestore(CommandContext& ctx) {
@@ -256,7 +373,7 @@ int RunRestore(CommandContext& ctx) {
   const std::string dir = args[0];
   const std::optional<int> head =
       ctx.options.head_given ? std::optional<int>(ctx.options.head) : std::nullopt;
-
+  if (ChoosesLine(ctx.options)) return RestoreEveryUnit(ctx, dir, no_images, verify, head);
   std::string problem;
   const auto manifest = backup::PreflightRestore(dir, head, problem, CurrentLanguage());
   if (!manifest) {

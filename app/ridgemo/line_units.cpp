@@ -1,8 +1,16 @@
 #include "line_units.h"
 
-#include <algorithm>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <iostream>
+#include <memory>
+
+#include "line/progress_board.h"
+#include "line/unit_host.h"
 #include "link/discovery.h"
+#include "strings/strings.h"
 
 namespace kyr::ridgemo {
 namespace {
@@ -25,6 +33,20 @@ std::vector<line::Unit> UsbUnits(const GlobalOptions& options) {
       units.push_back({"USB", info.serial});
   }
   return units;
+}
+
+// The display as the command's progress options want it on stderr.
+line::BoardMode BoardModeOf(const CommandContext& ctx) {
+  const ProgressMode mode = ProgressModeOf(ctx.options);
+  const bool terminal = &ctx.err == &std::cerr && ::isatty(STDERR_FILENO) != 0;
+  if (mode == ProgressMode::kOff) return line::BoardMode::kOff;
+  if (terminal) return line::BoardMode::kInPlace;
+  return mode == ProgressMode::kAlways ? line::BoardMode::kLines : line::BoardMode::kOff;
+}
+
+int TerminalColumns() {
+  winsize size{};
+  return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
 }  // namespace
@@ -53,6 +75,55 @@ GlobalOptions UnitOptions(const GlobalOptions& options, const line::Unit& unit) 
   own.port = unit.port;
   own.device = unit.serial;
   return own;
+}
+
+std::vector<line::UnitResult> RunOnLine(CommandContext& ctx, const std::vector<line::Unit>& units,
+                                        const LineWork& work) {
+  std::vector<std::string> names;
+  for (const line::Unit& unit : units) names.push_back(line::UnitName(unit));
+  line::ProgressBoard board(ctx.err, names, BoardModeOf(ctx), TerminalColumns());
+  std::vector<line::UnitResult> results = line::RunOnUnits(units.size(), [&](std::size_t i,
+                                                                             std::string& problem) {
+    line::UnitHost host(ctx.host, board, names[i]);
+    GlobalOptions options = UnitOptions(ctx.options, units[i]);
+    if (ctx.options.trace) options.unit_trace = ctx.options.trace->UnitLog(names[i]);
+    if (ctx.options.notes) {
+      options.notes = [&board, &ctx, &name = names[i]](std::string_view note) {
+        board.Pass([&] { ctx.options.notes(name + ": " + std::string(note)); });
+      };
+    }
+    UnitTurn turn{
+        i,
+        units[i],
+        names[i],
+        options,
+        host,
+        [&board, i](double fraction, const std::string& text) { board.Update(i, fraction, text); },
+        [&board, &ctx](ToolText id, const std::string& text, userport::Icon icon) {
+          board.Pass([&] { ctx.host.ShowMessage({TextNumber(id), text, "", icon}); });
+        }};
+    const bool done = work(turn, problem);
+    board.Finish(i, std::string(LoadString(done ? ToolText::kUnitDone : ToolText::kUnitFailed)));
+    return done;
+  });
+  ctx.units.clear();
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    ctx.units.push_back(
+        {names[i], units[i].port, units[i].serial, results[i].done, results[i].problem});
+  }
+  return results;
+}
+
+int LineExitStatus(CommandContext& ctx) {
+  std::string failed;
+  for (const UnitOutcome& unit : ctx.units) {
+    if (!unit.done) failed += (failed.empty() ? "" : ", ") + unit.name;
+  }
+  if (failed.empty()) return kExitDone;
+  ctx.host.ShowMessage({TextNumber(ToolText::kUnitsFailed),
+                        FormatMessage(LoadString(ToolText::kUnitsFailed), {failed}), "",
+                        userport::Icon::Error});
+  return kExitFailed;
 }
 
 }  // namespace kyr::ridgemo

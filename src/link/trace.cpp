@@ -40,7 +40,8 @@ void TraceLog::Line(std::string_view direction, const std::vector<std::uint8_t>&
   const std::uint32_t ms = incoming ? incoming_since_ : (tick_ ? tick_() : 0);
   char head[32];
   std::snprintf(head, sizeof head, "%8u ms  ", static_cast<unsigned>(ms));
-  std::string line = head;
+  std::string line = name_.empty() ? std::string() : name_ + "  ";
+  line += head;
   line += direction;
   line += ' ';
   const std::size_t shown = std::min(bytes.size(), kTracedBytes);
@@ -51,13 +52,15 @@ void TraceLog::Line(std::string_view direction, const std::vector<std::uint8_t>&
   }
   if (shown < bytes.size()) line += " ... (" + std::to_string(bytes.size()) + " bytes)";
   if (direction == "<-" && bytes.empty()) line += " (nothing)";
-  if (line.size() < 70) line.resize(70, ' ');
+  if (line.size() < 70 + name_.size()) line.resize(70 + name_.size(), ' ');
   if (block_ >= 0 && direction != "--") line += "  block " + std::to_string(block_);
   if (!result.empty()) {
     line += "  ";
     line += result;
   }
   if (failed_) return;
+  std::unique_lock<std::mutex> hold;
+  if (lock_ != nullptr) hold = std::unique_lock(*lock_);
   out_ << line << '\n';
   out_.flush();
   if (out_) return;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -26,6 +27,10 @@ class TraceLog {
   static constexpr std::size_t kTracedBytes = 300;
 
   explicit TraceLog(std::ostream& out) : out_(out) {}
+  // A log of one of several links writing into the same stream at once: each of its lines
+  // starts with `name`, and is written whole while `lock` is held.
+  TraceLog(std::ostream& out, std::mutex& lock, std::string name)
+      : out_(out), lock_(&lock), name_(std::move(name)) {}
   ~TraceLog() { Flush(); }
 
   // Milliseconds on the link's clock; none: 0.
@@ -50,6 +55,8 @@ class TraceLog {
             std::string_view result);
 
   std::ostream& out_;
+  std::mutex* lock_ = nullptr;
+  std::string name_;
   std::function<std::uint32_t()> tick_;
   int block_ = -1;
   std::vector<std::uint8_t> incoming_;

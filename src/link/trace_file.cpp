@@ -11,6 +11,23 @@ std::unique_ptr<TraceFile> TraceFile::Open(const std::string& path) {
   return file;
 }
 
+std::unique_ptr<TraceLog> TraceFile::UnitLog(std::string name) {
+  auto log = std::make_unique<TraceLog>(out_, lock_, std::move(name));
+  log->OnWriteFailure([this] { ReportFailure(); });
+  return log;
+}
+
+void TraceFile::ReportFailureOn(std::ostream& err, std::string text) {
+  report_ = [&err, text = std::move(text)] { err << text << '\n' << std::flush; };
+  log_.OnWriteFailure([this] { ReportFailure(); });
+}
+
+void TraceFile::ReportFailure() {
+  std::call_once(reported_, [this] {
+    if (report_) report_();
+  });
+}
+
 std::string ChosenTracePath(const std::optional<std::string>& option) {
   if (option) return *option;
   const char* variable = std::getenv(kTraceVariable);

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "common/temp_folder.h"
@@ -181,7 +182,7 @@ TEST_F(RidgemoBackup, YesReplacesOnlyABackupOfTheSameKind) {
 }
 
 // A line of serial units: one folder per port, named by the port; a unit that does not answer
-// is named in the summary and the others are backed up all the same.
+// is named in the summary, and the others are backed up and restored all the same.
 TEST_F(RidgemoBackup, EveryPortOfALine) {
   StartHead("p1", {"--settings", SourceSettings()});
   const pid_t second = StartHead("p2", {"--heads", "2"});
@@ -194,11 +195,19 @@ TEST_F(RidgemoBackup, EveryPortOfALine) {
             std::string::npos);
 
   StopHead(second);
-  EXPECT_EQ(Run("p1", ports + " backup " + line + " --yes --images none"), 1);
-  EXPECT_NE(Err().find("Units that failed: p2\n"), std::string::npos) << Err();
-  EXPECT_NE(Out().find("Backup complete: " + line + "/p1\n"), std::string::npos) << Out();
+  EXPECT_EQ(Run("p1", ports + " backup " + line + " --yes --images none --json"), 1);
+  const auto summary = nlohmann::json::parse(Out(), nullptr, false);
+  ASSERT_TRUE(summary.contains("units")) << Out();
+  EXPECT_EQ(summary["units"][0]["result"], "done");
+  EXPECT_EQ(summary["units"][1]["name"], "p2");
+  EXPECT_EQ(summary["units"][1]["result"], "failed");
+  EXPECT_EQ(summary["messages"].back()["text"], "Units that failed: p2");
   EXPECT_FALSE(fs::exists(line + "/p1/head1/bank.01.kimg"));  // replaced: no images now
   EXPECT_TRUE(fs::exists(line + "/p2/head2/settings.kdta"));  // the failed unit's stays
+
+  EXPECT_EQ(Run("p1", ports + " restore " + line + " --yes"), 1);
+  EXPECT_NE(Out().find("Restore complete: unit p1.\n"), std::string::npos) << Out();
+  EXPECT_NE(Err().find("Units that failed: p2\n"), std::string::npos) << Err();
 }
 
 }  // namespace

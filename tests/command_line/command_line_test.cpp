@@ -86,7 +86,7 @@ const std::vector<Case> kCases = {
     {"ridgemo compare x.kdta --head all", 2, "", "backup only"},
     // A list of ports is a line of units, each with a name of its own.
     {"ridgemo --port /dev/ttyS0,/dev/ttyS1 read-settings a.kdta", 2, "",
-     "for backup and audit only"},
+     "backup, restore and audit"},
     {"ridgemo --port a/u1,COM2,b/u1 backup x", 2, "", "a/u1 and b/u1 would both be unit u1"},
     {"ridgemo --port /dev/ttyS0,,COM2 backup x", 2, "", "an empty entry"},
     {"ridgemo --simulate devices --json", 0, "KYRD0001", "", {"devices"}},

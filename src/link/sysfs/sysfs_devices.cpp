@@ -195,6 +195,7 @@ bool SysfsDevices::ListPresent(std::vector<std::string>& instance_ids) {
 }
 
 bool SysfsDevices::SetEnabled(const std::string& instance_id, bool enabled) {
+  const std::lock_guard lock(mutex_);
   fs::path folder;
   if (const auto known = disabled_.find(instance_id); enabled && known != disabled_.end()) {
     folder = known->second;

@@ -2,6 +2,7 @@
 // Present USB devices from sysfs, and their disabling through the "authorized" attribute.
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,7 @@ class SysfsDevices final : public DeviceManager {
   // Folders of the devices this object disabled: some kernels blank the serial number of an
   // unauthorized device, and the device must still be found to enable it again.
   std::map<std::string, std::filesystem::path> disabled_;
+  std::mutex mutex_;  // of disabled_: units recovered on threads of their own
 };
 
 // A head unit as the system lists it.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace kyr::link {
@@ -148,6 +149,7 @@ class FtdiChannel final : public ByteChannel {
 }  // namespace
 
 struct FtdiBus::Impl {
+  std::mutex mutex;  // links to several units, each on its own thread, list through one context
   ftdi_context* lister = ftdi_new();  // null when libusb cannot start
   ~Impl() {
     if (lister != nullptr) ftdi_free(lister);
@@ -159,6 +161,7 @@ FtdiBus::~FtdiBus() = default;
 
 bool FtdiBus::ListDevices(std::vector<UsbDeviceInfo>& devices) {
   devices.clear();
+  const std::lock_guard lock(impl_->mutex);
   if (impl_->lister == nullptr) return false;
   Listing listing;
   if (!ListFtdiDevices(impl_->lister, listing)) return false;
