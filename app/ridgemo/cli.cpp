@@ -117,6 +117,17 @@ const std::vector<CommandRow>& CommandRows() {
        {"FILE.kdta", 1, 1},
        {},
        JsonOutput::kOwn},
+      {{"audit",
+        "DIR [--port P|P1,P2,...|--device SERIAL|all] [--report FILE] [--images bank,memory|none]",
+        RunAudit,
+        "the backup DIR (of a unit or a line) against the units connected now: settings\n"
+        "    setting by setting, images by checksum, units and heads missing or new; writes\n"
+        "    DIR/audit.html (or FILE); exit 0 all equal, 1 something differs, 2 error"},
+       {"DIR", 1, 1},
+       {{"--report", "FILE", "the page to write instead of DIR/audit.html"},
+        {"--images", "bank,memory|none", "the image kinds to compare"}},
+       JsonOutput::kOwn,
+       true},
       {{"devices", "", RunDevices,
         "lists every head unit: index, serial number, description, device, and whether\n"
         "    this user may open it (--device SERIAL picks one for the other commands)"},
@@ -459,7 +470,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, bool& handled,
     return ReportUsageError(parser, "--head all is for backup only");
   }
   if (ChoosesLine(options) && !command->row->several_units) {
-    return ReportUsageError(parser, "--device all and several ports are for backup and restore");
+    return ReportUsageError(parser,
+                            "--device all and several ports are for backup, restore and audit");
   }
   // Opened only now, so that a usage error or the window leaves an existing trace alone.
   if (const std::string trace = link::ChosenTracePath(parser.trace); !trace.empty()) {

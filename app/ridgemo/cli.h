@@ -105,6 +105,9 @@ link::LinkEnvironment LinkEnvironmentFor(const GlobalOptions& options);
 // opens the window as `window` says.
 int RunCommandLine(const std::vector<std::string>& arguments, bool& handled, WindowOptions& window);
 
+// --images bank,memory|none as (bank, memory); nullopt when the list is not one.
+std::optional<std::pair<bool, bool>> ParseImageKinds(const std::string& text);
+
 // Commands (one file each).
 int RunToBmp(CommandContext& ctx);
 int RunReadSettings(CommandContext& ctx);
@@ -116,5 +119,6 @@ int RunBackup(CommandContext& ctx);   // cli_backup.cpp
 int RunRestore(CommandContext& ctx);  // cli_backup.cpp
 int RunCompare(CommandContext& ctx);  // cli_backup.cpp
 int RunDevices(CommandContext& ctx);
+int RunAudit(CommandContext& ctx);  // cli_audit.cpp
 
 }  // namespace kyr::ridgemo

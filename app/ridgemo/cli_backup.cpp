@@ -98,6 +98,8 @@ bool Ask(CommandContext& ctx, ToolText id, const std::string& argument) {
   return ctx.host.ShowMessage(question) == tool::Answer::Yes;
 }
 
+}  // namespace
+
 // --images bank,memory|none; nullopt when the list is not one.
 std::optional<std::pair<bool, bool>> ParseImageKinds(const std::string& text) {
   if (text == "none") return std::pair{false, false};
@@ -117,6 +119,8 @@ std::optional<std::pair<bool, bool>> ParseImageKinds(const std::string& text) {
   }
   return kinds;
 }
+
+namespace {
 
 // One unit's backup into `dir`; true when it is complete, else `problem` says why.
 // `replace`: `dir` may be replaced.

@@ -137,6 +137,7 @@ FolderKind KindOfFolder(const std::string& dir) {
   for (const auto& entry : fs::directory_iterator(dir, error)) {
     const std::string name = entry.path().filename().string();
     if (IsOwnTemporaryName(name)) continue;
+    if (name == kAuditReportName && fs::is_regular_file(entry.symlink_status(error))) continue;
     if (!fs::is_directory(entry.symlink_status(error)) || !IsHeadBackup(entry.path()))
       return FolderKind::kOther;
     ++units;

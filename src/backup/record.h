@@ -22,6 +22,8 @@ inline constexpr int kManifestFormat = 1;
 inline constexpr std::string_view kManifestName = "manifest.json";
 inline constexpr std::string_view kIndexName = "index.html";
 inline constexpr std::string_view kSettingsName = "settings.kdta";
+// The page of the last audit of the backup, kept in its folder (a line backup's too).
+inline constexpr std::string_view kAuditReportName = "audit.html";
 
 // Kinds of files in a head's list.
 inline constexpr std::string_view kKindSettings = "settings";

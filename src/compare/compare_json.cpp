@@ -7,6 +7,8 @@ namespace {
 
 constexpr std::array kWhereNames = {"common", "bank", "window", "word"};
 
+}  // namespace
+
 nlohmann::ordered_json DifferenceJson(const Difference& difference, const Side& a, const Side& b) {
   nlohmann::ordered_json item;
   item["where"] = kWhereNames[static_cast<std::size_t>(difference.where)];
@@ -20,8 +22,6 @@ nlohmann::ordered_json DifferenceJson(const Difference& difference, const Side& 
   item[b.role] = difference.b;
   return item;
 }
-
-}  // namespace
 
 nlohmann::ordered_json ComparisonJson(const Comparison& comparison, const Side& a, const Side& b) {
   nlohmann::ordered_json document;

@@ -14,6 +14,9 @@ struct Side {
   nlohmann::ordered_json name;
 };
 
+// One difference: {"where", "bank", "window", "word", "label", ROLE_A: value, ROLE_B: value}.
+nlohmann::ordered_json DifferenceJson(const Difference& difference, const Side& a, const Side& b);
+
 // {"ROLE_A": NAME_A, "ROLE_B": NAME_B, "equal": …, "converted": "none"|ROLE_A|ROLE_B,
 //  "versions": {ROLE_A: …, ROLE_B: …}, "differences": [{"where": "common"|"bank"|"window"|"word",
 //  "bank": …, "window": …, "word": …, "label": …, ROLE_A: value, ROLE_B: value}]}.

@@ -88,7 +88,7 @@ struct Case {
   std::string out = {};                     // text stdout contains, or empty
   std::string err = {};                     // text stderr contains, or empty
   std::vector<std::string> json_keys = {};  // stdout is JSON with these keys at the top
-  std::string setup = {};                   // shell commands run in the folder first
+  std::string setup = {};                   // shell commands run in the folder first ($RIDGEMO)
   std::string file = {};                    // a file to look at afterwards
   std::string file_starts = {};             // its first bytes; empty: it must not exist
   std::string check = {};    // a shell condition on the folder afterwards ($RIDGEMO, ...)
@@ -114,6 +114,9 @@ std::string ProgramLine(const std::string& command) {
 
 const std::vector<std::string> kCompareKeys = {"file",      "head",     "equal",
                                                "converted", "versions", "differences"};
+
+const std::vector<std::string> kAuditKeys = {"backup", "time",   "result",
+                                             "units",  "report", "exit_status"};
 
 const std::vector<std::string> kSummaryKeys = {"command", "result", "exit_status", "messages",
                                                "output"};
@@ -170,7 +173,8 @@ const std::vector<Case> kCases = {
     {"ridgemo to-bmp -- --a.kimg b.bmp", 1, "", ""},
     {"ridgemo compare x.kdta --head all", 2, "", "backup only"},
     // A list of ports is a line of units, each with a name of its own.
-    {"ridgemo --port /dev/ttyS0,/dev/ttyS1 read-settings a.kdta", 2, "", "backup and restore"},
+    {"ridgemo --port /dev/ttyS0,/dev/ttyS1 read-settings a.kdta", 2, "",
+     "backup, restore and audit"},
     {"ridgemo --port a/u1,COM2,b/u1 backup x", 2, "", "a/u1 and b/u1 would both be unit u1"},
     {"ridgemo --port /dev/ttyS0,,COM2 backup x", 2, "", "an empty entry"},
     {"ridgemo --simulate devices --json", 0, "KYRD0001", "", {"devices"}},
@@ -187,6 +191,18 @@ const std::vector<Case> kCases = {
     {"ridgemo --simulate --progress read-settings --yes s.kdta", 0, "", "progress 64/64"},
     {"ridgemo --simulate -q --progress devices", 2, "", "--quiet excludes --progress"},
     {"ridgemo --simulate -v read-settings s.kdta", 0, "", "ridgemo: USB unit KYRD0001"},
+    // An audit writes its page beside the backup, but never over a file it did not make.
+    {"ridgemo --simulate audit b --json", 0, "\"result\": \"equal\"", "", kAuditKeys,
+     "$RIDGEMO --simulate backup b >/dev/null", "b/audit.html", "<!DOCTYPE html>"},
+    {"ridgemo --simulate audit b",
+     2,
+     "",
+     "is not an audit report",
+     {},
+     "$RIDGEMO --simulate backup b >/dev/null && echo mine >b/audit.html",
+     "b/audit.html",
+     "mine"},
+    {"ridgemo --simulate audit same.kdta", 2, "", "same.kdta is not a backup written by"},
     // No head on USB: the failure, what was found, and what to do; no file is written.
     {"ridgemo read-settings s.kdta", 1, "", "serial number begins with KYRD", {}, "", "s.kdta"},
     // backup replaces only a backup of its own kind (a line backup: one folder per unit) and
