@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "backup/audit.h"
+#include "backup/html_text.h"
 #include "backup/job_parts.h"
 #include "compare/compare_json.h"
 #include "files/regular_file.h"
@@ -111,34 +112,8 @@ std::string Summary(const Audit& audit, Lang lang) {
 
 // ---- the page ----
 
-std::string Escaped(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string Html(ToolText id, Lang lang, const std::vector<std::string>& args = {}) {
-  return Escaped(Text(id, args, lang));
+  return HtmlEscaped(Text(id, args, lang));
 }
 
 std::string Badge(State state, Lang lang) {
@@ -148,13 +123,13 @@ std::string Badge(State state, Lang lang) {
 }
 
 std::string Cell(const std::string& text, const char* tag = "td") {
-  return "<" + std::string(tag) + ">" + Escaped(text) + "</" + tag + ">";
+  return "<" + std::string(tag) + ">" + HtmlEscaped(text) + "</" + tag + ">";
 }
 
 // A checksum cut to what a person compares by eye; the whole one in the title.
 std::string Sum(const std::string& sha) {
   if (sha.empty()) return "<td>&mdash;</td>";
-  return "<td class=\"sum\" title=\"" + Escaped(sha) + "\">" + Escaped(sha.substr(0, 12)) +
+  return "<td class=\"sum\" title=\"" + HtmlEscaped(sha) + "\">" + HtmlEscaped(sha.substr(0, 12)) +
          "&hellip;</td>";
 }
 
@@ -172,7 +147,7 @@ std::string FindingRow(const Finding& finding, Lang lang) {
 }
 
 void UnitSection(std::string& html, const UnitAudit& unit, Lang lang) {
-  html += "<section>\n<h2>" + Html(ToolText::kUnit, lang) + ' ' + Escaped(unit.name) + ' ' +
+  html += "<section>\n<h2>" + Html(ToolText::kUnit, lang) + ' ' + HtmlEscaped(unit.name) + ' ' +
           Badge(StateOf(unit), lang) + "</h2>\n<table class=\"facts\">\n";
   const auto fact = [&](ToolText label, const std::string& value) {
     if (!value.empty())
@@ -267,7 +242,7 @@ std::string AuditHtml(const Audit& audit, Lang lang) {
       Cell(Text(ToolText::kAuditTime, {}, lang), "th") + Cell(audit.time) + "</tr>\n</table>\n";
   std::string summary = Summary(audit, lang);
   std::replace(summary.begin(), summary.end(), '\n', ' ');
-  html += "<p>" + Escaped(summary) + "</p>\n";
+  html += "<p>" + HtmlEscaped(summary) + "</p>\n";
   for (const UnitAudit& unit : audit.units) UnitSection(html, unit, lang);
   return html + "</body>\n</html>\n";
 }

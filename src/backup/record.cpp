@@ -1,5 +1,7 @@
 #include "backup/record.h"
 
+#include "backup/html_text.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -24,31 +26,8 @@ using nlohmann::json;
 
 // Strings of the backup page and messages (tool table).
 
-std::string Escaped(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string Tool(ToolText id, Lang lang) {
-  return Escaped(LoadString(id, lang));
+  return HtmlEscaped(LoadString(id, lang));
 }
 
 std::string ModelText(int model_code) {
@@ -68,10 +47,11 @@ void ImageFigures(std::string& html, const HeadEntry& head, Lang lang) {
     any = true;
     std::string bitmap = file.name.substr(0, file.name.size() - 5) + ".bmp";
     const ToolText caption = file.kind == kKindBank ? ToolText::kBankImage : ToolText::kMemoryImage;
-    html += "<figure><a href=\"" + Escaped(bitmap) + "\"><img src=\"" + Escaped(bitmap) +
-            "\" width=\"480\" height=\"272\" alt=\"" + Escaped(file.name) + "\"></a><figcaption>" +
-            Tool(caption, lang) + ' ' + std::to_string(file.number) + " &mdash; <a href=\"" +
-            Escaped(file.name) + "\">" + Escaped(file.name) + "</a></figcaption></figure>\n";
+    html += "<figure><a href=\"" + HtmlEscaped(bitmap) + "\"><img src=\"" + HtmlEscaped(bitmap) +
+            "\" width=\"480\" height=\"272\" alt=\"" + HtmlEscaped(file.name) +
+            "\"></a><figcaption>" + Tool(caption, lang) + ' ' + std::to_string(file.number) +
+            " &mdash; <a href=\"" + HtmlEscaped(file.name) + "\">" + HtmlEscaped(file.name) +
+            "</a></figcaption></figure>\n";
   }
   html += any ? "</div>\n" : "<p>" + Tool(ToolText::kNoImages, lang) + "</p>\n";
 }
@@ -233,9 +213,9 @@ std::string IndexHtml(const Manifest& manifest, Lang lang) {
                      title + "</h1>\n<table>\n";
   Row(html, Tool(ToolText::kUnit, lang),
       manifest.unit_serial.empty() ? Tool(ToolText::kUnknownSerial, lang)
-                                   : Escaped(manifest.unit_serial));
-  Row(html, Tool(ToolText::kPort, lang), Escaped(manifest.port));
-  Row(html, Tool(ToolText::kDate, lang), Escaped(manifest.time));
+                                   : HtmlEscaped(manifest.unit_serial));
+  Row(html, Tool(ToolText::kPort, lang), HtmlEscaped(manifest.port));
+  Row(html, Tool(ToolText::kDate, lang), HtmlEscaped(manifest.time));
   html += "</table>\n";
   for (const HeadEntry& head : manifest.heads) {
     html +=
@@ -248,7 +228,7 @@ std::string IndexHtml(const Manifest& manifest, Lang lang) {
     html += "</table>\n";
     ImageFigures(html, head, lang);
   }
-  return html + "<p><small>" + Escaped(manifest.program) + "</small></p>\n</body>\n</html>\n";
+  return html + "<p><small>" + HtmlEscaped(manifest.program) + "</small></p>\n</body>\n</html>\n";
 }
 
 std::string UtcNowText() {
