@@ -78,10 +78,12 @@ backup::ProgressSink HostProgress(tool::ToolHost& host) {
   };
 }
 
-backup::UnitReading ReadPlace(CommandContext& ctx, const Place& place,
-                              const backup::ReadChoices& choices) {
-  link::Link link(LinkEnvironmentFor(UnitOptions(ctx.options, {place.port, place.serial})));
-  LinkWatch watch(ctx.console, link);
+// Reads one place on a link of its own; `console` (when given) tells the link's failures
+// and stalls as they happen.
+backup::UnitReading ReadPlace(ConsoleHost* console, const GlobalOptions& options,
+                              const Place& place, const backup::ReadChoices& choices) {
+  link::Link link(LinkEnvironmentFor(UnitOptions(options, {place.port, place.serial})));
+  LinkWatch watch(console, link);
   backup::UnitReading reading = backup::ReadUnit(link, place.port, choices);
   if (!reading.present && place.listed && reading.problem.empty()) {
     reading.serial = place.serial;
@@ -90,6 +92,32 @@ backup::UnitReading ReadPlace(CommandContext& ctx, const Place& place,
     if (!why.empty()) reading.problem += ' ' + why;
   }
   return reading;
+}
+
+// Reads every place: one on the console with its progress bar, several at once, each on a
+// thread and a link of its own, with the line's display. A unit read whole counts as done
+// on the display; one that did not answer or broke off as failed (the audit says which).
+std::vector<backup::UnitReading> ReadPlaces(CommandContext& ctx, const std::vector<Place>& places,
+                                            backup::ReadChoices choices) {
+  std::vector<backup::UnitReading> now;
+  if (places.size() < 2) {
+    choices.progress = HostProgress(ctx.host);
+    for (const Place& place : places)
+      now.push_back(ReadPlace(ctx.console, ctx.options, place, choices));
+    return now;
+  }
+  std::vector<line::Unit> units;
+  for (const Place& place : places) units.push_back({place.port, place.serial});
+  now.resize(places.size());  // each unit's thread fills its own element only
+  RunOnLine(ctx, units, [&](UnitTurn& turn, std::string& problem) {
+    backup::ReadChoices own = choices;
+    own.progress = UnitProgress(turn);
+    backup::UnitReading& reading = now[turn.index];
+    reading = ReadPlace(nullptr, turn.options, places[turn.index], own);
+    problem = reading.problem;
+    return reading.present && problem.empty();
+  });
+  return now;
 }
 
 // Where the page goes, and whether it may be written there: a page of an earlier audit is
@@ -149,12 +177,9 @@ int RunAudit(CommandContext& ctx) {
   choices.bank_images = kinds->first;
   choices.memory_images = kinds->second;
   choices.lang = CurrentLanguage();
-  choices.progress = HostProgress(ctx.host);
   choices.interrupted = &InterruptGuard::Interrupted;
-  std::vector<backup::UnitReading> now;
-  for (const Place& place : PlacesToRead(ctx.options, *record)) {
-    now.push_back(ReadPlace(ctx, place, choices));
-  }
+  const std::vector<backup::UnitReading> now =
+      ReadPlaces(ctx, PlacesToRead(ctx.options, *record), choices);
   // One unit chosen by --port P or --device SERIAL: the other units of a line backup were
   // not looked for, so they are not missing.
   const bool one_unit = !ChoosesLine(ctx.options) &&

@@ -44,20 +44,6 @@ void SayProblem(CommandContext& ctx, ToolText id, const std::vector<std::string>
   SayText(ctx, id, Text(id, args), userport::Icon::Error);
 }
 
-std::string TimeText(double seconds) {
-  if (seconds < 0) return "?";
-  const long whole = static_cast<long>(seconds + 0.5);
-  char text[48];
-  std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-  return text;
-}
-
-std::string ProgressText(const backup::Progress& p) {
-  return Text(ToolText::kProgress, {std::to_string(p.files_done), std::to_string(p.files_total),
-                                    backup::SizeText(p.bytes_done), backup::SizeText(p.bytes_total),
-                                    TimeText(p.seconds_left)});
-}
-
 // One line on the terminal, rewritten at most five times a second; nothing when stderr is
 // not a terminal.
 class ProgressLine {
@@ -162,16 +148,6 @@ void ReportUnitsLeftInPlace(CommandContext& ctx, const std::string& dir,
   std::string list;
   for (const std::string& name : kept) list += (list.empty() ? "" : ", ") + name;
   Say(ctx, ToolText::kLeftInPlace, {list});
-}
-
-// A unit's progress on the line's display.
-backup::ProgressSink UnitProgress(const UnitTurn& turn) {
-  return [progress = turn.progress](const backup::Progress& p) {
-    const double fraction =
-        p.bytes_total == 0 ? 0.0
-                           : static_cast<double>(p.bytes_done) / static_cast<double>(p.bytes_total);
-    progress(fraction, ProgressText(p));
-  };
 }
 
 std::vector<std::string> NamesOf(const std::vector<line::Unit>& units) {

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 
+#include "backup/record.h"
 #include "line/progress_board.h"
 #include "line/unit_host.h"
 #include "link/discovery.h"
@@ -42,6 +44,14 @@ line::BoardMode BoardModeOf(const CommandContext& ctx) {
   if (mode == ProgressMode::kOff) return line::BoardMode::kOff;
   if (terminal) return line::BoardMode::kInPlace;
   return mode == ProgressMode::kAlways ? line::BoardMode::kLines : line::BoardMode::kOff;
+}
+
+std::string TimeText(double seconds) {
+  if (seconds < 0) return "?";
+  const long whole = static_cast<long>(seconds + 0.5);
+  char text[48];
+  std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  return text;
 }
 
 int TerminalColumns() {
@@ -112,6 +122,22 @@ std::vector<line::UnitResult> RunOnLine(CommandContext& ctx, const std::vector<l
         {names[i], units[i].port, units[i].serial, results[i].done, results[i].problem});
   }
   return results;
+}
+
+std::string ProgressText(const backup::Progress& p) {
+  return FormatMessage(
+      LoadString(ToolText::kProgress),
+      {std::to_string(p.files_done), std::to_string(p.files_total), backup::SizeText(p.bytes_done),
+       backup::SizeText(p.bytes_total), TimeText(p.seconds_left)});
+}
+
+backup::ProgressSink UnitProgress(const UnitTurn& turn) {
+  return [progress = turn.progress](const backup::Progress& p) {
+    const double fraction =
+        p.bytes_total == 0 ? 0.0
+                           : static_cast<double>(p.bytes_done) / static_cast<double>(p.bytes_total);
+    progress(fraction, ProgressText(p));
+  };
 }
 
 int LineExitStatus(CommandContext& ctx) {

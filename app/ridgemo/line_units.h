@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "backup/progress.h"
 #include "cli.h"
 #include "line/runner.h"
 #include "line/units.h"
@@ -53,6 +54,12 @@ using LineWork = std::function<bool(UnitTurn& turn, std::string& problem)>;
 // unit order and are kept in ctx.units for --json.
 std::vector<line::UnitResult> RunOnLine(CommandContext& ctx, const std::vector<line::Unit>& units,
                                         const LineWork& work);
+
+// Where a job stands as one line of text: files, bytes and the time left.
+std::string ProgressText(const backup::Progress& progress);
+
+// A unit's job progress on the line's display.
+backup::ProgressSink UnitProgress(const UnitTurn& turn);
 
 // Names the units that failed (kUnitsFailed) when any did; the exit status of the line.
 int LineExitStatus(CommandContext& ctx);

@@ -215,7 +215,12 @@ Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem)
   for (const int head : job.heads) {
     HeadEntry entry;
     HeadBackup backup(job, progress, staging.path());
-    if (!backup.Run(head, entry, problem)) return Outcome::kFailed;
+    if (!backup.Run(head, entry, problem)) {
+      // Stopped by the user: that, not the step it stopped in, is why nothing was written.
+      if (job.interrupted && job.interrupted())
+        problem = Text(ToolText::kJobInterrupted, {}, job.lang);
+      return Outcome::kFailed;
+    }
     manifest.heads.push_back(std::move(entry));
   }
   if (!WriteText(staging.path() + "/" + std::string(kManifestName), ManifestText(manifest)) ||

@@ -203,6 +203,13 @@ const std::vector<Case> kCases = {
      "b/audit.html",
      "mine"},
     {"ridgemo --simulate audit same.kdta", 2, "", "same.kdta is not a backup written by"},
+    // A line's units are read at once, each with its own line on the display.
+    {"ridgemo --simulate=3 --device all --progress audit line --images none",
+     0,
+     "Every unit equals the backup line.",
+     "progress KYRD0003: ",
+     {},
+     "\"$RIDGEMO\" --simulate=3 --device all backup line --images none >/dev/null"},
     // No head on USB: the failure, what was found, and what to do; no file is written.
     {"ridgemo read-settings s.kdta", 1, "", "serial number begins with KYRD", {}, "", "s.kdta"},
     // backup replaces only a backup of its own kind (a line backup: one folder per unit) and
@@ -242,7 +249,8 @@ const std::vector<Case> kCases = {
      "",
      "Restore failed: unit/head1/settings.kdta does not match its checksum. Nothing was sent.",
      {},
-     "\"$RIDGEMO\" --simulate backup unit --images none && sed -i '1s/^0/1/' unit/head1/settings.kdta"},
+     "\"$RIDGEMO\" --simulate backup unit --images none && sed -i '1s/^0/1/' "
+     "unit/head1/settings.kdta"},
     {"tolvane init -- -x.kdta", 0, "", ""},
     {"tolvane init a b", 2, "", "init OUT.kdta"},
     {"tolvane diff a.kdta", 2, "", "wrong number of arguments for diff"},

@@ -130,6 +130,7 @@ TEST(LineTools, AbortedBackupLeavesTheFolderAsItWas) {
   ASSERT_FALSE(rig.watcher.boxes.empty());
   EXPECT_EQ(rig.watcher.boxes.back().string_id, TextNumber(ToolText::kBackupFailed))
       << rig.watcher.boxes.front().text.toStdString();
+  EXPECT_TRUE(rig.watcher.boxes.back().text.endsWith(LoadString(ToolText::kJobInterrupted).data()));
   EXPECT_TRUE(fs::is_empty(dir));
   EXPECT_EQ(rig.window->Results(), nullptr);
   EXPECT_FALSE(rig.Control(kIdAbort)->isEnabled());
