@@ -302,6 +302,10 @@ bool Audit::Failed() const {
   return std::any_of(units.begin(), units.end(), [](const UnitAudit& u) { return u.Failed(); });
 }
 
+UnitAudit AuditOneUnit(const RecordedUnit& recorded, const UnitReading& reading, Lang lang) {
+  return AuditUnit(&recorded, &reading, lang);
+}
+
 std::optional<std::vector<RecordedUnit>> LoadRecord(const std::string& dir, std::string& problem,
                                                     Lang lang) {
   const auto folders = UnitFolders(dir);

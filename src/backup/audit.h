@@ -137,6 +137,12 @@ struct Audit {
 Audit AuditLine(const std::string& backup, const std::vector<RecordedUnit>& record,
                 const std::vector<UnitReading>& now, Lang lang, bool units_read_only = false);
 
+// One unit's record against one reading, whichever unit the reading is of: the window
+// compares the unit it has chosen with the backup the user chose.
+UnitAudit AuditOneUnit(const RecordedUnit& recorded, const UnitReading& reading, Lang lang);
+
+// What a finding says, without the unit and head it is about.
+std::string FindingText(const Finding& finding, Lang lang);
 // The findings as lines, each ending with "\n", and a summary line.
 std::string AuditText(const Audit& audit, Lang lang);
 // One JSON document: keys and enumerated values in English (make `audit` in English so that

@@ -43,33 +43,6 @@ std::string Kind(const std::string& image_kind, Lang lang) {
   return KindWord(image_kind == kKindBank ? kTypeBank : kTypeMemory, lang);
 }
 
-// What a finding says, without the unit and head it is about.
-std::string Detail(const Finding& finding, Lang lang) {
-  const std::vector<std::string> image = {Kind(finding.image_kind, lang),
-                                          std::to_string(finding.number)};
-  switch (finding.kind) {
-    case FindingKind::kUnitMissing:
-      return Text(ToolText::kAuditUnitMissing, {}, lang);
-    case FindingKind::kUnitNew:
-      return Text(ToolText::kAuditUnitNew, {}, lang);
-    case FindingKind::kHeadMissing:
-      return Text(ToolText::kAuditHeadMissing, {}, lang);
-    case FindingKind::kHeadNew:
-      return Text(ToolText::kAuditHeadNew, {}, lang);
-    case FindingKind::kSetting:
-      return compare::DifferenceLine(finding.setting, lang);
-    case FindingKind::kImageDiffers:
-      return Text(ToolText::kAuditImageDiffers, image, lang);
-    case FindingKind::kImageMissing:
-      return Text(ToolText::kAuditImageMissing, image, lang);
-    case FindingKind::kImageNew:
-      return Text(ToolText::kAuditImageNew, image, lang);
-    case FindingKind::kUnreadable:
-      break;
-  }
-  return Text(ToolText::kAuditUnreadable, {finding.problem}, lang);
-}
-
 std::string HeadList(const std::vector<int>& heads) {
   std::string list;
   for (const int head : heads) list += (list.empty() ? "" : ", ") + std::to_string(head);
@@ -78,9 +51,9 @@ std::string HeadList(const std::vector<int>& heads) {
 
 std::string FindingLine(const UnitAudit& unit, const Finding& finding, Lang lang) {
   if (finding.head == 0)
-    return Text(ToolText::kAuditUnitLine, {unit.name, Detail(finding, lang)}, lang);
+    return Text(ToolText::kAuditUnitLine, {unit.name, FindingText(finding, lang)}, lang);
   return Text(ToolText::kAuditHeadLine,
-              {unit.name, std::to_string(finding.head), Detail(finding, lang)}, lang);
+              {unit.name, std::to_string(finding.head), FindingText(finding, lang)}, lang);
 }
 
 bool AnySetting(const Audit& audit) {
@@ -141,7 +114,7 @@ std::string FindingRow(const Finding& finding, Lang lang) {
     if (!finding.setting.label.empty()) what += ": " + finding.setting.label;
     return row + Cell(what) + Cell(finding.setting.a) + Cell(finding.setting.b) + "</tr>\n";
   }
-  row += Cell(Detail(finding, lang));
+  row += Cell(FindingText(finding, lang));
   if (finding.number >= 0) return row + Sum(finding.recorded) + Sum(finding.now) + "</tr>\n";
   return row + "<td></td><td></td></tr>\n";
 }
@@ -182,6 +155,32 @@ constexpr std::string_view kStyle =
     "section{border-top:1px solid #ddd;margin-top:1em}\n";
 
 }  // namespace
+
+std::string FindingText(const Finding& finding, Lang lang) {
+  const std::vector<std::string> image = {Kind(finding.image_kind, lang),
+                                          std::to_string(finding.number)};
+  switch (finding.kind) {
+    case FindingKind::kUnitMissing:
+      return Text(ToolText::kAuditUnitMissing, {}, lang);
+    case FindingKind::kUnitNew:
+      return Text(ToolText::kAuditUnitNew, {}, lang);
+    case FindingKind::kHeadMissing:
+      return Text(ToolText::kAuditHeadMissing, {}, lang);
+    case FindingKind::kHeadNew:
+      return Text(ToolText::kAuditHeadNew, {}, lang);
+    case FindingKind::kSetting:
+      return compare::DifferenceLine(finding.setting, lang);
+    case FindingKind::kImageDiffers:
+      return Text(ToolText::kAuditImageDiffers, image, lang);
+    case FindingKind::kImageMissing:
+      return Text(ToolText::kAuditImageMissing, image, lang);
+    case FindingKind::kImageNew:
+      return Text(ToolText::kAuditImageNew, image, lang);
+    case FindingKind::kUnreadable:
+      break;
+  }
+  return Text(ToolText::kAuditUnreadable, {finding.problem}, lang);
+}
 
 std::string AuditText(const Audit& audit, Lang lang) {
   std::string text;

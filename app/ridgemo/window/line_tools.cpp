@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 
+#include "backup/audit.h"
 #include "backup/operations.h"
 #include "backup/record.h"
 #include "compare/compare.h"
@@ -93,6 +94,54 @@ std::string CountLine(std::size_t differences) {
   return differences == 0 ? std::string(LoadString(EditorText::kSettingsEqual))
                           : FormatMessage(LoadString(EditorText::kSettingsDiffer),
                                           {std::to_string(differences)});
+}
+
+// A checksum cut to what a person compares by eye.
+QString ShortSum(const std::string& sha) {
+  return sha.empty() ? QStringLiteral("-") : Q(sha.substr(0, 12) + "...");
+}
+
+// One row per finding of the audit of a unit: settings (counted in `settings`) with their
+// place, label and the two values; images, heads and units by what the audit says of them,
+// images with both checksums.
+void AddFindingRows(const backup::UnitAudit& unit, std::vector<QStringList>& rows,
+                    std::size_t& settings) {
+  const Lang lang = CurrentLanguage();
+  for (const backup::Finding& finding : unit.findings) {
+    const QString head = finding.head == 0 ? QString() : QString::number(finding.head);
+    if (finding.kind == backup::FindingKind::kSetting) {
+      rows.push_back({head, Q(compare::PlaceText(finding.setting, lang)), Q(finding.setting.label),
+                      Q(finding.setting.a), Q(finding.setting.b)});
+      ++settings;
+    } else if (finding.number >= 0) {
+      rows.push_back({head, QString(), Q(backup::FindingText(finding, lang)),
+                      ShortSum(finding.recorded), ShortSum(finding.now)});
+    } else {
+      rows.push_back(
+          {head, QString(), Q(backup::FindingText(finding, lang)), QString(), QString()});
+    }
+  }
+}
+
+// The notes that one side's settings were converted to be compared, a head at a time.
+std::vector<std::string> ConversionNotes(const std::vector<backup::RecordedUnit>& record,
+                                         const backup::UnitReading& reading,
+                                         const std::string& file_side,
+                                         const std::string& head_side) {
+  std::vector<std::string> notes;
+  if (record.size() != 1) return notes;
+  const backup::RecordedUnit& unit = record.front();
+  for (std::size_t k = 0; k < unit.manifest.heads.size(); ++k) {
+    for (const backup::HeadReading& head : reading.heads) {
+      if (head.head != unit.manifest.heads[k].head) continue;
+      const Lang lang = CurrentLanguage();
+      const std::string note =
+          compare::ConversionNote(compare::CompareSettings(*unit.settings[k], *head.settings, lang),
+                                  file_side, head_side, lang);
+      if (!note.empty()) notes.push_back(note);
+    }
+  }
+  return notes;
 }
 
 std::string FolderName(const std::string& dir) {
@@ -293,42 +342,47 @@ void CRidgemoDlg::CompareWithBackup(const std::string& dir) {
   RunCommand([this, &dir] {
     // The same checks as before a restore: every file there and unchanged.
     std::string problem;
-    const auto manifest = backup::PreflightRestore(dir, std::nullopt, problem, CurrentLanguage());
-    if (!manifest) {
+    const auto record = backup::LoadRecord(dir, problem, CurrentLanguage());
+    if (!record) {
       ShowMessage(
           tool::ErrorBox(ToolText::kCompareFailed, Text(ToolText::kCompareFailed, {problem})));
       return;
     }
     RunLineJob([&] {
       const Lang lang = CurrentLanguage();
+      backup::ReadChoices choices;
+      choices.lang = lang;
+      choices.progress = JobProgress();
+      choices.interrupted = [this] { return abort_requested_; };
+      const backup::UnitReading reading = backup::ReadUnit(link_, PortText(), choices);
+      if (!reading.present || !reading.problem.empty()) {
+        std::string why = reading.problem;
+        if (why.empty()) why = Text(ToolText::kAuditNotOpened) + ' ' + link_.LastFailure().Line();
+        ShowMessage(
+            tool::ErrorBox(ToolText::kCompareFailed, Text(ToolText::kCompareFailed, {why})));
+        return;
+      }
+      // A head backup is the chosen unit's whatever its serial number (it may be restored
+      // onto another); in a line backup the unit is found by its serial number or port.
+      const std::vector<backup::UnitAudit> units =
+          record->size() == 1 ? std::vector{backup::AuditOneUnit(record->front(), reading, lang)}
+                              : backup::AuditLine(dir, *record, {reading}, lang, true).units;
       const std::string file_side = Text(ToolText::kBackupSide, {FolderName(dir)});
       const std::string head_side = Text(ToolText::kUnitSide, {UnitName()});
       std::vector<QStringList> rows;
+      std::size_t settings = 0;
+      for (const backup::UnitAudit& unit : units) AddFindingRows(unit, rows, settings);
       std::string heads;
-      std::string notes;
-      auto saved = std::make_unique<settings::SettingsImage>();
-      auto unit = std::make_unique<settings::SettingsImage>();
-      for (const backup::HeadEntry& entry : manifest->heads) {
-        const std::string path =
-            dir + "/" + backup::HeadFolder(entry.head) + "/" + std::string(backup::kSettingsName);
-        if (settings::ReadSettingsFile(path, *saved) != settings::ReadResult::kComplete) {
-          ShowMessage(tool::ErrorBox(
-              ToolText::kCompareFailed,
-              Text(ToolText::kCompareFailed,
-                   {path + ": " + std::string(LoadString(EditorText::kIllegalContents))})));
-          return;
-        }
-        if (!ReadHeadSettings(entry.head - 1, *unit)) return;
-        const compare::Comparison comparison = compare::CompareSettings(*saved, *unit, lang);
-        AddDifferenceRows(comparison, entry.head, rows);
-        heads += (heads.empty() ? "" : ", ") + std::to_string(entry.head);
-        const std::string note = compare::ConversionNote(comparison, file_side, head_side, lang);
-        if (!note.empty()) notes += "\n" + note;
-      }
-      ShowResults(ToolText::kResultCompare,
-                  Text(ToolText::kCompareSummary, {file_side, UnitName(), heads}) + notes + "\n" +
-                      CountLine(rows.size()),
-                  CompareColumns(file_side, head_side), rows);
+      for (const int head : reading.answering)
+        heads += (heads.empty() ? "" : ", ") + std::to_string(head);
+      std::string summary = Text(ToolText::kCompareSummary, {file_side, UnitName(), heads});
+      for (const std::string& note : ConversionNotes(*record, reading, file_side, head_side))
+        summary += "\n" + note;
+      summary += "\n" + CountLine(settings);
+      if (rows.size() > settings)
+        summary +=
+            "\n" + Text(ToolText::kOtherDifferences, {std::to_string(rows.size() - settings)});
+      ShowResults(ToolText::kResultCompare, summary, CompareColumns(file_side, head_side), rows);
     });
   });
 }

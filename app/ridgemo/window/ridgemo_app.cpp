@@ -29,9 +29,9 @@
 
 namespace kyr::ridgemo {
 
-const char* const CRidgemoApp::kScenes[] = {"idle",    "monitor", "prm-write", "bank",
-                                            "memory",  "ng",      "shoot",     "write-number",
-                                            "message", "help",    "compare",   nullptr};
+const char* const CRidgemoApp::kScenes[] = {
+    "idle",         "monitor", "prm-write", "bank",    "memory",         "ng",   "shoot",
+    "write-number", "message", "help",      "compare", "compare-backup", nullptr};
 
 namespace {
 
@@ -119,6 +119,20 @@ QPixmap CompareScene(CRidgemoDlg& window) {
   return GrabWithDialog(window, *window.Results());
 }
 
+// The results of Compare with backup: a backup of the simulated unit, then the unit changed
+// since in a few settings and one bank image, as a unit on a line might be.
+QPixmap CompareBackupScene(CRidgemoDlg& window) {
+  QTemporaryDir scratch;
+  const std::string dir = scratch.filePath(QStringLiteral("line3-unit1")).toStdString();
+  window.BackupInto(dir);
+  if (window.Results() == nullptr) return {};
+  headsim::HeadMemory& head = headsim::DefaultSimulatedHead().engine().Head(0);
+  for (const int word : kSceneChangedWords) head.settings[word] ^= 0x0003;
+  head.WriteImageWord({headsim::ImageKind::kBank, 1, 1000}, 0x0123);
+  window.CompareWithBackup(dir);
+  return GrabWithDialog(window, *window.Results());
+}
+
 int TakeScreenshot(CRidgemoDlg& window, const WindowOptions& options) {
   window.show();
   QCoreApplication::processEvents();
@@ -142,12 +156,12 @@ int TakeScreenshot(CRidgemoDlg& window, const WindowOptions& options) {
     HelpViewer viewer(page, &window);
     viewer.setAttribute(Qt::WA_DeleteOnClose, false);
     picture = GrabWithDialog(window, viewer);
-  } else if (options.scene == "compare") {
+  } else if (options.scene == "compare" || options.scene == "compare-backup") {
     if (!options.simulate) {
-      std::cerr << "ridgemo: the compare scene needs --simulate\n";
+      std::cerr << "ridgemo: the compare scenes need --simulate\n";
       return 2;
     }
-    picture = CompareScene(window);
+    picture = options.scene == "compare" ? CompareScene(window) : CompareBackupScene(window);
   } else if (auto dialog = SceneDialog(options.scene, window)) {
     picture = GrabWithDialog(window, *dialog);
   } else {
