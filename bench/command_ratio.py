@@ -12,10 +12,10 @@ Exit status 1 when a command fails or Write Settings misses its target.
 import os
 import re
 import statistics
-import subprocess
 import sys
 import tempfile
-import time
+
+from timed_run import start_heads, stop_heads, timed_command
 
 BAUD = 115200
 BITS_PER_BYTE = 10
@@ -39,13 +39,8 @@ def traced_bytes(trace_path):
 
 
 def run(ridgemo, port, args, trace=None):
-    command = [ridgemo, "--yes", "--port", port] + (["--trace", trace] if trace else []) + args
-    start = time.perf_counter()
-    done = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    seconds = time.perf_counter() - start
-    if done.returncode != 0:
-        sys.exit(f"{' '.join(command)} failed ({done.returncode}): {done.stderr.strip()}")
-    return seconds
+    return timed_command(
+        [ridgemo, "--yes", "--port", port] + (["--trace", trace] if trace else []) + args)
 
 
 def main():
@@ -56,13 +51,8 @@ def main():
     failed = False
     with tempfile.TemporaryDirectory(prefix="kyr-bench-cmd-") as folder:
         port = os.path.join(folder, "head")
-        head = subprocess.Popen([headsim, "--link", port, "--baud", str(BAUD)],
-                                stdout=subprocess.DEVNULL)
+        heads = start_heads(headsim, [port], BAUD)
         try:
-            for _ in range(500):
-                if os.path.exists(port):
-                    break
-                time.sleep(0.01)
             # The file to write is the head's own settings, read through the tool.
             run(ridgemo, port, ["read-settings", f"{folder}/in.kdta"])
             print(f"{'command':26} {'bytes':>6} {'wire ms':>8} {'median ms':>10} "
@@ -81,8 +71,7 @@ def main():
                       f"{1000 * statistics.median(times):10.1f} {ratio:6.3f} {best:6.3f} "
                       f"{target if target else '':>6}{'  MISSED' if missed else ''}")
         finally:
-            head.terminate()
-            head.wait()
+            stop_heads(heads)
     return 1 if failed else 0
 
 

@@ -16,10 +16,10 @@ import json
 import os
 import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
-import time
+
+from timed_run import start_heads, stop_heads, timed_command
 
 TARGET = 1.3
 UNITS = 4
@@ -28,13 +28,7 @@ UNITS = 4
 def timed(ridgemo, args, folder):
     target = os.path.join(folder, "backup")
     shutil.rmtree(target, ignore_errors=True)
-    command = [ridgemo, "--lang", "en", "-q"] + args + ["backup", target]
-    start = time.perf_counter()
-    done = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    seconds = time.perf_counter() - start
-    if done.returncode != 0:
-        sys.exit(f"{' '.join(command)} failed ({done.returncode}): {done.stderr.strip()}")
-    return seconds
+    return timed_command([ridgemo, "--lang", "en", "-q"] + args + ["backup", target])
 
 
 def measure(ridgemo, one, line, folder, runs):
@@ -45,21 +39,6 @@ def measure(ridgemo, one, line, folder, runs):
         ones.append(timed(ridgemo, one, folder))
         lines.append(timed(ridgemo, line, folder))
     return statistics.median(ones), statistics.median(lines)
-
-
-def start_heads(headsim, folder):
-    ports, heads = [], []
-    for i in range(UNITS):
-        port = os.path.join(folder, f"u{i + 1}")
-        heads.append(subprocess.Popen([headsim, "--link", port, "--baud", "115200"],
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        ports.append(port)
-    for port in ports:
-        for _ in range(500):
-            if os.path.exists(port):
-                break
-            time.sleep(0.01)
-    return ports, heads
 
 
 def main():
@@ -73,15 +52,14 @@ def main():
         rows.append(("BackupLineOf4SimulatedUsb",
                      measure(ridgemo, ["--simulate"],
                              [f"--simulate={UNITS}", "--device", "all"], folder, runs)))
-        ports, heads = start_heads(headsim, folder)
+        ports = [os.path.join(folder, f"u{i + 1}") for i in range(UNITS)]
+        heads = start_heads(headsim, ports, 115200)
         try:
             rows.append(("BackupLineOf4SerialAt115200",
                          measure(ridgemo, ["--port", ports[0]], ["--port", ",".join(ports)],
                                  folder, runs)))
         finally:
-            for head in heads:
-                head.terminate()
-                head.wait()
+            stop_heads(heads)
     failed = False
     benchmarks = []
     print(f"load average {os.getloadavg()[0]:.2f}")

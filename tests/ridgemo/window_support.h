@@ -178,8 +178,23 @@ T* ControlOf(const CRidgemoDlg& window, int id) {
   return window.findChild<T*>(QString::number(id));
 }
 
+// What both window rigs hold: a temporary folder, the clock of the simulated heads, the
+// watcher of modal dialogs, and the window with its controls by id.
+struct RigBase : ApplicationFirst {
+  template <typename T = QWidget>
+  T* Control(int id) const {
+    return ControlOf<T>(*window, id);
+  }
+  void Click(int id) { QTest::mouseClick(Control<QPushButton>(id), Qt::LeftButton); }
+
+  TempFolder folder;
+  headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kReal};
+  ModalWatcher watcher;
+  std::unique_ptr<CRidgemoDlg> window;
+};
+
 // The window on a simulated head unit of its own; the selections file in a temporary folder.
-struct WindowRig : ApplicationFirst {
+struct WindowRig : RigBase {
   WindowRig() : WindowRig(std::string()) {}
   explicit WindowRig(std::string selections, SelectionsUse use = SelectionsUse::kRemembered,
                      link::TraceLog* trace = nullptr)
@@ -192,33 +207,30 @@ struct WindowRig : ApplicationFirst {
     window = std::make_unique<CRidgemoDlg>(environment, selections, use);
     EXPECT_TRUE(test_common::ShowActive(*window));
   }
+  ~WindowRig() { window.reset(); }  // the window closes its link while the unit is there
+  WindowRig(const WindowRig&) = delete;
+  WindowRig& operator=(const WindowRig&) = delete;
   static headsim::UsbHeadOptions Options() {
     headsim::UsbHeadOptions options;
     options.replug_after_ms = 200;
     return options;
   }
-  template <typename T = QWidget>
-  T* Control(int id) const {
-    return ControlOf<T>(*window, id);
-  }
-  void Click(int id) { QTest::mouseClick(Control<QPushButton>(id), Qt::LeftButton); }
 
-  TempFolder folder;
-  headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kReal};
   headsim::SimulatedUsbHead unit;
-  ModalWatcher watcher;
-  std::unique_ptr<CRidgemoDlg> window;
 };
 
 // The window on a simulated line of `units` units (serials KYRD0001, ...), each with
 // `images` bank images and one memory image registered.
-struct LineRig : ApplicationFirst {
+struct LineRig : RigBase {
   explicit LineRig(int units, int images = 2) : line(Options(units, images), time) {
     link::LinkEnvironment environment = line.Environment();
     environment.let_events_run = [](int) { QCoreApplication::processEvents(); };
     window = std::make_unique<CRidgemoDlg>(environment, folder.File("selections.txt"));
     EXPECT_TRUE(test_common::ShowActive(*window));
   }
+  ~LineRig() { window.reset(); }  // the window closes its link while the line is there
+  LineRig(const LineRig&) = delete;
+  LineRig& operator=(const LineRig&) = delete;
   static std::vector<headsim::UsbHeadOptions> Options(int units, int images) {
     std::vector<headsim::UsbHeadOptions> options;
     for (int i = 0; i < units; ++i) {
@@ -232,17 +244,8 @@ struct LineRig : ApplicationFirst {
     return options;
   }
   headsim::Engine& Unit(int index) { return line.Unit(index).engine(); }
-  template <typename T = QWidget>
-  T* Control(int id) const {
-    return ControlOf<T>(*window, id);
-  }
-  void Click(int id) { QTest::mouseClick(Control<QPushButton>(id), Qt::LeftButton); }
 
-  TempFolder folder;
-  headsim::SimulatedTime time{headsim::SimulatedTime::Mode::kReal};
   headsim::SimulatedLine line;
-  ModalWatcher watcher;
-  std::unique_ptr<CRidgemoDlg> window;
 };
 
 }  // namespace kyr::ridgemo::testing
