@@ -44,15 +44,20 @@ void SayProblem(CommandContext& ctx, ToolText id, const std::vector<std::string>
   SayText(ctx, id, Text(id, args), userport::Icon::Error);
 }
 
-// One line on the terminal, rewritten at most five times a second; nothing when stderr is
-// not a terminal.
+// A job's progress as the progress options want it: on a terminal one line, rewritten at
+// most five times a second; with --progress elsewhere a "progress ..." line at each tenth
+// of the bytes and each file done; nothing with --quiet, or off a terminal without --progress.
 class ProgressLine {
  public:
-  explicit ProgressLine(std::ostream& err) : err_(err), shown_(::isatty(STDERR_FILENO) != 0) {}
+  ProgressLine(std::ostream& err, ProgressMode mode)
+      : err_(err),
+        terminal_(mode != ProgressMode::kOff && ::isatty(STDERR_FILENO) != 0),
+        lines_(mode == ProgressMode::kAlways && ::isatty(STDERR_FILENO) == 0) {}
   ~ProgressLine() { End(); }
 
   backup::ProgressSink Sink() {
-    if (!shown_) return nullptr;
+    if (lines_) return [this](const backup::Progress& p) { Line(p); };
+    if (!terminal_) return nullptr;
     return [this](const backup::Progress& p) {
       const auto now = std::chrono::steady_clock::now();
       if (now - last_ < std::chrono::milliseconds(200) && p.bytes_done < p.bytes_total) return;
@@ -67,9 +72,20 @@ class ProgressLine {
   }
 
  private:
+  void Line(const backup::Progress& p) {
+    const int tenth = p.bytes_total == 0 ? 0 : static_cast<int>(p.bytes_done * 10 / p.bytes_total);
+    if (tenth == last_tenth_ && p.files_done == last_files_) return;
+    last_tenth_ = tenth;
+    last_files_ = p.files_done;
+    err_ << "progress " << ProgressText(p) << '\n' << std::flush;
+  }
+
   std::ostream& err_;
-  bool shown_;
+  bool terminal_;
+  bool lines_;
   bool drawn_ = false;
+  int last_tenth_ = -1;
+  int last_files_ = -1;
   std::chrono::steady_clock::time_point last_{};
 };
 
@@ -239,7 +255,7 @@ int RunBackup(CommandContext& ctx) {
   std::error_code error;
   const bool exists = fs::exists(fs::symlink_status(dir, error));
   if (exists && !Ask(ctx, ToolText::kReplaceQuestion, dir)) return kExitFailed;
-  ProgressLine progress(ctx.err);
+  ProgressLine progress(ctx.err, ProgressModeOf(ctx.options));
   std::string problem;
   const bool done =
       BackupOneUnit(ctx.host, ctx.options, dir, *kinds, exists, progress.Sink(), problem);
@@ -361,7 +377,7 @@ int RunRestore(CommandContext& ctx) {
 
   link::Link link(LinkEnvironmentFor(ctx.options));
   InterruptGuard interrupt;
-  ProgressLine progress(ctx.err);
+  ProgressLine progress(ctx.err, ProgressModeOf(ctx.options));
   backup::RestoreJob job{ctx.host, link, ctx.options.port, head};
   job.images = !no_images;
   job.verify = verify;

@@ -189,6 +189,8 @@ const std::vector<Case> kCases = {
      "\"name\": \"EmptyBankRange\"", "", kSummaryKeys},
     // Progress as lines when forced off a terminal, none with -q; -v shows the link's notes.
     {"ridgemo --simulate --progress read-settings --yes s.kdta", 0, "", "progress 64/64"},
+    {"ridgemo --simulate --progress backup b --images none", 0, "",
+     "progress 1 of 1 files, 16 KB of 16 KB"},
     {"ridgemo --simulate -q --progress devices", 2, "", "--quiet excludes --progress"},
     {"ridgemo --simulate -v read-settings s.kdta", 0, "", "ridgemo: USB unit KYRD0001"},
     // An audit writes its page beside the backup, but never over a file it did not make.
