@@ -91,6 +91,27 @@ TEST(LineTools, BackupOfOneUnitRestoredOntoAnotherThenComparedEqual) {
   EXPECT_EQ(rig.watcher.boxes.size(), 1u);
 }
 
+// In a line backup, Compare with backup finds the chosen unit by its serial number and
+// leaves the other units out.
+TEST(LineTools, CompareWithALineBackupFindsTheChosenUnit) {
+  LineRig rig(2, 0);
+  const std::string line = rig.folder.File("line");
+  for (const char* serial : {"KYRD0001", "KYRD0002"}) {
+    fs::create_directories(line + "/" + serial);
+    ChooseUnit(rig, serial);
+    rig.watcher.Then(ChooseFile(line + "/" + serial));
+    Trigger(rig, kIdBackup);
+  }
+  rig.Unit(1).Head(0).settings[2 * 192] ^= 0x0001;
+  rig.watcher.Then(ChooseFile(line));
+  Trigger(rig, kIdCompareBackup);
+  const CResultsDlg* results = rig.window->Results();
+  ASSERT_NE(results, nullptr);
+  EXPECT_EQ(results->List()->topLevelItemCount(), 1);
+  EXPECT_EQ(Header(*results, 4), "Unit KYRD0002");
+  EXPECT_TRUE(rig.watcher.boxes.empty());
+}
+
 // A folder that holds something else is refused before the link opens; an earlier backup is
 // replaced only after Yes. Either way the folder is as it was until then.
 TEST(LineTools, BackupTouchesAnExistingFolderOnlyWhenItIsABackupAndTheUserSaysYes) {
