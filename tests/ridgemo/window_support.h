@@ -95,8 +95,9 @@ class ModalWatcher {
     return nullptr;
   }
 
-  // A modal window that stays open long after its answer would hang the test silently: say
-  // which one, once, so that the log of a timed-out run shows where it stopped.
+  // A modal window that stays open long after its answer (under load the answer can land
+  // before the window's own event loop runs) would hang the test: say which one, and answer
+  // it once more.
   void ReportStuckModal() {
     QWidget* active = QApplication::activeModalWidget();
     if (active == nullptr || !active->isVisible()) {
@@ -104,8 +105,11 @@ class ModalWatcher {
       return;
     }
     if (++stuck_polls_ != kStuckReportPolls) return;
-    qWarning("modal window %s \"%s\" still open 10 s after its answer (%d modal windows seen)",
-             active->metaObject()->className(), qPrintable(active->windowTitle()), dialogs_seen);
+    qWarning(
+        "modal window %s \"%s\" still open 10 s after its answer (%d modal windows seen); "
+        "answering it again",
+        active->metaObject()->className(), qPrintable(active->windowTitle()), dialogs_seen);
+    active->setProperty("answered", false);
   }
 
   void Poll() {
