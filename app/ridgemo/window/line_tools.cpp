@@ -96,6 +96,14 @@ std::string CountLine(std::size_t differences) {
                                           {std::to_string(differences)});
 }
 
+// A finding's text as a cell of its own: the audit words it to follow a unit's name, so it
+// starts in lower case.
+QString Cell(const std::string& text) {
+  QString cell = Q(text);
+  if (!cell.isEmpty()) cell[0] = cell[0].toUpper();
+  return cell;
+}
+
 // A checksum cut to what a person compares by eye.
 QString ShortSum(const std::string& sha) {
   return sha.empty() ? QStringLiteral("-") : Q(sha.substr(0, 12) + "...");
@@ -114,11 +122,11 @@ void AddFindingRows(const backup::UnitAudit& unit, std::vector<QStringList>& row
                       Q(finding.setting.a), Q(finding.setting.b)});
       ++settings;
     } else if (finding.number >= 0) {
-      rows.push_back({head, QString(), Q(backup::FindingText(finding, lang)),
+      rows.push_back({head, QString(), Cell(backup::FindingText(finding, lang)),
                       ShortSum(finding.recorded), ShortSum(finding.now)});
     } else {
       rows.push_back(
-          {head, QString(), Q(backup::FindingText(finding, lang)), QString(), QString()});
+          {head, QString(), Cell(backup::FindingText(finding, lang)), QString(), QString()});
     }
   }
 }
