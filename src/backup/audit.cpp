@@ -213,15 +213,16 @@ void CompareImages(const HeadEntry& entry, const HeadReading& reading,
 }
 
 void CompareHead(const HeadEntry& entry, const settings::SettingsImage& recorded,
-                 const HeadReading& reading, Lang lang, std::vector<Finding>& findings) {
-  const compare::Comparison comparison =
-      compare::CompareSettings(recorded, *reading.settings, lang);
-  for (const compare::Difference& difference : comparison.differences) {
+                 const HeadReading& reading, Lang lang, UnitAudit& unit) {
+  compare::Comparison comparison = compare::CompareSettings(recorded, *reading.settings, lang);
+  for (compare::Difference& difference : comparison.differences) {
     Finding finding = HeadFinding(FindingKind::kSetting, entry.head);
-    finding.setting = difference;
-    findings.push_back(std::move(finding));
+    finding.setting = std::move(difference);
+    unit.findings.push_back(std::move(finding));
   }
-  CompareImages(entry, reading, findings);
+  comparison.differences.clear();
+  unit.comparisons.push_back(std::move(comparison));
+  CompareImages(entry, reading, unit.findings);
 }
 
 bool Contains(const std::vector<int>& heads, int head) {
@@ -260,7 +261,7 @@ UnitAudit AuditUnit(const RecordedUnit* recorded, const UnitReading* reading, La
                                    [&](const HeadReading& h) { return h.head == entry.head; });
     if (read != reading->heads.end()) {
       unit.heads.push_back(entry.head);
-      CompareHead(entry, *recorded->settings[k], *read, lang, unit.findings);
+      CompareHead(entry, *recorded->settings[k], *read, lang, unit);
     } else if (!Contains(reading->answering, entry.head)) {
       unit.findings.push_back(HeadFinding(FindingKind::kHeadMissing, entry.head));
     }  // answering but not read whole: the unreadable finding tells it

@@ -15,6 +15,7 @@
 //   for (const std::string& port : ports) now.push_back(ReadUnit(link, port, choices, hooks));
 //   const Audit audit = AuditLine("line3", *record, now, lang);
 //   std::cout << AuditText(audit, lang);
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -116,6 +117,9 @@ struct UnitAudit {
   std::string port;
   std::string recorded_time;  // when the backup of the unit was made
   std::vector<int> heads;     // the heads compared
+  // The settings comparison of each head compared, in the order of `heads`, its differences
+  // moved into the findings: what was converted to compare the two sides.
+  std::vector<compare::Comparison> comparisons;
   std::vector<Finding> findings;
   bool Equal() const { return findings.empty(); }
   bool Failed() const;  // the unit could not be read whole
@@ -143,6 +147,8 @@ UnitAudit AuditOneUnit(const RecordedUnit& recorded, const UnitReading& reading,
 
 // What a finding says, without the unit and head it is about.
 std::string FindingText(const Finding& finding, Lang lang);
+// How many leading characters of an image checksum a report shows.
+inline constexpr std::size_t kShownSumLength = 12;
 // The findings as lines, each ending with "\n", and a summary line.
 std::string AuditText(const Audit& audit, Lang lang);
 // One JSON document: keys and enumerated values in English (make `audit` in English so that

@@ -102,8 +102,8 @@ std::string Cell(const std::string& text, const char* tag = "td") {
 // A checksum cut to what a person compares by eye; the whole one in the title.
 std::string Sum(const std::string& sha) {
   if (sha.empty()) return "<td>&mdash;</td>";
-  return "<td class=\"sum\" title=\"" + HtmlEscaped(sha) + "\">" + HtmlEscaped(sha.substr(0, 12)) +
-         "&hellip;</td>";
+  return "<td class=\"sum\" title=\"" + HtmlEscaped(sha) + "\">" +
+         HtmlEscaped(sha.substr(0, kShownSumLength)) + "&hellip;</td>";
 }
 
 // One row of a unit's findings: head, what, the backup's side and the head's side.

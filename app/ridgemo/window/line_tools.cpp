@@ -106,7 +106,7 @@ QString Cell(const std::string& text) {
 
 // A checksum cut to what a person compares by eye.
 QString ShortSum(const std::string& sha) {
-  return sha.empty() ? QStringLiteral("-") : Q(sha.substr(0, 12) + "...");
+  return sha.empty() ? QStringLiteral("-") : Q(sha.substr(0, backup::kShownSumLength) + "...");
 }
 
 // One row per finding of the audit of a unit: settings (counted in `settings`) with their
@@ -132,20 +132,14 @@ void AddFindingRows(const backup::UnitAudit& unit, std::vector<QStringList>& row
 }
 
 // The notes that one side's settings were converted to be compared, a head at a time.
-std::vector<std::string> ConversionNotes(const std::vector<backup::RecordedUnit>& record,
-                                         const backup::UnitReading& reading,
+std::vector<std::string> ConversionNotes(const std::vector<backup::UnitAudit>& units,
                                          const std::string& file_side,
                                          const std::string& head_side) {
   std::vector<std::string> notes;
-  if (record.size() != 1) return notes;
-  const backup::RecordedUnit& unit = record.front();
-  for (std::size_t k = 0; k < unit.manifest.heads.size(); ++k) {
-    for (const backup::HeadReading& head : reading.heads) {
-      if (head.head != unit.manifest.heads[k].head) continue;
-      const Lang lang = CurrentLanguage();
+  for (const backup::UnitAudit& unit : units) {
+    for (const compare::Comparison& comparison : unit.comparisons) {
       const std::string note =
-          compare::ConversionNote(compare::CompareSettings(*unit.settings[k], *head.settings, lang),
-                                  file_side, head_side, lang);
+          compare::ConversionNote(comparison, file_side, head_side, CurrentLanguage());
       if (!note.empty()) notes.push_back(note);
     }
   }
@@ -384,7 +378,7 @@ void CRidgemoDlg::CompareWithBackup(const std::string& dir) {
       for (const int head : reading.answering)
         heads += (heads.empty() ? "" : ", ") + std::to_string(head);
       std::string summary = Text(ToolText::kCompareSummary, {file_side, UnitName(), heads});
-      for (const std::string& note : ConversionNotes(*record, reading, file_side, head_side))
+      for (const std::string& note : ConversionNotes(units, file_side, head_side))
         summary += "\n" + note;
       summary += "\n" + CountLine(settings);
       if (rows.size() > settings)
