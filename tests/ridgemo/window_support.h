@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -95,27 +96,54 @@ class ModalWatcher {
     return nullptr;
   }
 
-  // A modal window that stays open long after its answer (under load the answer can land
-  // before the window's own event loop runs) would hang the test: say which one, and answer
-  // it once more.
-  void ReportStuckModal() {
-    QWidget* active = QApplication::activeModalWidget();
-    if (active == nullptr || !active->isVisible()) {
+  // Answers `modal` after this timer slot (the answer may open further modal windows), and
+  // marks on it that the answer ran.
+  static void Answer(QWidget* modal, const Action& action) {
+    modal->setProperty("answer_ran", false);
+    QTimer::singleShot(0, modal, [modal, action] {
+      modal->setProperty("answer_ran", true);
+      if (action) {
+        action(modal);
+      } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        box->defaultButton() != nullptr ? box->defaultButton()->click() : box->accept();
+      } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        dialog->reject();
+      }
+    });
+  }
+
+  // The answered modal window on top: the last one answered that is still open.
+  struct AnsweredModal {
+    QPointer<QWidget> modal;
+    Action action;
+  };
+  AnsweredModal* TopAnswered() {
+    std::erase_if(answered_, [](const AnsweredModal& answered) {
+      return answered.modal == nullptr || !answered.modal->isVisible();
+    });
+    return answered_.empty() ? nullptr : &answered_.back();
+  }
+
+  // A modal window still open long after its answer would hang the test until its time-out:
+  // say which one and whether its answer ran, and give it the same answer again.
+  void AnswerAgainIfStuck() {
+    AnsweredModal* top = TopAnswered();
+    if (top == nullptr || top->modal != QApplication::activeModalWidget()) {
       stuck_polls_ = 0;
       return;
     }
-    if (++stuck_polls_ != kStuckReportPolls) return;
-    qWarning(
-        "modal window %s \"%s\" still open 10 s after its answer (%d modal windows seen); "
-        "answering it again",
-        active->metaObject()->className(), qPrintable(active->windowTitle()), dialogs_seen);
-    active->setProperty("answered", false);
+    if (++stuck_polls_ < kStuckPolls) return;
+    stuck_polls_ = 0;
+    qWarning("modal window %s \"%s\" still open 5 s after its answer, which %s; answering it again",
+             top->modal->metaObject()->className(), qPrintable(top->modal->windowTitle()),
+             top->modal->property("answer_ran").toBool() ? "ran" : "had not run");
+    Answer(top->modal, top->action);
   }
 
   void Poll() {
     QWidget* modal = WaitingModal();
     if (modal == nullptr) {
-      ReportStuckModal();
+      AnswerAgainIfStuck();
       return;
     }
     stuck_polls_ = 0;
@@ -129,21 +157,14 @@ class ModalWatcher {
       action = std::move(actions_.front());
       actions_.pop_front();
     }
-    // Run after this timer slot: the action may open further modal windows.
-    QTimer::singleShot(0, modal, [modal, action] {
-      if (action) {
-        action(modal);
-      } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        box->defaultButton() != nullptr ? box->defaultButton()->click() : box->accept();
-      } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-        dialog->reject();
-      }
-    });
+    answered_.push_back({modal, action});
+    Answer(modal, action);
   }
 
-  static constexpr int kStuckReportPolls = 2000;  // 10 s of 5 ms polls
+  static constexpr int kStuckPolls = 1000;  // 5 s of 5 ms polls
   QTimer timer_;
   std::deque<Action> actions_;
+  std::vector<AnsweredModal> answered_;
   int stuck_polls_ = 0;
 };
 
