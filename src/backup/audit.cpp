@@ -77,7 +77,6 @@ class HeadReader {
     reading.head = head;
     const std::string head_text = std::to_string(head);
     auto settings = std::make_shared<settings::SettingsImage>();
-    progress_.AddWork(1, kSettingsBytes);
     progress_.BeginOperation(kSettingsBytes / 64);
     progress_.Range(0, 64);
     const transfer::SettingsResult read =
@@ -89,11 +88,15 @@ class HeadReader {
       return false;
     }
     progress_.FilesDone(1, kSettingsBytes);
+    HeadImagePlan plan(progress_, choices_.bank_images, choices_.memory_images);
+    for (const int type : {kTypeBank, kTypeMemory}) {
+      if (Chosen(type)) plan.Holds(type, PresentImages(*settings, type));
+    }
     reading.settings = std::move(settings);
     for (const int type : {kTypeBank, kTypeMemory}) {
-      if (!(type == kTypeBank ? choices_.bank_images : choices_.memory_images)) continue;
+      if (!Chosen(type)) continue;
       reading.image_kinds.emplace_back(KindOfType(type));
-      if (!ReadImagesOfType(head, type, reading, problem)) return false;
+      if (!ReadImagesOfType(head, type, plan, reading, problem)) return false;
     }
     return true;
   }
@@ -102,7 +105,12 @@ class HeadReader {
   bool Closing() const { return closing_; }
 
  private:
-  bool ReadImagesOfType(int head, int type, HeadReading& reading, std::string& problem) {
+  bool Chosen(int type) const {
+    return type == kTypeBank ? choices_.bank_images : choices_.memory_images;
+  }
+
+  bool ReadImagesOfType(int head, int type, HeadImagePlan& plan, HeadReading& reading,
+                        std::string& problem) {
     const auto image_type = static_cast<images::ImageType>(type);
     const std::vector<std::string> what = {std::to_string(head), KindWord(type, choices_.lang)};
     images::ImagesFound found;
@@ -117,7 +125,7 @@ class HeadReader {
     for (int number = 0; number < count; ++number) {
       if (found.mask & (1ULL << number)) numbers.push_back(number);
     }
-    progress_.AddWork(static_cast<int>(numbers.size()), kImageBytes * numbers.size());
+    plan.Holds(type, found.mask);
     auto raw = std::make_unique<images::RawImage>();
     auto bytes = std::make_unique<std::array<std::uint8_t, images::kImageFileBytes>>();
     for (const int number : numbers) {
@@ -348,6 +356,9 @@ UnitReading ReadUnit(link::Link& link, const std::string& port, const ReadChoice
   if (query_failed) {
     reading.problem = Text(ToolText::kAuditHeadsUnknown, {}, choices.lang);
   } else {
+    for (std::size_t k = 0; k < reading.answering.size(); ++k) {
+      PlanHead(progress, choices.bank_images, choices.memory_images);
+    }
     for (const int head : reading.answering) {
       HeadReading read;
       const bool whole = reader.Read(head, read, reading.problem);

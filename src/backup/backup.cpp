@@ -23,17 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace detail;
 
-// The images of `type` the settings say the head holds.
-std::uint64_t PresentImages(const settings::SettingsImage& image, int type) {
-  if (type == kTypeBank) return settings::RegisteredBankImages(image);
-  const int count = images::ImageTypeOf(type).count;
-  return settings::MemoryImagesPresent(image) & ((1ULL << count) - 1);
-}
-
-int Count(std::uint64_t mask) {
-  return static_cast<int>(__builtin_popcountll(mask));
-}
-
 // The entry of a file written into the backup; nullopt when it cannot be read back.
 std::optional<FileEntry> Entry(const std::string& root, const std::string& relative,
                                std::string_view kind, int number) {
@@ -71,7 +60,6 @@ class HeadBackup {
     }
     auto image = std::make_unique<settings::SettingsImage>();
     step_ = Text(ToolText::kSettingsNotRead, {std::to_string(head)}, job_.lang);
-    progress_.AddWork(1, kSettingsBytes);
     if (!ReadSettingsInto(*image, folder + "/" + std::string(kSettingsName))) {
       problem = step_;
       return false;
@@ -83,10 +71,10 @@ class HeadBackup {
       return false;
 
     for (const int type : {kTypeBank, kTypeMemory}) {
-      if (!(type == kTypeBank ? job_.bank_images : job_.memory_images)) continue;
-      const std::uint64_t expected = PresentImages(*image, type);
-      if (expected == 0) continue;
-      progress_.AddWork(Count(expected), kImageBytes * static_cast<std::uint64_t>(Count(expected)));
+      if (Chosen(type)) plan_.Holds(type, PresentImages(*image, type));
+    }
+    for (const int type : {kTypeBank, kTypeMemory}) {
+      if (!Chosen(type) || PresentImages(*image, type) == 0) continue;
       step_ = Text(ToolText::kImagesNotRead, {std::to_string(head), KindWord(type, job_.lang)},
                    job_.lang);
       if (!ReadImagesOfType(type, folder, relative, entry, problem)) return false;
@@ -100,6 +88,7 @@ class HeadBackup {
 
  private:
   bool Interrupted() const { return job_.interrupted && job_.interrupted(); }
+  bool Chosen(int type) const { return type == kTypeBank ? job_.bank_images : job_.memory_images; }
 
   bool ReadSettingsInto(settings::SettingsImage& image, const std::string& path) {
     if (!session_.Open(job_.port, head_)) return false;
@@ -126,6 +115,7 @@ class HeadBackup {
       problem = step_;
       return false;
     }
+    plan_.Holds(type, found.mask);
     for (int number = 0; number < info.count; ++number) {
       if (((found.mask >> number) & 1) == 0) continue;
       progress_.BeginOperation(kImageBytes / images::kBlocksPerImage);
@@ -170,6 +160,7 @@ class HeadBackup {
 
   BackupJob& job_;
   ProgressTracker& progress_;
+  HeadImagePlan plan_{progress_, job_.bank_images, job_.memory_images};
   std::string root_;
   HeadSession session_;
   int head_ = 1;
@@ -212,6 +203,9 @@ Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem)
   manifest.time = UtcNowText();
   manifest.port = job.port;
   manifest.unit_serial = job.unit_serial;
+  for (std::size_t k = 0; k < job.heads.size(); ++k) {
+    PlanHead(progress, job.bank_images, job.memory_images);
+  }
   for (const int head : job.heads) {
     HeadEntry entry;
     HeadBackup backup(job, progress, staging.path());

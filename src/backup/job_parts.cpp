@@ -5,6 +5,8 @@
 
 #include "backup/operations.h"
 #include "backup/record.h"
+#include "images/ops/image_types.h"
+#include "settings/image_presence.h"
 #include "tool/link_session.h"
 #include "tool/messages.h"
 
@@ -38,6 +40,37 @@ tool::Message FailureBox(ToolText text, bool not_sent) {
 }
 
 }  // namespace
+
+void PlanHead(ProgressTracker& progress, bool bank_images, bool memory_images) {
+  const int images = (bank_images ? images::ImageTypeOf(kTypeBank).count : 0) +
+                     (memory_images ? images::ImageTypeOf(kTypeMemory).count : 0);
+  progress.AddWork(1 + images, kSettingsBytes + kImageBytes * static_cast<std::uint64_t>(images));
+}
+
+std::uint64_t PresentImages(const settings::SettingsImage& image, int type) {
+  if (type == kTypeBank) return settings::RegisteredBankImages(image);
+  const int count = images::ImageTypeOf(type).count;
+  return settings::MemoryImagesPresent(image) & ((1ULL << count) - 1);
+}
+
+HeadImagePlan::HeadImagePlan(ProgressTracker& progress, bool bank_images, bool memory_images)
+    : progress_(progress) {
+  if (bank_images) planned_[kTypeBank] = images::ImageTypeOf(kTypeBank).count;
+  if (memory_images) planned_[kTypeMemory] = images::ImageTypeOf(kTypeMemory).count;
+}
+
+void HeadImagePlan::Holds(int type, std::uint64_t mask) {
+  const int count = images::ImageTypeOf(type).count;
+  int held = 0;
+  for (int number = 0; number < count; ++number) held += static_cast<int>((mask >> number) & 1);
+  int& planned = planned_[static_cast<std::size_t>(type)];
+  if (held < planned) {
+    progress_.DropWork(planned - held, kImageBytes * static_cast<std::uint64_t>(planned - held));
+  } else if (held > planned) {
+    progress_.AddWork(held - planned, kImageBytes * static_cast<std::uint64_t>(held - planned));
+  }
+  planned = held;
+}
 
 tool::ServiceHooks JobHooks(ProgressTracker& progress, const std::function<bool()>& interrupted) {
   return {[&progress](int position) { progress.Position(position); },

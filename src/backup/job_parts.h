@@ -2,6 +2,7 @@
 // What the backup, restore and verification jobs share: the sizes their progress counts in,
 // the image types a backup holds and their file names, the problem texts, and the link
 // session the head services of a job run on.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "backup/progress.h"
 #include "images/ops/services.h"
 #include "link/link.h"
+#include "settings/settings_image.h"
 #include "strings/strings.h"
 #include "tool/service_hooks.h"
 #include "tool/tool_host.h"
@@ -35,6 +37,25 @@ std::string ImagePath(const std::string& folder, int type, int number);
 
 // A tool text with its %-arguments filled in.
 std::string Text(ToolText id, const std::vector<std::string>& args, Lang lang);
+
+// The images of `type` the settings say the head holds.
+std::uint64_t PresentImages(const settings::SettingsImage& image, int type);
+
+// Plans the most one head can move: its settings and every image of the chosen types.
+void PlanHead(ProgressTracker& progress, bool bank_images, bool memory_images);
+
+// The images one head is planned to move, each chosen type from the most a head can hold (as
+// PlanHead planned it) to what this head is found to hold.
+class HeadImagePlan {
+ public:
+  HeadImagePlan(ProgressTracker& progress, bool bank_images, bool memory_images);
+  // The head holds the images of `type` in `mask`: the plan moves those.
+  void Holds(int type, std::uint64_t mask);
+
+ private:
+  ProgressTracker& progress_;
+  std::array<int, 2> planned_{};
+};
 
 // The services' progress into the tracker's current operation (BeginOperation and Range
 // first), and the job's interruption as their abort check.

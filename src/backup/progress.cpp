@@ -14,6 +14,13 @@ void ProgressTracker::AddWork(int files, std::uint64_t bytes) {
   Emit(done_bytes_);
 }
 
+void ProgressTracker::DropWork(int files, std::uint64_t bytes) {
+  total_.files_total = std::max(total_.files_done, total_.files_total - files);
+  total_.bytes_total =
+      std::max(done_bytes_, total_.bytes_total - std::min(bytes, total_.bytes_total));
+  Emit(done_bytes_);
+}
+
 void ProgressTracker::BeginOperation(std::uint64_t step_bytes) {
   step_bytes_ = step_bytes;
   op_rounds_ = 0;

@@ -22,8 +22,11 @@ class ProgressTracker {
  public:
   explicit ProgressTracker(ProgressSink sink);
 
-  // The job has `files` more files of `bytes` in all to move.
+  // The job plans `files` more files of `bytes` in all to move.
   void AddWork(int files, std::uint64_t bytes);
+  // Fewer files than planned are there to move: the plan loses `files` of `bytes`. Planning
+  // the most a job can move and dropping what is not there keeps the progress moving forward.
+  void DropWork(int files, std::uint64_t bytes);
   // The next transfer moves `step_bytes` per progress position.
   void BeginOperation(std::uint64_t step_bytes);
   void Range(int low, int high);

@@ -45,8 +45,9 @@ struct AuditRig {
 
   std::string Dir() const { return source.File("unit"); }
 
-  bool Backup() {
+  bool Backup(ProgressSink progress = {}) {
     BackupJob job{host, source.link, "USB", {1, 2}};
+    job.progress = std::move(progress);
     job.program = "ridgemo test";
     job.unit_serial = "KYRD0001";
     return BackupUnit(job, Dir(), problem) == Outcome::kDone;
@@ -62,6 +63,36 @@ struct AuditRig {
   test_common::RecordingToolHost host;
   std::string problem;
 };
+
+// The progress of a backup and of an audit's reading only moves forward, though how many
+// images each head holds is learnt on the way, and it ends with every file counted.
+TEST(Audit, BackupAndReadingProgressMoveOnlyForwardAndEndWhole) {
+  AuditRig rig;
+  std::vector<Progress> seen;
+  const ProgressSink record = [&](const Progress& p) { seen.push_back(p); };
+  const std::function<bool()> jobs[] = {[&] { return rig.Backup(record); },
+                                        [&] {
+                                          const UnitReading reading = ReadUnit(
+                                              rig.source.link, "USB", {.progress = record});
+                                          rig.problem = reading.problem;
+                                          return reading.heads.size() == 2;
+                                        }};
+  const auto fraction = [](const Progress& p) {
+    return static_cast<double>(p.bytes_done) / static_cast<double>(p.bytes_total);
+  };
+  for (const auto& job : jobs) {
+    seen.clear();
+    ASSERT_TRUE(job()) << rig.problem;
+    ASSERT_FALSE(seen.empty());
+    for (std::size_t k = 1; k < seen.size(); ++k) {
+      ASSERT_LE(fraction(seen[k - 1]), fraction(seen[k])) << "report " << k;
+    }
+    // Head 1's settings and three images, head 2's settings.
+    EXPECT_EQ(seen.back().files_done, 5);
+    EXPECT_EQ(seen.back().files_total, 5);
+    EXPECT_EQ(seen.back().bytes_done, seen.back().bytes_total);
+  }
+}
 
 TEST(Audit, NamesWhatChangedInTheUnitSinceItsBackup) {
   const std::string bank(kKindBank);
