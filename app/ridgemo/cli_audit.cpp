@@ -70,14 +70,6 @@ std::vector<Place> PlacesToRead(const GlobalOptions& options,
   return places;
 }
 
-// Shows the progress of one unit's reading through the host's bar, in kilobytes.
-backup::ProgressSink HostProgress(tool::ToolHost& host) {
-  return [&host](const backup::Progress& progress) {
-    host.SetProgressRange(0, static_cast<int>(progress.bytes_total / 1024));
-    host.SetProgressPosition(static_cast<int>(progress.bytes_done / 1024));
-  };
-}
-
 // Reads one place on a link of its own; `console` (when given) tells the link's failures
 // and stalls as they happen.
 backup::UnitReading ReadPlace(ConsoleHost* console, const GlobalOptions& options,
@@ -101,7 +93,8 @@ std::vector<backup::UnitReading> ReadPlaces(CommandContext& ctx, const std::vect
                                             backup::ReadChoices choices) {
   std::vector<backup::UnitReading> now;
   if (places.size() < 2) {
-    choices.progress = HostProgress(ctx.host);
+    ProgressLine progress(ctx.err, ProgressModeOf(ctx.options));
+    choices.progress = progress.Sink();
     for (const Place& place : places)
       now.push_back(ReadPlace(ctx.console, ctx.options, place, choices));
     return now;

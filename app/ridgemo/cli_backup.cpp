@@ -1,9 +1,7 @@
 // Whole-unit commands of the command line: backup, restore and compare.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <filesystem>
 #include <ostream>
 
@@ -43,51 +41,6 @@ void Say(CommandContext& ctx, ToolText id, const std::vector<std::string>& args 
 void SayProblem(CommandContext& ctx, ToolText id, const std::vector<std::string>& args = {}) {
   SayText(ctx, id, Text(id, args), userport::Icon::Error);
 }
-
-// A job's progress as the progress options want it: on a terminal one line, rewritten at
-// most five times a second; with --progress elsewhere a "progress ..." line at each tenth
-// of the bytes and each file done; nothing with --quiet, or off a terminal without --progress.
-class ProgressLine {
- public:
-  ProgressLine(std::ostream& err, ProgressMode mode)
-      : err_(err),
-        terminal_(mode != ProgressMode::kOff && ::isatty(STDERR_FILENO) != 0),
-        lines_(mode == ProgressMode::kAlways && ::isatty(STDERR_FILENO) == 0) {}
-  ~ProgressLine() { End(); }
-
-  backup::ProgressSink Sink() {
-    if (lines_) return [this](const backup::Progress& p) { Line(p); };
-    if (!terminal_) return nullptr;
-    return [this](const backup::Progress& p) {
-      const auto now = std::chrono::steady_clock::now();
-      if (now - last_ < std::chrono::milliseconds(200) && p.bytes_done < p.bytes_total) return;
-      last_ = now;
-      err_ << '\r' << ProgressText(p) << "\x1b[K" << std::flush;
-      drawn_ = true;
-    };
-  }
-  void End() {
-    if (drawn_) err_ << '\n';
-    drawn_ = false;
-  }
-
- private:
-  void Line(const backup::Progress& p) {
-    const int tenth = p.bytes_total == 0 ? 0 : static_cast<int>(p.bytes_done * 10 / p.bytes_total);
-    if (tenth == last_tenth_ && p.files_done == last_files_) return;
-    last_tenth_ = tenth;
-    last_files_ = p.files_done;
-    err_ << "progress " << ProgressText(p) << '\n' << std::flush;
-  }
-
-  std::ostream& err_;
-  bool terminal_;
-  bool lines_;
-  bool drawn_ = false;
-  int last_tenth_ = -1;
-  int last_files_ = -1;
-  std::chrono::steady_clock::time_point last_{};
-};
 
 bool Ask(CommandContext& ctx, ToolText id, const std::string& argument) {
   tool::Message question;

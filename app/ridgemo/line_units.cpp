@@ -152,4 +152,34 @@ int LineExitStatus(CommandContext& ctx) {
   return kExitFailed;
 }
 
+ProgressLine::ProgressLine(std::ostream& err, ProgressMode mode)
+    : err_(err),
+      terminal_(mode != ProgressMode::kOff && ::isatty(STDERR_FILENO) != 0),
+      lines_(mode == ProgressMode::kAlways && ::isatty(STDERR_FILENO) == 0) {}
+
+backup::ProgressSink ProgressLine::Sink() {
+  if (lines_) return [this](const backup::Progress& p) { Line(p); };
+  if (!terminal_) return nullptr;
+  return [this](const backup::Progress& p) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::milliseconds(200) && p.bytes_done < p.bytes_total) return;
+    last_ = now;
+    err_ << '\r' << ProgressText(p) << "\x1b[K" << std::flush;
+    drawn_ = true;
+  };
+}
+
+void ProgressLine::End() {
+  if (drawn_) err_ << '\n';
+  drawn_ = false;
+}
+
+void ProgressLine::Line(const backup::Progress& p) {
+  const int tenth = p.bytes_total == 0 ? 0 : static_cast<int>(p.bytes_done * 10 / p.bytes_total);
+  if (tenth == last_tenth_ && p.files_done == last_files_) return;
+  last_tenth_ = tenth;
+  last_files_ = p.files_done;
+  err_ << "progress " << ProgressText(p) << '\n' << std::flush;
+}
+
 }  // namespace kyr::ridgemo

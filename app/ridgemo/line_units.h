@@ -2,8 +2,10 @@
 // The head units of a line as the command line chooses them: several serial ports
 // (--port P1,P2,...), or --device all (every head unit on USB; with a list of ports, every
 // port).
+#include <chrono>
 #include <cstddef>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,32 @@ std::vector<line::UnitResult> RunOnLine(CommandContext& ctx, const std::vector<l
 
 // Where a job stands as one line of text: files, bytes and the time left.
 std::string ProgressText(const backup::Progress& progress);
+
+// A job's progress as the progress options want it: on a terminal one line, rewritten at
+// most five times a second; with --progress elsewhere a "progress ..." line at each tenth
+// of the bytes and each file done; nothing with --quiet, or off a terminal without --progress.
+class ProgressLine {
+ public:
+  ProgressLine(std::ostream& err, ProgressMode mode);
+  ~ProgressLine() { End(); }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  backup::ProgressSink Sink();
+  // Ends the line drawn on the terminal, if any.
+  void End();
+
+ private:
+  void Line(const backup::Progress& p);
+
+  std::ostream& err_;
+  bool terminal_;
+  bool lines_;
+  bool drawn_ = false;
+  int last_tenth_ = -1;
+  int last_files_ = -1;
+  std::chrono::steady_clock::time_point last_{};
+};
 
 // A unit's job progress on the line's display.
 backup::ProgressSink UnitProgress(const UnitTurn& turn);
