@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/qt_input.h"
@@ -112,32 +113,22 @@ class ModalWatcher {
     });
   }
 
-  // The answered modal window on top: the last one answered that is still open.
-  struct AnsweredModal {
-    QPointer<QWidget> modal;
-    Action action;
-  };
-  AnsweredModal* TopAnswered() {
-    std::erase_if(answered_, [](const AnsweredModal& answered) {
-      return answered.modal == nullptr || !answered.modal->isVisible();
-    });
-    return answered_.empty() ? nullptr : &answered_.back();
-  }
-
   // A modal window still open long after its answer would hang the test until its time-out:
   // say which one and whether its answer ran, and give it the same answer again.
   void AnswerAgainIfStuck() {
-    AnsweredModal* top = TopAnswered();
-    if (top == nullptr || top->modal != QApplication::activeModalWidget()) {
+    QWidget* active = QApplication::activeModalWidget();
+    if (active == nullptr || !active->isVisible()) {
       stuck_polls_ = 0;
       return;
     }
     if (++stuck_polls_ < kStuckPolls) return;
     stuck_polls_ = 0;
     qWarning("modal window %s \"%s\" still open 5 s after its answer, which %s; answering it again",
-             top->modal->metaObject()->className(), qPrintable(top->modal->windowTitle()),
-             top->modal->property("answer_ran").toBool() ? "ran" : "had not run");
-    Answer(top->modal, top->action);
+             active->metaObject()->className(), qPrintable(active->windowTitle()),
+             active->property("answer_ran").toBool() ? "ran" : "had not run");
+    for (const auto& [modal, action] : answered_) {
+      if (modal == active) Answer(active, action);
+    }
   }
 
   void Poll() {
@@ -157,14 +148,14 @@ class ModalWatcher {
       action = std::move(actions_.front());
       actions_.pop_front();
     }
-    answered_.push_back({modal, action});
+    answered_.emplace_back(modal, action);
     Answer(modal, action);
   }
 
   static constexpr int kStuckPolls = 1000;  // 5 s of 5 ms polls
   QTimer timer_;
   std::deque<Action> actions_;
-  std::vector<AnsweredModal> answered_;
+  std::vector<std::pair<QPointer<QWidget>, Action>> answered_;
   int stuck_polls_ = 0;
 };
 
