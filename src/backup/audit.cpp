@@ -88,13 +88,13 @@ class HeadReader {
       return false;
     }
     progress_.FilesDone(1, kSettingsBytes);
-    HeadImagePlan plan(progress_, choices_.bank_images, choices_.memory_images);
+    HeadImagePlan plan(progress_, {choices_.bank_images, choices_.memory_images});
     for (const int type : {kTypeBank, kTypeMemory}) {
-      if (Chosen(type)) plan.Holds(type, PresentImages(*settings, type));
+      if (plan.Chosen(type)) plan.Holds(type, PresentImages(*settings, type));
     }
     reading.settings = std::move(settings);
     for (const int type : {kTypeBank, kTypeMemory}) {
-      if (!Chosen(type)) continue;
+      if (!plan.Chosen(type)) continue;
       reading.image_kinds.emplace_back(KindOfType(type));
       if (!ReadImagesOfType(head, type, plan, reading, problem)) return false;
     }
@@ -105,10 +105,6 @@ class HeadReader {
   bool Closing() const { return closing_; }
 
  private:
-  bool Chosen(int type) const {
-    return type == kTypeBank ? choices_.bank_images : choices_.memory_images;
-  }
-
   bool ReadImagesOfType(int head, int type, HeadImagePlan& plan, HeadReading& reading,
                         std::string& problem) {
     const auto image_type = static_cast<images::ImageType>(type);
@@ -356,9 +352,7 @@ UnitReading ReadUnit(link::Link& link, const std::string& port, const ReadChoice
   if (query_failed) {
     reading.problem = Text(ToolText::kAuditHeadsUnknown, {}, choices.lang);
   } else {
-    for (std::size_t k = 0; k < reading.answering.size(); ++k) {
-      PlanHead(progress, choices.bank_images, choices.memory_images);
-    }
+    PlanHeads(progress, reading.answering.size(), {choices.bank_images, choices.memory_images});
     for (const int head : reading.answering) {
       HeadReading read;
       const bool whole = reader.Read(head, read, reading.problem);

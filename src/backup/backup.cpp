@@ -1,6 +1,7 @@
 // Backup of a head unit: each head's settings, its registered bank images and its memory
 // images, with a bitmap of each image, read by the head services over one link session per
 // head into a staging folder that becomes the backup only when everything arrived.
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -70,11 +71,13 @@ class HeadBackup {
              problem))
       return false;
 
+    const std::array<std::uint64_t, 2> present = {PresentImages(*image, kTypeBank),
+                                                  PresentImages(*image, kTypeMemory)};
     for (const int type : {kTypeBank, kTypeMemory}) {
-      if (Chosen(type)) plan_.Holds(type, PresentImages(*image, type));
+      if (plan_.Chosen(type)) plan_.Holds(type, present[static_cast<std::size_t>(type)]);
     }
     for (const int type : {kTypeBank, kTypeMemory}) {
-      if (!Chosen(type) || PresentImages(*image, type) == 0) continue;
+      if (!plan_.Chosen(type) || present[static_cast<std::size_t>(type)] == 0) continue;
       step_ = Text(ToolText::kImagesNotRead, {std::to_string(head), KindWord(type, job_.lang)},
                    job_.lang);
       if (!ReadImagesOfType(type, folder, relative, entry, problem)) return false;
@@ -88,7 +91,6 @@ class HeadBackup {
 
  private:
   bool Interrupted() const { return job_.interrupted && job_.interrupted(); }
-  bool Chosen(int type) const { return type == kTypeBank ? job_.bank_images : job_.memory_images; }
 
   bool ReadSettingsInto(settings::SettingsImage& image, const std::string& path) {
     if (!session_.Open(job_.port, head_)) return false;
@@ -160,7 +162,7 @@ class HeadBackup {
 
   BackupJob& job_;
   ProgressTracker& progress_;
-  HeadImagePlan plan_{progress_, job_.bank_images, job_.memory_images};
+  HeadImagePlan plan_{progress_, {job_.bank_images, job_.memory_images}};
   std::string root_;
   HeadSession session_;
   int head_ = 1;
@@ -203,9 +205,7 @@ Outcome BackupUnit(BackupJob& job, const std::string& dir, std::string& problem)
   manifest.time = UtcNowText();
   manifest.port = job.port;
   manifest.unit_serial = job.unit_serial;
-  for (std::size_t k = 0; k < job.heads.size(); ++k) {
-    PlanHead(progress, job.bank_images, job.memory_images);
-  }
+  PlanHeads(progress, job.heads.size(), {job.bank_images, job.memory_images});
   for (const int head : job.heads) {
     HeadEntry entry;
     HeadBackup backup(job, progress, staging.path());

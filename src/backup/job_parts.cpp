@@ -41,10 +41,15 @@ tool::Message FailureBox(ToolText text, bool not_sent) {
 
 }  // namespace
 
-void PlanHead(ProgressTracker& progress, bool bank_images, bool memory_images) {
-  const int images = (bank_images ? images::ImageTypeOf(kTypeBank).count : 0) +
-                     (memory_images ? images::ImageTypeOf(kTypeMemory).count : 0);
-  progress.AddWork(1 + images, kSettingsBytes + kImageBytes * static_cast<std::uint64_t>(images));
+int ImageChoice::Most(int type) const {
+  return Chosen(type) ? images::ImageTypeOf(type).count : 0;
+}
+
+void PlanHeads(ProgressTracker& progress, std::size_t heads, ImageChoice choice) {
+  const int images = choice.Most(kTypeBank) + choice.Most(kTypeMemory);
+  for (std::size_t k = 0; k < heads; ++k) {
+    progress.AddWork(1 + images, kSettingsBytes + kImageBytes * static_cast<std::uint64_t>(images));
+  }
 }
 
 std::uint64_t PresentImages(const settings::SettingsImage& image, int type) {
@@ -53,11 +58,10 @@ std::uint64_t PresentImages(const settings::SettingsImage& image, int type) {
   return settings::MemoryImagesPresent(image) & ((1ULL << count) - 1);
 }
 
-HeadImagePlan::HeadImagePlan(ProgressTracker& progress, bool bank_images, bool memory_images)
-    : progress_(progress) {
-  if (bank_images) planned_[kTypeBank] = images::ImageTypeOf(kTypeBank).count;
-  if (memory_images) planned_[kTypeMemory] = images::ImageTypeOf(kTypeMemory).count;
-}
+HeadImagePlan::HeadImagePlan(ProgressTracker& progress, ImageChoice choice)
+    : progress_(progress),
+      choice_(choice),
+      planned_{choice.Most(kTypeBank), choice.Most(kTypeMemory)} {}
 
 void HeadImagePlan::Holds(int type, std::uint64_t mask) {
   const int count = images::ImageTypeOf(type).count;

@@ -3,6 +3,7 @@
 // the image types a backup holds and their file names, the problem texts, and the link
 // session the head services of a job run on.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -41,19 +42,29 @@ std::string Text(ToolText id, const std::vector<std::string>& args, Lang lang);
 // The images of `type` the settings say the head holds.
 std::uint64_t PresentImages(const settings::SettingsImage& image, int type);
 
-// Plans the most one head can move: its settings and every image of the chosen types.
-void PlanHead(ProgressTracker& progress, bool bank_images, bool memory_images);
+// The image types a job moves, and the most images of each a head can hold.
+struct ImageChoice {
+  bool bank = true;
+  bool memory = true;
+  bool Chosen(int type) const { return type == kTypeBank ? bank : memory; }
+  int Most(int type) const;
+};
+
+// Plans the most `heads` heads can move: each one's settings and every chosen image.
+void PlanHeads(ProgressTracker& progress, std::size_t heads, ImageChoice choice);
 
 // The images one head is planned to move, each chosen type from the most a head can hold (as
-// PlanHead planned it) to what this head is found to hold.
+// PlanHeads planned it) to what this head is found to hold.
 class HeadImagePlan {
  public:
-  HeadImagePlan(ProgressTracker& progress, bool bank_images, bool memory_images);
+  HeadImagePlan(ProgressTracker& progress, ImageChoice choice);
+  bool Chosen(int type) const { return choice_.Chosen(type); }
   // The head holds the images of `type` in `mask`: the plan moves those.
   void Holds(int type, std::uint64_t mask);
 
  private:
   ProgressTracker& progress_;
+  ImageChoice choice_;
   std::array<int, 2> planned_{};
 };
 
